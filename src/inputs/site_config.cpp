@@ -1,0 +1,161 @@
+#include "inputs/site_config.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "inputs/number_text.h"
+#include "platform/fault.h"
+#include "platform/file_store.h"
+
+namespace vantrel {
+namespace {
+
+// The cursor over the file with its two operations. It counts lines so that
+// a message can name the line a value stands on.
+class ConfigCursor {
+ public:
+  ConfigCursor(std::string_view text, std::string_view fileName) : text_(text), fileName_(fileName) {}
+
+  void skipLine() {
+    while (pos_ < text_.size() && !atLineEnd()) ++pos_;
+    passLineEnd();
+  }
+
+  // The text of the next value, blanks around it removed. Throws when the
+  // file ends before it.
+  std::string_view readValue(const char* name) {
+    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+    if (pos_ >= text_.size()) {
+      fail(std::string("the file ends before the value of ") + name);
+    }
+    valueLine_ = line_;
+    std::size_t start = pos_;
+    while (pos_ < text_.size() && text_[pos_] != ',' && !atLineEnd()) ++pos_;
+    std::string_view field = text_.substr(start, pos_ - start);
+    if (pos_ < text_.size() && text_[pos_] == ',') {
+      ++pos_;
+    } else {
+      passLineEnd();
+    }
+    while (!field.empty() && (field.back() == ' ' || field.back() == '\t')) field.remove_suffix(1);
+    return field;
+  }
+
+  [[noreturn]] void fail(const std::string& what) const {
+    throw Fault(std::string(fileName_) + " line " + std::to_string(valueLine_) + ": " + what,
+                ExitStatus::inputFile);
+  }
+
+ private:
+  bool atLineEnd() const { return text_[pos_] == '\r' || text_[pos_] == '\n'; }
+
+  void passLineEnd() {
+    if (pos_ >= text_.size()) return;
+    if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
+    ++pos_;
+    ++line_;
+    valueLine_ = line_;
+  }
+
+  std::string_view text_;
+  std::string_view fileName_;
+  std::size_t pos_ = 0;
+  int line_ = 1;
+  int valueLine_ = 1;
+};
+
+// Quotes a field for a message, keeping it readable when it holds odd bytes.
+std::string quoted(std::string_view field) {
+  std::string out = "\"";
+  for (unsigned char c : field.substr(0, 40)) {
+    if (c < 0x20 || c == 0x7f) {
+      static const char hex[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (field.size() > 40) out += "...";
+  return out + "\"";
+}
+
+double readChecked(ConfigCursor& cursor, const char* name) {
+  std::string_view field = cursor.readValue(name);
+  if (field.empty()) cursor.fail(std::string(name) + " is empty");
+  NumberScan scan = scanNumber(field);
+  if (!scan.found) cursor.fail(std::string(name) + " is not a number: " + quoted(field));
+  for (std::size_t i = scan.end; i < field.size(); ++i) {
+    if (!isBlank(static_cast<unsigned char>(field[i]))) {
+      cursor.fail(std::string(name) + " has text after its number: " + quoted(field));
+    }
+  }
+  if (!std::isfinite(scan.value)) cursor.fail(std::string(name) + " is out of range: " + quoted(field));
+  return scan.value;
+}
+
+void checkWholeRange(ConfigCursor& cursor, const char* name, double value, double low, double high) {
+  double rounded = roundHalfEven(value);
+  if (rounded < low || rounded > high) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.15g", value);
+    cursor.fail(std::string(name) + " " + text + " does not round to a whole number from " +
+                std::to_string(static_cast<int>(low)) + " to " + std::to_string(static_cast<int>(high)));
+  }
+}
+
+}  // namespace
+
+SiteConfig parseSiteConfig(std::string_view bytes, std::string_view fileName) {
+  ConfigCursor c(bytes, fileName);
+  SiteConfig s;
+  c.skipLine();
+  s.siteLongitude = readChecked(c, "siteLongitude");
+  s.siteLatitude = readChecked(c, "siteLatitude");
+  c.skipLine();
+  s.commPort = readChecked(c, "commPort");
+  checkWholeRange(c, "commPort", s.commPort, 1, 32767);
+  c.skipLine();
+  static const char* monthNames[13] = {"",
+                                       "nightEndByMonth[1]",  "nightEndByMonth[2]",  "nightEndByMonth[3]",
+                                       "nightEndByMonth[4]",  "nightEndByMonth[5]",  "nightEndByMonth[6]",
+                                       "nightEndByMonth[7]",  "nightEndByMonth[8]",  "nightEndByMonth[9]",
+                                       "nightEndByMonth[10]", "nightEndByMonth[11]", "nightEndByMonth[12]"};
+  for (int month = 1; month <= 12; ++month) s.nightEndByMonth[month] = readChecked(c, monthNames[month]);
+  struct Step {
+    double SiteConfig::*field;
+    const char* name;
+  };
+  static const Step rest[] = {
+      {&SiteConfig::minAltitude, "minAltitude"},
+      {&SiteConfig::decLimit, "decLimit"},
+      {&SiteConfig::parkEnabled, "parkEnabled"},
+      {&SiteConfig::dwellMinutes, "dwellMinutes"},
+      {&SiteConfig::gridStep, "gridStep"},
+      {&SiteConfig::passThroughValue, "passThroughValue"},
+      {&SiteConfig::startDelaySeconds, "startDelaySeconds"},
+      {&SiteConfig::raOffset, "raOffset"},
+      {&SiteConfig::decOffset, "decOffset"},
+  };
+  for (const Step& step : rest) {
+    c.skipLine();
+    s.*(step.field) = readChecked(c, step.name);
+    if (step.field == &SiteConfig::passThroughValue) {
+      checkWholeRange(c, step.name, s.passThroughValue, 0, 255);
+    }
+  }
+  return s;
+}
+
+SiteConfig loadSiteConfig(FileStore& files) {
+  std::optional<std::string> bytes = files.readAll(siteConfigFileName);
+  if (!bytes) {
+    throw Fault(std::string(siteConfigFileName) + ": no such file in the working directory",
+                ExitStatus::inputFile);
+  }
+  return parseSiteConfig(*bytes);
+}
+
+}  // namespace vantrel

@@ -1,0 +1,52 @@
+// site_config.h - the site configuration "vantrel.ini".
+//
+// 24 numbers interleaved with label lines, read by a fixed sequence of cursor
+// operations (skip a line / read a value). Labels are never looked at. A
+// value ends at a comma or at the end of its line, so the twelve monthly
+// values may stand on one line or spread over several.
+//
+// Notes:
+// 1) Lines end with CR LF; LF alone and CR alone are accepted too.
+// 2) Start-up checks: the file must exist and hold all 24 values; each value
+//    must be a number with nothing but blanks around it in its field;
+//    commPort must round to 1..32767 and passThroughValue to 0..255. Anything
+//    else ends the program before it does anything, with a message naming
+//    the file, the line and the offending text. Every other value is loaded
+//    unchanged: ranges are not checked.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace vantrel {
+
+class FileStore;
+
+inline constexpr const char* siteConfigFileName = "vantrel.ini";
+
+struct SiteConfig {
+  double siteLongitude = 0;  // degrees, east positive
+  double siteLatitude = 0;   // degrees, north positive
+  double commPort = 0;       // serial port number, rounded where it is used
+  // End of the night per month in decimal hours after local midnight;
+  // index 1..12 = month, index 0 unused.
+  std::array<double, 13> nightEndByMonth{};
+  double minAltitude = 0;        // degrees
+  double decLimit = 0;           // degrees
+  double parkEnabled = 0;        // 1 = park at the end of the night
+  double dwellMinutes = 0;       // minutes per target
+  double gridStep = 0;           // degrees between neighbour rows
+  double passThroughValue = 0;   // value byte of the pass-through commands
+  double startDelaySeconds = 0;  // clock-second changes to wait at start-up
+  double raOffset = 0;           // degrees added to every right ascension
+  double decOffset = 0;          // degrees added to every declination
+};
+
+// Parses the bytes of a site configuration file. Throws Fault
+// (ExitStatus::inputFile) naming `fileName`, the line and the text.
+SiteConfig parseSiteConfig(std::string_view bytes, std::string_view fileName = siteConfigFileName);
+
+// Reads "vantrel.ini" from the working directory.
+SiteConfig loadSiteConfig(FileStore& files);
+
+}  // namespace vantrel

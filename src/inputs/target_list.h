@@ -1,0 +1,38 @@
+// target_list.h - the target list "vantrel.adf".
+//
+// One target per line in fixed character columns (1-based, counting
+// characters): RA hours 5-6, RA minutes 7-10, declination sign 12 ("-" makes
+// it negative), degrees 13-14, arc-minutes 15-18, and a nine-character grid
+// mask at the end of the line read as three numbers counted from the end
+// (L-8..L-6, L-5..L-3, L-2..L). Each set mask character makes a neighbour
+// row gridStep away, in a fixed order, right after the line's base row.
+//
+// Notes:
+// 1) A file that is valid UTF-8 is read as UTF-8; any other is read as
+//    Shift_JIS (CP932). Names are held in UTF-8. CR LF, LF and CR end lines.
+// 2) Blank lines (empty, or only spaces and tabs) are skipped.
+// 3) A non-blank line shorter than 9 characters, or a row beyond 2700, is a
+//    fault (ExitStatus::inputFile) naming "vantrel.adf", the line number and
+//    the reason.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "inputs/site_config.h"
+#include "inputs/target_table.h"
+
+namespace vantrel {
+
+class FileStore;
+
+inline constexpr const char* targetListFileName = "vantrel.adf";
+
+// Fills `table` from decoded lines (line i of the vector is line i + 1 of the
+// file). Resets targetCount first.
+void parseTargetLines(const std::vector<std::u32string>& lines, const SiteConfig& config, TargetTable& table);
+
+// Reads and decodes "vantrel.adf" from the working directory, then parses it.
+void loadTargetList(FileStore& files, const SiteConfig& config, TargetTable& table);
+
+}  // namespace vantrel

@@ -1,0 +1,76 @@
+#include "inputs/text_lines.h"
+
+namespace vantrel {
+
+std::optional<std::u32string> decodeUtf8(std::string_view bytes) {
+  std::u32string out;
+  out.reserve(bytes.size());
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    unsigned char b = static_cast<unsigned char>(bytes[i]);
+    int extra;
+    char32_t c;
+    char32_t minimum;
+    if (b < 0x80) {
+      out += static_cast<char32_t>(b);
+      ++i;
+      continue;
+    } else if ((b & 0xE0) == 0xC0) {
+      extra = 1, c = b & 0x1F, minimum = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      extra = 2, c = b & 0x0F, minimum = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      extra = 3, c = b & 0x07, minimum = 0x10000;
+    } else {
+      return std::nullopt;
+    }
+    if (i + static_cast<std::size_t>(extra) >= bytes.size()) return std::nullopt;
+    for (int k = 1; k <= extra; ++k) {
+      unsigned char cont = static_cast<unsigned char>(bytes[i + k]);
+      if ((cont & 0xC0) != 0x80) return std::nullopt;
+      c = (c << 6) | (cont & 0x3F);
+    }
+    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    out += c;
+    i += static_cast<std::size_t>(extra) + 1;
+  }
+  return out;
+}
+
+std::string encodeUtf8(std::u32string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char32_t c : text) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::vector<std::u32string> splitLines(std::u32string_view text) {
+  std::vector<std::u32string> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != U'\r' && text[i] != U'\n') continue;
+    lines.emplace_back(text.substr(start, i - start));
+    if (text[i] == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,41 @@
+// clock.h - the clock, and every wait of the program.
+//
+// The clock shows the civil time of the fixed zone UT + 9 h as two texts:
+// the date "YYYY-MM-DD" and the time "HH:MM:SS". Both come from one reading.
+// Every wait goes through here so that a whole night can run on a simulated
+// clock that jumps over the waits.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace vantrel {
+
+class Window;
+class StopRequest;
+
+struct ClockReading {
+  std::string dateText;  // 10 characters, "YYYY-MM-DD"
+  std::string timeText;  // 8 characters, "HH:MM:SS"
+};
+
+enum class ClockUnit { second, minute };
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+
+  // One reading of the clock: date and time of the same instant.
+  virtual ClockReading now() = 0;
+
+  // Lets `duration` pass. Serves no window and hears no stop request: the
+  // caller acts on a request after the pause.
+  virtual void pause(std::chrono::milliseconds duration) = 0;
+
+  // Waits until the clock reaches the next whole second or minute (so the
+  // time text changes), serving `window` meanwhile when it is given, and
+  // returns early when `stop` is raised.
+  virtual void waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) = 0;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,35 @@
+// target_scan.h - the positions of every row and the choice of the next one.
+//
+// Notes:
+// 1) Every row is computed in every pass, chosen or not, for one clock sample.
+// 2) A row is eligible when 270 < azDeg < 352.5, altDeg > minAltitude and its
+//    targetState is 0 (all comparisons strict). A later row replaces the
+//    choice only when its azimuth is strictly larger, so among equal azimuths
+//    the lowest row wins. candidateCount counts the replacements; it is 0
+//    exactly when no row is eligible.
+#pragma once
+
+#include <cstdint>
+
+#include "astro/clock_sample.h"
+#include "astro/position_pass.h"
+#include "inputs/site_config.h"
+#include "inputs/target_table.h"
+
+namespace vantrel {
+
+inline constexpr double azimuthWindowLowDeg = 270.0;
+inline constexpr double azimuthWindowHighDeg = 352.5;
+
+struct ScanResult {
+  std::int16_t chosenRow = 0;       // 0 when none
+  std::int16_t candidateCount = 0;  // 0 when no row is eligible
+};
+
+// Writes azDeg and altDeg of rows 1..targetCount for `sample`.
+void computePositions(TargetTable& table, const SiteConfig& config, const ClockSample& sample, PositionPass& pass);
+
+// Sets azDeg[0] to 0 (the reference value) and scans rows 1..targetCount.
+ScanResult scanTargets(TargetTable& table, double minAltitude);
+
+}  // namespace vantrel
