@@ -1,1 +1,177 @@
-int main() { return 0; }
+// vantrel - an unattended observing-night controller for a small telescope.
+//
+// Reads "vantrel.ini" and "vantrel.adf" from the working directory and runs
+// the night against the mount on the serial line, or rehearses it on a
+// simulated clock. See --help.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <QApplication>
+
+#include "night/form1.h"
+#include "night/rehearsal.h"
+#include "platform/console_window.h"
+#include "platform/fault.h"
+#include "platform/posix_clock.h"
+#include "platform/posix_file_store.h"
+#include "platform/posix_serial_port.h"
+#include "platform/qt_window.h"
+#include "platform/simulated_clock.h"
+#include "platform/stop_request.h"
+#include "platform/stop_signals.h"
+
+namespace {
+
+using namespace vantrel;
+
+const char* const usageText =
+    "usage: vantrel [--console] [--rehearse [START]]\n"
+    "       vantrel --help | --version\n"
+    "\n"
+    "Runs an observing night from the files of the working directory:\n"
+    "  vantrel.ini   site, serial port, end of night per month, limits, timings\n"
+    "  vantrel.adf   targets (1950.0 positions) with their grid masks\n"
+    "and writes the night's log to logYYYY-MM-DD.txt (records are appended).\n"
+    "\n"
+    "  --console          use the terminal as the window even when a display is there\n"
+    "  --rehearse [START] run the whole night at once on a simulated clock against a\n"
+    "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
+    "                     site's civil time (UT+9), by default 18:00 today. The log\n"
+    "                     goes to rehearsal-logYYYY-MM-DD.txt; no port is opened.\n"
+    "  --help, --version\n"
+    "\n"
+    "Serial port N is ./COMN when that exists (a link to /dev/ttyUSB0 or to\n"
+    "vantrel-mountsim), otherwise /dev/ttyS<N-1>.\n"
+    "Ctrl-C (or closing the window) ends the night through the park; a second\n"
+    "Ctrl-C leaves at once.\n"
+    "\n"
+    "Exit status: 0 the night ended (clock, declination limit or stop request);\n"
+    "1 a fault during the night (serial line, log file); 2 bad command line;\n"
+    "3 a bad or missing vantrel.ini or vantrel.adf; 4 the mount stopped answering.\n";
+
+struct Arguments {
+  bool console = false;
+  bool rehearse = false;
+  std::optional<std::string> start;
+};
+
+[[noreturn]] void usageError(const std::string& message) {
+  std::fprintf(stderr, "vantrel: %s\n(try vantrel --help)\n", message.c_str());
+  std::exit(static_cast<int>(ExitStatus::usage));
+}
+
+Arguments parseArguments(int argc, char** argv) {
+  Arguments args;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(usageText, stdout);
+      std::exit(0);
+    } else if (a == "--version") {
+      std::puts("vantrel 1.10");
+      std::exit(0);
+    } else if (a == "--console") {
+      args.console = true;
+    } else if (a == "--rehearse") {
+      args.rehearse = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else {
+      usageError("unknown argument '" + a + "'");
+    }
+  }
+  return args;
+}
+
+bool hasDisplay() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+// With a window on the screen the rehearsal still prints what it does.
+class TeeWindow : public Window {
+ public:
+  TeeWindow(Window& a, Window& b) : a_(a), b_(b) {}
+  void setTitle(const std::string& t) override { a_.setTitle(t), b_.setTitle(t); }
+  void processEvents() override { a_.processEvents(), b_.processEvents(); }
+  void showStatus(const std::string& l) override { a_.showStatus(l), b_.showStatus(l); }
+
+ private:
+  Window& a_;
+  Window& b_;
+};
+
+std::int64_t rehearsalStart(const Arguments& args) {
+  if (args.start) {
+    std::optional<std::int64_t> start = SimulatedClock::parseCivilTime(*args.start);
+    if (!start) usageError("--rehearse: START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
+    return *start;
+  }
+  constexpr std::int64_t msPerDay = 86400000;
+  std::int64_t today = PosixClock::civilMs() / msPerDay * msPerDay;
+  return today + 18 * 3600 * 1000LL;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Arguments args = parseArguments(argc, argv);
+  StopRequest stop;
+  installStopSignals(stop);
+
+  ConsoleWindow console(stdout);
+  std::unique_ptr<QApplication> app;
+  std::unique_ptr<QtWindow> qtWindow;
+  std::unique_ptr<TeeWindow> tee;
+  Window* window = &console;
+  if (!args.console && hasDisplay()) {
+    app = std::make_unique<QApplication>(argc, argv);
+    qtWindow = std::make_unique<QtWindow>(stop);
+    window = qtWindow.get();
+    if (args.rehearse) {
+      tee = std::make_unique<TeeWindow>(*qtWindow, console);
+      window = tee.get();
+    }
+  } else {
+    console.setTitle(initialWindowTitle);
+  }
+
+  PosixFileStore files(".");
+  NightOutcome outcome;
+  try {
+    if (args.rehearse) {
+      RehearsalResult result = rehearseNight(rehearsalStart(args), *window, files, stop);
+      outcome = result.outcome;
+      window->showStatus(describeRehearsal(result));
+    } else {
+      PosixClock clock;
+      PosixSerialPort MSComm1(".");
+      Form1 night(NightSeams{clock, MSComm1, *window, files, stop});
+      outcome = night.Form_Load();
+      window->showStatus(describeNight(outcome));
+    }
+  } catch (const Fault& fault) {
+    std::fprintf(stderr, "vantrel: %s\n", fault.what());
+    if (qtWindow) qtWindow->showStatus(std::string("Fault: ") + fault.what());
+    return static_cast<int>(fault.status());
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "vantrel: internal error: %s\n", error.what());
+    return static_cast<int>(ExitStatus::runtimeFault);
+  }
+
+  if (outcome.end == NightEnd::mountSilent) {
+    std::fprintf(stderr, "vantrel: the mount does not answer position queries; it was parked blind\n");
+    return static_cast<int>(ExitStatus::mountSilent);
+  }
+  if (qtWindow && outcome.end != NightEnd::stopRequest) {
+    qtWindow->nightIsOver();
+    return qtWindow->runUntilClosed();
+  }
+  return 0;
+}

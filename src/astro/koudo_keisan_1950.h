@@ -39,4 +39,46 @@ double modifiedJulianDay(double year, double month, double day);
 // Local sidereal angle in radians, [0, 2pi), for the sample and longitude.
 double localSiderealAngle(const ClockSample& sample, double siteLongitude);
 
+// The steps of koudo_keisan_1950 with their intermediate values. The routine
+// above is built from these, so the tests see the very values it uses.
+namespace detail {
+
+// Day number, Universal Time and sidereal angle of one sample.
+struct SiderealTrace {
+  double N = 0;      // Modified Julian Date of 0 h of the date on the clock
+  double T = 0;      // Universal Time, Modified Julian Date
+  double L = 0;      // longitude, turns, east positive
+  double S = 0;      // local sidereal time, turns
+  double F = 0;      // S - floor(S), [0, 1)
+  double theta = 0;  // (2 pi) F, radians
+};
+SiderealTrace siderealTrace(const ClockSample& sample, double siteLongitude);
+
+// From the components toward south (X) and west (Y) and the sine of the
+// altitude (Sn) to the azimuth and altitude.
+struct AzimuthAltitude {
+  double A0 = 0;   // arctan(Y / X); 0 when X is exactly 0 (not formed)
+  double A = 0;    // azimuth, radians, (0, 2 pi]
+  float As = 0;    // A rounded to single precision
+  double C = 0;    // cosine of the altitude, X / cos(As), or |Y| when X is 0
+  double h = 0;    // altitude, radians
+  double outAlt = 0;
+  float outAz = 0;
+};
+AzimuthAltitude azimuthAltitude(double X, double Y, double Sn);
+
+// Everything koudo_keisan_1950 computes for one position.
+struct KoudoKeisanTrace {
+  double alpha = 0, delta = 0, phi = 0;  // radians
+  SiderealTrace sidereal;
+  double H = 0;   // hour angle, radians, west positive, not reduced
+  double X = 0;   // cos(alt) cos(az), toward south
+  double Y = 0;   // cos(alt) sin(az), toward west
+  double Sn = 0;  // sin(alt)
+  AzimuthAltitude horizontal;
+};
+KoudoKeisanTrace koudo_keisan_1950_trace(double inRa, double inDec, double siteLatitude,
+                                         double siteLongitude, const ClockSample& sample);
+
+}  // namespace detail
 }  // namespace vantrel

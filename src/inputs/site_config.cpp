@@ -26,10 +26,10 @@ class ConfigCursor {
   // file ends before it.
   std::string_view readValue(const char* name) {
     while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+    valueLine_ = line_;
     if (pos_ >= text_.size()) {
       fail(std::string("the file ends before the value of ") + name);
     }
-    valueLine_ = line_;
     std::size_t start = pos_;
     while (pos_ < text_.size() && text_[pos_] != ',' && !atLineEnd()) ++pos_;
     std::string_view field = text_.substr(start, pos_ - start);
@@ -55,7 +55,6 @@ class ConfigCursor {
     if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
     ++pos_;
     ++line_;
-    valueLine_ = line_;
   }
 
   std::string_view text_;

@@ -74,4 +74,12 @@ SupervisionResult superviseTarget(const SupervisionTarget& target, const Supervi
 // the port is closed.
 void parkMount(int portNumber, bool parkEnabled, MountSeams seams, const std::function<void()>& appendParkRecord);
 
+// The port of the mount, opened with the line settings of the mount (port
+// number already whole, see mountPortNumber) and closed again.
+void openMountPort(SerialPort& port, int portNumber);
+void closeMountPort(SerialPort& port);
+// Closes the port when it is open and swallows a failure of doing so: for the
+// way out by a fault, where the first fault is the one worth reporting.
+void closeMountPortQuietly(SerialPort& port) noexcept;
+
 }  // namespace vantrel

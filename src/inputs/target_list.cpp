@@ -1,0 +1,153 @@
+// target_list.cpp - turning the lines of "vantrel.adf" into TargetTable rows.
+//
+// Given:
+//    lines    the decoded lines of the file, without terminators
+//    config   raOffset, decOffset (degrees, added to every base row) and
+//             gridStep (degrees between a row and its neighbours)
+// Returned:
+//    table    targetCount and rows 1..targetCount
+// Notes:
+// 1) Every numeric field, the mask groups included, goes through the one
+//    number reader; a field starting beyond the line reads as 0, a field
+//    running past the end holds the characters that are there.
+// 2) The mask groups are counted from the end of the line, so in a line of
+//    fewer than 27 characters they read the same characters as the
+//    coordinates. That is deliberate and kept.
+// 3) A line's base row is counted and stored before its length is checked:
+//    a short line that would also be row 2701 reports the full table.
+// 4) Neither coordinate of a neighbour row is wrapped or clamped.
+#include "inputs/target_list.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "inputs/number_text.h"
+#include "inputs/text_lines.h"
+#include "platform/fault.h"
+
+namespace vantrel {
+namespace {
+
+constexpr int maskLength = 9;
+
+// Characters [start, start + length) of the line, 1-based, clipped to it.
+std::u32string_view field(std::u32string_view line, std::size_t start, std::size_t length) {
+  if (start > line.size()) return {};
+  return line.substr(start - 1, length);
+}
+
+bool isBlankLine(std::u32string_view line) {
+  for (char32_t c : line) {
+    if (c != U' ' && c != U'\t') return false;
+  }
+  return true;
+}
+
+// Which of a mask group's three characters the group's number sets. Only the
+// eight values a group of 0s and 1s can read as count; 2, 1.5, text and the
+// rest set nothing.
+struct GroupBits {
+  bool first = false, second = false, third = false;
+};
+
+GroupBits readGroup(std::u32string_view text) {
+  double n = readNumber(text);
+  GroupBits bits;
+  bits.first = n == 100 || n == 101 || n == 110 || n == 111;
+  bits.second = n == 10 || n == 11 || n == 110 || n == 111;
+  bits.third = n == 1 || n == 11 || n == 101 || n == 111;
+  return bits;
+}
+
+struct Neighbour {
+  bool set;
+  int raSteps;   // +1, 0 or -1 step of gridStep in right ascension
+  int decSteps;  // +1, 0 or -1 step of gridStep in declination
+};
+
+// The neighbour rows of one line in the order they are made. Groups are
+// declinations (first +step, second own, third -step), characters are right
+// ascensions (first -step, second own, third +step).
+std::array<Neighbour, 8> neighboursOf(std::u32string_view line) {
+  std::size_t end = line.size();
+  GroupBits upper = readGroup(line.substr(end - 9, 3));
+  GroupBits middle = readGroup(line.substr(end - 6, 3));
+  GroupBits lower = readGroup(line.substr(end - 3, 3));
+  return {{
+      {lower.third, +1, -1},
+      {middle.third, +1, 0},
+      {upper.third, +1, +1},
+      {lower.second, 0, -1},
+      {upper.second, 0, +1},
+      {lower.first, -1, -1},
+      {middle.first, -1, 0},
+      {upper.first, -1, +1},
+  }};
+}
+
+// One coordinate of a neighbour: plus or minus one step, or unchanged. No
+// multiplication, so an unchanged coordinate stays bit for bit the base's.
+double shifted(double value, int steps, double step) {
+  if (steps > 0) return value + step;
+  if (steps < 0) return value - step;
+  return value;
+}
+
+[[noreturn]] void lineFault(std::size_t lineNumber, const std::string& reason) {
+  throw Fault(std::string(targetListFileName) + " line " + std::to_string(lineNumber) + ": " + reason,
+              ExitStatus::inputFile);
+}
+
+// The next row number, or a fault when the table is full.
+int takeRow(TargetTable& table, std::size_t lineNumber) {
+  if (table.targetCount >= TargetTable::capacity) {
+    lineFault(lineNumber, "more than " + std::to_string(TargetTable::capacity) +
+                              " rows (base and neighbour rows together)");
+  }
+  return ++table.targetCount;
+}
+
+void storeBaseRow(std::u32string_view line, const SiteConfig& config, TargetTable& table, int n) {
+  double ra = readNumber(field(line, 5, 2));
+  ra = ra + readNumber(field(line, 7, 4)) / 60;
+  ra = ra / 24.0 * 360.0 + config.raOffset;
+
+  double dec = readNumber(field(line, 13, 2));
+  dec = dec + readNumber(field(line, 15, 4)) / 60;
+  if (line.size() >= 12 && line[11] == U'-') dec = -dec;
+  dec = dec + config.decOffset;
+
+  table.raDeg[n] = ra;
+  table.decDeg[n] = dec;
+  table.targetName[n] = encodeUtf8(line);
+  table.targetState[n] = 0;
+}
+
+}  // namespace
+
+void parseTargetLines(const std::vector<std::u32string>& lines, const SiteConfig& config, TargetTable& table) {
+  table.targetCount = 0;
+  for (std::size_t index = 0; index < lines.size(); ++index) {
+    std::u32string_view line = lines[index];
+    std::size_t lineNumber = index + 1;
+    if (isBlankLine(line)) continue;
+
+    int base = takeRow(table, lineNumber);
+    storeBaseRow(line, config, table, base);
+    if (line.size() < maskLength) {
+      lineFault(lineNumber, "the line is shorter than 9 characters, so it holds no grid mask");
+    }
+
+    for (const Neighbour& nb : neighboursOf(line)) {
+      if (!nb.set) continue;
+      int row = takeRow(table, lineNumber);
+      table.raDeg[row] = shifted(table.raDeg[base], nb.raSteps, config.gridStep);
+      table.decDeg[row] = shifted(table.decDeg[base], nb.decSteps, config.gridStep);
+      table.targetName[row] = table.targetName[base];
+      table.targetState[row] = 0;
+    }
+  }
+}
+
+}  // namespace vantrel

@@ -1,0 +1,52 @@
+// target_list_load.cpp - reading and decoding "vantrel.adf".
+//
+// Notes:
+// 1) Positions count characters, so the bytes are decoded before the lines
+//    are cut: UTF-8 when the bytes are valid UTF-8, otherwise Shift_JIS
+//    (CP932) through the file store. Plain ASCII is valid UTF-8, so the
+//    legacy path only runs for files that really hold Japanese text.
+// 2) A byte order mark at the start of the file is dropped. Editors on
+//    Windows put one there when they save UTF-8; kept, it would be the
+//    first character of the first line and shift every column by one.
+// 3) Nothing is written before the whole list has been parsed, so a fault
+//    here stops the program before the log file is touched.
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "inputs/target_list.h"
+#include "inputs/text_lines.h"
+#include "platform/fault.h"
+#include "platform/file_store.h"
+
+namespace vantrel {
+namespace {
+
+constexpr char32_t byteOrderMark = U'\uFEFF';
+
+std::u32string decodeTargetList(FileStore& files, const std::string& bytes) {
+  std::optional<std::u32string> text = decodeUtf8(bytes);
+  if (!text) {
+    std::optional<std::string> converted = files.legacyToUtf8(bytes);
+    if (converted) text = decodeUtf8(*converted);
+  }
+  if (!text) {
+    throw Fault(std::string(targetListFileName) + ": the text is neither UTF-8 nor Shift_JIS (CP932)",
+                ExitStatus::inputFile);
+  }
+  if (!text->empty() && text->front() == byteOrderMark) text->erase(0, 1);
+  return std::move(*text);
+}
+
+}  // namespace
+
+void loadTargetList(FileStore& files, const SiteConfig& config, TargetTable& table) {
+  std::optional<std::string> bytes = files.readAll(targetListFileName);
+  if (!bytes) {
+    throw Fault(std::string(targetListFileName) + ": no such file in the working directory",
+                ExitStatus::inputFile);
+  }
+  parseTargetLines(splitLines(decodeTargetList(files, *bytes)), config, table);
+}
+
+}  // namespace vantrel

@@ -1,0 +1,156 @@
+#include "mount/supervision.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "mount/protocol.h"
+#include "platform/clock.h"
+#include "platform/serial_port.h"
+#include "platform/stop_request.h"
+#include "platform/window.h"
+
+namespace vantrel {
+namespace {
+
+// One clock change of the time text stands for one second of dwellMinutes.
+constexpr double clockChangesPerMinute = 60.0;
+
+enum class Step { opening, commanding, arming, querying, checking, counting, limitReached, closing, ended };
+
+// The supervision of one target. Each step does its work and names the next
+// one; run() walks them from opening to ended.
+class Supervisor {
+ public:
+  Supervisor(const SupervisionTarget& target, const SupervisionSettings& settings, MountSeams seams,
+             const std::function<void(double)>& appendDecLimitRecord)
+      : target_(target), settings_(settings), seams_(seams), appendDecLimitRecord_(appendDecLimitRecord) {}
+
+  SupervisionResult run() {
+    Step step = Step::opening;
+    while (step != Step::ended) step = next(step);
+    return result_;
+  }
+
+ private:
+  Step next(Step step) {
+    switch (step) {
+      case Step::opening:
+        openMountPort(seams_.port, settings_.portNumber);
+        return Step::commanding;
+      case Step::commanding:
+        return command();
+      case Step::arming:
+        return arm();
+      case Step::querying:
+        return query();
+      case Step::checking:
+        return check();
+      case Step::counting:
+        return count();
+      case Step::limitReached:
+        appendDecLimitRecord_(result_.reportedDec);
+        return Step::closing;
+      case Step::closing:
+        closeMountPort(seams_.port);
+        return Step::ended;
+      case Step::ended:
+        break;
+    }
+    return Step::ended;
+  }
+
+  // Goto and both pass-through commands back to back: no pause, no read, no
+  // yield between them.
+  Step command() {
+    seams_.port.sendCommand(gotoCommand(target_.raDeg, target_.decDeg));
+    seams_.port.sendCommand(passThroughCommand(firstPassThroughByte, settings_.passThroughValue));
+    seams_.port.sendCommand(passThroughCommand(secondPassThroughByte, settings_.passThroughValue));
+    return Step::arming;
+  }
+
+  Step arm() {
+    clockTicks_ = 0;
+    lastClockText_ = seams_.clock.now().timeText;
+    silentChanges_ = 0;
+    silentClockText_ = lastClockText_;
+    return Step::querying;
+  }
+
+  Step query() {
+    seams_.window.processEvents();
+    seams_.port.sendCommand(positionQuery);
+    seams_.clock.pause(queryPauseMs);
+    if (seams_.stop.raised()) {
+      result_.end = SupervisionEnd::stopRequested;
+      return Step::closing;
+    }
+    reply_ = checkPositionReply(seams_.port.readReceived());
+    if (!reply_) { count(); return rejected(); } return Step::checking;
+  }
+
+  // A rejected read only sends the query again, unless the mount has given
+  // nothing acceptable for too long.
+  Step rejected() {
+    std::string timeText = seams_.clock.now().timeText;
+    if (timeText != silentClockText_) {
+      silentClockText_ = timeText;
+      if (++silentChanges_ >= mountSilentClockChanges) {
+        result_.end = SupervisionEnd::mountSilent;
+        return Step::closing;
+      }
+    }
+    return Step::querying;
+  }
+
+  Step check() {
+    result_.reportedDec = *reply_;
+    seams_.window.processEvents();
+    // Equal to the limit is not over it.
+    if (result_.reportedDec > settings_.decLimit) {
+      result_.end = SupervisionEnd::limitReached;
+      return Step::limitReached;
+    }
+    return Step::counting;
+  }
+
+  // At most one change is counted per accepted reply, however long the poll.
+  Step count() {
+    std::string timeText = seams_.clock.now().timeText;
+    if (timeText != lastClockText_) {
+      lastClockText_ = timeText;
+      ++clockTicks_;
+    }
+    silentChanges_ = 0;
+    silentClockText_ = timeText;
+    if (static_cast<double>(clockTicks_) < clockChangesPerMinute * settings_.dwellMinutes) return Step::querying;
+    result_.end = SupervisionEnd::dwellOver;
+    return Step::closing;
+  }
+
+  const SupervisionTarget& target_;
+  const SupervisionSettings& settings_;
+  MountSeams seams_;
+  const std::function<void(double)>& appendDecLimitRecord_;
+
+  SupervisionResult result_;
+  std::optional<double> reply_;
+  std::int64_t clockTicks_ = 0;
+  std::string lastClockText_;
+  int silentChanges_ = 0;
+  std::string silentClockText_;
+};
+
+}  // namespace
+
+SupervisionResult superviseTarget(const SupervisionTarget& target, const SupervisionSettings& settings,
+                                  MountSeams seams, const std::function<void(double)>& appendDecLimitRecord) {
+  try {
+    return Supervisor(target, settings, seams, appendDecLimitRecord).run();
+  } catch (...) {
+    closeMountPortQuietly(seams.port);
+    throw;
+  }
+}
+
+}  // namespace vantrel

@@ -1,0 +1,184 @@
+#include "night/form1.h"
+
+#include "inputs/number_text.h"
+#include "inputs/target_list.h"
+#include "mount/protocol.h"
+#include "mount/supervision.h"
+#include "obslog/log_format.h"
+#include "platform/fault.h"
+#include "platform/file_store.h"
+#include "platform/serial_port.h"
+#include "platform/stop_request.h"
+#include "platform/window.h"
+#include "schedule/target_scan.h"
+
+namespace vantrel {
+namespace {
+
+// The number that characters [first, first + count) of a clock text start with.
+double clockField(const std::string& text, std::size_t first, std::size_t count) {
+  if (first >= text.size()) return 0;
+  return readNumber(std::string_view(text).substr(first, count));
+}
+
+}  // namespace
+
+Form1::Form1(NightSeams seams, NightOptions options) : seams_(seams), options_(std::move(options)) {}
+
+NightOutcome Form1::Form_Load() {
+  siteConfig_ = loadSiteConfig(seams_.files);
+  startupWait();
+  loadTargetList(seams_.files, siteConfig_, targets_);
+  createLogFile();
+
+  NightOutcome outcome;
+  outcome.targetCount = targets_.targetCount;
+  outcome.logFileName = logFileName_;
+  while (!observingPass(outcome)) {
+  }
+  park(outcome);
+  outcome.endedAt = seams_.clock.now();
+  return outcome;
+}
+
+// Waits for startDelaySeconds changes of the clock's seconds. One pass is
+// always made; with a positive value the wait ends at the n-th change, n
+// being the smallest whole number not below the value.
+void Form1::startupWait() {
+  std::string remembered = seams_.clock.now().timeText;
+  int changes = 0;
+  for (;;) {
+    std::string timeText = seams_.clock.now().timeText;
+    if (timeText != remembered) {
+      ++changes;
+      remembered = seams_.clock.now().timeText;
+    }
+    if (changes >= siteConfig_.startDelaySeconds || seams_.stop.raised()) return;
+    seams_.clock.waitForNext(ClockUnit::second, &seams_.window, seams_.stop);
+  }
+}
+
+// The day's log keeps what an earlier start of the same day wrote: the new
+// records follow the old ones.
+void Form1::createLogFile() {
+  logFileName_ = options_.logFilePrefix + logFileNameFor(seams_.clock.now().dateText);
+  seams_.files.createKeeping(logFileName_);
+}
+
+// Only before 06:00 is the night tested against the month's end hour; hour,
+// minutes and month come from one reading of the clock.
+bool Form1::nightIsOver(const ClockReading& reading) const {
+  double hour = clockField(reading.timeText, 0, 2);
+  if (!(hour < 6)) return false;
+  double v = hour + clockField(reading.timeText, 3, 2) / 60;
+  double month = clockField(reading.dateText, 5, 2);
+  if (!(month >= 1 && month <= 12)) return false;
+  return v > siteConfig_.nightEndByMonth[static_cast<int>(month)];
+}
+
+bool Form1::observingPass(NightOutcome& outcome) {
+  seams_.window.processEvents();
+  if (seams_.stop.raised()) {
+    outcome.end = NightEnd::stopRequest;
+    return true;
+  }
+  if (nightIsOver(seams_.clock.now())) {
+    outcome.end = NightEnd::clock;
+    return true;
+  }
+
+  ClockReading reading = seams_.clock.now();
+  sample_ = sampleClock(reading.dateText, reading.timeText);
+  computePositions(targets_, siteConfig_, sample_, positionPass_);
+  ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude);
+  chosenRow_ = scan.chosenRow;
+  candidateCount_ = scan.candidateCount;
+  if (candidateCount_ < 1) {
+    seams_.clock.waitForNext(ClockUnit::minute, &seams_.window, seams_.stop);
+    return false;
+  }
+
+  appendTargetRecord();
+  targets_.targetState[chosenRow_] = 1;
+  ++outcome.observedCount;
+  seams_.window.setTitle(std::string(targetTitlePrefix) + targets_.targetName[chosenRow_]);
+  seams_.window.processEvents();
+
+  SupervisionSettings settings;
+  settings.portNumber = mountPortNumber(siteConfig_.commPort);
+  settings.passThroughValue = passThroughByte(siteConfig_.passThroughValue);
+  settings.decLimit = siteConfig_.decLimit;
+  settings.dwellMinutes = siteConfig_.dwellMinutes;
+  SupervisionTarget target{targets_.raDeg[chosenRow_], targets_.decDeg[chosenRow_]};
+  MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
+  SupervisionResult result = superviseTarget(target, settings, mount, [this](double reportedDec) {
+    appendRecord(decLimitRecord(reportedDec));
+  });
+  switch (result.end) {
+    case SupervisionEnd::dwellOver:
+      return false;
+    case SupervisionEnd::limitReached:
+      outcome.end = NightEnd::decLimit;
+      outcome.reportedDec = result.reportedDec;
+      return true;
+    case SupervisionEnd::stopRequested:
+      outcome.end = NightEnd::stopRequest;
+      return true;
+    case SupervisionEnd::mountSilent:
+      outcome.end = NightEnd::mountSilent;
+      seams_.window.showStatus("the mount at COM" + std::to_string(settings.portNumber) +
+                               " does not answer position queries; parking it blind");
+      return true;
+  }
+  return true;
+}
+
+void Form1::appendRecord(const std::string& record) {
+  seams_.files.appendDurably(logFileName_, record + "\r\n");
+  seams_.window.showStatus(record);
+}
+
+void Form1::appendTargetRecord() {
+  TargetRecordFields fields;
+  fields.cycleDateText = sample_.cycleDateText;
+  fields.cycleTimeText = sample_.cycleTimeText;
+  fields.azDeg = targets_.azDeg[chosenRow_];
+  fields.altDeg = targets_.altDeg[chosenRow_];
+  fields.raDeg = targets_.raDeg[chosenRow_];
+  fields.decDeg = targets_.decDeg[chosenRow_];
+  fields.targetName = targets_.targetName[chosenRow_];
+  fields.chosenRow = chosenRow_;
+  fields.candidateCount = candidateCount_;
+  appendRecord(targetRecord(fields));
+}
+
+void Form1::park(NightOutcome& outcome) {
+  outcome.parked = siteConfig_.parkEnabled == 1;
+  MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
+  parkMount(mountPortNumber(siteConfig_.commPort), outcome.parked, mount,
+            [this] { appendRecord(parkRecord()); });
+}
+
+std::string describeNight(const NightOutcome& outcome) {
+  std::string text = std::to_string(outcome.observedCount) + " of " + std::to_string(outcome.targetCount) +
+                     " targets observed; night ended " + outcome.endedAt.dateText + " " +
+                     outcome.endedAt.timeText;
+  switch (outcome.end) {
+    case NightEnd::clock:
+      text += " by the clock";
+      break;
+    case NightEnd::decLimit:
+      text += " by the declination limit (mount reported " + formatNumberItem(outcome.reportedDec) + "degrees)";
+      break;
+    case NightEnd::stopRequest:
+      text += " by a stop request";
+      break;
+    case NightEnd::mountSilent:
+      text += " because the mount stopped answering";
+      break;
+  }
+  text += outcome.parked ? "; mount parked" : "; mount not parked (parkEnabled is not 1)";
+  return text;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,102 @@
+// form1.h - the night driver.
+//
+// Form1 holds all the state of one night (the SiteConfig, the TargetTable,
+// the clock sample, the night state) and Form_Load runs the whole night:
+// start-up, the observing cycle, the end of the night and the park. It
+// meets the world only through the platform seams, so the same driver runs
+// a real night, a rehearsal and the tests.
+//
+// Notes:
+// 1) Start-up: the site configuration, the start-up wait, the target list,
+//    the log file, then the cycle. A bad input file ends the program before
+//    the log is touched or the port is opened.
+// 2) Each cycle: yield, stop request?, end-of-night test (one reading of the
+//    clock), clock sample, positions and choice. A pass that chooses nothing
+//    gives the same answer until the minute changes, so the driver then
+//    waits for the next minute, serving the window.
+// 3) A chosen row: target record, state 1, title, yield, supervision.
+// 4) Every way out of the night (the clock, the declination limit, a stop
+//    request, a silent mount) goes through the park.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "astro/clock_sample.h"
+#include "astro/position_pass.h"
+#include "inputs/site_config.h"
+#include "inputs/target_table.h"
+#include "platform/clock.h"
+
+namespace vantrel {
+
+class FileStore;
+class SerialPort;
+class StopRequest;
+class Window;
+
+struct NightSeams {
+  Clock& clock;
+  SerialPort& MSComm1;
+  Window& window;
+  FileStore& files;
+  StopRequest& stop;
+};
+
+struct NightOptions {
+  // Put in front of the log file name; the rehearsal writes "rehearsal-log...".
+  std::string logFilePrefix;
+};
+
+enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
+
+struct NightOutcome {
+  NightEnd end = NightEnd::clock;
+  int observedCount = 0;        // rows chosen during the night
+  int targetCount = 0;          // rows in the table
+  ClockReading endedAt;         // the clock after the park
+  bool parked = false;          // park commands were sent
+  double reportedDec = 0;       // the declination that ended the night at the limit
+  std::string logFileName;
+};
+
+class Form1 {
+ public:
+  explicit Form1(NightSeams seams, NightOptions options = {});
+
+  // Runs the whole night. Returns when the mount has been parked; throws a
+  // Fault for a bad input file or a failing line or log.
+  NightOutcome Form_Load();
+
+  // The night's state, readable by tests and the window.
+  const SiteConfig& siteConfig() const { return siteConfig_; }
+  const TargetTable& targets() const { return targets_; }
+  const std::string& logFileName() const { return logFileName_; }
+
+ private:
+  void startupWait();
+  void createLogFile();
+  bool nightIsOver(const ClockReading& reading) const;
+  // One pass of the cycle; returns true when the night is over.
+  bool observingPass(NightOutcome& outcome);
+  void appendRecord(const std::string& record);
+  void appendTargetRecord();
+  void park(NightOutcome& outcome);
+
+  NightSeams seams_;
+  NightOptions options_;
+  SiteConfig siteConfig_;
+  TargetTable targets_;
+  ClockSample sample_;
+  PositionPass positionPass_;
+  std::string logFileName_;
+  std::int16_t chosenRow_ = 0;
+  std::int16_t candidateCount_ = 0;
+};
+
+// The summary of a night for people: "3 of 40 targets observed; night ended
+// 2026-12-07 04:31:00 by the clock; mount parked".
+std::string describeNight(const NightOutcome& outcome);
+
+}  // namespace vantrel

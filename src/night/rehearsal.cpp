@@ -1,0 +1,35 @@
+#include "night/rehearsal.h"
+
+#include "platform/simulated_clock.h"
+#include "platform/simulated_mount.h"
+#include "platform/stop_request.h"
+
+namespace vantrel {
+
+RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop) {
+  SimulatedClock clock(startCivilMs);
+  SimulatedMount mount;
+  RehearsalResult result;
+  const std::int64_t limitMs = startCivilMs + rehearsalLimitHours * 3600 * 1000;
+  clock.onAdvance = [&](std::int64_t civilMs) {
+    if (civilMs >= limitMs && !result.stoppedAtLimit) {
+      result.stoppedAtLimit = true;
+      stop.raise();
+    }
+  };
+  Form1 night(NightSeams{clock, mount, window, files, stop}, NightOptions{"rehearsal-"});
+  result.outcome = night.Form_Load();
+  return result;
+}
+
+std::string describeRehearsal(const RehearsalResult& result) {
+  std::string text = describeNight(result.outcome);
+  if (result.stoppedAtLimit) {
+    text += "; the rehearsal stopped the night after " + std::to_string(rehearsalLimitHours) +
+            " simulated hours: it ends neither by the clock (an end-of-night hour of 5:59 or later) "
+            "nor by the declination limit";
+  }
+  return text;
+}
+
+}  // namespace vantrel

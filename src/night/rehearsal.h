@@ -1,0 +1,35 @@
+// rehearsal.h - what tonight will do, before the night.
+//
+// Runs the same night driver on the simulated clock against the in-process
+// simulated mount, as fast as the machine allows. The clock starts at the
+// given civil time (UT + 9 h); the waits of the night move it (the start-up
+// wait to whole seconds, 100 ms per position query, 200 ms before the park
+// command, a pass without a choice to the next whole minute). The log goes to
+// "rehearsal-" + the log file name; no serial port is opened.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "night/form1.h"
+
+namespace vantrel {
+
+class FileStore;
+class StopRequest;
+class Window;
+
+// A night that never ends by the clock or the limit is stopped after this.
+inline constexpr std::int64_t rehearsalLimitHours = 72;
+
+struct RehearsalResult {
+  NightOutcome outcome;
+  bool stoppedAtLimit = false;  // the night was still running after 72 hours
+};
+
+RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop);
+
+// The closing line of a rehearsal.
+std::string describeRehearsal(const RehearsalResult& result);
+
+}  // namespace vantrel

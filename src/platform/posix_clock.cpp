@@ -1,0 +1,58 @@
+#include "platform/posix_clock.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/simulated_clock.h"
+#include "platform/stop_request.h"
+#include "platform/window.h"
+
+namespace vantrel {
+namespace {
+
+// The clock of the site is always nine hours ahead of Universal Time.
+constexpr std::int64_t zoneOffsetMs = 9 * 3600 * 1000LL;
+// While waiting with a window, events are served at least this often so that
+// the window repaints and a close is heard promptly.
+constexpr std::int64_t windowSliceMs = 20;
+// Without a window a stop request is still heard within this time.
+constexpr std::int64_t stopSliceMs = 100;
+
+void sleepMs(std::int64_t ms) {
+  timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  // A signal interrupts the sleep; the rest is slept unless the caller wants
+  // to look at a stop request, which it does through short slices.
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace
+
+std::int64_t PosixClock::civilMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000 + zoneOffsetMs;
+}
+
+ClockReading PosixClock::now() { return civilReading(civilMs()); }
+
+void PosixClock::pause(std::chrono::milliseconds duration) {
+  if (duration.count() > 0) sleepMs(duration.count());
+}
+
+void PosixClock::waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) {
+  const std::int64_t step = unit == ClockUnit::second ? 1000 : 60000;
+  const std::int64_t start = civilMs();
+  const std::int64_t target = (start / step + 1) * step;
+  for (;;) {
+    if (window) window->processEvents();
+    if (stop.raised()) return;
+    std::int64_t left = target - civilMs();
+    if (left <= 0) return;
+    sleepMs(std::min(left, window ? windowSliceMs : stopSliceMs));
+  }
+}
+
+}  // namespace vantrel

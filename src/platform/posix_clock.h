@@ -1,0 +1,21 @@
+// posix_clock.h - the real clock: civil time of UT + 9 h from the system's
+// UTC clock, whatever time zone the machine is set to.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/clock.h"
+
+namespace vantrel {
+
+class PosixClock : public Clock {
+ public:
+  ClockReading now() override;
+  void pause(std::chrono::milliseconds duration) override;
+  void waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) override;
+
+  // Milliseconds since 1970-01-01 00:00 of the civil time UT + 9 h.
+  static std::int64_t civilMs();
+};
+
+}  // namespace vantrel

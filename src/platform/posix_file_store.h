@@ -1,0 +1,24 @@
+// posix_file_store.h - the files of one working directory on a POSIX system.
+#pragma once
+
+#include <string>
+
+#include "platform/file_store.h"
+
+namespace vantrel {
+
+class PosixFileStore : public FileStore {
+ public:
+  explicit PosixFileStore(std::string directory) : directory_(std::move(directory)) {}
+
+  std::optional<std::string> readAll(const std::string& name) override;
+  void createKeeping(const std::string& name) override;
+  void appendDurably(const std::string& name, std::string_view bytes) override;
+  std::optional<std::string> legacyToUtf8(std::string_view bytes) override;
+
+ private:
+  std::string pathOf(const std::string& name) const;
+  std::string directory_;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,143 @@
+#include "platform/posix_serial_port.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "platform/fault.h"
+
+namespace vantrel {
+namespace {
+
+// The longest command is ten bytes, about 10 ms at 9600 baud. A driver that
+// takes no byte at all for two seconds is not slow but stuck (an unread
+// pseudo-terminal, a converter that hangs), and the night cannot go on.
+constexpr std::chrono::milliseconds writeStallLimitMs{2000};
+
+// Unlocks and closes. The lock belongs to the terminal, not to the
+// descriptor: a pty whose master stays open (vantrel-mountsim) would keep it
+// after we close, and our own next open would find the port busy. A line that
+// is gone may refuse the unlock; closing is all that matters then.
+int release(int fd) {
+  ::ioctl(fd, TIOCNXCL);
+  return ::close(fd);
+}
+
+}  // namespace
+
+PosixSerialPort::PosixSerialPort(std::string workDir) : workDir_(std::move(workDir)) {}
+
+PosixSerialPort::~PosixSerialPort() {
+  if (fd_ >= 0) release(fd_);
+}
+
+std::string PosixSerialPort::devicePath(int portNumber) const {
+  std::string local = (workDir_.empty() ? std::string(".") : workDir_) + "/COM" + std::to_string(portNumber);
+  struct stat entry;
+  if (::lstat(local.c_str(), &entry) == 0) return local;
+  return "/dev/ttyS" + std::to_string(portNumber - 1);
+}
+
+void PosixSerialPort::fail(const std::string& operation, int error) const {
+  throw Fault(operation + " " + name_ + " (" + device_ + "): " + std::strerror(error));
+}
+
+void PosixSerialPort::gone() const {
+  throw Fault("serial line " + name_ + " (" + device_ + "): the device is gone");
+}
+
+void PosixSerialPort::requireOpen() const {
+  if (fd_ < 0) throw Fault("serial line " + name_ + " used while it is not open");
+}
+
+void PosixSerialPort::open(int portNumber) {
+  if (fd_ >= 0) throw Fault("cannot open COM" + std::to_string(portNumber) + ": " + name_ + " is open already");
+  name_ = "COM" + std::to_string(portNumber);
+  device_ = devicePath(portNumber);
+
+  int fd = ::open(device_.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) fail("cannot open", errno);
+  auto refuse = [&](const char* operation) {
+    int error = errno;
+    release(fd);
+    fail(operation, error);
+  };
+  if (::ioctl(fd, TIOCEXCL) != 0) refuse("cannot lock");
+
+  termios line{};
+  if (::tcgetattr(fd, &line) != 0) refuse("cannot read the line settings of");
+  line.c_iflag = 0;
+  line.c_oflag = 0;
+  line.c_lflag = 0;
+  line.c_cflag = CS8 | CREAD | CLOCAL;  // no parity, 1 stop bit, no CRTSCTS
+  // VMIN 1 with O_NONBLOCK: an empty buffer reads as EAGAIN, so a read of
+  // 0 bytes can only mean that the other side hung up.
+  line.c_cc[VMIN] = 1;
+  line.c_cc[VTIME] = 0;
+  if (::cfsetispeed(&line, B9600) != 0 || ::cfsetospeed(&line, B9600) != 0) refuse("cannot set 9600 baud on");
+  if (::tcsetattr(fd, TCSANOW, &line) != 0) refuse("cannot set the line settings of");
+  // Whatever waited on the line before we opened it answers nothing of ours.
+  if (::tcflush(fd, TCIOFLUSH) != 0) refuse("cannot clear");
+  fd_ = fd;
+}
+
+void PosixSerialPort::close() {
+  if (fd_ < 0) return;
+  int fd = fd_;
+  fd_ = -1;
+  // Closing waits while the driver sends what it still holds. The descriptor
+  // is gone even when close reports an error; EINTR is no failure.
+  if (release(fd) != 0 && errno != EINTR) fail("cannot close", errno);
+}
+
+void PosixSerialPort::waitUntilWritable() {
+  pollfd waiting{fd_, POLLOUT, 0};
+  int ready = ::poll(&waiting, 1, static_cast<int>(writeStallLimitMs.count()));
+  if (ready < 0 && errno == EINTR) return;
+  if (ready < 0) fail("cannot write to", errno);
+  if (ready == 0) fail("cannot write to", ETIMEDOUT);
+  if (waiting.revents & (POLLHUP | POLLERR | POLLNVAL)) gone();
+}
+
+void PosixSerialPort::sendCommand(std::string_view bytes) {
+  requireOpen();
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    ssize_t n = ::write(fd_, bytes.data() + sent, bytes.size() - sent);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+    } else if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
+      waitUntilWritable();
+    } else if (errno == EIO) {
+      gone();
+    } else if (errno != EINTR) {
+      fail("cannot write to", errno);
+    }
+  }
+}
+
+std::string PosixSerialPort::readReceived() {
+  requireOpen();
+  std::string received;
+  char buffer[512];
+  for (;;) {
+    ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n > 0) {
+      received.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0 || errno == EIO) {
+      gone();
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      return received;
+    } else if (errno != EINTR) {
+      fail("cannot read from", errno);
+    }
+  }
+}
+
+}  // namespace vantrel

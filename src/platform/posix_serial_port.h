@@ -1,0 +1,60 @@
+// posix_serial_port.h - the serial line to the hand controller (MSComm1) on a
+// POSIX terminal device.
+//
+// Port number N is the file "COMN" in the working directory when such a
+// directory entry exists (usually a link to /dev/ttyUSB0, or to the
+// pseudo-terminal of vantrel-mountsim), otherwise /dev/ttyS<N-1>.
+//
+// The device is opened non-blocking and without becoming our controlling
+// terminal, locked against a second opener (TIOCEXCL), and set raw: 9600 baud,
+// 8 data bits, no parity, 1 stop bit, receiver on, modem lines ignored, no
+// flow control, no translation of any byte.
+//
+// Notes:
+// 1) sendCommand hands every byte to the driver before it returns; it waits
+//    only while the driver's buffer is full, and never for an answer.
+// 2) readReceived never waits: it takes what the driver holds and returns.
+// 3) Every failure is thrown as a Fault that names the port, the device and
+//    the error: "cannot open COM1 (/dev/ttyUSB0): Device or resource busy".
+//    A line whose other side went away (unplugged, simulator ended) reads as
+//    "serial line COM1 (/dev/ttyUSB0): the device is gone".
+// 4) A dangling "COMN" link counts as present: the open then fails naming it,
+//    rather than quietly falling back to another port.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/serial_port.h"
+
+namespace vantrel {
+
+class PosixSerialPort : public SerialPort {
+ public:
+  explicit PosixSerialPort(std::string workDir);
+  ~PosixSerialPort() override;
+  PosixSerialPort(const PosixSerialPort&) = delete;
+  PosixSerialPort& operator=(const PosixSerialPort&) = delete;
+
+  void open(int portNumber) override;
+  void close() override;
+  bool isOpen() const override { return fd_ >= 0; }
+  void sendCommand(std::string_view bytes) override;
+  std::string readReceived() override;
+
+  // The device that port number N opens from this working directory.
+  std::string devicePath(int portNumber) const;
+
+ private:
+  [[noreturn]] void fail(const std::string& operation, int error) const;
+  [[noreturn]] void gone() const;
+  void requireOpen() const;
+  void waitUntilWritable();
+
+  std::string workDir_;
+  int fd_ = -1;
+  std::string name_;    // "COM1"
+  std::string device_;  // "/dev/ttyUSB0"
+};
+
+}  // namespace vantrel

@@ -1,0 +1,84 @@
+#include "platform/qt_window.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+#include "platform/stop_request.h"
+
+namespace vantrel {
+
+class QtWindow::View : public QMainWindow {
+ public:
+  explicit View(StopRequest& stop) : stop_(stop) {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    status_ = new QLabel(QStringLiteral("Starting the night"), central);
+    records_ = new QPlainTextEdit(central);
+    records_->setReadOnly(true);
+    records_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    records_->setMaximumBlockCount(5000);
+    layout->addWidget(status_);
+    layout->addWidget(records_);
+    setCentralWidget(central);
+    resize(820, 420);
+  }
+
+  void addLine(const QString& line) {
+    records_->appendPlainText(line);
+    status_->setText(line);
+  }
+
+  bool nightRunning = true;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    if (!nightRunning) {
+      event->accept();
+      return;
+    }
+    // The night is still running: the first close ends it through the park,
+    // a second one leaves at once.
+    if (stop_.raised()) _exit(130);
+    stop_.raise();
+    addLine(QStringLiteral("Stop requested: parking the mount and ending the night"));
+    event->ignore();
+  }
+
+ private:
+  StopRequest& stop_;
+  QLabel* status_ = nullptr;
+  QPlainTextEdit* records_ = nullptr;
+};
+
+QtWindow::QtWindow(StopRequest& stop) : view_(std::make_unique<View>(stop)) {
+  view_->setWindowTitle(QString::fromUtf8(initialWindowTitle));
+  view_->show();
+  QCoreApplication::processEvents();
+}
+
+QtWindow::~QtWindow() = default;
+
+void QtWindow::setTitle(const std::string& title) {
+  view_->setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+}
+
+void QtWindow::processEvents() { QCoreApplication::processEvents(); }
+
+void QtWindow::showStatus(const std::string& line) {
+  view_->addLine(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+}
+
+void QtWindow::nightIsOver() { view_->nightRunning = false; }
+
+int QtWindow::runUntilClosed() {
+  if (!view_->isVisible()) return 0;
+  return QApplication::exec();
+}
+
+}  // namespace vantrel

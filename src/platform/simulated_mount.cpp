@@ -1,0 +1,121 @@
+#include "platform/simulated_mount.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <ostream>
+
+#include "platform/fault.h"
+
+namespace vantrel {
+namespace {
+
+// Length of the whole command that starts with `first`, or 0 when no command
+// starts with it.
+std::size_t commandLength(char first) {
+  switch (first) {
+    case 'R': return 10;  // goto
+    case 'P': return 8;   // pass-through
+    case 'E': return 1;   // position query
+    case 'T': return 2;   // pre-park
+    case 'B': return 10;  // park
+    default: return 0;
+  }
+}
+
+std::string lineName(int portNumber) { return "COM" + std::to_string(portNumber) + " (simulated mount)"; }
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, const MountEvent& event) {
+  switch (event.kind) {
+    case MountEvent::Kind::open: return out << "open(" << event.portNumber << ")";
+    case MountEvent::Kind::close: return out << "close(" << event.portNumber << ")";
+    case MountEvent::Kind::bytes: break;
+  }
+  out << "bytes \"";
+  for (unsigned char c : event.bytes) {
+    if (c >= 0x20 && c < 0x7F && c != '\\' && c != '"') {
+      out << static_cast<char>(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+      out << hex;
+    }
+  }
+  return out << "\"";
+}
+
+void SimulatedMount::open(int portNumber) {
+  if (open_) throw Fault("cannot open " + lineName(portNumber) + ": the port is open already");
+  if (gone_) throw Fault("cannot open " + lineName(portNumber) + ": No such file or directory");
+  if (refuseOpen_) throw Fault("cannot open " + lineName(portNumber) + ": Device or resource busy");
+  open_ = true;
+  portNumber_ = portNumber;
+  pending_.clear();
+  received_.clear();
+  transcript_.push_back({MountEvent::Kind::open, portNumber, {}});
+}
+
+void SimulatedMount::close() {
+  // Closing works on a vanished line too: the handle is still ours to let go.
+  if (!open_) throw Fault("cannot close the simulated mount: the port is not open");
+  open_ = false;
+  transcript_.push_back({MountEvent::Kind::close, portNumber_, {}});
+}
+
+void SimulatedMount::requireOpen(const char* operation) const {
+  if (!open_) throw Fault(std::string("cannot ") + operation + " the simulated mount: the port is not open");
+  if (gone_) throw Fault("serial line " + lineName(portNumber_) + ": the device is gone");
+}
+
+void SimulatedMount::sendCommand(std::string_view bytes) {
+  requireOpen("write to");
+  transcript_.push_back({MountEvent::Kind::bytes, portNumber_, std::string(bytes)});
+  pending_.append(bytes);
+  takeCommands();
+}
+
+std::string SimulatedMount::readReceived() {
+  requireOpen("read from");
+  std::string out;
+  out.swap(received_);
+  return out;
+}
+
+std::string SimulatedMount::bytesSent() const {
+  std::string all;
+  for (const MountEvent& e : transcript_) all += e.bytes;
+  return all;
+}
+
+// Cuts whole commands off the front of what was sent; a partial command waits
+// for the rest.
+void SimulatedMount::takeCommands() {
+  while (!pending_.empty()) {
+    std::size_t length = commandLength(pending_.front());
+    if (length == 0) {
+      pending_.erase(0, 1);
+      continue;
+    }
+    if (pending_.size() < length) return;
+    std::string command = pending_.substr(0, length);
+    pending_.erase(0, length);
+    answer(command);
+  }
+}
+
+void SimulatedMount::answer(std::string_view command) {
+  std::string reply = "#";
+  if (command.front() == 'R') {
+    raField_ = std::string(command.substr(1, 4));
+    decField_ = std::string(command.substr(6, 4));
+  } else if (command.front() == 'E') {
+    ++queries_;
+    reply = positionScript_ ? positionScript_(queries_, raField_, decField_) : raField_ + "," + decField_ + "#";
+  }
+  if (silent_ || reply.empty()) return;
+  received_ += strayBytes_;
+  received_ += reply;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,31 @@
+#include "platform/stop_signals.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include "platform/stop_request.h"
+
+namespace vantrel {
+namespace {
+
+StopRequest* requestToRaise = nullptr;
+
+extern "C" void onStopSignal(int signalNumber) {
+  if (requestToRaise == nullptr || requestToRaise->raised()) _exit(128 + signalNumber);
+  requestToRaise->raise();
+}
+
+}  // namespace
+
+void installStopSignals(StopRequest& stop) {
+  requestToRaise = &stop;
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a sleep returns early and the caller looks again
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+  // A write to a line that vanished must come back as an error, not kill us.
+  signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace vantrel

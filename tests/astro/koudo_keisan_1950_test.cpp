@@ -1,0 +1,100 @@
+// Tests of koudo_keisan_1950 on the worked positions: 2024-03-15 22:30 on
+// the clock, latitude 35, longitude 135 (theta = 2.6196878217472417 rad).
+//
+// Tolerances: H involves no libm routine and is exact. Values after sin, cos
+// or atan may differ in the last bits between libm builds (glibc picks its
+// routines by processor at run time): 4e-16 for X, Y, Sn, C, A0, A, h (about
+// two units in the last place), 1e-11 degrees for outAlt. The single-
+// precision As and outAz are compared by their bits.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <numbers>
+#include <string>
+
+#include "astro/koudo_keisan_1950.h"
+
+namespace vantrel {
+namespace {
+
+constexpr double pi = std::numbers::pi;
+constexpr double lastBits = 4e-16;
+
+std::string hex(float f) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(std::bit_cast<std::uint32_t>(f)));
+  return text;
+}
+
+void expectFloatBits(const char* name, float got, std::uint32_t want) {
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(got), want)
+      << name << ": want " << std::bit_cast<float>(want) << " (" << hex(std::bit_cast<float>(want)) << ") got "
+      << got << " (" << hex(got) << ")";
+}
+
+detail::KoudoKeisanTrace workedTrace(double inRa, double inDec) {
+  return detail::koudo_keisan_1950_trace(inRa, inDec, 35.0, 135.0, sampleClock("2024-03-15", "22:30:00"));
+}
+
+TEST(KoudoKeisan1950, JustNorthOfWest) {
+  const detail::KoudoKeisanTrace t = workedTrace(90.0, 20.0);
+  EXPECT_EQ(t.sidereal.theta, 2.6196878217472417);
+  EXPECT_EQ(t.H, 1.0488914949523451) << "want 1.0488914949523451 got " << t.H;
+  EXPECT_NEAR(t.X, -0.011464804405828477, lastBits);
+  EXPECT_NEAR(t.Y, 0.8145924066186494, lastBits);
+  EXPECT_NEAR(t.horizontal.A0, -1.5567229725640217, lastBits);
+  EXPECT_NEAR(t.horizontal.A, 1.5848696810257714, lastBits) << "X <= 0: A = A0 + pi";
+  EXPECT_EQ(static_cast<double>(t.horizontal.As), 1.584869623184204);
+  EXPECT_NEAR(t.horizontal.C, 0.8146764301807781, lastBits);
+  EXPECT_NEAR(t.Sn, 0.5799204853591338, lastBits);
+  EXPECT_NEAR(t.horizontal.h, 0.6186291425248344, lastBits);
+  EXPECT_NEAR(t.horizontal.outAlt, 35.44483895047009, 1e-11);
+  expectFloatBits("outAz", t.horizontal.outAz, 0x42B59CD9u);
+  EXPECT_EQ(t.horizontal.outAz, 90.80634307861328f);
+}
+
+TEST(KoudoKeisan1950, SouthEast) {
+  const detail::KoudoKeisanTrace t = workedTrace(200.0, -10.0);
+  EXPECT_EQ(t.H, -0.8709706822414174) << "want -0.8709706822414174 got " << t.H;
+  EXPECT_NEAR(t.X, 0.5060633544734455, lastBits);
+  EXPECT_NEAR(t.Y, -0.7533331208449491, lastBits);
+  EXPECT_NEAR(t.horizontal.A, 5.303913384081469, lastBits) << "X > 0, Y <= 0: A = A0 + 2 pi";
+  EXPECT_EQ(t.horizontal.A, t.horizontal.A0 + 2 * pi);
+  EXPECT_NEAR(t.horizontal.outAlt, 24.833774310679956, 1e-11);
+  expectFloatBits("outAz", t.horizontal.outAz, 0x4397F229u);
+  EXPECT_EQ(t.horizontal.outAz, 303.8918762207031f);
+}
+
+TEST(KoudoKeisan1950, JustAfterUpperTransitNorthOfZenith) {
+  const detail::KoudoKeisanTrace t = workedTrace(150.0, 80.0);
+  EXPECT_EQ(t.H, 0.0016939437557472736) << "want 0.0016939437557472736 got " << t.H;
+  EXPECT_NEAR(t.horizontal.outAlt, 44.99998346408205, 1e-11);
+  expectFloatBits("outAz", t.horizontal.outAz, std::bit_cast<std::uint32_t>(179.97616577148438f));
+}
+
+// The public routine gives exactly what its trace gives, for any inputs.
+TEST(KoudoKeisan1950, RoutineReturnsItsTrace) {
+  const ClockSample sample = sampleClock("2031-11-02", "04:07:00");
+  for (double ra = 0; ra < 360; ra += 7.3) {
+    for (double dec = -85; dec <= 90; dec += 11.9) {
+      const HorizontalPosition p = koudo_keisan_1950(ra, dec, -33.9, 18.4, sample);
+      const detail::KoudoKeisanTrace t = detail::koudo_keisan_1950_trace(ra, dec, -33.9, 18.4, sample);
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(p.outAz), std::bit_cast<std::uint32_t>(t.horizontal.outAz));
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(p.outAlt), std::bit_cast<std::uint64_t>(t.horizontal.outAlt));
+    }
+  }
+}
+
+// The altitude is taken through the single-precision azimuth: through A
+// itself C, and so h, would come out different in the worked example.
+TEST(KoudoKeisan1950, AltitudeGoesThroughTheRoundedAzimuth) {
+  const detail::KoudoKeisanTrace t = workedTrace(90.0, 20.0);
+  const double throughA = t.X / std::cos(t.horizontal.A);
+  EXPECT_GT(std::fabs(throughA - t.horizontal.C), 1e-6) << "C " << t.horizontal.C << " through A " << throughA;
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -1,0 +1,182 @@
+// The site configuration: the fixed cursor sequence and the start-up checks.
+#include "inputs/site_config.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/fault.h"
+#include "support/memory_file_store.h"
+
+namespace vantrel {
+namespace {
+
+using ::testing::HasSubstr;
+
+// The usual 24-line layout, lines joined by `eol`.
+std::string usualFile(const std::string& eol = "\r\n", const std::string& months =
+                          "4.5,4.25,4,3.5,3,3,3,3.5,4,4.5,5,5.25") {
+  std::vector<std::string> lines = {
+      "longitude,latitude", "139.5,35.5", "port", "3", "end of night, per month", months,
+      "min altitude", "20", "dec limit", "60", "park", "1", "dwell minutes", "2.5",
+      "grid step", "0.25", "pass-through value", "3.5", "start delay", "2", "ra offset", "0.125",
+      "dec offset", "-0.5"};
+  std::string text;
+  for (const auto& line : lines) text += line + eol;
+  return text;
+}
+
+void expectUsualValues(const SiteConfig& s) {
+  EXPECT_EQ(s.siteLongitude, 139.5);
+  EXPECT_EQ(s.siteLatitude, 35.5);
+  EXPECT_EQ(s.commPort, 3);
+  EXPECT_EQ(s.nightEndByMonth[1], 4.5);
+  EXPECT_EQ(s.nightEndByMonth[2], 4.25);
+  EXPECT_EQ(s.nightEndByMonth[12], 5.25);
+  EXPECT_EQ(s.minAltitude, 20);
+  EXPECT_EQ(s.decLimit, 60);
+  EXPECT_EQ(s.parkEnabled, 1);
+  EXPECT_EQ(s.dwellMinutes, 2.5);
+  EXPECT_EQ(s.gridStep, 0.25);
+  EXPECT_EQ(s.passThroughValue, 3.5);
+  EXPECT_EQ(s.startDelaySeconds, 2);
+  EXPECT_EQ(s.raOffset, 0.125);
+  EXPECT_EQ(s.decOffset, -0.5);
+}
+
+std::string faultOf(const std::string& text) {
+  try {
+    parseSiteConfig(text);
+  } catch (const Fault& f) {
+    EXPECT_EQ(f.status(), ExitStatus::inputFile);
+    return f.what();
+  }
+  ADD_FAILURE() << "no fault for:\n" << text;
+  return "";
+}
+
+std::string replaceLine(std::string text, int lineNumber, const std::string& with) {
+  std::size_t start = 0;
+  for (int i = 1; i < lineNumber; ++i) start = text.find("\r\n", start) + 2;
+  std::size_t end = text.find("\r\n", start);
+  return text.replace(start, end - start, with);
+}
+
+TEST(SiteConfigLayouts, UsualLayoutWithEveryLineEnd) {
+  expectUsualValues(parseSiteConfig(usualFile("\r\n")));
+  expectUsualValues(parseSiteConfig(usualFile("\n")));
+  expectUsualValues(parseSiteConfig(usualFile("\r")));
+}
+
+TEST(SiteConfigLayouts, MonthsOnLinesOfTheirOwn) {
+  std::string months = "4.5\r\n4.25\r\n4\r\n3.5\r\n3\r\n3\r\n3\r\n3.5\r\n4\r\n4.5\r\n5\r\n5.25";
+  std::string text = usualFile("\r\n", months);
+  int lines = 0;
+  for (char c : text) lines += c == '\n';
+  EXPECT_EQ(lines, 35);
+  expectUsualValues(parseSiteConfig(text));
+}
+
+TEST(SiteConfigLayouts, SiteValuesOnTwoLinesAndOddLabels) {
+  std::string text = usualFile();
+  text = replaceLine(text, 2, "139.5\r\n35.5");
+  text = replaceLine(text, 1, "");                   // empty label
+  text = replaceLine(text, 8, ",,label, with commas");  // after the split the old line 7 is line 8
+  expectUsualValues(parseSiteConfig(text));
+}
+
+TEST(SiteConfigLayouts, BlanksAroundValuesAndLinesAfterTheLastValue) {
+  std::string text = replaceLine(usualFile(), 4, "  3  ");
+  text += "anything at all\r\nnot a number, here\r\n";
+  expectUsualValues(parseSiteConfig(text));
+  // The last value may end the file without a line end.
+  std::string noFinalEnd = usualFile();
+  noFinalEnd.resize(noFinalEnd.size() - 2);
+  expectUsualValues(parseSiteConfig(noFinalEnd));
+}
+
+TEST(SiteConfigLayouts, ValuesLoadUnchangedWithoutRangeChecks) {
+  std::string text = replaceLine(usualFile(), 12, "-1");   // parkEnabled
+  text = replaceLine(text, 8, "95");                         // minAltitude
+  SiteConfig s = parseSiteConfig(text);
+  EXPECT_EQ(s.parkEnabled, -1);
+  EXPECT_EQ(s.minAltitude, 95);
+}
+
+TEST(SiteConfigFaults, MissingFileNamesIt) {
+  testing::MemoryFileStore files;
+  try {
+    loadSiteConfig(files);
+    FAIL() << "no fault";
+  } catch (const Fault& f) {
+    EXPECT_THAT(f.what(), HasSubstr("vantrel.ini"));
+    EXPECT_EQ(f.status(), ExitStatus::inputFile);
+  }
+}
+
+TEST(SiteConfigFaults, EachBadValueNamesFileLineAndText) {
+  struct Case {
+    const char* description;
+    int line;
+    const char* text;
+    const char* wantInMessage;
+  };
+  const Case cases[] = {
+      {"empty value", 8, "", "vantrel.ini line 8: minAltitude is empty"},
+      {"not a number", 10, "sixty", "vantrel.ini line 10: decLimit is not a number: \"sixty\""},
+      {"text after the number", 14, "2.5 min", "line 14: dwellMinutes has text after its number: \"2.5 min\""},
+      {"port 0", 4, "0", "line 4: commPort 0 does not round to a whole number from 1 to 32767"},
+      {"port rounds to 0", 4, "0.5", "commPort 0.5 does not round"},
+      {"port rounds to 32768", 4, "32767.5", "commPort 32767.5 does not round"},
+      {"port negative", 4, "-3", "commPort -3"},
+      {"pass-through 256", 18, "256", "line 18: passThroughValue 256 does not round to a whole number from 0 to 255"},
+      {"pass-through 255.5 rounds to 256", 18, "255.5", "passThroughValue 255.5"},
+      {"pass-through -1", 18, "-1", "passThroughValue -1"},
+      {"month value not a number", 6, "4.5,4.25,x,3.5,3,3,3,3.5,4,4.5,5,5.25",
+       "line 6: nightEndByMonth[3] is not a number: \"x\""},
+      {"infinite value", 24, "1e999", "line 24: decOffset is out of range"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_THAT(faultOf(replaceLine(usualFile(), c.line, c.text)), HasSubstr(c.wantInMessage)) << c.description;
+  }
+}
+
+TEST(SiteConfigFaults, RangeEdgesThatAreAccepted) {
+  EXPECT_EQ(parseSiteConfig(replaceLine(usualFile(), 4, "32767")).commPort, 32767);
+  EXPECT_EQ(parseSiteConfig(replaceLine(usualFile(), 4, "1.5")).commPort, 1.5);
+  EXPECT_EQ(parseSiteConfig(replaceLine(usualFile(), 18, "-0.5")).passThroughValue, -0.5);
+  EXPECT_EQ(parseSiteConfig(replaceLine(usualFile(), 18, "254.5")).passThroughValue, 254.5);
+}
+
+TEST(SiteConfigFaults, FileEndingEarlyNamesTheMissingValue) {
+  std::string text = usualFile();
+  text.resize(text.find("ra offset"));
+  EXPECT_THAT(faultOf(text), HasSubstr("the file ends before the value of raOffset"));
+  EXPECT_THAT(faultOf(""), HasSubstr("siteLongitude"));
+}
+
+TEST(SiteConfigFaults, TrailingCommaPutsTheLabelInStepAndFails) {
+  // "20," leaves the cursor before the line end; the skip eats only that
+  // rest, and the label "dec limit" is then read as decLimit.
+  std::string text = replaceLine(usualFile(), 8, "20,");
+  EXPECT_THAT(faultOf(text), HasSubstr("line 9: decLimit is not a number: \"dec limit\""));
+}
+
+TEST(SiteConfigFaults, TrailingCommaWithNumericLabelsLoadsOutOfStep) {
+  // Where every label that the cursor then reads happens to be a number, the
+  // values load out of step, exactly as the cursor sequence gives them: each
+  // later value is taken from the label line before it.
+  std::string text = replaceLine(usualFile(), 8, "20,");
+  for (int line = 9; line <= 23; line += 2) text = replaceLine(text, line, std::to_string(line));
+  SiteConfig s = parseSiteConfig(text);
+  EXPECT_EQ(s.minAltitude, 20);
+  EXPECT_EQ(s.decLimit, 9);
+  EXPECT_EQ(s.parkEnabled, 11);
+  EXPECT_EQ(s.dwellMinutes, 13);
+  EXPECT_EQ(s.decOffset, 23);
+}
+
+}  // namespace
+}  // namespace vantrel

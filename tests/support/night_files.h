@@ -1,0 +1,77 @@
+// Building the input files of a night for tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "astro/clock_sample.h"
+#include "astro/koudo_keisan_1950.h"
+
+namespace vantrel::testing {
+
+struct IniValues {
+  double longitude = 135.0;
+  double latitude = 35.0;
+  int port = 1;
+  std::vector<double> nightEnd = std::vector<double>(12, 4.5);
+  double minAltitude = 10;
+  double decLimit = 89;
+  double parkEnabled = 1;
+  double dwellMinutes = 2;
+  double gridStep = 0.5;
+  double passThroughValue = 0;
+  double startDelaySeconds = 0;
+  double raOffset = 0;
+  double decOffset = 0;
+};
+
+inline std::string number(double v) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.17g", v);
+  return text;
+}
+
+inline std::string iniText(const IniValues& v) {
+  std::string months;
+  for (std::size_t i = 0; i < v.nightEnd.size(); ++i) months += (i ? "," : "") + number(v.nightEnd[i]);
+  const std::string eol = "\r\n";
+  return "site" + eol + number(v.longitude) + "," + number(v.latitude) + eol + "port" + eol +
+         std::to_string(v.port) + eol + "end of night" + eol + months + eol + "min altitude" + eol +
+         number(v.minAltitude) + eol + "dec limit" + eol + number(v.decLimit) + eol + "park" + eol +
+         number(v.parkEnabled) + eol + "dwell" + eol + number(v.dwellMinutes) + eol + "grid" + eol +
+         number(v.gridStep) + eol + "pass-through" + eol + number(v.passThroughValue) + eol + "delay" + eol +
+         number(v.startDelaySeconds) + eol + "ra offset" + eol + number(v.raOffset) + eol + "dec offset" +
+         eol + number(v.decOffset) + eol;
+}
+
+// One target line: "name" in columns 1-4, RA hours and minutes, sign,
+// degrees and arc-minutes, free text, and the nine-character mask.
+inline std::string targetLine(const std::string& name4, double raHours, double decDeg,
+                              const std::string& text = " target", const std::string& mask = "000000000") {
+  int h = static_cast<int>(raHours);
+  double minutes = (raHours - h) * 60;
+  double a = decDeg < 0 ? -decDeg : decDeg;
+  int d = static_cast<int>(a);
+  double arcmin = (a - d) * 60;
+  char line[128];
+  std::snprintf(line, sizeof line, "%-4.4s%02d%04.1f %c%02d%04.1f", name4.c_str(), h, minutes,
+                decDeg < 0 ? '-' : '+', d, arcmin);
+  return line + text + mask;
+}
+
+// A right ascension (hours, to 0.1 minute) at which a star of declination
+// `decDeg` stands at about azimuth `wantAz` at the given civil time.
+inline double raHoursAtAzimuth(const std::string& date, const std::string& time, double decDeg, double wantAz,
+                               double latitude = 35.0, double longitude = 135.0) {
+  ClockSample sample = sampleClock(date, time);
+  double best = 0, bestError = 1e9;
+  for (int tenths = 0; tenths < 24 * 600; ++tenths) {
+    double hours = tenths / 600.0;
+    HorizontalPosition p = koudo_keisan_1950(hours * 15, decDeg, latitude, longitude, sample);
+    double error = std::abs(p.outAz - wantAz);
+    if (error < bestError) bestError = error, best = hours;
+  }
+  return best;
+}
+
+}  // namespace vantrel::testing
