@@ -89,7 +89,7 @@ Pair arctangent(Pair X, Pair Y, Pair r) {
 
 // A exactly as the routine forms it, rounded to single precision.
 float exactAzimuth(double X, double Y) {
-  if (X == 0) return static_cast<float>(Y > 0 ? pi / 2 : Y < 0 ? 3 * pi / 2 : 2 * pi);
+  if (X == 0) return static_cast<float>(Y != 0 ? (Y > 0 ? pi / 2 : 3 * pi / 2) : 2 * pi);
   const double A0 = std::atan(Y / X);
   const double A = X > 0 && Y > 0 ? A0 : X > 0 ? A0 + 2 * pi : A0 + pi;
   return static_cast<float>(A);

@@ -21,6 +21,12 @@ double clockField(const std::string& text, std::size_t first, std::size_t count)
   return readNumber(std::string_view(text).substr(first, count));
 }
 
+std::string trimmed(std::string text) {
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  while (!text.empty() && text.front() == ' ') text.erase(text.begin());
+  return text;
+}
+
 }  // namespace
 
 Form1::Form1(NightSeams seams, NightOptions options) : seams_(seams), options_(std::move(options)) {}
@@ -62,7 +68,11 @@ void Form1::startupWait() {
 // records follow the old ones.
 void Form1::createLogFile() {
   logFileName_ = options_.logFilePrefix + logFileNameFor(seams_.clock.now().dateText);
-  seams_.files.createKeeping(logFileName_);
+  if (options_.emptyLogAtStart) {
+    seams_.files.createEmpty(logFileName_);
+  } else {
+    seams_.files.createKeeping(logFileName_);
+  }
 }
 
 // Only before 06:00 is the night tested against the month's end hour; hour,
@@ -168,7 +178,8 @@ std::string describeNight(const NightOutcome& outcome) {
       text += " by the clock";
       break;
     case NightEnd::decLimit:
-      text += " by the declination limit (mount reported " + formatNumberItem(outcome.reportedDec) + "degrees)";
+      text += " by the declination limit (the mount reported " + trimmed(formatNumberItem(outcome.reportedDec)) +
+              " degrees)";
       break;
     case NightEnd::stopRequest:
       text += " by a stop request";

@@ -47,6 +47,9 @@ struct NightSeams {
 struct NightOptions {
   // Put in front of the log file name; the rehearsal writes "rehearsal-log...".
   std::string logFilePrefix;
+  // The real log keeps what an earlier start of the day wrote; a rehearsal
+  // log shows one rehearsal only.
+  bool emptyLogAtStart = false;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent };

@@ -17,7 +17,7 @@ RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileSto
       stop.raise();
     }
   };
-  Form1 night(NightSeams{clock, mount, window, files, stop}, NightOptions{"rehearsal-"});
+  Form1 night(NightSeams{clock, mount, window, files, stop}, NightOptions{"rehearsal-", true});
   result.outcome = night.Form_Load();
   return result;
 }

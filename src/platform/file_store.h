@@ -20,6 +20,8 @@ class FileStore {
   virtual std::optional<std::string> readAll(const std::string& name) = 0;
   // Creates the file empty when it is missing; an existing file keeps its content.
   virtual void createKeeping(const std::string& name) = 0;
+  // Creates the file empty; an existing file loses its content.
+  virtual void createEmpty(const std::string& name) = 0;
   virtual void appendDurably(const std::string& name, std::string_view bytes) = 0;
   // Text in the legacy Japanese encoding (Shift_JIS, CP932) turned into
   // UTF-8; nothing when the bytes are not valid in it either.

@@ -68,6 +68,12 @@ void PosixFileStore::createKeeping(const std::string& name) {
   if (fd.release() != 0) failOn(name, "create", errno);
 }
 
+void PosixFileStore::createEmpty(const std::string& name) {
+  Descriptor fd(::open(pathOf(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (fd.get() < 0) failOn(name, "create", errno);
+  if (fd.release() != 0) failOn(name, "create", errno);
+}
+
 void PosixFileStore::appendDurably(const std::string& name, std::string_view bytes) {
   Descriptor fd(::open(pathOf(name).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
   if (fd.get() < 0) failOn(name, "open for appending", errno);

@@ -13,6 +13,7 @@ class PosixFileStore : public FileStore {
 
   std::optional<std::string> readAll(const std::string& name) override;
   void createKeeping(const std::string& name) override;
+  void createEmpty(const std::string& name) override;
   void appendDurably(const std::string& name, std::string_view bytes) override;
   std::optional<std::string> legacyToUtf8(std::string_view bytes) override;
 

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <numbers>
+#include <random>
 #include <string>
 
 #include "astro/koudo_keisan_1950.h"
@@ -85,6 +86,54 @@ TEST(KoudoKeisan1950, RoutineReturnsItsTrace) {
       ASSERT_EQ(std::bit_cast<std::uint32_t>(p.outAz), std::bit_cast<std::uint32_t>(t.horizontal.outAz));
       ASSERT_EQ(std::bit_cast<std::uint64_t>(p.outAlt), std::bit_cast<std::uint64_t>(t.horizontal.outAlt));
     }
+  }
+}
+
+// The formulas step by step, every intermediate forced through a volatile so
+// that this transcription rounds after each operation whatever the compiler
+// flags. The routine must give the same bits: a fused multiply-add or a
+// reordered sum in the library shows up here.
+double r(double v) {
+  volatile double stored = v;
+  return stored;
+}
+
+TEST(KoudoKeisan1950, EveryStepRoundsInTheOrderWritten) {
+  std::mt19937_64 random(1950);
+  std::uniform_real_distribution<double> ra(0, 360), dec(-90, 90), lat(-90, 90);
+  const ClockSample sample = sampleClock("2027-08-09", "01:44:00");
+  for (int i = 0; i < 100000; ++i) {
+    const double inRa = ra(random), inDec = dec(random), siteLatitude = lat(random);
+    const detail::KoudoKeisanTrace t = detail::koudo_keisan_1950_trace(inRa, inDec, siteLatitude, 135.0, sample);
+
+    const double alpha = r(r(inRa / 180) * pi), delta = r(r(inDec / 180) * pi);
+    const double phi = r(r(siteLatitude * pi) / 180);
+    const double H = r(t.sidereal.theta - alpha);
+    const double sd = std::sin(delta), cd = std::cos(delta), sp = std::sin(phi), cp = std::cos(phi);
+    const double sH = std::sin(H), cH = std::cos(H);
+    const double X = r(r(-sd * cp) + r(r(sp * cd) * cH));
+    const double Y = r(cd * sH);
+    const double Sn = r(r(sd * sp) + r(r(cp * cd) * cH));
+    ASSERT_NE(X, 0.0);
+    const double A0 = std::atan(r(Y / X));
+    const double A = X > 0 && Y > 0 ? A0 : X > 0 ? r(A0 + 2 * pi) : r(A0 + pi);
+    const float As = static_cast<float>(A);
+    const double C = r(X / std::cos(static_cast<double>(As)));
+    const double h = std::atan(r(Sn / C));
+    const double outAlt = r(r(h * 180) / pi);
+    const float outAz = static_cast<float>(r(r(static_cast<double>(As) * 180) / pi));
+
+    const double want[] = {alpha, delta, phi, H, X, Y, Sn, A, C, h, outAlt};
+    const double got[] = {t.alpha, t.delta, t.phi, t.H, t.X, t.Y, t.Sn, t.horizontal.A, t.horizontal.C,
+                          t.horizontal.h, t.horizontal.outAlt};
+    const char* names[] = {"alpha", "delta", "phi", "H", "X", "Y", "Sn", "A", "C", "h", "outAlt"};
+    for (std::size_t k = 0; k < std::size(want); ++k) {
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(got[k]), std::bit_cast<std::uint64_t>(want[k]))
+          << names[k] << " for ra " << inRa << " dec " << inDec << " lat " << siteLatitude << ": want " << want[k]
+          << " got " << got[k];
+    }
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(t.horizontal.outAz), std::bit_cast<std::uint32_t>(outAz))
+        << "outAz for ra " << inRa << " dec " << inDec << ": want " << hex(outAz) << " got " << hex(t.horizontal.outAz);
   }
 }
 

@@ -21,6 +21,7 @@ class MemoryFileStore : public FileStore {
     return it->second;
   }
   void createKeeping(const std::string& name) override { files[name]; }
+  void createEmpty(const std::string& name) override { files[name].clear(); }
   void appendDurably(const std::string& name, std::string_view bytes) override {
     if (failAppends) throw Fault(name + ": cannot write: No space left on device");
     files[name] += bytes;
