@@ -25,7 +25,8 @@
 //    the scalar IEEE operations, nothing is contracted), in two sweeps per
 //    block of rows: long chains of dependent steps per row would otherwise
 //    leave the processor waiting.
-// 4) X exactly 0, NaN, and an odd last row take the exact path.
+// 4) X exactly 0, NaN, components beyond 1e307 (where |X| + |Y| could
+//    overflow) and an odd last row take the exact path.
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -47,6 +48,7 @@ constexpr double tanPiOver8 = 0.41421356237309503;
 constexpr double margin = 1e-9;        // relative
 constexpr double tinyMargin = 1e-300;  // absolute, for A0 at or near 0
 constexpr std::size_t block = 256;     // rows per sweep
+constexpr double hugeComponent = 1e307;  // above it min + max could overflow
 constexpr PairMask magnitude = {0x7fffffffffffffff, 0x7fffffffffffffff};
 
 Pair load(const double* p) {
@@ -117,8 +119,10 @@ void singlePrecisionAzimuths(const double* Xs, const double* Ys, std::size_t cou
       const Pair width = asPair(asMask(a) & magnitude) * margin + tinyMargin;
       const FloatPair low = __builtin_convertvector((a - width) + offset, FloatPair);
       const FloatPair high = __builtin_convertvector((a + width) + offset, FloatPair);
+      const PairMask exactOnly = (x == zero) | (asPair(asMask(x) & magnitude) > hugeComponent) |
+                                 (asPair(asMask(y) & magnitude) > hugeComponent);
       const FloatPairMask undecided = (reinterpret_cast<FloatPairMask>(low) != reinterpret_cast<FloatPairMask>(high)) |
-                                      (low != low) | __builtin_convertvector(x == zero, FloatPairMask);
+                                      (low != low) | __builtin_convertvector(exactOnly, FloatPairMask);
       if (__builtin_expect((undecided[0] | undecided[1]) == 0, 1)) {
         std::memcpy(out + i, &low, sizeof low);
       } else {

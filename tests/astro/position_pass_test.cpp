@@ -63,7 +63,8 @@ TEST(PositionPassParts, SinglePrecisionAzimuthIsExact) {
     if (i % 5 == 0) X.back() *= std::pow(10.0, exponent(random));
     if (i % 7 == 0) Y.back() *= std::pow(10.0, exponent(random));
   }
-  const double specials[] = {0.0, -0.0, 1.0, -1.0, 1e-310, -1e-310, std::numeric_limits<double>::infinity(),
+  const double specials[] = {0.0, -0.0, 1.0, -1.0, 1e-310, -1e-310, 5e-324, 1e308, -1.5e308,
+                             std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity(),
                              -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
   for (double x : specials) {
     for (double y : specials) {
@@ -114,9 +115,10 @@ Table randomTable(std::mt19937_64& random, std::size_t rows) {
 
 ClockSample randomSample(std::mt19937_64& random) {
   std::uniform_int_distribution<int> year(2000, 2050), month(1, 12), day(1, 28), hour(0, 23), minute(0, 59);
+  const int y = year(random), mo = month(random), d = day(random), h = hour(random), mi = minute(random);
   char date[16], time[16];
-  std::snprintf(date, sizeof date, "%04d-%02d-%02d", year(random), month(random), day(random));
-  std::snprintf(time, sizeof time, "%02d:%02d:00", hour(random), minute(random));
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", y, mo, d);
+  std::snprintf(time, sizeof time, "%02d:%02d:00", h, mi);
   return sampleClock(date, time);
 }
 
