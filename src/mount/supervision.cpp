@@ -86,7 +86,7 @@ class Supervisor {
       return Step::closing;
     }
     reply_ = checkPositionReply(seams_.port.readReceived());
-    if (!reply_) { count(); return rejected(); } return Step::checking;
+    return reply_ ? Step::checking : rejected();
   }
 
   // A rejected read only sends the query again, unless the mount has given

@@ -2,6 +2,7 @@
 // clock, which moves only by the pauses (100 ms after every query).
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,13 +16,20 @@
 namespace vantrel {
 namespace {
 
+// No test here needs more than a few thousand polls; a supervision that
+// goes on past this is looping, and is stopped as a failure.
+constexpr std::size_t runawayYields = 100000;
+
 // Notes how many transcript events had happened at every yield.
 class RecordingWindow : public Window {
  public:
   explicit RecordingWindow(const SimulatedMount& mount) : mount_(mount) {}
   void setTitle(const std::string&) override {}
   void showStatus(const std::string&) override {}
-  void processEvents() override { yieldsAt.push_back(mount_.transcript().size()); }
+  void processEvents() override {
+    if (yieldsAt.size() >= runawayYields) throw std::runtime_error("the supervision does not end");
+    yieldsAt.push_back(mount_.transcript().size());
+  }
   std::vector<std::size_t> yieldsAt;
 
  private:
