@@ -1,6 +1,6 @@
 // astro_bench.cpp - the cost of the positions of one pass of 2700 rows.
 //
-//  plain_routine   koudo_keisan_1950 called once per row, as the design does
+//  plain_routine   koudo_keisan_1950 called once per row, step by step
 //  position_pass   PositionPass with its cache warm (second and later passes),
 //                  as the night runs it
 //  erfa_peer       eraGmst82 once per pass and eraHd2ae per row
@@ -9,9 +9,15 @@
 // reuse the previous pass's results. The time per iteration is the time per
 // pass; "per_row" is the time per row.
 //
-// Run (2 cores shared, keep it short):
+// Run (2 cores shared, keep it short); the CPU-time medians and the ratios,
+// as one command line:
 //   build-astro/bench/vantrel_bench --benchmark_min_time=0.5
 //     --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+//     --benchmark_format=csv 2>/dev/null | awk -F, '/_median/ {
+//     gsub(/"/, "", $1); sub(/_median/, "", $1); t[$1] = $4;
+//     printf "%-14s %8.1f us/pass %7.1f ns/row\n", $1, $4, $4 * 1000 / 2700 }
+//     END { printf "b/c %.3f  a/c %.3f\n", t["position_pass"] / t["erfa_peer"],
+//     t["plain_routine"] / t["erfa_peer"] }'
 #include <benchmark/benchmark.h>
 #include <erfa.h>
 #include <erfam.h>
@@ -61,9 +67,9 @@ const Table& table() {
 }
 
 void perRowCounter(benchmark::State& state) {
-  state.counters["per_row"] = benchmark::Counter(static_cast<double>(kRows),
-                                                 benchmark::Counter::kIsIterationInvariantRate |
-                                                     benchmark::Counter::kInvert);
+  state.counters["per_row"] =
+      benchmark::Counter(static_cast<double>(kRows),
+                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void plain_routine(benchmark::State& state) {

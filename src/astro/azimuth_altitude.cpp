@@ -30,29 +30,28 @@
 
 namespace vantrel::detail {
 
+double quadrantAzimuth(double X, double Y, double& A0) {
+  constexpr double pi = std::numbers::pi;
+  A0 = 0;
+  if (X == 0) return Y != 0 ? (Y > 0 ? pi / 2 : 3 * pi / 2) : 2 * pi;
+  A0 = std::atan(Y / X);
+  if (X > 0 && Y > 0) return A0;
+  if (X > 0) return A0 + 2 * pi;
+  return A0 + pi;
+}
+
 AzimuthAltitude azimuthAltitude(double X, double Y, double Sn) {
   constexpr double pi = std::numbers::pi;
   AzimuthAltitude r;
+  r.A = quadrantAzimuth(X, Y, r.A0);
+  r.As = static_cast<float>(r.A);
   if (X != 0) {
-    r.A0 = std::atan(Y / X);
-    if (X > 0 && Y > 0) {
-      r.A = r.A0;
-    } else if (X > 0) {
-      r.A = r.A0 + 2 * pi;
-    } else {
-      r.A = r.A0 + pi;
-    }
-    r.As = static_cast<float>(r.A);
     r.C = X / std::cos(static_cast<double>(r.As));
     r.h = std::atan(Sn / r.C);
   } else if (Y != 0) {
-    r.A = Y > 0 ? pi / 2 : 3 * pi / 2;
-    r.As = static_cast<float>(r.A);
     r.C = std::fabs(Y);
     r.h = std::atan(Sn / r.C);
   } else {
-    r.A = 2 * pi;
-    r.As = static_cast<float>(r.A);
     r.C = 0;
     r.h = Sn < 0 ? -pi / 2 : pi / 2;
   }

@@ -22,8 +22,8 @@
 namespace vantrel {
 namespace detail {
 
-KoudoKeisanTrace koudo_keisan_1950_trace(double inRa, double inDec, double siteLatitude,
-                                         double siteLongitude, const ClockSample& sample) {
+KoudoKeisanTrace koudo_keisan_1950_trace(double inRa, double inDec, double siteLatitude, double siteLongitude,
+                                         const ClockSample& sample) {
   constexpr double pi = std::numbers::pi;
   KoudoKeisanTrace t;
   t.alpha = (inRa / 180) * pi;

@@ -57,15 +57,18 @@ SiderealTrace siderealTrace(const ClockSample& sample, double siteLongitude);
 // From the components toward south (X) and west (Y) and the sine of the
 // altitude (Sn) to the azimuth and altitude.
 struct AzimuthAltitude {
-  double A0 = 0;   // arctan(Y / X); 0 when X is exactly 0 (not formed)
-  double A = 0;    // azimuth, radians, (0, 2 pi]
-  float As = 0;    // A rounded to single precision
-  double C = 0;    // cosine of the altitude, X / cos(As), or |Y| when X is 0
-  double h = 0;    // altitude, radians
+  double A0 = 0;  // arctan(Y / X); 0 when X is exactly 0 (not formed)
+  double A = 0;   // azimuth, radians, (0, 2 pi]
+  float As = 0;   // A rounded to single precision
+  double C = 0;   // cosine of the altitude, X / cos(As), or |Y| when X is 0
+  double h = 0;   // altitude, radians
   double outAlt = 0;
   float outAz = 0;
 };
 AzimuthAltitude azimuthAltitude(double X, double Y, double Sn);
+
+// The azimuth A of the quadrant table, radians, (0, 2 pi]; A0 as above.
+double quadrantAzimuth(double X, double Y, double& A0);
 
 // Everything koudo_keisan_1950 computes for one position.
 struct KoudoKeisanTrace {
@@ -77,8 +80,8 @@ struct KoudoKeisanTrace {
   double Sn = 0;  // sin(alt)
   AzimuthAltitude horizontal;
 };
-KoudoKeisanTrace koudo_keisan_1950_trace(double inRa, double inDec, double siteLatitude,
-                                         double siteLongitude, const ClockSample& sample);
+KoudoKeisanTrace koudo_keisan_1950_trace(double inRa, double inDec, double siteLatitude, double siteLongitude,
+                                         const ClockSample& sample);
 
 }  // namespace detail
 }  // namespace vantrel

@@ -14,8 +14,7 @@
 //    it was built from (so -0 and +0 differ, and a NaN always rebuilds);
 //    every row is rebuilt when the bits of the latitude change.
 // 3) One object serves one table: it is not safe to share between threads.
-// 4) azDeg is written twice per pass (As in radians, then in degrees), so it
-//    must not alias raDeg, decDeg or altDeg.
+// 4) azDeg is written twice per pass (As in radians, then in degrees).
 #pragma once
 
 #include <cstddef>
@@ -38,16 +37,16 @@ class PositionPass {
     double raDeg, decDeg;  // the inputs the row was built from
     double alpha;          // (raDeg / 180) pi
     double cosDelta;
-    double xTerm;          // -sin(delta) cos(phi)
-    double xFactor;        // sin(phi) cos(delta)
-    double snTerm;         // sin(delta) sin(phi)
-    double snFactor;       // cos(phi) cos(delta)
+    double xTerm;     // -sin(delta) cos(phi)
+    double xFactor;   // sin(phi) cos(delta)
+    double snTerm;    // sin(delta) sin(phi)
+    double snFactor;  // cos(phi) cos(delta)
   };
   void buildRow(Row& row, double raDeg, double decDeg) const;
 
   std::vector<Row> rows_;
-  std::size_t builtRows_ = 0;         // rows [0, builtRows_) hold valid values
-  std::uint64_t latitudeBits_ = 0;    // the latitude the rows were built for
+  std::size_t builtRows_ = 0;       // rows [0, builtRows_) hold valid values
+  std::uint64_t latitudeBits_ = 0;  // the latitude the rows were built for
   double sinPhi_ = 0, cosPhi_ = 0;
   std::vector<double> x_, y_, sn_;  // scratch of one pass: X, Y (then C), Sn
 };

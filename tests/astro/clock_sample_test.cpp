@@ -1,13 +1,13 @@
 // Tests of sampleClock: the pieces of the date and time texts, and the day
 // fraction computed in double and rounded once to single precision.
+#include "astro/clock_sample.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-
-#include "astro/clock_sample.h"
 
 namespace vantrel {
 namespace {
@@ -41,7 +41,8 @@ TEST(ClockSample, DayFractionOfTheWorkedTimes) {
 TEST(ClockSample, SecondsAreIgnored) {
   const ClockSample early = sampleClock("2024-03-15", "22:30:00");
   const ClockSample late = sampleClock("2024-03-15", "22:30:59");
-  EXPECT_EQ(std::bit_cast<std::uint32_t>(late.clockDayFraction), std::bit_cast<std::uint32_t>(early.clockDayFraction))
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(late.clockDayFraction),
+            std::bit_cast<std::uint32_t>(early.clockDayFraction))
       << "want " << hex(early.clockDayFraction) << " got " << hex(late.clockDayFraction);
   EXPECT_EQ(late.cycleTimeText, "22:30:59");  // the text itself is kept whole
 }
@@ -60,7 +61,8 @@ TEST(ClockSample, EveryMinuteIsRoundedOnceFromDouble) {
       ASSERT_EQ(std::bit_cast<std::uint32_t>(got), std::bit_cast<std::uint32_t>(want))
           << text << ": want " << hex(want) << " got " << hex(got);
       const float single = (static_cast<float>(h) + static_cast<float>(m) / 60.0f) / 24.0f;
-      differsFromSinglePrecision += std::bit_cast<std::uint32_t>(single) != std::bit_cast<std::uint32_t>(want);
+      differsFromSinglePrecision +=
+          std::bit_cast<std::uint32_t>(single) != std::bit_cast<std::uint32_t>(want);
     }
   }
   EXPECT_GT(differsFromSinglePrecision, 0);
@@ -99,8 +101,8 @@ TEST(ClockSample, PiecesAreReadByTheirLeadingDigits) {
     EXPECT_EQ(s.clockYear, c.year) << c.description;
     EXPECT_EQ(s.clockMonth, c.month) << c.description;
     EXPECT_EQ(s.clockDay, c.day) << c.description;
-    EXPECT_EQ(s.clockDayFraction, c.fraction) << c.description << ": want " << hex(c.fraction) << " got "
-                                              << hex(s.clockDayFraction);
+    EXPECT_EQ(s.clockDayFraction, c.fraction)
+        << c.description << ": want " << hex(c.fraction) << " got " << hex(s.clockDayFraction);
   }
 }
 

@@ -90,7 +90,8 @@ TEST(ModifiedJulianDay, JulianDaysAreConsecutive) {
       for (int d = 1; d <= monthLength(y, m, false); ++d) {
         if (y == 1582 && (m > 10 || (m == 10 && d > 4))) continue;
         const double got = modifiedJulianDay(y, m, d);
-        ASSERT_EQ(got, previous + 1) << y << "-" << m << "-" << d << ": want " << previous + 1 << " got " << got;
+        ASSERT_EQ(got, previous + 1) << y << "-" << m << "-" << d << ": want " << previous + 1 << " got "
+                                     << got;
         previous = got;
       }
     }

@@ -43,8 +43,8 @@ TEST(KoudoKeisan1950Erfa, WithinThreeQuartersOfADegreeIn2020To2030) {
     const double utc = detail::siderealTrace(sample, longitude).T;
     eraASTROM astrom;
     double eo;
-    const int status = eraApco13(ERFA_DJM0, utc, 0.0, longitude * ERFA_DD2R, latitude * ERFA_DD2R, 0, 0, 0, 0, 0,
-                                 0, 0.55, &astrom, &eo);
+    const int status = eraApco13(ERFA_DJM0, utc, 0.0, longitude * ERFA_DD2R, latitude * ERFA_DD2R, 0, 0, 0, 0,
+                                 0, 0, 0.55, &astrom, &eo);
     ASSERT_GE(status, 0) << date;  // +1: a date beyond ERFA's leap-second table, still usable
     const double epoch = eraEpb(ERFA_DJM0, utc);
 
@@ -53,7 +53,7 @@ TEST(KoudoKeisan1950Erfa, WithinThreeQuartersOfADegreeIn2020To2030) {
       const HorizontalPosition got = koudo_keisan_1950(inRa, inDec, latitude, longitude, sample);
 
       // Next to due east or west the routine's altitude goes through the
-      // single-precision azimuth and loses accuracy by design (see the
+      // single-precision azimuth and loses accuracy on purpose (see the
       // sphere test); those rows are counted, not bounded.
       if (std::fabs(std::remainder(got.outAz - 90.0, 180.0)) < 0.01) {
         ++besideEastOrWest;
@@ -71,16 +71,18 @@ TEST(KoudoKeisan1950Erfa, WithinThreeQuartersOfADegreeIn2020To2030) {
           eraSeps(ourAzimuthNorth, got.outAlt * ERFA_DD2R, aob, ERFA_DPI / 2 - zob) * ERFA_DR2D;
       ASSERT_LE(separation, 0.75) << "ra " << inRa << " dec " << inDec << " " << date << " " << time
                                   << " longitude " << longitude << ": ERFA az " << aob * ERFA_DR2D << " alt "
-                                  << 90 - zob * ERFA_DR2D << ", ours az " << got.outAz << " alt " << got.outAlt;
+                                  << 90 - zob * ERFA_DR2D << ", ours az " << got.outAz << " alt "
+                                  << got.outAlt;
       worst = std::max(worst, separation);
       ++compared;
     }
   }
-  std::printf("largest separation from ERFA: %.4f degrees over %d positions (%d beside east or west skipped)\n",
-              worst, compared, besideEastOrWest);
+  std::printf(
+      "largest separation from ERFA: %.4f degrees over %d positions (%d beside east or west skipped)\n",
+      worst, compared, besideEastOrWest);
   RecordProperty("largest_separation_degrees", std::to_string(worst));
-  // The design does not precess: a routine that came much closer to the true
-  // place would no longer be the design's.
+  // The routine does not precess, on purpose: one that came much closer to
+  // the true place would no longer give the positions it always gave.
   EXPECT_GT(worst, 0.3);
 }
 

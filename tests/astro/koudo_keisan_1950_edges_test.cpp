@@ -65,7 +65,8 @@ TEST(KoudoKeisan1950Meridian, BelowTheHorizon) {
   EXPECT_NEAR(lower.outAz, 180.0f, 1e-4);
   // A position at -70 never rises at 35 north: at most 90 - 35 - 70 = -15.
   for (double hour = -11; hour <= 12; hour += 1) {
-    const HorizontalPosition p = koudo_keisan_1950(raOnTheMeridian(135.0) - 15 * hour, -70.0, 35.0, 135.0, sample());
+    const HorizontalPosition p =
+        koudo_keisan_1950(raOnTheMeridian(135.0) - 15 * hour, -70.0, 35.0, 135.0, sample());
     EXPECT_LE(p.outAlt, -15.0 + 1e-9) << "hour angle " << hour << " h";
     EXPECT_GE(p.outAlt, -90.0);
   }
@@ -80,19 +81,24 @@ TEST(KoudoKeisan1950ZeroX, DueWestAndDueEast) {
     double raOffset;  // degrees; H = -raOffset
     float outAz;
   };
-  const Case cases[] = {{"west, H = 30 deg", -30, 90.0f}, {"east, H = -30 deg", 30, 270.0f},
-                        {"west, H = 100 deg", -100, 90.0f}, {"east, H = -170 deg", 170, 270.0f}};
+  const Case cases[] = {{"west, H = 30 deg", -30, 90.0f},
+                        {"east, H = -30 deg", 30, 270.0f},
+                        {"west, H = 100 deg", -100, 90.0f},
+                        {"east, H = -170 deg", 170, 270.0f}};
   for (const Case& c : cases) {
-    const detail::KoudoKeisanTrace t = detail::koudo_keisan_1950_trace(ra + c.raOffset, 0.0, 0.0, 135.0, sample());
+    const detail::KoudoKeisanTrace t =
+        detail::koudo_keisan_1950_trace(ra + c.raOffset, 0.0, 0.0, 135.0, sample());
     ASSERT_EQ(t.X, 0.0) << c.description;
-    EXPECT_EQ(t.horizontal.outAz, c.outAz) << c.description << ": want " << c.outAz << " got " << t.horizontal.outAz;
+    EXPECT_EQ(t.horizontal.outAz, c.outAz)
+        << c.description << ": want " << c.outAz << " got " << t.horizontal.outAz;
     EXPECT_EQ(t.horizontal.C, std::fabs(t.Y)) << c.description << ": C = |Y|";
     EXPECT_NEAR(t.horizontal.outAlt, 90 - std::fabs(c.raOffset), 1e-9) << c.description;
   }
 }
 
 TEST(KoudoKeisan1950ZeroX, ZenithAndNadir) {
-  const detail::KoudoKeisanTrace t = detail::koudo_keisan_1950_trace(raOnTheMeridian(135.0), 0.0, 0.0, 135.0, sample());
+  const detail::KoudoKeisanTrace t =
+      detail::koudo_keisan_1950_trace(raOnTheMeridian(135.0), 0.0, 0.0, 135.0, sample());
   ASSERT_EQ(t.X, 0.0);
   ASSERT_EQ(t.Y, 0.0);
   EXPECT_EQ(t.horizontal.outAz, 360.0f);
@@ -136,7 +142,8 @@ TEST(KoudoKeisan1950Sphere, AgreesWithSphericalAstronomy) {
   for (int i = 0; i < 20000; ++i) {
     const int m = static_cast<int>(minute(random));
     char date[16], time[16];
-    std::snprintf(date, sizeof date, "%04d-%02d-%02d", 2020 + m / (1440 * 365), 1 + m / 1440 % 12, 1 + m / 1440 % 28);
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", 2020 + m / (1440 * 365), 1 + m / 1440 % 12,
+                  1 + m / 1440 % 28);
     std::snprintf(time, sizeof time, "%02d:%02d:00", m / 60 % 24, m % 60);
     const ClockSample s = sampleClock(date, time);
     const double inRa = ra(random), inDec = std::asin(sinDec(random)) / degree, phiDeg = lat(random);
@@ -144,13 +151,15 @@ TEST(KoudoKeisan1950Sphere, AgreesWithSphericalAstronomy) {
 
     const double H = localSiderealAngle(s, 135.0) - inRa * degree, d = inDec * degree, phi = phiDeg * degree;
     const double alt = std::asin(std::sin(phi) * std::sin(d) + std::cos(phi) * std::cos(d) * std::cos(H));
-    double az = std::atan2(std::cos(d) * std::sin(H), -std::sin(d) * std::cos(phi) + std::sin(phi) * std::cos(d) * std::cos(H));
+    double az = std::atan2(std::cos(d) * std::sin(H),
+                           -std::sin(d) * std::cos(phi) + std::sin(phi) * std::cos(d) * std::cos(H));
     if (az <= 0) az += 2 * pi;
     const double altBound = std::fabs(std::sin(alt) * std::cos(alt) * std::tan(az)) * 2.4e-7 + 1e-12;
-    ASSERT_NEAR(p.outAlt, alt / degree, altBound / degree * 1.01 + 1e-10) << "ra " << inRa << " dec " << inDec
-                                                                         << " lat " << phiDeg << " " << date << " " << time;
+    ASSERT_NEAR(p.outAlt, alt / degree, altBound / degree * 1.01 + 1e-10)
+        << "ra " << inRa << " dec " << inDec << " lat " << phiDeg << " " << date << " " << time;
     const double azError = std::remainder(p.outAz - az / degree, 360.0);
-    ASSERT_NEAR(azError, 0.0, 3e-5) << "ra " << inRa << " dec " << inDec << " lat " << phiDeg << " " << date << " " << time;
+    ASSERT_NEAR(azError, 0.0, 3e-5) << "ra " << inRa << " dec " << inDec << " lat " << phiDeg << " " << date
+                                    << " " << time;
   }
 }
 

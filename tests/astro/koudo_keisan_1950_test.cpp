@@ -6,6 +6,8 @@
 // routines by processor at run time): 4e-16 for X, Y, Sn, C, A0, A, h (about
 // two units in the last place), 1e-11 degrees for outAlt. The single-
 // precision As and outAz are compared by their bits.
+#include "astro/koudo_keisan_1950.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -15,8 +17,6 @@
 #include <numbers>
 #include <random>
 #include <string>
-
-#include "astro/koudo_keisan_1950.h"
 
 namespace vantrel {
 namespace {
@@ -32,8 +32,8 @@ std::string hex(float f) {
 
 void expectFloatBits(const char* name, float got, std::uint32_t want) {
   EXPECT_EQ(std::bit_cast<std::uint32_t>(got), want)
-      << name << ": want " << std::bit_cast<float>(want) << " (" << hex(std::bit_cast<float>(want)) << ") got "
-      << got << " (" << hex(got) << ")";
+      << name << ": want " << std::bit_cast<float>(want) << " (" << hex(std::bit_cast<float>(want))
+      << ") got " << got << " (" << hex(got) << ")";
 }
 
 detail::KoudoKeisanTrace workedTrace(double inRa, double inDec) {
@@ -104,7 +104,8 @@ TEST(KoudoKeisan1950, EveryStepRoundsInTheOrderWritten) {
   const ClockSample sample = sampleClock("2027-08-09", "01:44:00");
   for (int i = 0; i < 100000; ++i) {
     const double inRa = ra(random), inDec = dec(random), siteLatitude = lat(random);
-    const detail::KoudoKeisanTrace t = detail::koudo_keisan_1950_trace(inRa, inDec, siteLatitude, 135.0, sample);
+    const detail::KoudoKeisanTrace t =
+        detail::koudo_keisan_1950_trace(inRa, inDec, siteLatitude, 135.0, sample);
 
     const double alpha = r(r(inRa / 180) * pi), delta = r(r(inDec / 180) * pi);
     const double phi = r(r(siteLatitude * pi) / 180);
@@ -124,16 +125,26 @@ TEST(KoudoKeisan1950, EveryStepRoundsInTheOrderWritten) {
     const float outAz = static_cast<float>(r(r(static_cast<double>(As) * 180) / pi));
 
     const double want[] = {alpha, delta, phi, H, X, Y, Sn, A, C, h, outAlt};
-    const double got[] = {t.alpha, t.delta, t.phi, t.H, t.X, t.Y, t.Sn, t.horizontal.A, t.horizontal.C,
-                          t.horizontal.h, t.horizontal.outAlt};
+    const double got[] = {t.alpha,
+                          t.delta,
+                          t.phi,
+                          t.H,
+                          t.X,
+                          t.Y,
+                          t.Sn,
+                          t.horizontal.A,
+                          t.horizontal.C,
+                          t.horizontal.h,
+                          t.horizontal.outAlt};
     const char* names[] = {"alpha", "delta", "phi", "H", "X", "Y", "Sn", "A", "C", "h", "outAlt"};
     for (std::size_t k = 0; k < std::size(want); ++k) {
       ASSERT_EQ(std::bit_cast<std::uint64_t>(got[k]), std::bit_cast<std::uint64_t>(want[k]))
-          << names[k] << " for ra " << inRa << " dec " << inDec << " lat " << siteLatitude << ": want " << want[k]
-          << " got " << got[k];
+          << names[k] << " for ra " << inRa << " dec " << inDec << " lat " << siteLatitude << ": want "
+          << want[k] << " got " << got[k];
     }
     ASSERT_EQ(std::bit_cast<std::uint32_t>(t.horizontal.outAz), std::bit_cast<std::uint32_t>(outAz))
-        << "outAz for ra " << inRa << " dec " << inDec << ": want " << hex(outAz) << " got " << hex(t.horizontal.outAz);
+        << "outAz for ra " << inRa << " dec " << inDec << ": want " << hex(outAz) << " got "
+        << hex(t.horizontal.outAz);
   }
 }
 
@@ -142,7 +153,8 @@ TEST(KoudoKeisan1950, EveryStepRoundsInTheOrderWritten) {
 TEST(KoudoKeisan1950, AltitudeGoesThroughTheRoundedAzimuth) {
   const detail::KoudoKeisanTrace t = workedTrace(90.0, 20.0);
   const double throughA = t.X / std::cos(t.horizontal.A);
-  EXPECT_GT(std::fabs(throughA - t.horizontal.C), 1e-6) << "C " << t.horizontal.C << " through A " << throughA;
+  EXPECT_GT(std::fabs(throughA - t.horizontal.C), 1e-6)
+      << "C " << t.horizontal.C << " through A " << throughA;
 }
 
 }  // namespace

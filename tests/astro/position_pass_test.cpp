@@ -1,6 +1,8 @@
 // Tests of PositionPass: row for row the bits of koudo_keisan_1950, also for
 // rows that change between passes, and the pieces it relies on (sincos, the
 // single-precision azimuth without atan).
+#include "astro/position_pass.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -13,7 +15,6 @@
 #include <vector>
 
 #include "astro/koudo_keisan_1950.h"
-#include "astro/position_pass.h"
 
 namespace vantrel {
 namespace {
@@ -47,8 +48,8 @@ void expectAzimuthsExact(const std::vector<double>& X, const std::vector<double>
   detail::singlePrecisionAzimuths(X.data(), Y.data(), X.size(), got.data());
   for (std::size_t i = 0; i < X.size(); ++i) {
     const float want = exactAs(X[i], Y[i]);
-    ASSERT_EQ(bits(got[i]), bits(want)) << what << " row " << i << " X " << X[i] << " Y " << Y[i] << ": want "
-                                        << want << " got " << got[i];
+    ASSERT_EQ(bits(got[i]), bits(want))
+        << what << " row " << i << " X " << X[i] << " Y " << Y[i] << ": want " << want << " got " << got[i];
   }
 }
 
@@ -63,11 +64,21 @@ TEST(PositionPassParts, SinglePrecisionAzimuthIsExact) {
     if (i % 5 == 0) X.back() *= std::pow(10.0, exponent(random));
     if (i % 7 == 0) Y.back() *= std::pow(10.0, exponent(random));
   }
-  const double specials[] = {0.0, -0.0, 1.0, -1.0, 1e-310, -1e-310, 5e-324, 1e308, -1.5e308,
-                             std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity(),
-                             -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
-  for (double x : specials) {
-    for (double y : specials) {
+  const double unusual[] = {0.0,
+                            -0.0,
+                            1.0,
+                            -1.0,
+                            1e-310,
+                            -1e-310,
+                            5e-324,
+                            1e308,
+                            -1.5e308,
+                            std::numeric_limits<double>::max(),
+                            std::numeric_limits<double>::infinity(),
+                            -std::numeric_limits<double>::infinity(),
+                            std::numeric_limits<double>::quiet_NaN()};
+  for (double x : unusual) {
+    for (double y : unusual) {
       X.push_back(x);
       Y.push_back(y);
     }
@@ -130,12 +141,12 @@ void expectPassMatchesRoutine(PositionPass& pass, const Table& t, std::size_t co
   pass.compute(t.ra.data(), t.dec.data(), count, lat, lon, s, az.data(), alt.data());
   for (std::size_t i = 0; i < count; ++i) {
     const HorizontalPosition want = koudo_keisan_1950(t.ra[i], t.dec[i], lat, lon, s);
-    ASSERT_EQ(bits(az[i]), bits(want.outAz)) << "row " << i << " ra " << t.ra[i] << " dec " << t.dec[i] << " lat "
-                                             << lat << " " << s.cycleDateText << " " << s.cycleTimeText
-                                             << ": azimuth want " << want.outAz << " got " << az[i];
-    ASSERT_EQ(bits(alt[i]), bits(want.outAlt)) << "row " << i << " ra " << t.ra[i] << " dec " << t.dec[i]
-                                               << " lat " << lat << ": altitude want " << want.outAlt << " got "
-                                               << alt[i];
+    ASSERT_EQ(bits(az[i]), bits(want.outAz))
+        << "row " << i << " ra " << t.ra[i] << " dec " << t.dec[i] << " lat " << lat << " " << s.cycleDateText
+        << " " << s.cycleTimeText << ": azimuth want " << want.outAz << " got " << az[i];
+    ASSERT_EQ(bits(alt[i]), bits(want.outAlt))
+        << "row " << i << " ra " << t.ra[i] << " dec " << t.dec[i] << " lat " << lat << ": altitude want "
+        << want.outAlt << " got " << alt[i];
   }
 }
 
@@ -151,6 +162,29 @@ TEST(PositionPass, BitIdenticalToTheRoutine) {
       expectPassMatchesRoutine(pass, t, t.ra.size(), site[0], site[1], randomSample(random));
       if (HasFatalFailure()) return;
     }
+  }
+}
+
+// Rows next to the meridian, above and below the pole: small hour angles,
+// azimuths next to 0, 180 and 360 degrees.
+TEST(PositionPass, BitIdenticalNextToTheMeridian) {
+  std::mt19937_64 random(6);
+  std::uniform_real_distribution<double> dec(-89, 89);
+  PositionPass pass;
+  for (int instant = 0; instant < 40; ++instant) {
+    const ClockSample s = randomSample(random);
+    const double meridian = localSiderealAngle(s, 135.0) / pi * 180;
+    Table t;
+    for (double side : {0.0, 180.0, -180.0, 360.0}) {
+      for (double offset = 1e-9; offset < 3; offset *= 1.6) {
+        for (double sign : {-1.0, 1.0}) {
+          t.ra.push_back(meridian + side + sign * offset);
+          t.dec.push_back(dec(random));
+        }
+      }
+    }
+    expectPassMatchesRoutine(pass, t, t.ra.size(), 35.0, 135.0, s);
+    if (HasFatalFailure()) return;
   }
 }
 
@@ -170,11 +204,21 @@ TEST(PositionPass, RowsThatChangeBetweenPasses) {
     for (int k = 0; k < 300; ++k) {
       const std::size_t i = row(random);
       switch (k % 5) {
-        case 0: t.ra[i] = ra(random); break;
-        case 1: t.dec[i] = dec(random); break;
-        case 2: t.ra[i] = ra(random), t.dec[i] = dec(random); break;
-        case 3: t.dec[i] = t.dec[i] == 0 ? -t.dec[i] : std::nextafter(t.dec[i], 100.0); break;  // one ulp
-        case 4: t.ra[i] = std::nextafter(t.ra[i], -1.0); break;
+        case 0:
+          t.ra[i] = ra(random);
+          break;
+        case 1:
+          t.dec[i] = dec(random);
+          break;
+        case 2:
+          t.ra[i] = ra(random), t.dec[i] = dec(random);
+          break;
+        case 3:
+          t.dec[i] = t.dec[i] == 0 ? -t.dec[i] : std::nextafter(t.dec[i], 100.0);
+          break;  // one ulp
+        case 4:
+          t.ra[i] = std::nextafter(t.ra[i], -1.0);
+          break;
       }
     }
     t.dec[7] = instant % 2 == 0 ? 0.0 : -0.0;
