@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -151,7 +152,7 @@ int main(int argc, char** argv) {
       window->showStatus(describeRehearsal(result));
     } else {
       PosixClock clock;
-      PosixSerialPort MSComm1(".");
+      PosixSerialPort MSComm1(std::filesystem::current_path().string());
       Form1 night(NightSeams{clock, MSComm1, *window, files, stop});
       outcome = night.Form_Load();
       window->showStatus(describeNight(outcome));

@@ -103,6 +103,7 @@ bool Form1::observingPass(NightOutcome& outcome) {
   ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude);
   chosenRow_ = scan.chosenRow;
   candidateCount_ = scan.candidateCount;
+  showSky();
   if (candidateCount_ < 1) {
     seams_.clock.waitForNext(ClockUnit::minute, &seams_.window, seams_.stop);
     return false;
@@ -160,6 +161,19 @@ void Form1::appendTargetRecord() {
   fields.chosenRow = chosenRow_;
   fields.candidateCount = candidateCount_;
   appendRecord(targetRecord(fields));
+}
+
+void Form1::showSky() {
+  if (!seams_.window.wantsSky()) return;
+  SkyView sky;
+  sky.points.reserve(static_cast<std::size_t>(targets_.targetCount));
+  for (int row = 1; row <= targets_.targetCount; ++row) {
+    sky.points.push_back({targets_.azDeg[row], targets_.altDeg[row], targets_.targetState[row] != 0});
+  }
+  sky.chosenIndex = chosenRow_ - 1;
+  sky.minAltitude = siteConfig_.minAltitude;
+  sky.timeText = sample_.cycleTimeText;
+  seams_.window.showSky(sky);
 }
 
 void Form1::park(NightOutcome& outcome) {

@@ -85,6 +85,7 @@ class Form1 {
   bool observingPass(NightOutcome& outcome);
   void appendRecord(const std::string& record);
   void appendTargetRecord();
+  void showSky();
   void park(NightOutcome& outcome);
 
   NightSeams seams_;

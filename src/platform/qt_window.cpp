@@ -7,8 +7,10 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "platform/qt_sky_chart.h"
 #include "platform/stop_request.h"
 
 namespace vantrel {
@@ -17,16 +19,21 @@ class QtWindow::View : public QMainWindow {
  public:
   explicit View(StopRequest& stop) : stop_(stop) {
     auto* central = new QWidget(this);
-    auto* layout = new QVBoxLayout(central);
+    auto* columns = new QHBoxLayout(central);
+    auto* text = new QVBoxLayout();
     status_ = new QLabel(QStringLiteral("Starting the night"), central);
+    status_->setWordWrap(true);
     records_ = new QPlainTextEdit(central);
     records_->setReadOnly(true);
     records_->setLineWrapMode(QPlainTextEdit::NoWrap);
     records_->setMaximumBlockCount(5000);
-    layout->addWidget(status_);
-    layout->addWidget(records_);
+    text->addWidget(status_);
+    text->addWidget(records_);
+    chart = new QtSkyChart(central);
+    columns->addWidget(chart, 2);
+    columns->addLayout(text, 3);
     setCentralWidget(central);
-    resize(820, 420);
+    resize(1100, 460);
   }
 
   void addLine(const QString& line) {
@@ -35,6 +42,7 @@ class QtWindow::View : public QMainWindow {
   }
 
   bool nightRunning = true;
+  QtSkyChart* chart = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override {
@@ -73,6 +81,8 @@ void QtWindow::processEvents() { QCoreApplication::processEvents(); }
 void QtWindow::showStatus(const std::string& line) {
   view_->addLine(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
 }
+
+void QtWindow::showSky(const SkyView& sky) { view_->chart->setSky(sky); }
 
 void QtWindow::nightIsOver() { view_->nightRunning = false; }
 

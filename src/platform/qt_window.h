@@ -23,6 +23,8 @@ class QtWindow : public Window {
   void setTitle(const std::string& title) override;
   void processEvents() override;
   void showStatus(const std::string& line) override;
+  bool wantsSky() const override { return true; }
+  void showSky(const SkyView& sky) override;
 
   // After the night: closing the window just closes it.
   void nightIsOver();

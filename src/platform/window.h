@@ -7,8 +7,22 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vantrel {
+
+// The sky of one pass, for a chart: every row's position and state.
+struct SkyView {
+  struct Point {
+    float azDeg = 0;     // from south through west
+    double altDeg = 0;
+    bool observed = false;
+  };
+  std::vector<Point> points;  // rows 1..targetCount in order
+  int chosenIndex = -1;       // index into points of the current target, or -1
+  double minAltitude = 0;
+  std::string timeText;       // the clock sample the positions are for
+};
 
 class Window {
  public:
@@ -18,6 +32,9 @@ class Window {
   virtual void processEvents() = 0;
   // One line of status in UTF-8 (a log record, the end of the night, a fault).
   virtual void showStatus(const std::string& line) = 0;
+  // The positions of the current pass; windows without a chart ignore them.
+  virtual bool wantsSky() const { return false; }
+  virtual void showSky(const SkyView& /*sky*/) {}
 };
 
 // Initial title of the window, shown until the first target is chosen.
