@@ -102,6 +102,8 @@ class TeeWindow : public Window {
   void setTitle(const std::string& t) override { a_.setTitle(t), b_.setTitle(t); }
   void processEvents() override { a_.processEvents(), b_.processEvents(); }
   void showStatus(const std::string& l) override { a_.showStatus(l), b_.showStatus(l); }
+  bool wantsSky() const override { return a_.wantsSky() || b_.wantsSky(); }
+  void showSky(const SkyView& sky) override { a_.showSky(sky), b_.showSky(sky); }
 
  private:
   Window& a_;

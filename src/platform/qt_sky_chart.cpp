@@ -30,7 +30,7 @@ void QtSkyChart::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
   p.fillRect(rect(), QColor(10, 14, 30));
-  const double radius = std::min(width(), height()) / 2.0 - 18;
+  const double radius = std::min(width(), height()) / 2.0 - 30;
   const QPointF centre(width() / 2.0, height() / 2.0);
 
   // The sector where targets are chosen, down to the minimum altitude.
@@ -47,10 +47,10 @@ void QtSkyChart::paintEvent(QPaintEvent*) {
     p.drawEllipse(centre, r, r);
   }
   p.setPen(QColor(170, 180, 210));
-  p.drawText(project(180, -8, centre, radius), "N");
-  p.drawText(project(0, -12, centre, radius), "S");
-  p.drawText(project(270, -10, centre, radius), "E");
-  p.drawText(project(90, -6, centre, radius), "W");
+  for (auto [az, label] : {std::pair{180.0, "N"}, {0.0, "S"}, {270.0, "E"}, {90.0, "W"}}) {
+    QPointF at = project(az, -9, centre, radius);
+    p.drawText(QRectF(at.x() - 10, at.y() - 10, 20, 20), Qt::AlignCenter, label);
+  }
   p.drawText(QPointF(6, 16), QString::fromStdString(sky_.timeText));
 
   p.setPen(Qt::NoPen);
