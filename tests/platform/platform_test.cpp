@@ -1,0 +1,99 @@
+// The real clock's zone, the simulated clock's waits, the terminal's safety
+// and the file store's promises.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include "platform/console_window.h"
+#include "platform/fault.h"
+#include "platform/posix_clock.h"
+#include "platform/posix_file_store.h"
+#include "platform/simulated_clock.h"
+#include "platform/stop_request.h"
+
+namespace vantrel {
+namespace {
+
+using ::testing::HasSubstr;
+
+TEST(PosixClock, ShowsUtPlusNineWhateverTheZone) {
+  setenv("TZ", "America/New_York", 1);
+  tzset();
+  // Two readings can straddle a change of hour; one of three tries is enough.
+  std::string want, got;
+  for (int attempt = 0; attempt < 3 && (want.empty() || want != got); ++attempt) {
+    std::time_t utc = std::time(nullptr) + 9 * 3600;
+    std::tm shifted{};
+    gmtime_r(&utc, &shifted);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H", &shifted);
+    want = text;
+    ClockReading reading = PosixClock().now();
+    got = reading.dateText + " " + reading.timeText.substr(0, 2);
+    EXPECT_EQ(reading.timeText.size(), 8u);
+  }
+  unsetenv("TZ");
+  tzset();
+  EXPECT_EQ(got, want);
+}
+
+TEST(SimulatedClock, WaitsEndOnWholeSecondsAndMinutesAndStopRequests) {
+  SimulatedClock clock(*SimulatedClock::parseCivilTime("2026-12-31T23:59:59") + 250);
+  StopRequest stop;
+  clock.waitForNext(ClockUnit::second, nullptr, stop);
+  EXPECT_EQ(clock.now().dateText, "2027-01-01");
+  EXPECT_EQ(clock.now().timeText, "00:00:00");
+  clock.pause(std::chrono::milliseconds(61500));
+  clock.waitForNext(ClockUnit::minute, nullptr, stop);
+  EXPECT_EQ(clock.now().timeText, "00:02:00");
+  stop.raise();
+  clock.waitForNext(ClockUnit::minute, nullptr, stop);
+  EXPECT_EQ(clock.now().timeText, "00:02:00") << "a raised stop request ends the wait at once";
+}
+
+TEST(SimulatedClock, ParsesOnlyRealTimes) {
+  EXPECT_TRUE(SimulatedClock::parseCivilTime("2024-02-29T18:00"));
+  EXPECT_TRUE(SimulatedClock::parseCivilTime("2024-02-29 18:00:30"));
+  for (const char* bad : {"2025-02-29T18:00", "2026-12-06T24:00", "2026-12-06", "2026-12-06T18:00x",
+                          "tomorrow", "2026-12-06T18:00:60"}) {
+    EXPECT_FALSE(SimulatedClock::parseCivilTime(bad)) << bad;
+  }
+}
+
+TEST(ConsoleWindow, ControlCharactersNeverReachTheTerminal) {
+  EXPECT_EQ(printableForTerminal("M42 Orion"), "M42 Orion");
+  EXPECT_EQ(printableForTerminal("a\x1b]0;evil\x07z"), "a\\x1B]0;evil\\x07z");
+  EXPECT_EQ(printableForTerminal("tab\there\r"), "tab\\x09here\\x0D");
+  EXPECT_EQ(printableForTerminal("\xC2\x9B" "31m"), "\\xC2\\x9B31m") << "C1 control in UTF-8";
+  EXPECT_EQ(printableForTerminal("\xFF ok"), "\\xFF ok") << "invalid UTF-8";
+  EXPECT_EQ(printableForTerminal("\xE3\x82\xAA\xE3\x83\xAA\xE3\x82\xAA\xE3\x83\xB3"), "\xE3\x82\xAA\xE3\x83\xAA\xE3\x82\xAA\xE3\x83\xB3");
+}
+
+TEST(PosixFileStore, AppendsKeepEarlierRecordsAndFailuresNameTheFile) {
+  std::string dir = (std::filesystem::temp_directory_path() / "vantrel-store-XXXXXX").string();
+  ASSERT_TRUE(mkdtemp(dir.data()));
+  PosixFileStore store(dir);
+  EXPECT_FALSE(store.readAll("missing.txt"));
+  store.createKeeping("log.txt");
+  store.appendDurably("log.txt", "one\r\n");
+  store.createKeeping("log.txt");
+  store.appendDurably("log.txt", "two\r\n");
+  EXPECT_EQ(*store.readAll("log.txt"), "one\r\ntwo\r\n");
+  store.createEmpty("log.txt");
+  EXPECT_EQ(*store.readAll("log.txt"), "");
+  EXPECT_EQ(store.legacyToUtf8("\x83\x49\x83\x8A\x83\x49\x83\x93"), "\xE3\x82\xAA\xE3\x83\xAA\xE3\x82\xAA\xE3\x83\xB3");
+  EXPECT_FALSE(store.legacyToUtf8("\x83"));
+  try {
+    store.appendDurably("no-such-dir/log.txt", "x");
+    FAIL() << "no fault";
+  } catch (const Fault& f) {
+    EXPECT_THAT(f.what(), HasSubstr("no-such-dir/log.txt: cannot open for appending: No such file or directory"));
+  }
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace vantrel
