@@ -84,6 +84,7 @@ TEST_F(NightDriver, NoEndTestFromSixOClock) {
   NightOutcome outcome = runNight();
   EXPECT_EQ(outcome.end, NightEnd::stopRequest);
   EXPECT_EQ(outcome.endedAt.timeText, "07:00:00");
+  EXPECT_EQ(mount.bytesSent(), parkBytes) << "a stop request while idle parks";
 }
 
 TEST_F(NightDriver, EndHourOfFiveFiftyNineNeverEndsTheNight) {

@@ -7,6 +7,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "astro/koudo_keisan_1950.h"
+#include "inputs/site_config.h"
+#include "inputs/target_list.h"
+#include "inputs/text_lines.h"
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "support/memory_file_store.h"
@@ -76,28 +80,56 @@ TEST_F(Rehearsal, ExamplesGiveTheExpectedLogTwiceInARow) {
   }
 }
 
-TEST_F(Rehearsal, RecordTimesFollowTheDwellOrTheNextMinute) {
-  useExamples();  // dwell 10 minutes, start-up delay 5 seconds
+// An independent reading of the night: every pass computes each row with the
+// plain routine, the eligible row of largest azimuth wins (the lowest row on
+// a tie), and the next pass follows the dwell (the simulated mount answers at
+// once, so 60 clock changes take exactly 60 seconds) or, without a choice,
+// the next whole minute. The night ends at the first pass past the month's
+// end hour before 06:00.
+TEST_F(Rehearsal, RecordsAreWhatAnIndependentModelOfTheNightPredicts) {
+  useExamples();
   rehearse("2026-12-06T18:00");
-  auto log = lines("rehearsal-log2026-12-06.txt");
-  ASSERT_GE(log.size(), 3u);
-  EXPECT_EQ(log.front().substr(0, 19), "2026-12-06 18:00:05") << "after the start-up wait";
-  EXPECT_EQ(log.back(), "B4000,0000");
-  std::int64_t previous = 0;
-  for (std::size_t i = 0; i + 1 < log.size(); ++i) {
-    std::string stamp = log[i].substr(0, 10) + "T" + log[i].substr(11, 8);
-    std::int64_t at = civil(stamp.c_str());
-    if (i > 0) {
-      // Either the next pass right after a dwell of 10 minutes (the 600th
-      // clock change is seen on the first poll of that second), or a pass
-      // after idle waits, on a whole minute.
-      bool afterDwell = at == previous + 600 * 1000;
-      bool afterIdle = at > previous + 600 * 1000 && at % 60000 == 0;
-      EXPECT_TRUE(afterDwell || afterIdle) << log[i];
+  SiteConfig config = parseSiteConfig(files.files["vantrel.ini"]);
+  TargetTable table;
+  parseTargetLines(splitLines(*decodeUtf8(files.files["vantrel.adf"])), config, table);
+
+  std::vector<std::string> predicted;
+  std::vector<bool> chosen(table.targetCount + 1, false);
+  std::int64_t t = civil("2026-12-06T18:00:05");  // after the start-up wait of 5 seconds
+  for (;;) {
+    ClockReading now = civilReading(t);
+    int hour = std::stoi(now.timeText.substr(0, 2));
+    double v = hour + std::stoi(now.timeText.substr(3, 2)) / 60.0;
+    if (hour < 6 && v > config.nightEndByMonth[std::stoi(now.dateText.substr(5, 2))]) break;
+    ClockSample sample = sampleClock(now.dateText, now.timeText);
+    int best = 0, count = 0;
+    float bestAz = 0;
+    for (int row = 1; row <= table.targetCount; ++row) {
+      HorizontalPosition p = koudo_keisan_1950(table.raDeg[row], table.decDeg[row], config.siteLatitude,
+                                               config.siteLongitude, sample);
+      bool eligible = p.outAz > 270 && p.outAz < 352.5 && p.outAlt > config.minAltitude && !chosen[row];
+      if (eligible && p.outAz > bestAz) best = row, bestAz = p.outAz, ++count;
     }
-    previous = at;
+    if (best == 0) {
+      t = (t / 60000 + 1) * 60000;
+      continue;
+    }
+    chosen[best] = true;
+    predicted.push_back(now.dateText + " " + now.timeText + " row " + std::to_string(best) + " count " +
+                        std::to_string(count));
+    t += static_cast<std::int64_t>(config.dwellMinutes * 60) * 1000;
   }
-  EXPECT_EQ(window.titles.size(), log.size() - 1);
+
+  std::vector<std::string> got;
+  for (const std::string& record : lines("rehearsal-log2026-12-06.txt")) {
+    if (record == "B4000,0000") continue;
+    std::istringstream tail(record.substr(record.rfind(' ', record.size() - 5)));
+    int row = 0, count = 0;
+    tail >> row >> count;
+    got.push_back(record.substr(0, 19) + " row " + std::to_string(row) + " count " + std::to_string(count));
+  }
+  EXPECT_EQ(got, predicted);
+  EXPECT_GT(predicted.size(), 30u);
 }
 
 TEST_F(Rehearsal, EndsAtTheDeclinationLimitWithItsRecordThenThePark) {
