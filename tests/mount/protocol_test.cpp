@@ -11,15 +11,9 @@
 namespace vantrel {
 namespace {
 
-struct EncodeRow {
-  const char* description;
-  double degrees;
-  const char* field;
-};
-
 // Exact: a field is text, any difference is a fault.
-TEST(EncodeAngle, TableOfWorkedValues) {
-  const EncodeRow rows[] = {
+TEST(AngleField, Encoding) {
+  const struct { const char* what; double degrees; const char* field; } rows[] = {
       {"zero", 0, "0000"},
       {"one degree, 182.04 rounds down", 1, "00B6"},
       {"45.5, 8283.02", 45.5, "205B"},
@@ -38,25 +32,14 @@ TEST(EncodeAngle, TableOfWorkedValues) {
       {"far beyond an int: 2^36 + 16384 units keeps its low bits", 360.0 * 1048576 + 90, "4000"},
       {"far below: -(2^36) - 16384 units", -360.0 * 1048576 - 90, "C000"},
   };
-  for (const EncodeRow& row : rows) {
-    EXPECT_EQ(encodeAngle(row.degrees), row.field) << row.description << " (degrees " << row.degrees << ")";
-  }
-}
-
-TEST(EncodeAngle, NotANumberIsAFault) {
+  for (const auto& row : rows) EXPECT_EQ(encodeAngle(row.degrees), row.field) << row.what << " (" << row.degrees << ")";
   EXPECT_THROW(encodeAngle(std::numeric_limits<double>::infinity()), Fault);
   EXPECT_THROW(encodeAngle(std::numeric_limits<double>::quiet_NaN()), Fault);
 }
 
-struct DecodeRow {
-  const char* description;
-  const char* field;
-  double degrees;
-};
-
 // Exact bits: every value is a multiple of 360 / 65536, which a double holds.
-TEST(DecodeAngle, TableOfWorkedValuesAndReaderRules) {
-  const DecodeRow rows[] = {
+TEST(AngleField, Decoding) {
+  const struct { const char* what; const char* field; double degrees; } rows[] = {
       {"zero", "0000", 0},
       {"just below a quarter turn", "3FFF", 89.9945068359375},
       {"a quarter turn", "4000", 90},
@@ -73,61 +56,34 @@ TEST(DecodeAngle, TableOfWorkedValuesAndReaderRules) {
       {"empty reads 0", "", 0},
       {"only four characters count", "40001", 90},
   };
-  for (const DecodeRow& row : rows) {
-    EXPECT_EQ(decodeAngle(row.field), row.degrees) << row.description << " (field \"" << row.field << "\")";
-  }
-}
-
-TEST(DecodeAngle, EveryFieldComesBackFromItsEncoding) {
+  for (const auto& row : rows)
+    EXPECT_EQ(decodeAngle(row.field), row.degrees) << row.what << " (\"" << row.field << "\")";
   for (int units = -32768; units < 32768; units += 7) {
     double degrees = units / 65536.0 * 360.0;
-    ASSERT_EQ(decodeAngle(encodeAngle(degrees)), degrees) << "units " << units;
+    ASSERT_EQ(decodeAngle(encodeAngle(degrees)), degrees) << "round trip of " << units << " units";
   }
 }
 
-TEST(Commands, GotoIsTenCharacters) {
+TEST(Commands, GotoPassThroughAndWholeNumbers) {
   EXPECT_EQ(gotoCommand(90, -10), "R4000,F8E4");
   EXPECT_EQ(gotoCommand(0, 0), "R0000,0000");
-}
-
-TEST(Commands, PassThroughBytes) {
   EXPECT_EQ(passThroughCommand(firstPassThroughByte, 0), std::string("\x50\x02\x10\x24\x00\x00\x00\x00", 8));
   EXPECT_EQ(passThroughCommand(secondPassThroughByte, 0), std::string("\x50\x02\x11\x24\x00\x00\x00\x00", 8));
   EXPECT_EQ(passThroughCommand(secondPassThroughByte, 255), std::string("\x50\x02\x11\x24\xFF\x00\x00\x00", 8));
-}
-
-TEST(Commands, PassThroughRefusesWhatDoesNotFit) {
   EXPECT_THROW(passThroughCommand(firstPassThroughByte, 256), Fault);
   EXPECT_THROW(passThroughCommand(firstPassThroughByte, -1), Fault);
   EXPECT_THROW(passThroughCommand(0x12, 0), Fault);
-}
-
-TEST(Commands, FixedCommands) {
-  EXPECT_EQ(positionQuery, "E");
-  EXPECT_EQ(preParkCommand, std::string("\x54\x00", 2));
-  EXPECT_EQ(parkCommand, "B4000,0000");
-  EXPECT_EQ(decodeAngle(parkCommand.substr(1, 4)), 90);
-  EXPECT_EQ(decodeAngle(parkCommand.substr(6, 4)), 0);
-}
-
-TEST(WholeNumbers, HalfwayGoesToEven) {
+  // Whole numbers from settings: halfway goes to even.
   EXPECT_EQ(passThroughByte(2.5), 2);
   EXPECT_EQ(passThroughByte(3.5), 4);
   EXPECT_EQ(passThroughByte(2.49), 2);
   EXPECT_EQ(mountPortNumber(0.5), 0);
   EXPECT_EQ(mountPortNumber(1.5), 2);
   EXPECT_EQ(mountPortNumber(2.5), 2);
-  EXPECT_EQ(mountPortNumber(3), 3);
 }
 
-struct ReplyRow {
-  const char* description;
-  std::string received;
-  std::optional<double> reportedDec;
-};
-
 TEST(CheckPositionReply, OneReadIsTakenOrRefusedWhole) {
-  const ReplyRow rows[] = {
+  const struct { const char* what; std::string received; std::optional<double> reportedDec; } rows[] = {
       {"exactly one reply", "1234,0000#", 0.0},
       {"first five characters are not looked at", "zz:z;C000#", -90.0},
       {"lowercase declination", "0000,f8e4#", -9.99755859375},
@@ -142,9 +98,7 @@ TEST(CheckPositionReply, OneReadIsTakenOrRefusedWhole) {
       {"ten characters not ending in #", "1234,0000X", std::nullopt},
       {"a reply with a line end after it", "1234,0000#\r", std::nullopt},
   };
-  for (const ReplyRow& row : rows) {
-    EXPECT_EQ(checkPositionReply(row.received), row.reportedDec) << row.description;
-  }
+  for (const auto& row : rows) EXPECT_EQ(checkPositionReply(row.received), row.reportedDec) << row.what;
 }
 
 }  // namespace

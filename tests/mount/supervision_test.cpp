@@ -1,13 +1,18 @@
-// Staying with one target: the limit test and the dwell, on the simulated
-// clock, which moves only by the pauses (100 ms after every query).
+// Staying with one target and the park at the end of the night, on the
+// simulated clock (it moves only by the pauses: 100 ms after every query,
+// 200 ms before the park command) against the in-process mount.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mount/protocol.h"
 #include "mount/supervision.h"
+#include "platform/fault.h"
 #include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
@@ -16,153 +21,192 @@
 namespace vantrel {
 namespace {
 
-// No test here needs more than a few thousand polls; a supervision that
-// goes on past this is looping, and is stopped as a failure.
-constexpr std::size_t runawayYields = 100000;
+using K = MountEvent::Kind;
+using Pauses = std::vector<std::pair<std::int64_t, std::size_t>>;  // (ms since start, transcript length)
+const std::int64_t start = *SimulatedClock::parseCivilTime("2024-01-10T22:00:00");
+constexpr double oneUnit = 360.0 / 65536;
+double sent(double degrees) { return decodeAngle(encodeAngle(degrees)); }  // as the mount reports it back
+std::string replyWith(double decDeg) { return "0000," + encodeAngle(decDeg) + "#"; }
+const char* const endNames[] = {"dwellOver", "limitReached", "stopRequested", "mountSilent"};
 
-// Notes how many transcript events had happened at every yield.
-class RecordingWindow : public Window {
- public:
-  explicit RecordingWindow(const SimulatedMount& mount) : mount_(mount) {}
+// One supervision or park, noting the transcript length at every pause, yield
+// and record. It is the window too; a supervision that runs away is stopped.
+struct Rig : Window {
+  Rig() {
+    clock.onAdvance = [this](std::int64_t ms) {
+      pauses.emplace_back(ms - start, mount.transcript().size());
+      if (onClock) onClock(ms - start);
+    };
+  }
   void setTitle(const std::string&) override {}
   void showStatus(const std::string&) override {}
   void processEvents() override {
-    if (yieldsAt.size() >= runawayYields) throw std::runtime_error("the supervision does not end");
-    yieldsAt.push_back(mount_.transcript().size());
+    if (yieldsAt.size() > 100000) throw std::runtime_error("the supervision does not end");
+    yieldsAt.push_back(mount.transcript().size());
   }
-  std::vector<std::size_t> yieldsAt;
-
- private:
-  const SimulatedMount& mount_;
-};
-
-class Supervision : public ::testing::Test {
- protected:
-  SupervisionResult supervise(double decDeg, double decLimit, double dwellMinutes) {
-    SupervisionSettings settings{1, 0, decLimit, dwellMinutes};
-    return superviseTarget({15, decDeg}, settings, {mount, clock, window, stop},
-                           [this](double dec) { limitRecords.push_back(dec); });
-  }
-  // A script that answers query n with the declination decs[n - 1] (the last
-  // one from then on).
-  void replyDeclinations(std::vector<double> decs) {
-    mount.setPositionScript([decs](int n, const std::string& ra, const std::string&) {
-      return ra + "," + encodeAngle(decs[std::min<std::size_t>(n, decs.size()) - 1]) + "#";
+  SupervisionResult supervise(SupervisionTarget target, SupervisionSettings settings) {
+    return superviseTarget(target, settings, {mount, clock, *this, stop}, [this](double dec) {
+      if (failRecords) throw Fault("cannot append to log2024-01-10.txt: No space left on device");
+      noteRecord();
+      limitRecords.push_back(dec);
     });
   }
-  std::string timeText() { return clock.now().timeText; }
+  void park(bool enabled) { parkMount(2, enabled, {mount, clock, *this, stop}, [this] { noteRecord(); }); }
+  void noteRecord() {
+    EXPECT_TRUE(mount.isOpen()) << "a record after the port was closed";
+    recordedAt.push_back(mount.transcript().size());
+  }
+  void replies(std::function<std::string(int query)> reply) {
+    mount.setPositionScript([reply](int n, const std::string&, const std::string&) { return reply(n); });
+  }
+  // Query n is answered with the declination decs[n - 1], the last one from then on.
+  void replyDeclinations(std::vector<double> decs) {
+    replies([decs](int n) { return replyWith(decs[std::min<std::size_t>(n, decs.size()) - 1]); });
+  }
+  void at(double seconds, std::function<void()> action) {
+    onClock = [=](std::int64_t ms) { if (ms >= seconds * 1000) action(); };
+  }
 
-  SimulatedClock clock{*SimulatedClock::parseCivilTime("2024-01-10T22:00:00")};
+  SimulatedClock clock{start};
   SimulatedMount mount;
-  RecordingWindow window{mount};
   StopRequest stop;
+  std::function<void(std::int64_t msSinceStart)> onClock;
+  bool failRecords = false;
+  Pauses pauses;
+  std::vector<std::size_t> yieldsAt, recordedAt;
   std::vector<double> limitRecords;
 };
 
-const double oneUnit = 0.0054931640625;
-
 // The first read after the commands holds their "#" answers in front of the
 // reply and is rejected, so the first accepted reply is that of query 2.
-
-TEST_F(Supervision, DeclinationEqualToTheLimitGoesOn) {
-  replyDeclinations({45});
-  SupervisionResult result = supervise(30, 45, 0.05);
-  EXPECT_EQ(result.end, SupervisionEnd::dwellOver);
-  EXPECT_EQ(result.reportedDec, 45);
-  EXPECT_TRUE(limitRecords.empty());
-}
-
-TEST_F(Supervision, OneUnitAboveTheLimitStops) {
-  replyDeclinations({45 + oneUnit});
-  SupervisionResult result = supervise(30, 45, 10);
-  EXPECT_EQ(result.end, SupervisionEnd::limitReached);
-  EXPECT_EQ(result.reportedDec, 45 + oneUnit);
-  EXPECT_EQ(limitRecords, std::vector<double>{45 + oneUnit});
-  EXPECT_EQ(mount.positionQueries(), 2);
-}
-
-TEST_F(Supervision, LimitCrossedDuringTheSlewStopsAlthoughTheTargetLiesBelow) {
-  replyDeclinations({10, 20, 50, 40, 30});
-  SupervisionResult result = supervise(30, 45, 10);
-  EXPECT_EQ(mount.transcript().at(1).bytes, gotoCommand(15, 30));
-  EXPECT_EQ(result.end, SupervisionEnd::limitReached);
-  EXPECT_EQ(mount.positionQueries(), 3);
-  EXPECT_EQ(limitRecords, std::vector<double>{decodeAngle(encodeAngle(50))});
-}
-
-TEST_F(Supervision, TargetAboveTheLimitIsStillCommanded) {
-  SupervisionResult result = supervise(60, 45, 10);  // the mount reports the goto position at once
-  EXPECT_EQ(mount.transcript().at(1).bytes, gotoCommand(15, 60));
-  EXPECT_EQ(result.end, SupervisionEnd::limitReached);
-  EXPECT_EQ(result.reportedDec, decodeAngle(encodeAngle(60)));
-  EXPECT_EQ(mount.positionQueries(), 2);
-}
-
-TEST_F(Supervision, DwellOfZeroOrLessTakesExactlyOneAcceptedReply) {
-  for (double dwellMinutes : {0.0, -3.0}) {
-    SimulatedMount fresh;
-    mount = fresh;
-    SupervisionResult result = supervise(30, 45, dwellMinutes);
-    EXPECT_EQ(result.end, SupervisionEnd::dwellOver) << dwellMinutes;
-    EXPECT_EQ(mount.positionQueries(), 2) << dwellMinutes;
-    EXPECT_FALSE(mount.isOpen()) << dwellMinutes;
+TEST(Supervision, EndsOnTheLimitTheDwellASilentMountOrAStopRequest) {
+  using E = SupervisionEnd;
+  const struct {
+    const char* what;
+    double decDeg, decLimit, dwellMinutes;
+    SupervisionEnd end;
+    int queries;
+    double reportedDec;
+    const char* endTime;
+    void (*setUp)(Rig&) = nullptr;
+  } cases[] = {
+      {"declination equal to the limit goes on", 30, 45, 0.05, E::dwellOver, 30, 45, "22:00:03",
+       [](Rig& r) { r.replyDeclinations({45}); }},
+      {"one unit above the limit stops", 30, 45, 10, E::limitReached, 2, 45 + oneUnit, "22:00:00",
+       [](Rig& r) { r.replyDeclinations({45 + oneUnit}); }},
+      {"limit crossed in the slew stops though the target lies below", 30, 45, 10, E::limitReached, 3, sent(50),
+       "22:00:00", [](Rig& r) { r.replyDeclinations({10, 20, 50, 40, 30}); }},
+      {"target above the limit is still commanded", 60, 45, 10, E::limitReached, 2, sent(60), "22:00:00"},
+      {"dwell 0 takes exactly one accepted reply", 30, 45, 0, E::dwellOver, 2, sent(30), "22:00:00"},
+      {"negative dwell likewise", 30, 45, -3, E::dwellOver, 2, sent(30), "22:00:00"},
+      {"dwell 0 still tests the limit", 50, 45, 0, E::limitReached, 2, sent(50), "22:00:00"},
+      {"dwell 0.5 ends at the 30th clock change", 30, 45, 0.5, E::dwellOver, 300, sent(30), "22:00:30"},
+      {"at most one change counts per accepted reply (polls of 5 s)", 30, 45, 0.05, E::dwellOver, 4, sent(30),
+       "22:00:20", [](Rig& r) { r.onClock = [&r](std::int64_t ms) { r.clock.setCivilMs(start + ms + 4900); }; }},
+      {"rejected reads (a stray # in front) do not advance the dwell", 30, 45, 0.05, E::dwellOver, 70, sent(20),
+       "22:00:07", [](Rig& r) { r.replies([](int n) { return (n <= 50 ? "#" : "") + replyWith(20); }); }},
+      {"silent mount: given up after 120 clock changes", 30, 45, 60, E::mountSilent, 1200, 0, "22:02:00",
+       [](Rig& r) { r.mount.setSilent(true); }},
+      {"garbage is silence; an accepted reply (query 1000) restarts the count", 30, 45, 60, E::mountSilent, 2200,
+       sent(20), "22:03:40", [](Rig& r) { r.replies([](int n) { return n == 1000 ? replyWith(20) : "#"; }); }},
+      {"stop request in the dwell, acted on after the pause", 30, 45, 60, E::stopRequested, 100, sent(30), "22:00:10",
+       [](Rig& r) { r.at(10, [&r] { r.stop.raise(); }); }},
+  };
+  for (const auto& c : cases) {
+    Rig rig;
+    if (c.setUp) c.setUp(rig);
+    SupervisionResult result = rig.supervise({15, c.decDeg}, {1, 0, c.decLimit, c.dwellMinutes});
+    const auto& events = rig.mount.transcript();
+    EXPECT_STREQ(endNames[static_cast<int>(result.end)], endNames[static_cast<int>(c.end)]) << c.what;
+    EXPECT_EQ(rig.mount.positionQueries(), c.queries) << c.what;
+    EXPECT_EQ(result.reportedDec, c.reportedDec) << c.what;
+    EXPECT_EQ(rig.clock.now().timeText, c.endTime) << c.what;
+    EXPECT_EQ(events.at(1).bytes, gotoCommand(15, c.decDeg)) << c.what;
+    EXPECT_EQ(events.back().kind, K::close) << c.what;
+    // The limit record comes last before closing, with the reported declination.
+    bool limit = c.end == E::limitReached;
+    EXPECT_EQ(rig.limitRecords, limit ? std::vector<double>{c.reportedDec} : std::vector<double>{}) << c.what;
+    EXPECT_EQ(rig.recordedAt, limit ? std::vector<std::size_t>{events.size() - 1} : std::vector<std::size_t>{})
+        << c.what;
   }
 }
 
-TEST_F(Supervision, DwellOfZeroStillTestsTheLimit) {
-  SupervisionResult result = supervise(50, 45, 0);
-  EXPECT_EQ(result.end, SupervisionEnd::limitReached);
-  EXPECT_EQ(limitRecords.size(), 1u);
+TEST(Supervision, CommandsBackToBackThenYieldQueryPauseRead) {
+  Rig rig;
+  rig.supervise({90, -10}, {3, 7, 45, 0});
+  const std::vector<MountEvent> want = {{K::open, 3, ""}, {K::bytes, 3, "R4000,F8E4"},
+                                        {K::bytes, 3, std::string("P\x02\x10\x24\x07\0\0\0", 8)},
+                                        {K::bytes, 3, std::string("P\x02\x11\x24\x07\0\0\0", 8)},
+                                        {K::bytes, 3, "E"}, {K::bytes, 3, "E"}, {K::close, 3, ""}};
+  EXPECT_EQ(rig.mount.transcript(), want);
+  // A yield before each query and one after the accepted reply; none between the commands.
+  EXPECT_EQ(rig.yieldsAt, (std::vector<std::size_t>{4, 5, 6}));
+  EXPECT_EQ(rig.pauses, (Pauses{{100, 5}, {200, 6}}));
 }
 
-TEST_F(Supervision, HalfAMinuteEndsAtTheThirtiethClockChange) {
-  SupervisionResult result = supervise(30, 45, 0.5);
-  EXPECT_EQ(result.end, SupervisionEnd::dwellOver);
-  // Ten polls of 100 ms per second: the 30th change is seen by query 300.
-  EXPECT_EQ(mount.positionQueries(), 300);
-  EXPECT_EQ(timeText(), "22:00:30");
-}
-
-TEST_F(Supervision, AtMostOneChangeCountsPerAcceptedReply) {
-  // Every poll takes five seconds; the dwell of three changes still needs
-  // three accepted replies.
-  clock.onAdvance = [this](std::int64_t ms) { clock.setCivilMs(ms + 4900); };
-  supervise(30, 45, 0.05);
-  EXPECT_EQ(mount.positionQueries(), 4);
-}
-
-TEST_F(Supervision, RejectedReadsDoNotAdvanceTheDwell) {
-  // 5 s of spoiled reads (a stray "#" in front), then good ones.
-  mount.setPositionScript([](int n, const std::string&, const std::string&) {
-    return std::string(n <= 50 ? "#" : "") + "0000,0000#";
-  });
-  SupervisionResult result = supervise(30, 45, 0.05);
-  EXPECT_EQ(result.end, SupervisionEnd::dwellOver);
-  // Query 51 counts 22:00:05 as the first change, 60 and 70 the next two.
-  EXPECT_EQ(mount.positionQueries(), 70);
-}
-
-TEST_F(Supervision, CommandsQueriesYieldsAndPausesInOrder) {
-  std::vector<std::size_t> pausesAt;
-  clock.onAdvance = [&](std::int64_t) { pausesAt.push_back(mount.transcript().size()); };
-  SupervisionSettings settings{3, 7, 45, 0};
-  superviseTarget({90, -10}, settings, {mount, clock, window, stop}, [](double) {});
-
-  using K = MountEvent::Kind;
-  const std::vector<MountEvent> want = {
-      {K::open, 3, ""},
-      {K::bytes, 3, "R4000,F8E4"},
-      {K::bytes, 3, std::string("P\x02\x10\x24\x07\0\0\0", 8)},
-      {K::bytes, 3, std::string("P\x02\x11\x24\x07\0\0\0", 8)},
-      {K::bytes, 3, "E"},
-      {K::bytes, 3, "E"},
-      {K::close, 3, ""},
+TEST(Park, PreParkThen200msThenTheParkAndItsRecordBeforeClosing) {
+  const std::vector<MountEvent> parked = {
+      {K::open, 2, ""}, {K::bytes, 2, std::string("\x54\x00", 2)}, {K::bytes, 2, "B4000,0000"}, {K::close, 2, ""}};
+  const struct {
+    const char* what;
+    bool enabled, stopRaised;
+    std::vector<MountEvent> transcript;
+    Pauses pauses;
+    std::vector<std::size_t> recordedAt;
+  } cases[] = {
+      {"parkEnabled 0: open and close, nothing sent", false, false, {{K::open, 2, ""}, {K::close, 2, ""}}, {}, {}},
+      {"parkEnabled 1", true, false, parked, {{200, 2}}, {3}},
+      {"a stop request does not cut the park short", true, true, parked, {{200, 2}}, {3}},
   };
-  EXPECT_EQ(mount.transcript(), want);
-  // A yield before each query and one after the accepted reply; none
-  // between the three commands.
-  EXPECT_EQ(window.yieldsAt, (std::vector<std::size_t>{4, 5, 6}));
-  EXPECT_EQ(pausesAt, (std::vector<std::size_t>{5, 6}));
+  for (const auto& c : cases) {
+    Rig rig;
+    if (c.stopRaised) rig.stop.raise();
+    rig.park(c.enabled);
+    EXPECT_EQ(rig.mount.transcript(), c.transcript) << c.what;
+    EXPECT_EQ(rig.pauses, c.pauses) << c.what;
+    EXPECT_EQ(rig.recordedAt, c.recordedAt) << c.what;
+    EXPECT_TRUE(rig.yieldsAt.empty()) << c.what << ": the park yielded";
+  }
+}
+
+// Every way out by a fault closes the port and lets the fault through unchanged.
+TEST(MountFaults, CloseThePortAndRethrow) {
+  const struct {
+    const char* what;
+    void (*run)(Rig&);
+    const char *message, *lastEvent;
+    int queries;
+  } cases[] = {
+      {"line vanishing mid-dwell",
+       [](Rig& r) { r.at(5, [&r] { r.mount.vanish(); }); r.supervise({15, 30}, {1, 0, 45, 60}); },
+       "serial line COM1 (simulated mount): the device is gone", "close", 50},
+      {"limit record that cannot be written",
+       [](Rig& r) { r.failRecords = true; r.supervise({15, 50}, {1, 0, 45, 60}); },
+       "cannot append to log2024-01-10.txt: No space left on device", "close", 2},
+      {"port that cannot be opened", [](Rig& r) { r.mount.refuseOpen(true); r.supervise({15, 30}, {1, 0, 45, 60}); },
+       "cannot open COM1 (simulated mount): Device or resource busy", "nothing", 0},
+      {"line vanishing in the pause before the park command",
+       [](Rig& r) { r.at(0.1, [&r] { r.mount.vanish(); }); r.park(true); },
+       "serial line COM2 (simulated mount): the device is gone", "close", 0},
+      {"port that cannot be opened, parking off", [](Rig& r) { r.mount.refuseOpen(true); r.park(false); },
+       "cannot open COM2 (simulated mount): Device or resource busy", "nothing", 0},
+  };
+  for (const auto& c : cases) {
+    Rig rig;
+    try {
+      c.run(rig);
+      ADD_FAILURE() << c.what << ": no fault";
+    } catch (const Fault& fault) {
+      EXPECT_STREQ(fault.what(), c.message) << c.what;
+      EXPECT_EQ(fault.status(), ExitStatus::runtimeFault) << c.what;
+    }
+    const auto& events = rig.mount.transcript();
+    EXPECT_STREQ(events.empty() ? "nothing" : events.back().kind == K::close ? "close" : "other", c.lastEvent)
+        << c.what;
+    EXPECT_FALSE(rig.mount.isOpen()) << c.what;
+    EXPECT_EQ(rig.mount.positionQueries(), c.queries) << c.what;
+    EXPECT_TRUE(rig.recordedAt.empty()) << c.what;
+  }
 }
 
 }  // namespace

@@ -12,21 +12,6 @@ namespace {
 
 using namespace std::string_literals;
 
-struct Piece {
-    std::string bytes;
-    double atS;
-};
-
-struct FramerRow {
-    const char* description;
-    std::vector<Piece> pieces;
-    std::vector<Frame> want;
-    std::string pendingAfter;
-};
-
-const std::string kFirstPass = "P\x02\x10\x24\x00\x00\x00\x00"s;
-const std::string kSecondPass = "P\x02\x11\x24\x00\x00\x00\x00"s;
-
 std::string describe(const std::vector<Frame>& frames)
 {
     std::string text;
@@ -38,60 +23,41 @@ std::string describe(const std::vector<Frame>& frames)
 TEST(CommandFramer, CutsTheStreamAsTheTableSays)
 {
     using K = CommandKind;
-    const std::vector<FramerRow> rows = {
-        {"goto in one write", {{"R4000,F8E4", 0}}, {{K::gotoCommand, "R4000,F8E4"}}, ""},
-        {"goto split across three writes", {{"R40", 0}, {"00,F8", 0.01}, {"E4", 0.02}},
-         {{K::gotoCommand, "R4000,F8E4"}}, ""},
-        {"the three commands of a target back to back", {{"R4000,F8E4" + kFirstPass + kSecondPass, 0}},
-         {{K::gotoCommand, "R4000,F8E4"}, {K::passThrough, kFirstPass}, {K::passThrough, kSecondPass}}, ""},
-        {"position query", {{"E", 0}}, {{K::positionQuery, "E"}}, ""},
-        {"pre-park then park", {{"T\x00"s "B4000,0000", 0}},
-         {{K::prePark, "T\x00"s}, {K::park, "B4000,0000"}}, ""},
-        {"leading garbage is skipped as one run", {{"\r\nE", 0}},
-         {{K::unknown, "\r\n"}, {K::positionQuery, "E"}}, ""},
-        {"lowercase hex makes no goto", {{"R4000,f8e4E", 0}},
-         {{K::unknown, "R4000,f8e4"}, {K::positionQuery, "E"}}, ""},
-        {"a goto cut short by a query", {{"R40,E", 0}}, {{K::unknown, "R40,"}, {K::positionQuery, "E"}}, ""},
-        {"the pass-through value may be any byte, even E", {{"P\x02\x10\x24" "E\x00\x00\x00"s, 0}},
-         {{K::passThrough, "P\x02\x10\x24" "E\x00\x00\x00"s}}, ""},
-        {"a pass-through of another shape is unknown", {{"P\x02\x12\x24\x00\x00\x00\x00"s, 0}},
-         {{K::unknown, "P\x02\x12\x24\x00\x00\x00\x00"s}}, ""},
-        {"the park is only the literal text", {{"B4000,0001E", 0}},
-         {{K::unknown, "B4000,0001"}, {K::positionQuery, "E"}}, ""},
-        {"pre-park with a byte other than 00", {{"T0E", 0}}, {{K::unknown, "T0"}, {K::positionQuery, "E"}}, ""},
-        {"an unfinished goto waits for the rest", {{"R4000", 0}}, {}, "R4000"},
-        {"a command finished within the stale time", {{"R40", 0}, {"00,F8E4", kStaleCommandS - 0.1}},
-         {{K::gotoCommand, "R4000,F8E4"}}, ""},
-        {"a command left unfinished goes stale", {{"R40", 0}, {"E", kStaleCommandS + 0.1}},
-         {{K::incomplete, "R40"}, {K::positionQuery, "E"}}, ""},
+    const std::string pass1 = "P\x02\x10\x24\x00\x00\x00\x00"s, pass2 = "P\x02\x11\x24\x00\x00\x00\x00"s;
+    const std::string odd = "P\x02\x12\x24\x00\x00\x00\x00"s;  // a pass-through of no known shape
+    const double gap = kStaleCommandS - 0.1;  // each gap under the stale time, two over it
+    struct Row {
+        const char* description;
+        std::vector<std::pair<std::string, double>> pieces;  // bytes, then the time they come
+        std::vector<Frame> want;
     };
-    for (const FramerRow& row : rows) {
+    const std::vector<Row> rows = {
+        {"the three commands of a target back to back", {{"R4000,F8E4" + pass1 + pass2, 0}},
+         {{K::gotoCommand, "R4000,F8E4"}, {K::passThrough, pass1}, {K::passThrough, pass2}}},
+        {"a goto in three pieces, each soon enough after the last", {{"R40", 0}, {"00,F8", gap}, {"E4", 2 * gap}},
+         {{K::gotoCommand, "R4000,F8E4"}}},
+        {"pre-park then park", {{"T\x00"s "B4000,0000", 0}}, {{K::prePark, "T\x00"s}, {K::park, "B4000,0000"}}},
+        {"leading garbage is skipped as one run", {{"\r\n\xff" "E", 0}},
+         {{K::unknown, "\r\n\xff"}, {K::positionQuery, "E"}}},
+        // Lowercase hex, a goto cut short, a pre-park with a byte other than 00,
+        // a park other than the literal text, a pass-through of another shape:
+        // one run of unknown bytes.
+        {"what almost looks like a command is unknown", {{"R4000,f8e4R40,T0B4000,0001" + odd + "E", 0}},
+         {{K::unknown, "R4000,f8e4R40,T0B4000,0001" + odd}, {K::positionQuery, "E"}}},
+        {"the pass-through value may be any byte, even E", {{"P\x02\x10\x24" "E\x00\x00\x00"s "E", 0}},
+         {{K::passThrough, "P\x02\x10\x24" "E\x00\x00\x00"s}, {K::positionQuery, "E"}}},
+        {"a command left unfinished goes stale", {{"R40", 0}, {"E", kStaleCommandS + 0.1}},
+         {{K::incomplete, "R40"}, {K::positionQuery, "E"}}},
+    };
+    for (const Row& row : rows) {
         CommandFramer framer;
         std::vector<Frame> got;
-        for (const Piece& piece : row.pieces) {
-            std::vector<Frame> frames = framer.feed(piece.bytes, piece.atS);
+        for (const auto& [bytes, atS] : row.pieces) {
+            std::vector<Frame> frames = framer.feed(bytes, atS);
             got.insert(got.end(), frames.begin(), frames.end());
         }
         EXPECT_EQ(describe(got), describe(row.want)) << row.description;
-        EXPECT_EQ(framer.pending(), row.pendingAfter) << row.description;
     }
-}
-
-TEST(CommandFramer, DropPartialForgetsTheUnfinishedCommand)
-{
-    CommandFramer framer;
-    EXPECT_TRUE(framer.feed("P\x02", 0).empty());
-    EXPECT_EQ(framer.dropPartial(), "P\x02");
-    // After the drop a query is a query, not the third byte of a pass-through.
-    std::vector<Frame> frames = framer.feed("E", 0.01);
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].kind, CommandKind::positionQuery);
-}
-
-TEST(CommandFramer, HexBytesShowsEveryByte)
-{
-    EXPECT_EQ(hexBytes("R4\x00\xff"s), "52 34 00 FF");
-    EXPECT_EQ(hexBytes(""), "");
 }
 
 }  // namespace

@@ -1,153 +1,85 @@
 // The hand controller's replies, their timing, and every way the options
-// make it misbehave.
+// make it misbehave: each row feeds commands at the times given and reads
+// back what was sent when, what was noted, and where the mount ended.
 #include "mountsim/hand_controller.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace mountsim {
 namespace {
 
 using namespace std::string_literals;
 
-const std::string kFirstPass = "P\x02\x10\x24\x00\x00\x00\x00"s;
-const std::string kSecondPass = "P\x02\x11\x24\x00\x00\x00\x00"s;
-
-HandController controller(Behaviour behaviour = {}, double rateDegPerS = 0.0)
+// "bytes@seconds" for each emission, then the notes and flags, then "| ".
+std::string render(const Outcome& out)
 {
-    return HandController(MountState(0, 0, rateDegPerS), behaviour);
+    std::string text;
+    for (const Emission& e : out.emissions) {
+        char at[32];
+        std::snprintf(at, sizeof at, "@%.7g ", e.atS);
+        text += e.bytes + at;
+    }
+    for (const std::string& note : out.notes)
+        text += "(" + note + ") ";
+    return text + (out.vanish ? "vanish " : "") + (out.parkCommand ? "park " : "") + "| ";
 }
 
-std::string allBytes(const Outcome& out)
+TEST(HandController, RepliesAsTheTableSays)
 {
-    std::string bytes;
-    for (const Emission& e : out.emissions)
-        bytes += e.bytes;
-    return bytes;
-}
-
-TEST(HandController, AnswersEveryCommandAsAHandControllerDoes)
-{
-    HandController hc = controller();
-    Outcome target = hc.receive("R4000,F8E4" + kFirstPass + kSecondPass, 1.0);
-    ASSERT_EQ(target.emissions.size(), 3u);
-    EXPECT_EQ(allBytes(target), "###");
-    EXPECT_EQ(target.emissions[0].atS, 1.0);
-    EXPECT_TRUE(target.notes.empty());
-    EXPECT_EQ(target.details.front(), "goto 4000,F8E4");
-
-    EXPECT_EQ(allBytes(hc.receive("E", 1.1)), "4000,F8E4#");
-    Outcome park = hc.receive("T\x00"s, 2.0);
-    EXPECT_EQ(allBytes(park), "#");
-    EXPECT_FALSE(park.parkCommand);
-    park = hc.receive("B4000,0000", 2.2);
-    EXPECT_EQ(allBytes(park), "#");
-    EXPECT_TRUE(park.parkCommand);
-    EXPECT_EQ(allBytes(hc.receive("E", 2.3)), "4000,0000#");
-    EXPECT_TRUE(hc.mount().parked());
-    EXPECT_EQ(hc.positionQueries(), 2);
-}
-
-TEST(HandController, ReportsTheDeclinationPassingThroughOnASlew)
-{
-    HandController hc = controller({}, 2.0);  // 2 degrees a second
-    hc.receive("R0000,0E39", 0.0);            // declination 20.0006 degrees
-    EXPECT_EQ(allBytes(hc.receive("E", 5.0)), "0000,071C#");  // 10 degrees
-    EXPECT_EQ(allBytes(hc.receive("E", 20.0)), "0000,0E39#");
-}
-
-TEST(HandController, NotesUnknownBytesAndAnswersWhatFollows)
-{
-    HandController hc = controller();
-    Outcome out = hc.receive("\r\nE", 0.0);
-    ASSERT_EQ(out.notes.size(), 1u);
-    EXPECT_EQ(out.notes[0], "unknown bytes skipped: 0D 0A");
-    EXPECT_EQ(allBytes(out), "0000,0000#");
-}
-
-TEST(HandController, SilentNeverRepliesButStillMovesAndCounts)
-{
-    HandController hc = controller({.silent = true});
-    EXPECT_TRUE(hc.receive("R4000,F8E4", 0.0).emissions.empty());
-    EXPECT_TRUE(hc.receive("E", 0.1).emissions.empty());
-    EXPECT_EQ(hc.mount().positionReply(), "4000,F8E4#");
-    EXPECT_EQ(hc.positionQueries(), 1);
-}
-
-TEST(HandController, DelayStrayAndSplitShapeTheReplies)
-{
-    HandController delayed = controller({.delayMs = 250});
-    Outcome out = delayed.receive("E", 1.0);
-    ASSERT_EQ(out.emissions.size(), 1u);
-    EXPECT_DOUBLE_EQ(out.emissions[0].atS, 1.25);
-
-    HandController stray = controller({.stray = "\r\n#"});
-    EXPECT_EQ(allBytes(stray.receive("E", 0.0)), "\r\n#0000,0000#");
-
-    HandController split = controller({.split = true, .splitMs = 150});
-    out = split.receive("E", 2.0);
-    ASSERT_EQ(out.emissions.size(), 2u);
-    EXPECT_EQ(out.emissions[0].bytes, "0000,");
-    EXPECT_DOUBLE_EQ(out.emissions[0].atS, 2.0);
-    EXPECT_EQ(out.emissions[1].bytes, "0000#");
-    EXPECT_DOUBLE_EQ(out.emissions[1].atS, 2.15);
-    // One byte cannot be halved; with a stray byte in front it can.
-    EXPECT_EQ(split.receive("T\x00"s, 3.0).emissions.size(), 1u);
-    HandController splitStray = controller({.stray = "x", .split = true});
-    out = splitStray.receive("T\x00"s, 0.0);
-    ASSERT_EQ(out.emissions.size(), 2u);
-    EXPECT_EQ(out.emissions[0].bytes, "x");
-    EXPECT_EQ(out.emissions[1].bytes, "#");
-}
-
-TEST(HandController, RepliesFollowEachOtherOnTheLine)
-{
-    HandController split = controller({.split = true, .splitMs = 150});
-    split.receive("E", 0.0);                 // second half due at 0.15
-    Outcome out = split.receive("E", 0.05);  // must not overtake it
-    ASSERT_EQ(out.emissions.size(), 2u);
-    EXPECT_DOUBLE_EQ(out.emissions[0].atS, 0.15);
-    EXPECT_DOUBLE_EQ(out.emissions[1].atS, 0.30);
-
-    HandController paced = controller({.pace = true});
-    out = paced.receive("EE", 1.0);
-    ASSERT_EQ(out.emissions.size(), 20u) << "one emission a byte";
-    for (std::size_t i = 0; i < out.emissions.size(); ++i)
-        EXPECT_NEAR(out.emissions[i].atS, 1.0 + i * kByteS, 1e-9) << "byte " << i;
-    EXPECT_EQ(allBytes(out), "0000,0000#0000,0000#");
-}
-
-TEST(HandController, VanishesAtTheQueryAfterTheLastAnsweredOne)
-{
-    HandController hc = controller({.vanishAfter = 2});
-    EXPECT_FALSE(hc.receive("E", 0.0).vanish);
-    EXPECT_EQ(allBytes(hc.receive("E", 0.1)), "0000,0000#");
-    Outcome third = hc.receive("R4000,F8E4E" + kFirstPass, 0.2);
-    EXPECT_TRUE(third.vanish);
-    EXPECT_EQ(allBytes(third), "#") << "the goto before it is answered, nothing after";
-    EXPECT_EQ(hc.positionQueries(), 3);
-
-    HandController atOnce = controller({.vanishAfter = 0});
-    EXPECT_EQ(allBytes(atOnce.receive("R4000,F8E4", 0.0)), "#") << "only queries count";
-    Outcome first = atOnce.receive("E", 0.1);
-    EXPECT_TRUE(first.vanish);
-    EXPECT_TRUE(first.emissions.empty());
-}
-
-TEST(HandController, ClosingTheLineDropsAHalfCommandAndFreesTheLine)
-{
-    HandController hc = controller({.split = true, .splitMs = 500});
-    hc.receive("E", 0.0);
-    hc.receive("P\x02\x10"s, 0.1);
-    Outcome closed = hc.lineClosed(0.2);
-    ASSERT_EQ(closed.notes.size(), 1u);
-    EXPECT_EQ(closed.notes[0], "incomplete command dropped at close: 50 02 10");
-    // The next client's query is a query, answered now, not after the
-    // half reply of the last client that was never sent.
-    Outcome out = hc.receive("E", 0.3);
-    ASSERT_EQ(out.emissions.size(), 2u);
-    EXPECT_DOUBLE_EQ(out.emissions[0].atS, 0.3);
+    const std::string target = "R4000,F8E4" "P\x02\x10\x24\x00\x00\x00\x00" "P\x02\x11\x24\x00\x00\x00\x00"s;
+    struct Step {
+        double atS;
+        std::optional<std::string> bytes;  // none: the client closes the line
+    };
+    struct Row {
+        const char* description;
+        Behaviour behaviour;
+        double rateDegPerS;
+        std::vector<Step> steps;
+        std::string want;
+    };
+    const std::vector<Row> rows = {
+        {"unknown bytes noted, then a target, a query, the pre-park and the park", {}, 0,
+         {{1, "\r\xff" + target}, {1.1, "E"}, {2, "T\x00"s}, {2.2, "B4000,0000"}, {2.3, "E"}},
+         "#@1 #@1 #@1 (unknown bytes skipped: 0D FF) | 4000,F8E4#@1.1 | #@2 | #@2.2 park | 4000,0000#@2.3 | "
+         "4000,0000# parked, 2 queries"},
+        // 2 degrees a second toward 20.0006 degrees: 10 degrees after 5 s.
+        {"the declination passes through on a slew", {}, 2, {{0, "R0000,0E39"}, {5, "E"}, {20, "E"}},
+         "#@0 | 0000,071C#@5 | 0000,0E39#@20 | 0000,0E39#, 2 queries"},
+        {"silent never replies but moves and counts", {.silent = true}, 0, {{0, "R4000,F8E4"}, {0.1, "E"}},
+         "| | 4000,F8E4#, 1 queries"},
+        {"a delay, then stray bytes and the reply in two halves", {.delayMs = 250, .stray = "\r\n#", .split = true},
+         0, {{1, "E"}, {3, "T\x00"s}}, "\r\n#000@1.25 0,0000#@1.4 | \r\n@3.25 ##@3.4 | 0000,0000#, 1 queries"},
+        {"split in halves, never overtaking the reply before; one byte cannot be halved",
+         {.split = true, .splitMs = 150}, 0, {{0, "E"}, {0.05, "E"}, {3, "T\x00"s}},
+         "0000,@0 0000#@0.15 | 0000,@0.15 0000#@0.3 | #@3 | 0000,0000#, 2 queries"},
+        {"paced one byte every 1/960 s", {.pace = true}, 0, {{1, "E"}},
+         "0@1 0@1.001042 0@1.002083 0@1.003125 ,@1.004167 0@1.005208 0@1.00625 0@1.007292 0@1.008333 #@1.009375 | "
+         "0000,0000#, 1 queries"},
+        {"vanishes at the query after the last answered, after the goto before it", {.vanishAfter = 2}, 0,
+         {{0, "E"}, {0.1, "E"}, {0.2, "R4000,F8E4E" + target.substr(10, 8)}},
+         "0000,0000#@0 | 0000,0000#@0.1 | #@0.2 (position query 3: the line vanishes) vanish | 4000,F8E4#, 3 queries"},
+        // The next client's query is a query, answered at once, not after the
+        // second half that the last client never got.
+        {"closing drops a half command and frees the line", {.split = true, .splitMs = 500}, 0,
+         {{0, "E"}, {0.1, "P\x02\x10"s}, {0.2, std::nullopt}, {0.3, "E"}},
+         "0000,@0 0000#@0.5 | | (incomplete command dropped at close: 50 02 10) | 0000,@0.3 0000#@0.8 | "
+         "0000,0000#, 2 queries"},
+    };
+    for (const Row& row : rows) {
+        HandController hc(MountState(0, 0, row.rateDegPerS), row.behaviour);
+        std::string got;
+        for (const Step& step : row.steps)
+            got += render(step.bytes ? hc.receive(*step.bytes, step.atS) : hc.lineClosed(step.atS));
+        got += hc.mount().positionReply() + (hc.mount().parked() ? " parked" : "") + ", " +
+               std::to_string(hc.positionQueries()) + " queries";
+        EXPECT_EQ(got, row.want) << row.description;
+    }
 }
 
 }  // namespace

@@ -4,102 +4,58 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace mountsim {
 namespace {
 
-// Fields are exact integers; each expectation below names its field in hex.
-std::uint16_t field(int units) { return static_cast<std::uint16_t>(units & 0xFFFF); }
-
-TEST(MountState, StartsWhereItIsTold)
+std::string state(const MountState& mount)
 {
-    EXPECT_EQ(MountState(0, 0, 4).positionReply(), "0000,0000#");
-    EXPECT_EQ(MountState(90, -10, 4).positionReply(), "4000,F8E4#");
-    EXPECT_EQ(MountState(-90, 45.5, 4).positionReply(), "C000,205B#");
-    MountState fresh(12, 34, 4);
-    EXPECT_FALSE(fresh.slewing());
-    EXPECT_FALSE(fresh.parked());
+    return mount.positionReply() + (mount.slewing() ? " slewing" : "") + (mount.parked() ? " parked" : "");
 }
 
-TEST(MountState, SlewsAtTheRateAndStopsOnTheTarget)
+TEST(MountState, MovesAsTheTableSays)
 {
-    MountState mount(0, 0, 1.0);  // one degree a second
-    mount.slewTo(0x0000, 0xF8E4, 100.0);  // declination -9.99755859375
-    EXPECT_TRUE(mount.slewing());
-    mount.advanceTo(105.0);
-    // Five degrees down: -910.22 units, reported as -910 = FC72.
-    EXPECT_EQ(mount.decField(), field(-910));
-    EXPECT_EQ(mount.positionReply(), "0000,FC72#");
-    mount.advanceTo(109.0);
-    EXPECT_EQ(mount.decField(), field(-1638));
-    EXPECT_TRUE(mount.slewing());
-    mount.advanceTo(110.0);
-    EXPECT_EQ(mount.positionReply(), "0000,F8E4#");
-    EXPECT_FALSE(mount.slewing());
-    mount.advanceTo(200.0);
-    EXPECT_EQ(mount.positionReply(), "0000,F8E4#") << "it stays on the target";
-}
-
-TEST(MountState, MovesBothAxesAtOnceAndRightAscensionTheShortWay)
-{
-    MountState mount(350, 0, 10.0);
-    mount.slewTo(0x071C, 0x071C, 0.0);  // 10 degrees on both axes
-    mount.advanceTo(1.0);
-    // Right ascension went 350 -> 0 through 360, declination 0 -> 10.
-    EXPECT_EQ(mount.raField(), 0x0000);
-    EXPECT_EQ(mount.decField(), 0x071C);
-    EXPECT_TRUE(mount.slewing());
-    mount.advanceTo(2.0);
-    EXPECT_EQ(mount.positionReply(), "071C,071C#");
-    EXPECT_FALSE(mount.slewing());
-}
-
-TEST(MountState, TimeStartsAtTheFirstEventAndNeverRunsBack)
-{
-    MountState mount(0, 0, 1.0);
-    mount.slewTo(0x0000, 0x4000, 1000.0);  // no motion before 1000 s
-    mount.advanceTo(1001.0);
-    EXPECT_EQ(mount.decField(), 182);  // 1 degree = 182.04 units
-    mount.advanceTo(500.0);            // a clock going back moves nothing
-    mount.advanceTo(1001.0);
-    EXPECT_EQ(mount.decField(), 182);
-}
-
-TEST(MountState, RateZeroJumpsAtOnce)
-{
-    MountState mount(0, 0, 0.0);
-    mount.slewTo(0x4000, 0xF8E4, 5.0);
-    EXPECT_EQ(mount.positionReply(), "4000,F8E4#");
-    EXPECT_FALSE(mount.slewing());
-}
-
-TEST(MountState, NegativeDeclinationsComeBackAsFFxx)
-{
-    MountState mount(0, 0, 0.0);
-    mount.slewTo(0x1234, 0xFFB6, 0.0);
-    EXPECT_EQ(mount.positionReply(), "1234,FFB6#");
-    mount.slewTo(0xABCD, 0xFFFF, 1.0);
-    EXPECT_EQ(mount.positionReply(), "ABCD,FFFF#");
-    mount.slewTo(0x0001, 0x8000, 2.0);  // -180, as far down as the field goes
-    EXPECT_EQ(mount.positionReply(), "0001,8000#");
-}
-
-TEST(MountState, ParkMovesTo90And0AndAGotoUnparks)
-{
-    MountState mount(0, -30, 10.0);
-    mount.park(0.0);
-    EXPECT_FALSE(mount.parked()) << "not parked while still on its way";
-    mount.advanceTo(3.0);
-    // Declination has come up 30 degrees and arrived; right ascension has
-    // gone 30 of its 90 degrees (5461.33 units = 1555).
-    EXPECT_EQ(mount.positionReply(), "1555,0000#");
-    EXPECT_FALSE(mount.parked());
-    mount.advanceTo(9.0);
-    EXPECT_EQ(mount.positionReply(), "4000,0000#");
-    EXPECT_TRUE(mount.parked());
-    mount.slewTo(0x4000, 0x0000, 10.0);
-    EXPECT_FALSE(mount.parked()) << "a goto is not a park, even to the same place";
+    struct Row {
+        const char* description;
+        MountState mount;
+        std::function<void(MountState&)> act;
+        std::string want;
+    };
+    const std::vector<Row> rows = {
+        {"starts at 0, 0", {0, 0, 4}, {}, "0000,0000#"},
+        {"starts at 90, -10", {90, -10, 4}, {}, "4000,F8E4#"},
+        {"starts at -90, 45.5", {-90, 45.5, 4}, {}, "C000,205B#"},
+        // One degree a second; 5 degrees down is -910.22 units, -910 = FC72.
+        {"five seconds into a slew", {0, 0, 1},
+         [](MountState& m) { m.slewTo(0x0000, 0xF8E4, 100); m.advanceTo(105); }, "0000,FC72# slewing"},
+        {"stops on the target and stays there", {0, 0, 1},
+         [](MountState& m) { m.slewTo(0x0000, 0xF8E4, 100); m.advanceTo(110); m.advanceTo(200); }, "0000,F8E4#"},
+        // After a second right ascension is at 0 (350 -> 360 = 0), declination at 10.
+        {"both axes at once, right ascension the short way", {350, 0, 10},
+         [](MountState& m) { m.slewTo(0x071C, 0x071C, 0); m.advanceTo(1); }, "0000,071C# slewing"},
+        // 1 degree is 182.04 units = 00B6; a clock going back moves nothing.
+        {"time starts at the first event and never runs back", {0, 0, 1},
+         [](MountState& m) { m.slewTo(0, 0x4000, 1000); m.advanceTo(1001); m.advanceTo(500); m.advanceTo(1001); },
+         "0000,00B6# slewing"},
+        {"rate 0 jumps at once", {0, 0, 0}, [](MountState& m) { m.slewTo(0x4000, 0xF8E4, 5); }, "4000,F8E4#"},
+        {"declination -180, as far down as the field goes", {0, 0, 0},
+         [](MountState& m) { m.slewTo(0x0001, 0x8000, 0); }, "0001,8000#"},
+        // Declination has come up its 30 degrees; right ascension 30 of 90 (1555).
+        {"not parked while still on its way", {0, -30, 10}, [](MountState& m) { m.park(0); m.advanceTo(3); },
+         "1555,0000# slewing"},
+        {"parked once it arrives at 90, 0", {0, -30, 10}, [](MountState& m) { m.park(0); m.advanceTo(9); },
+         "4000,0000# parked"},
+        {"a goto is no park, even to the same place", {0, -30, 10},
+         [](MountState& m) { m.park(0); m.advanceTo(9); m.slewTo(0x4000, 0x0000, 10); }, "4000,0000#"},
+    };
+    for (Row row : rows) {
+        if (row.act)
+            row.act(row.mount);
+        EXPECT_EQ(state(row.mount), row.want) << row.description;
+    }
 }
 
 }  // namespace

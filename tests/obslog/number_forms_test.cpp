@@ -10,15 +10,14 @@
 namespace vantrel {
 namespace {
 
-TEST(PatternForm, WritesTheValueRoundedHalfAwayFromZeroOnItsDecimalText) {
-  struct Case {
+TEST(PatternForm, RoundedHalfAwayFromZeroOnTheValuesDecimalText) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
     const char* what;
     double value;
     const char* pattern;
     const char* want;
-  };
-  const double inf = std::numeric_limits<double>::infinity();
-  const Case cases[] = {
+  } cases[] = {
       {"azimuth", 305.24, "AL=000.0 ", "AL=305.2 "},
       {"two integer digits padded", 5.0, "AZ=00.0 ", "AZ=05.0 "},
       {"negative: sign before the whole text", -5.46, "000.0 ", "-005.5 "},
@@ -30,56 +29,37 @@ TEST(PatternForm, WritesTheValueRoundedHalfAwayFromZeroOnItsDecimalText) {
       {"an exact binary half", 0.25, "000.0 ", "000.3 "},
       {"an exact negative binary half", -0.75, "000.0 ", "-000.8 "},
       {"small", 0.04, "000.0 ", "000.0 "},
+      {"a half just below the first digit", 0.05, "000.0 ", "000.1 "},
       {"negative rounding to zero keeps its sign", -0.04, "000.0 ", "-000.0 "},
       {"negative zero is not negative", -0.0, "000.0 ", "000.0 "},
-      {"zero", 0.0, "AZ=00.0 ", "AZ=00.0 "},
       {"carry into a new integer digit", 99.95, "AZ=00.0 ", "AZ=100.0 "},
       {"carry through every digit", 999.95, "000.0 ", "1000.0 "},
       {"more digits than the pattern asks for", 1234.56, "RA=000.0 ", "RA=1234.6 "},
       {"far beyond 15 digits, no exponent", 1e20, "000.0 ", "100000000000000000000.0 "},
-      {"far below the decimal", 1e-20, "000.0 ", "000.0 "},
-      {"a half just below the first digit", 0.05, "000.0 ", "000.1 "},
       {"not a number", std::nan(""), "AL=000.0 ", "AL=nan "},
       {"negative infinity", -inf, "000.0 ", "-inf "},
+      // Single-precision azimuths are judged on their own value.
+      {"float x.25, exact: away from zero, not to even", 305.25f, "AL=000.0 ", "AL=305.3 "},
+      {"float x.75, exact", 270.75f, "AL=000.0 ", "AL=270.8 "},
+      {"float 305.24 is 305.239990234375", 305.24f, "AL=000.0 ", "AL=305.2 "},
+      {"float 305.35 is 305.350006103515625", 305.35f, "AL=000.0 ", "AL=305.4 "},
+      {"float 270.05 is 270.04998779296875: below the half as held", 270.05f, "AL=000.0 ", "AL=270.0 "},
   };
-  for (const Case& c : cases) EXPECT_EQ(formatPattern(c.value, c.pattern), c.want) << c.what;
+  for (const auto& c : cases) EXPECT_EQ(formatPattern(c.value, c.pattern), c.want) << c.what;
 }
 
-TEST(PatternForm, SinglePrecisionAzimuthsAreJudgedOnTheirOwnValue) {
-  struct Case {
-    float azDeg;
-    const char* want;
-  };
-  const Case cases[] = {
-      {305.25f, "AL=305.3 "},   // exact halves go away from zero, not to even
-      {305.75f, "AL=305.8 "},
-      {270.25f, "AL=270.3 "},
-      {270.75f, "AL=270.8 "},
-      {305.24f, "AL=305.2 "},   // 305.239990234375
-      {305.35f, "AL=305.4 "},   // 305.350006103515625
-      {270.05f, "AL=270.0 "},   // 270.04998779296875: below the half as held
-      {360.0f, "AL=360.0 "},
-      {0.5f, "AL=000.5 "},
-  };
-  for (const Case& c : cases) EXPECT_EQ(formatPattern(c.azDeg, "AL=000.0 "), c.want) << c.azDeg;
-}
-
-TEST(NumberItemForm, WritesPlainDecimalWithASignPlaceAndATrailingBlank) {
-  struct Case {
+TEST(NumberItemForm, PlainDecimalWithASignPlaceAndATrailingBlank) {
+  const struct {
     double value;
     const char* want;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {12, " 12 "},
       {60.46875, " 60.46875 "},
       {-22.5, "-22.5 "},
-      {3, " 3 "},
-      {100, " 100 "},
       {2700, " 2700 "},
       {0, " 0 "},
       {-0.0, " 0 "},
       {0.5, " 0.5 "},
-      {-0.25, "-0.25 "},
       {0.1, " 0.1 "},
       {1.0 / 3, " 0.333333333333333 "},
       {-2.0 / 3, "-0.666666666666667 "},
@@ -90,7 +70,7 @@ TEST(NumberItemForm, WritesPlainDecimalWithASignPlaceAndATrailingBlank) {
       {-90.000000000000014, "-90 "},
       {std::numeric_limits<double>::infinity(), " inf "},
   };
-  for (const Case& c : cases) EXPECT_EQ(formatNumberItem(c.value), c.want) << c.want;
+  for (const auto& c : cases) EXPECT_EQ(formatNumberItem(c.value), c.want) << "value " << c.value;
 }
 
 }  // namespace
