@@ -1,7 +1,8 @@
-// Tests of the Universal Time and local sidereal angle of a clock sample.
+// Tests of the day number, Universal Time and local sidereal angle of a clock
+// sample: the worked dates, the 1582 switch, years before 0, every day from
+// the year 0 to 2100, and the worked instant.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <numbers>
 
 #include "astro/koudo_keisan_1950.h"
@@ -11,76 +12,82 @@ namespace {
 
 constexpr double twoPi = 2 * std::numbers::pi;
 
-// 2024-03-15 22:30 on the clock at longitude 135 east. No libm routine is
-// involved (only floor), so every value is compared exactly.
+// Day numbers are exact. The calendar follows the decimal year: 1582-10-10
+// (1582.77738) is still Julian, 1582-10-11 (1582.78012) already Gregorian.
+// For a Julian year below 0 the rule truncates 365.25 Y toward zero and
+// subtracts one day more (the year -1 is 2 BC).
+TEST(ModifiedJulianDay, WorkedDates) {
+  struct Case {
+    const char* description;
+    double year, month, day, N;
+  };
+  const Case cases[] = {
+      {"leap day 2024-02-29", 2024, 2, 29, 60369},
+      {"the day after, 2024-03-01", 2024, 3, 1, 60370},
+      {"2000-01-01", 2000, 1, 1, 51544},
+      {"the origin, 1858-11-17", 1858, 11, 17, 0},
+      {"1582-10-04, last Julian day of the reform", 1582, 10, 4, -100841},
+      {"1582-10-10, decimal year below 1582.78: Julian", 1582, 10, 10, -100835},
+      {"1582-10-11, decimal year from 1582.78: Gregorian", 1582, 10, 11, -100844},
+      {"1582-10-15, first Gregorian day of the reform", 1582, 10, 15, -100840},
+      {"1 March of the year -1", -1, 3, 1, -679249},
+      {"1 March of the year -4", -4, 3, 1, -680345},
+  };
+  for (const Case& c : cases) {
+    const double got = modifiedJulianDay(c.year, c.month, c.day);
+    EXPECT_EQ(got, c.N) << c.description << ": want " << c.N << " got " << got << " (tolerance 0)";
+  }
+}
+
+// Each day, Julian to 1582-10-04 and Gregorian from 1582-10-15, is one more
+// than the day before: with the origin above that pins every day number from
+// the year 0 to 2100, across every month end and leap rule.
+TEST(ModifiedJulianDay, EveryDayFollowsTheDayBefore) {
+  static const int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  double previous = modifiedJulianDay(0, 1, 1) - 1;
+  for (int y = 0; y <= 2100; ++y) {
+    const bool leap = y % 4 == 0 && (y <= 1582 || y % 100 != 0 || y % 400 == 0);
+    for (int m = 1; m <= 12; ++m) {
+      for (int d = 1; d <= monthDays[m - 1] + (m == 2 && leap); ++d) {
+        if (y == 1582 && m == 10 && d > 4 && d < 15) continue;
+        const double got = modifiedJulianDay(y, m, d);
+        ASSERT_EQ(got, previous + 1) << y << "-" << m << "-" << d << ": want " << previous + 1 << " got "
+                                     << got;
+        previous = got;
+      }
+    }
+  }
+}
+
+// 2024-03-15 22:30 on the clock (UT + 9 h) at longitude 135 east. Only floor
+// is involved, no libm routine, so every value is compared exactly.
 TEST(SiderealAngle, WorkedExample) {
   const ClockSample sample = sampleClock("2024-03-15", "22:30:00");
   const detail::SiderealTrace t = detail::siderealTrace(sample, 135.0);
-  struct Value {
+  const struct {
     const char* name;
     double want, got;
-  };
-  const Value values[] = {
-      {"N", 60384, t.N},
-      {"T", 60384.5625, t.T},
-      {"L", 0.375, t.L},
-      {"S", 20441.41693626619, t.S},
-      {"F", 0.4169362661887135, t.F},
-      {"theta", 2.6196878217472417, t.theta},
-  };
-  for (const Value& v : values) {
+  } values[] = {{"N", 60384, t.N},
+                {"T, the fraction 0.9375 less 0.375", 60384.5625, t.T},
+                {"L", 0.375, t.L},
+                {"S", 20441.41693626619, t.S},
+                {"F", 0.4169362661887135, t.F},
+                {"theta", 2.6196878217472417, t.theta}};
+  for (const auto& v : values) {
     EXPECT_EQ(v.got, v.want) << v.name << ": want " << v.want << " got " << v.got << " (tolerance 0)";
   }
   EXPECT_NEAR(t.theta / twoPi * 24, 10.00647, 5e-6) << "sidereal hours";
-  EXPECT_EQ(localSiderealAngle(sample, 135.0), t.theta);
 }
 
-// The clock shows UT + 9 h: 09:00 on the clock is 0 h UT of the same date.
-TEST(SiderealAngle, ClockIsNineHoursAheadOfUniversalTime) {
-  const detail::SiderealTrace t = detail::siderealTrace(sampleClock("2024-03-15", "09:00:00"), 0.0);
-  EXPECT_EQ(t.T, 60384.0) << "want 60384 got " << t.T;
-  const detail::SiderealTrace early = detail::siderealTrace(sampleClock("2024-03-15", "03:00:00"), 0.0);
-  EXPECT_EQ(early.T, 60383.75) << "want 60383.75 got " << early.T;
-}
-
-// One minute later the angle has grown by 1.002737803 turns per day of the
-// (single-precision) day fractions; S carries about 4e-12 turns of rounding.
-TEST(SiderealAngle, AdvancesAtTheSiderealRate) {
-  const ClockSample first = sampleClock("2024-03-15", "22:30:00");
-  const ClockSample second = sampleClock("2024-03-15", "22:31:00");
-  const double elapsedDays =
-      static_cast<double>(second.clockDayFraction) - static_cast<double>(first.clockDayFraction);
-  const double want = twoPi * 1.002737803 * elapsedDays;
-  const double got = localSiderealAngle(second, 135.0) - localSiderealAngle(first, 135.0);
-  EXPECT_NEAR(got, want, 1e-10);
-}
-
-// West longitudes are negative; the longitude enters in turns.
-TEST(SiderealAngle, LongitudeInTurns) {
-  const ClockSample sample = sampleClock("2024-03-15", "22:30:00");
-  EXPECT_EQ(detail::siderealTrace(sample, -135.0).L, -0.375);
-  EXPECT_EQ(detail::siderealTrace(sample, 0.0).L, 0.0);
-  const double east = localSiderealAngle(sample, 90.0);
-  const double greenwich = localSiderealAngle(sample, 0.0);
-  EXPECT_NEAR(std::remainder(east - greenwich - twoPi / 4, twoPi), 0.0, 1e-12);
-}
-
-// Before MJD 40000 the sidereal time in turns is negative; F stays in [0, 1)
-// and theta in [0, 2 pi).
-TEST(SiderealAngle, FractionStaysInRangeForEarlyDates) {
-  const char* dates[] = {"1900-01-01", "1950-06-30", "1968-05-23", "1582-10-15", "0001-01-01"};
-  for (const char* date : dates) {
-    for (int hour = 0; hour < 24; hour += 5) {
-      char time[16];
-      std::snprintf(time, sizeof time, "%02d:17:00", hour);
-      const detail::SiderealTrace t = detail::siderealTrace(sampleClock(date, time), -70.25);
-      EXPECT_GE(t.F, 0.0) << date << " " << time << " S " << t.S;
-      EXPECT_LT(t.F, 1.0) << date << " " << time << " S " << t.S;
-      EXPECT_GE(t.theta, 0.0) << date << " " << time;
-      EXPECT_LT(t.theta, twoPi) << date << " " << time;
-    }
+// Before MJD 40000 S is negative: F must still lie in [0, 1), theta in
+// [0, 2 pi) (a truncation instead of floor would not).
+TEST(SiderealAngle, EarlyDatesStayInRange) {
+  for (const char* date : {"1900-01-01", "1950-06-30", "0001-01-01"}) {
+    const detail::SiderealTrace t = detail::siderealTrace(sampleClock(date, "05:17:00"), -70.25);
+    EXPECT_TRUE(t.S < 0 && t.F >= 0 && t.F < 1 && t.theta >= 0 && t.theta < twoPi)
+        << date << ": want S < 0, F in [0, 1), theta in [0, 2 pi); got S " << t.S << " F " << t.F << " theta "
+        << t.theta;
   }
-  EXPECT_LT(detail::siderealTrace(sampleClock("1900-01-01", "00:00:00"), 0.0).S, 0.0);
 }
 
 }  // namespace
