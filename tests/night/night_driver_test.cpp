@@ -52,64 +52,65 @@ TEST_F(NightDriver, StartupWaitCountsChangesOfTheSeconds) {
   }
 }
 
-TEST_F(NightDriver, StartedAfterTheEndHourParksAtTheFirstPass) {
-  IniValues ini;  // every month ends at 4.5
-  writeInputs(ini, {targetInWindowAt("2026-12-07", "05:00")});
-  startAt("2026-12-07T05:00:00");
-  NightOutcome outcome = runNight();
-  EXPECT_EQ(outcome.end, NightEnd::clock);
-  EXPECT_EQ(outcome.observedCount, 0);
-  EXPECT_THAT(logLines("log2026-12-07.txt"), ElementsAre("B4000,0000"));
-  EXPECT_TRUE(window.titles.empty()) << "no title change without a target";
-  EXPECT_EQ(mount.bytesSent(), parkBytes);
-}
-
-TEST_F(NightDriver, EndHourIsStrictAndOnMinutes) {
-  IniValues ini;
-  writeInputs(ini, {});
-  startAt("2026-12-07T04:29:30");
-  NightOutcome outcome = runNight();
-  EXPECT_EQ(outcome.end, NightEnd::clock);
-  // 04:30 is not past 4.5; the pass at 04:31:00 ends the night, the park
-  // pause adds 200 ms.
-  EXPECT_EQ(outcome.endedAt.timeText, "04:31:00");
-}
-
-TEST_F(NightDriver, NoEndTestFromSixOClock) {
-  IniValues ini;
-  ini.nightEnd = std::vector<double>(12, 0.0);
-  writeInputs(ini, {});
-  startAt("2026-12-07T06:00:00");
-  stopWhenClockReaches("2026-12-07T07:00:00");
-  NightOutcome outcome = runNight();
-  EXPECT_EQ(outcome.end, NightEnd::stopRequest);
-  EXPECT_EQ(outcome.endedAt.timeText, "07:00:00");
-  EXPECT_EQ(mount.bytesSent(), parkBytes) << "a stop request while idle parks";
-}
-
-TEST_F(NightDriver, EndHourOfFiveFiftyNineNeverEndsTheNight) {
-  IniValues ini;
-  ini.nightEnd = std::vector<double>(12, 5 + 59.0 / 60);
-  writeInputs(ini, {});
-  startAt("2026-12-07T05:58:00");
-  stopWhenClockReaches("2026-12-08T06:30:00");
-  NightOutcome outcome = runNight();
-  EXPECT_EQ(outcome.end, NightEnd::stopRequest) << "05:59 is not past 5 + 59/60";
-  EXPECT_EQ(outcome.endedAt.dateText, "2026-12-08");
-}
-
-TEST_F(NightDriver, MonthIsReadAtTheMomentOfTheTest) {
-  IniValues ini;
-  ini.nightEnd = std::vector<double>(12, 3.0);
-  ini.nightEnd[0] = 0.0;  // January: 00:01 would already end it
-  ini.nightEnd[1] = 1.0;  // February
-  writeInputs(ini, {});
-  startAt("2027-01-31T23:58:00");
-  NightOutcome outcome = runNight();
-  EXPECT_EQ(outcome.end, NightEnd::clock);
-  EXPECT_EQ(outcome.endedAt.dateText, "2027-02-01");
-  EXPECT_EQ(outcome.endedAt.timeText, "01:01:00");
-  EXPECT_TRUE(files.files.count("log2027-01-31.txt")) << "the log is named after the starting date";
+// Every way the night ends goes through the park; when and why it ends.
+TEST_F(NightDriver, EndOfTheNightByTheClockOrAStopRequest) {
+  struct Case {
+    const char* description;
+    const char* start;
+    std::vector<double> nightEnd;  // January..December
+    bool target;                   // one target in the window at the start
+    double startDelaySeconds, dwellMinutes;
+    const char* stopAt;            // "" for none
+    NightEnd wantEnd;
+    const char* wantEndedAt;       // the park pause (200 ms) stays in the second
+    std::size_t wantTargetRecords;
+  };
+  std::vector<double> all45(12, 4.5), all0(12, 0.0), all559(12, 5 + 59.0 / 60), janFeb(12, 3.0);
+  janFeb[0] = 0.0;  // January: 00:01 would already end it
+  janFeb[1] = 1.0;  // February
+  const Case cases[] = {
+      {"started after the end hour", "2026-12-07T05:00:00", all45, true, 0, 2, "", NightEnd::clock,
+       "2026-12-07 05:00:00", 0},
+      {"04:30 is not past 4.5, 04:31 is", "2026-12-07T04:29:30", all45, false, 0, 2, "", NightEnd::clock,
+       "2026-12-07 04:31:00", 0},
+      {"no test from 06:00 whatever the table", "2026-12-07T06:00:00", all0, false, 0, 2, "2026-12-07T07:00:00",
+       NightEnd::stopRequest, "2026-12-07 07:00:00", 0},
+      {"5 + 59/60 never ends by time", "2026-12-07T05:58:00", all559, false, 0, 2, "2026-12-08T06:30:00",
+       NightEnd::stopRequest, "2026-12-08 06:30:00", 0},
+      {"the month is read at the test", "2027-01-31T23:58:00", janFeb, false, 0, 2, "", NightEnd::clock,
+       "2027-02-01 01:01:00", 0},
+      {"stop during the start-up wait", "2026-12-06T18:00:00", all45, true, 600, 2, "2026-12-06T18:00:05",
+       NightEnd::stopRequest, "2026-12-06 18:00:05", 0},
+      {"stop during a dwell", "2026-12-06T18:00:00", all45, true, 0, 10, "2026-12-06T18:03:00",
+       NightEnd::stopRequest, "2026-12-06 18:03:00", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.description);
+    std::string start = c.start;
+    IniValues ini;
+    ini.nightEnd = c.nightEnd;
+    ini.startDelaySeconds = c.startDelaySeconds;
+    ini.dwellMinutes = c.dwellMinutes;
+    MemoryFileStore caseFiles;
+    caseFiles.files["vantrel.ini"] = iniText(ini);
+    caseFiles.files["vantrel.adf"] = c.target ? targetInWindowAt(start.substr(0, 10), start.substr(11, 5)) + "\r\n" : "";
+    SimulatedClock caseClock(*SimulatedClock::parseCivilTime(start));
+    SimulatedMount caseMount;
+    StopRequest caseStop;
+    caseClock.onAdvance = [&](std::int64_t ms) {
+      if (*c.stopAt && ms >= *SimulatedClock::parseCivilTime(c.stopAt)) caseStop.raise();
+    };
+    NightOutcome outcome = Form1(NightSeams{caseClock, caseMount, window, caseFiles, caseStop}).Form_Load();
+    EXPECT_EQ(outcome.end, c.wantEnd);
+    EXPECT_EQ(outcome.endedAt.dateText + " " + outcome.endedAt.timeText, c.wantEndedAt);
+    files = caseFiles;
+    auto log = logLines("log" + start.substr(0, 10) + ".txt");  // named after the starting date
+    ASSERT_EQ(log.size(), c.wantTargetRecords + 1);
+    EXPECT_EQ(log.back(), "B4000,0000");
+    std::string sent = caseMount.bytesSent();
+    EXPECT_EQ(sent.substr(sent.size() - std::min(sent.size(), parkBytes.size())), parkBytes);
+    EXPECT_FALSE(caseMount.isOpen());
+  }
 }
 
 TEST_F(NightDriver, IdlePassesRunOncePerMinute) {
@@ -132,35 +133,6 @@ TEST_F(NightDriver, IdlePassesRunOncePerMinute) {
   EXPECT_EQ(outcome.observedCount, 0);
   EXPECT_TRUE(window.titles.empty());
   EXPECT_GE(window.eventPasses, 60) << "the window is served while idle";
-}
-
-TEST_F(NightDriver, StopRequestDuringTheStartupWaitParks) {
-  IniValues ini;
-  ini.startDelaySeconds = 600;
-  writeInputs(ini, {targetInWindowAt("2026-12-06", "18:00")});
-  startAt("2026-12-06T18:00:00");
-  stopWhenClockReaches("2026-12-06T18:00:05");
-  NightOutcome outcome = runNight();
-  EXPECT_EQ(outcome.end, NightEnd::stopRequest);
-  EXPECT_EQ(outcome.observedCount, 0);
-  EXPECT_THAT(logLines("log2026-12-06.txt"), ElementsAre("B4000,0000"));
-  EXPECT_EQ(mount.bytesSent(), parkBytes);
-}
-
-TEST_F(NightDriver, StopRequestDuringADwellParksAfterThePoll) {
-  IniValues ini;
-  ini.dwellMinutes = 10;
-  writeInputs(ini, {targetInWindowAt("2026-12-06", "18:00")});
-  startAt("2026-12-06T18:00:00");
-  stopWhenClockReaches("2026-12-06T18:03:00");
-  NightOutcome outcome = runNight();
-  EXPECT_EQ(outcome.end, NightEnd::stopRequest);
-  EXPECT_EQ(outcome.observedCount, 1);
-  auto lines = logLines("log2026-12-06.txt");
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_THAT(lines[1], "B4000,0000");
-  EXPECT_EQ(outcome.endedAt.timeText, "18:03:00");
-  EXPECT_FALSE(mount.isOpen());
 }
 
 TEST_F(NightDriver, ParkDisabledSendsNothingAndLogsNothing) {
