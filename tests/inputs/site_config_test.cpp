@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -64,45 +65,46 @@ std::string replaceLine(std::string text, int lineNumber, const std::string& wit
   return text.replace(start, end - start, with);
 }
 
-TEST(SiteConfigLayouts, UsualLayoutWithEveryLineEnd) {
-  expectUsualValues(parseSiteConfig(usualFile("\r\n")));
-  expectUsualValues(parseSiteConfig(usualFile("\n")));
-  expectUsualValues(parseSiteConfig(usualFile("\r")));
-}
-
-TEST(SiteConfigLayouts, MonthsOnLinesOfTheirOwn) {
+TEST(SiteConfigLayouts, EveryLayoutReadsTheSameValues) {
   std::string months = "4.5\r\n4.25\r\n4\r\n3.5\r\n3\r\n3\r\n3\r\n3.5\r\n4\r\n4.5\r\n5\r\n5.25";
-  std::string text = usualFile("\r\n", months);
-  int lines = 0;
-  for (char c : text) lines += c == '\n';
-  EXPECT_EQ(lines, 35);
-  expectUsualValues(parseSiteConfig(text));
+  std::string oneMonthPerLine = usualFile("\r\n", months);
+  std::string noFinalLineEnd = usualFile();
+  noFinalLineEnd.resize(noFinalLineEnd.size() - 2);
+  std::string splitSite = replaceLine(replaceLine(usualFile(), 2, "139.5\r\n35.5"), 1, "");
+  struct Case {
+    const char* description;
+    std::string text;
+  } cases[] = {
+      {"CR LF", usualFile("\r\n")},
+      {"LF alone", usualFile("\n")},
+      {"CR alone", usualFile("\r")},
+      {"months one per line (35 lines)", oneMonthPerLine},
+      {"site values on two lines, empty label, label with commas", replaceLine(splitSite, 8, ",,label, x")},
+      {"blanks around a value", replaceLine(usualFile(), 4, "  3\t ")},
+      {"lines after the last value", usualFile() + "anything at all\r\nnot a number, here\r\n"},
+      {"no line end after the last value", noFinalLineEnd},
+  };
+  EXPECT_EQ(std::count(oneMonthPerLine.begin(), oneMonthPerLine.end(), '\n'), 35);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.description);
+    expectUsualValues(parseSiteConfig(c.text));
+  }
 }
 
-TEST(SiteConfigLayouts, SiteValuesOnTwoLinesAndOddLabels) {
-  std::string text = usualFile();
-  text = replaceLine(text, 2, "139.5\r\n35.5");
-  text = replaceLine(text, 1, "");                   // empty label
-  text = replaceLine(text, 8, ",,label, with commas");  // after the split the old line 7 is line 8
-  expectUsualValues(parseSiteConfig(text));
-}
-
-TEST(SiteConfigLayouts, BlanksAroundValuesAndLinesAfterTheLastValue) {
-  std::string text = replaceLine(usualFile(), 4, "  3  ");
-  text += "anything at all\r\nnot a number, here\r\n";
-  expectUsualValues(parseSiteConfig(text));
-  // The last value may end the file without a line end.
-  std::string noFinalEnd = usualFile();
-  noFinalEnd.resize(noFinalEnd.size() - 2);
-  expectUsualValues(parseSiteConfig(noFinalEnd));
-}
-
-TEST(SiteConfigLayouts, ValuesLoadUnchangedWithoutRangeChecks) {
-  std::string text = replaceLine(usualFile(), 12, "-1");   // parkEnabled
-  text = replaceLine(text, 8, "95");                         // minAltitude
-  SiteConfig s = parseSiteConfig(text);
-  EXPECT_EQ(s.parkEnabled, -1);
-  EXPECT_EQ(s.minAltitude, 95);
+TEST(SiteConfigLayouts, ValuesOutOfTheirSenseAreTakenAsWritten) {
+  struct Case {
+    int line;
+    const char* text;
+    double SiteConfig::*field;
+    double want;
+  } cases[] = {
+      {12, "-1", &SiteConfig::parkEnabled, -1},      {8, "95", &SiteConfig::minAltitude, 95},
+      {4, "32767", &SiteConfig::commPort, 32767},    {4, "1.5", &SiteConfig::commPort, 1.5},
+      {18, "-0.5", &SiteConfig::passThroughValue, -0.5}, {18, "254.5", &SiteConfig::passThroughValue, 254.5},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(parseSiteConfig(replaceLine(usualFile(), c.line, c.text)).*(c.field), c.want) << c.text;
+  }
 }
 
 TEST(SiteConfigFaults, MissingFileNamesIt) {
@@ -143,25 +145,15 @@ TEST(SiteConfigFaults, EachBadValueNamesFileLineAndText) {
   }
 }
 
-TEST(SiteConfigFaults, RangeEdgesThatAreAccepted) {
-  EXPECT_EQ(parseSiteConfig(replaceLine(usualFile(), 4, "32767")).commPort, 32767);
-  EXPECT_EQ(parseSiteConfig(replaceLine(usualFile(), 4, "1.5")).commPort, 1.5);
-  EXPECT_EQ(parseSiteConfig(replaceLine(usualFile(), 18, "-0.5")).passThroughValue, -0.5);
-  EXPECT_EQ(parseSiteConfig(replaceLine(usualFile(), 18, "254.5")).passThroughValue, 254.5);
-}
-
-TEST(SiteConfigFaults, FileEndingEarlyNamesTheMissingValue) {
+TEST(SiteConfigFaults, FileEndingEarlyOrATrailingComma) {
   std::string text = usualFile();
   text.resize(text.find("ra offset"));
   EXPECT_THAT(faultOf(text), HasSubstr("the file ends before the value of raOffset"));
   EXPECT_THAT(faultOf(""), HasSubstr("siteLongitude"));
-}
-
-TEST(SiteConfigFaults, TrailingCommaPutsTheLabelInStepAndFails) {
   // "20," leaves the cursor before the line end; the skip eats only that
   // rest, and the label "dec limit" is then read as decLimit.
-  std::string text = replaceLine(usualFile(), 8, "20,");
-  EXPECT_THAT(faultOf(text), HasSubstr("line 9: decLimit is not a number: \"dec limit\""));
+  EXPECT_THAT(faultOf(replaceLine(usualFile(), 8, "20,")),
+              HasSubstr("line 9: decLimit is not a number: \"dec limit\""));
 }
 
 TEST(SiteConfigFaults, TrailingCommaWithNumericLabelsLoadsOutOfStep) {
