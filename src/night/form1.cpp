@@ -40,7 +40,12 @@ NightOutcome Form1::Form_Load() {
   NightOutcome outcome;
   outcome.targetCount = targets_.targetCount;
   outcome.logFileName = logFileName_;
-  while (!observingPass(outcome)) {
+  try {
+    while (!observingPass(outcome)) {
+    }
+  } catch (const Fault&) {
+    if (logFailed_) parkWithoutRecord();
+    throw;
   }
   park(outcome);
   outcome.endedAt = seams_.clock.now();
@@ -145,7 +150,12 @@ bool Form1::observingPass(NightOutcome& outcome) {
 }
 
 void Form1::appendRecord(const std::string& record) {
-  seams_.files.appendDurably(logFileName_, record + "\r\n");
+  try {
+    seams_.files.appendDurably(logFileName_, record + "\r\n");
+  } catch (const Fault&) {
+    logFailed_ = true;
+    throw;
+  }
   seams_.window.showStatus(record);
 }
 
@@ -181,6 +191,18 @@ void Form1::park(NightOutcome& outcome) {
   MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
   parkMount(mountPortNumber(siteConfig_.commPort), outcome.parked, mount,
             [this] { appendRecord(parkRecord()); });
+}
+
+// A log that cannot be written ends the program, but the line still works:
+// the mount is parked on the way out rather than left pointing at the sky.
+// The fault that ends the program is the log's, so a second one is dropped.
+void Form1::parkWithoutRecord() {
+  if (siteConfig_.parkEnabled != 1) return;
+  MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
+  try {
+    parkMount(mountPortNumber(siteConfig_.commPort), true, mount, [] {});
+  } catch (const Fault&) {
+  }
 }
 
 std::string describeNight(const NightOutcome& outcome) {

@@ -87,6 +87,7 @@ class Form1 {
   void appendTargetRecord();
   void showSky();
   void park(NightOutcome& outcome);
+  void parkWithoutRecord();
 
   NightSeams seams_;
   NightOptions options_;
@@ -97,6 +98,7 @@ class Form1 {
   std::string logFileName_;
   std::int16_t chosenRow_ = 0;
   std::int16_t candidateCount_ = 0;
+  bool logFailed_ = false;
 };
 
 // The summary of a night for people: "3 of 40 targets observed; night ended
