@@ -17,26 +17,15 @@ constexpr double twoPi = 2 * std::numbers::pi;
 // For a Julian year below 0 the rule truncates 365.25 Y toward zero and
 // subtracts one day more (the year -1 is 2 BC).
 TEST(ModifiedJulianDay, WorkedDates) {
-  struct Case {
-    const char* description;
-    double year, month, day, N;
-  };
-  const Case cases[] = {
-      {"leap day 2024-02-29", 2024, 2, 29, 60369},
-      {"the day after, 2024-03-01", 2024, 3, 1, 60370},
-      {"2000-01-01", 2000, 1, 1, 51544},
-      {"the origin, 1858-11-17", 1858, 11, 17, 0},
-      {"1582-10-04, last Julian day of the reform", 1582, 10, 4, -100841},
-      {"1582-10-10, decimal year below 1582.78: Julian", 1582, 10, 10, -100835},
-      {"1582-10-11, decimal year from 1582.78: Gregorian", 1582, 10, 11, -100844},
-      {"1582-10-15, first Gregorian day of the reform", 1582, 10, 15, -100840},
-      {"1 March of the year -1", -1, 3, 1, -679249},
-      {"1 March of the year -4", -4, 3, 1, -680345},
-  };
-  for (const Case& c : cases) {
-    const double got = modifiedJulianDay(c.year, c.month, c.day);
-    EXPECT_EQ(got, c.N) << c.description << ": want " << c.N << " got " << got << " (tolerance 0)";
-  }
+  // Year, month, day, N: leap day 2024 and the day after, 2000, the origin,
+  // the last Julian and first Gregorian days of the reform with the two days
+  // either side of the switch by decimal year, 1 March of the years -1 and -4.
+  const double cases[][4] = {{2024, 2, 29, 60369},    {2024, 3, 1, 60370},      {2000, 1, 1, 51544},
+                             {1858, 11, 17, 0},       {1582, 10, 4, -100841},   {1582, 10, 10, -100835},
+                             {1582, 10, 11, -100844}, {1582, 10, 15, -100840},  {-1, 3, 1, -679249},
+                             {-4, 3, 1, -680345}};
+  for (const auto& [y, m, d, N] : cases)
+    EXPECT_EQ(modifiedJulianDay(y, m, d), N) << y << "-" << m << "-" << d << " (tolerance 0)";
 }
 
 // Each day, Julian to 1582-10-04 and Gregorian from 1582-10-15, is one more
@@ -64,18 +53,13 @@ TEST(ModifiedJulianDay, EveryDayFollowsTheDayBefore) {
 TEST(SiderealAngle, WorkedExample) {
   const ClockSample sample = sampleClock("2024-03-15", "22:30:00");
   const detail::SiderealTrace t = detail::siderealTrace(sample, 135.0);
-  const struct {
-    const char* name;
-    double want, got;
-  } values[] = {{"N", 60384, t.N},
-                {"T, the fraction 0.9375 less 0.375", 60384.5625, t.T},
-                {"L", 0.375, t.L},
-                {"S", 20441.41693626619, t.S},
-                {"F", 0.4169362661887135, t.F},
-                {"theta", 2.6196878217472417, t.theta}};
-  for (const auto& v : values) {
-    EXPECT_EQ(v.got, v.want) << v.name << ": want " << v.want << " got " << v.got << " (tolerance 0)";
-  }
+  // T is the fraction 0.9375 less 0.375; all tolerances 0.
+  EXPECT_EQ(t.N, 60384);
+  EXPECT_EQ(t.T, 60384.5625);
+  EXPECT_EQ(t.L, 0.375);
+  EXPECT_EQ(t.S, 20441.41693626619);
+  EXPECT_EQ(t.F, 0.4169362661887135);
+  EXPECT_EQ(t.theta, 2.6196878217472417);
   EXPECT_NEAR(t.theta / twoPi * 24, 10.00647, 5e-6) << "sidereal hours";
 }
 

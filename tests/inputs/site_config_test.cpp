@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,34 +30,24 @@ std::string usualFile(const std::string& eol = "\r\n", const std::string& months
   return text;
 }
 
-void expectUsualValues(const SiteConfig& s) {
-  EXPECT_EQ(s.siteLongitude, 139.5);
-  EXPECT_EQ(s.siteLatitude, 35.5);
-  EXPECT_EQ(s.commPort, 3);
-  EXPECT_EQ(s.nightEndByMonth[1], 4.5);
-  EXPECT_EQ(s.nightEndByMonth[2], 4.25);
-  EXPECT_EQ(s.nightEndByMonth[12], 5.25);
-  EXPECT_EQ(s.minAltitude, 20);
-  EXPECT_EQ(s.decLimit, 60);
-  EXPECT_EQ(s.parkEnabled, 1);
-  EXPECT_EQ(s.dwellMinutes, 2.5);
-  EXPECT_EQ(s.gridStep, 0.25);
-  EXPECT_EQ(s.passThroughValue, 3.5);
-  EXPECT_EQ(s.startDelaySeconds, 2);
-  EXPECT_EQ(s.raOffset, 0.125);
-  EXPECT_EQ(s.decOffset, -0.5);
+// Every value in file order, the twelve months in the middle.
+std::vector<double> values(const SiteConfig& s) {
+  std::vector<double> v = {s.siteLongitude, s.siteLatitude, s.commPort};
+  v.insert(v.end(), s.nightEndByMonth.begin() + 1, s.nightEndByMonth.end());
+  v.insert(v.end(), {s.minAltitude, s.decLimit, s.parkEnabled, s.dwellMinutes, s.gridStep, s.passThroughValue,
+                     s.startDelaySeconds, s.raOffset, s.decOffset});
+  return v;
 }
 
-std::string faultOf(const std::string& text) {
-  try {
-    parseSiteConfig(text);
-  } catch (const Fault& f) {
-    EXPECT_EQ(f.status(), ExitStatus::inputFile);
-    return f.what();
-  }
-  ADD_FAILURE() << "no fault for:\n" << text;
-  return "";
+const std::vector<double> usualValues = {139.5, 35.5, 3, 4.5, 4.25, 4, 3.5, 3, 3, 3, 3.5, 4, 4.5, 5, 5.25,
+                                         20, 60, 1, 2.5, 0.25, 3.5, 2, 0.125, -0.5};
+
+// The fault's message; every fault of the configuration ends with the input-file status.
+std::string faultOf(const std::function<void()>& action) {
+  try { action(); } catch (const Fault& f) { EXPECT_EQ(f.status(), ExitStatus::inputFile); return f.what(); }
+  return "no fault";
 }
+std::string faultOf(const std::string& text) { return faultOf([&] { parseSiteConfig(text); }); }
 
 std::string replaceLine(std::string text, int lineNumber, const std::string& with) {
   std::size_t start = 0;
@@ -66,18 +57,13 @@ std::string replaceLine(std::string text, int lineNumber, const std::string& wit
 }
 
 TEST(SiteConfigLayouts, EveryLayoutReadsTheSameValues) {
-  std::string months = "4.5\r\n4.25\r\n4\r\n3.5\r\n3\r\n3\r\n3\r\n3.5\r\n4\r\n4.5\r\n5\r\n5.25";
-  std::string oneMonthPerLine = usualFile("\r\n", months);
+  std::string oneMonthPerLine =
+      usualFile("\r\n", "4.5\r\n4.25\r\n4\r\n3.5\r\n3\r\n3\r\n3\r\n3.5\r\n4\r\n4.5\r\n5\r\n5.25");
   std::string noFinalLineEnd = usualFile();
   noFinalLineEnd.resize(noFinalLineEnd.size() - 2);
   std::string splitSite = replaceLine(replaceLine(usualFile(), 2, "139.5\r\n35.5"), 1, "");
-  struct Case {
-    const char* description;
-    std::string text;
-  } cases[] = {
-      {"CR LF", usualFile("\r\n")},
-      {"LF alone", usualFile("\n")},
-      {"CR alone", usualFile("\r")},
+  const struct { const char* description; std::string text; } cases[] = {
+      {"CR LF", usualFile("\r\n")}, {"LF alone", usualFile("\n")}, {"CR alone", usualFile("\r")},
       {"months one per line (35 lines)", oneMonthPerLine},
       {"site values on two lines, empty label, label with commas", replaceLine(splitSite, 8, ",,label, x")},
       {"blanks around a value", replaceLine(usualFile(), 4, "  3\t ")},
@@ -85,64 +71,41 @@ TEST(SiteConfigLayouts, EveryLayoutReadsTheSameValues) {
       {"no line end after the last value", noFinalLineEnd},
   };
   EXPECT_EQ(std::count(oneMonthPerLine.begin(), oneMonthPerLine.end(), '\n'), 35);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.description);
-    expectUsualValues(parseSiteConfig(c.text));
-  }
+  for (const auto& c : cases) EXPECT_EQ(values(parseSiteConfig(c.text)), usualValues) << c.description;
 }
 
 TEST(SiteConfigLayouts, ValuesOutOfTheirSenseAreTakenAsWritten) {
-  struct Case {
-    int line;
-    const char* text;
-    double SiteConfig::*field;
-    double want;
-  } cases[] = {
+  const struct { int line; const char* text; double SiteConfig::*field; double want; } cases[] = {
       {12, "-1", &SiteConfig::parkEnabled, -1},      {8, "95", &SiteConfig::minAltitude, 95},
       {4, "32767", &SiteConfig::commPort, 32767},    {4, "1.5", &SiteConfig::commPort, 1.5},
       {18, "-0.5", &SiteConfig::passThroughValue, -0.5}, {18, "254.5", &SiteConfig::passThroughValue, 254.5},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(parseSiteConfig(replaceLine(usualFile(), c.line, c.text)).*(c.field), c.want) << c.text;
-  }
 }
 
 TEST(SiteConfigFaults, MissingFileNamesIt) {
   testing::MemoryFileStore files;
-  try {
-    loadSiteConfig(files);
-    FAIL() << "no fault";
-  } catch (const Fault& f) {
-    EXPECT_THAT(f.what(), HasSubstr("vantrel.ini"));
-    EXPECT_EQ(f.status(), ExitStatus::inputFile);
-  }
+  EXPECT_THAT(faultOf([&] { loadSiteConfig(files); }), HasSubstr("vantrel.ini"));
 }
 
 TEST(SiteConfigFaults, EachBadValueNamesFileLineAndText) {
-  struct Case {
-    const char* description;
-    int line;
-    const char* text;
-    const char* wantInMessage;
-  };
-  const Case cases[] = {
+  const struct { const char* description; int line; const char *text, *wantInMessage; } cases[] = {
       {"empty value", 8, "", "vantrel.ini line 8: minAltitude is empty"},
       {"not a number", 10, "sixty", "vantrel.ini line 10: decLimit is not a number: \"sixty\""},
       {"text after the number", 14, "2.5 min", "line 14: dwellMinutes has text after its number: \"2.5 min\""},
       {"port 0", 4, "0", "line 4: commPort 0 does not round to a whole number from 1 to 32767"},
-      {"port rounds to 0", 4, "0.5", "commPort 0.5 does not round"},
+      {"port rounds to 0", 4, "0.5", "commPort 0.5 does not round"}, {"port negative", 4, "-3", "commPort -3"},
       {"port rounds to 32768", 4, "32767.5", "commPort 32767.5 does not round"},
-      {"port negative", 4, "-3", "commPort -3"},
       {"pass-through 256", 18, "256", "line 18: passThroughValue 256 does not round to a whole number from 0 to 255"},
       {"pass-through 255.5 rounds to 256", 18, "255.5", "passThroughValue 255.5"},
       {"pass-through -1", 18, "-1", "passThroughValue -1"},
+      {"infinite value", 24, "1e999", "line 24: decOffset is out of range"},
       {"month value not a number", 6, "4.5,4.25,x,3.5,3,3,3,3.5,4,4.5,5,5.25",
        "line 6: nightEndByMonth[3] is not a number: \"x\""},
-      {"infinite value", 24, "1e999", "line 24: decOffset is out of range"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases)
     EXPECT_THAT(faultOf(replaceLine(usualFile(), c.line, c.text)), HasSubstr(c.wantInMessage)) << c.description;
-  }
 }
 
 TEST(SiteConfigFaults, FileEndingEarlyOrATrailingComma) {
@@ -162,12 +125,9 @@ TEST(SiteConfigFaults, TrailingCommaWithNumericLabelsLoadsOutOfStep) {
   // later value is taken from the label line before it.
   std::string text = replaceLine(usualFile(), 8, "20,");
   for (int line = 9; line <= 23; line += 2) text = replaceLine(text, line, std::to_string(line));
-  SiteConfig s = parseSiteConfig(text);
-  EXPECT_EQ(s.minAltitude, 20);
-  EXPECT_EQ(s.decLimit, 9);
-  EXPECT_EQ(s.parkEnabled, 11);
-  EXPECT_EQ(s.dwellMinutes, 13);
-  EXPECT_EQ(s.decOffset, 23);
+  const std::vector<double> v = values(parseSiteConfig(text));
+  EXPECT_EQ(std::vector<double>(v.begin() + 15, v.end()),
+            (std::vector<double>{20, 9, 11, 13, 15, 17, 19, 21, 23}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace mountsim {
@@ -15,23 +16,19 @@ using namespace std::string_literals;
 std::string describe(const std::vector<Frame>& frames)
 {
     std::string text;
-    for (const Frame& f : frames)
-        text += std::string("[") + kindName(f.kind) + ": " + hexBytes(f.bytes) + "] ";
+    for (const Frame& f : frames) text += std::string("[") + kindName(f.kind) + ": " + hexBytes(f.bytes) + "] ";
     return text;
 }
 
 TEST(CommandFramer, CutsTheStreamAsTheTableSays)
 {
     using K = CommandKind;
-    const std::string pass1 = "P\x02\x10\x24\x00\x00\x00\x00"s, pass2 = "P\x02\x11\x24\x00\x00\x00\x00"s;
-    const std::string odd = "P\x02\x12\x24\x00\x00\x00\x00"s;  // a pass-through of no known shape
+    // Two pass-throughs of the known shapes, and one of no known shape.
+    const std::string pass1 = "P\x02\x10\x24\x00\x00\x00\x00"s, pass2 = "P\x02\x11\x24\x00\x00\x00\x00"s,
+                      odd = "P\x02\x12\x24\x00\x00\x00\x00"s;
     const double gap = kStaleCommandS - 0.1;  // each gap under the stale time, two over it
-    struct Row {
-        const char* description;
-        std::vector<std::pair<std::string, double>> pieces;  // bytes, then the time they come
-        std::vector<Frame> want;
-    };
-    const std::vector<Row> rows = {
+    // What the row shows; the pieces of bytes with the time each comes; the frames wanted.
+    const std::vector<std::tuple<const char*, std::vector<std::pair<std::string, double>>, std::vector<Frame>>> rows = {
         {"the three commands of a target back to back", {{"R4000,F8E4" + pass1 + pass2, 0}},
          {{K::gotoCommand, "R4000,F8E4"}, {K::passThrough, pass1}, {K::passThrough, pass2}}},
         {"a goto in three pieces, each soon enough after the last", {{"R40", 0}, {"00,F8", gap}, {"E4", 2 * gap}},
@@ -49,14 +46,12 @@ TEST(CommandFramer, CutsTheStreamAsTheTableSays)
         {"a command left unfinished goes stale", {{"R40", 0}, {"E", kStaleCommandS + 0.1}},
          {{K::incomplete, "R40"}, {K::positionQuery, "E"}}},
     };
-    for (const Row& row : rows) {
+    for (const auto& [description, pieces, want] : rows) {
         CommandFramer framer;
         std::vector<Frame> got;
-        for (const auto& [bytes, atS] : row.pieces) {
-            std::vector<Frame> frames = framer.feed(bytes, atS);
-            got.insert(got.end(), frames.begin(), frames.end());
-        }
-        EXPECT_EQ(describe(got), describe(row.want)) << row.description;
+        for (const auto& [bytes, atS] : pieces)
+            for (const Frame& f : framer.feed(bytes, atS)) got.push_back(f);
+        EXPECT_EQ(describe(got), describe(want)) << description;
     }
 }
 

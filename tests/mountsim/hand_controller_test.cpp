@@ -24,18 +24,14 @@ std::string render(const Outcome& out)
         std::snprintf(at, sizeof at, "@%.7g ", e.atS);
         text += e.bytes + at;
     }
-    for (const std::string& note : out.notes)
-        text += "(" + note + ") ";
+    for (const std::string& note : out.notes) text += "(" + note + ") ";
     return text + (out.vanish ? "vanish " : "") + (out.parkCommand ? "park " : "") + "| ";
 }
 
 TEST(HandController, RepliesAsTheTableSays)
 {
     const std::string target = "R4000,F8E4" "P\x02\x10\x24\x00\x00\x00\x00" "P\x02\x11\x24\x00\x00\x00\x00"s;
-    struct Step {
-        double atS;
-        std::optional<std::string> bytes;  // none: the client closes the line
-    };
+    struct Step { double atS; std::optional<std::string> bytes; };  // no bytes: the client closes the line
     struct Row {
         const char* description;
         Behaviour behaviour;

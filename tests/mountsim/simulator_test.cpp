@@ -54,8 +54,7 @@ struct Running {
     {
         if (status.valid() && write(stop[1], "x", 1) == 1)
             status.get();
-        for (int fd : stop)
-            close(fd);
+        for (int fd : stop) close(fd);
         std::fclose(notes);
         fs::remove_all(dir);
     }
@@ -70,9 +69,7 @@ struct Running {
 TEST(Simulator, ServesClientAfterClientUntilItVanishes)
 {
     SimOptions o;
-    o.port = 7;
-    o.rateDegPerS = 0;
-    o.behaviour.vanishAfter = 2;
+    o.port = 7, o.rateDegPerS = 0, o.behaviour.vanishAfter = 2;
     Running run(o);
     const std::string link = run.dir + "/COM7";
     EXPECT_EQ(fs::read_symlink(link), run.simulator->line().slavePath());
