@@ -1,10 +1,17 @@
 // The night driver: start-up wait, end-of-night test, idle passes, stop
 // requests, and how the night ends through the park.
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
-#include "mount/protocol.h"
-#include "night/night_fixture.h"
+#include <cstdint>
+
+#include "night/form1.h"
 #include "platform/fault.h"
+#include "platform/simulated_clock.h"
+#include "platform/simulated_mount.h"
+#include "platform/stop_request.h"
+#include "support/memory_file_store.h"
+#include "support/night_files.h"
 
 namespace vantrel::testing {
 namespace {
@@ -15,45 +22,56 @@ using ::testing::StartsWith;
 
 const std::string parkBytes = std::string("T\0", 2) + "B4000,0000";
 
-class NightDriver : public NightFixture {
- protected:
-  // A target standing near azimuth 320 at the given time, so that the first
-  // pass chooses it.
-  std::string targetInWindowAt(const std::string& date, const std::string& time) {
-    return targetLine("T1  ", raHoursAtAzimuth(date, time, 10.0, 320.0), 10.0);
+std::int64_t civil(const std::string& text) { return *SimulatedClock::parseCivilTime(text); }
+
+// A target standing near azimuth 320 at the given civil time, so that the
+// first pass chooses it.
+std::string targetInWindowAt(const std::string& civilTime) {
+  return targetLine("T1  ", raHoursAtAzimuth(civilTime.substr(0, 10), civilTime.substr(11, 5), 10.0, 320.0), 10.0) +
+         "\r\n";
+}
+
+// One night on the simulated clock and mount with its files in memory.
+struct Night {
+  SimulatedClock clock;
+  SimulatedMount mount;
+  RecordingWindow window;
+  MemoryFileStore files;
+  StopRequest stop;
+  std::vector<std::int64_t> clockMoves;  // every time the clock moved to
+
+  Night(const IniValues& ini, const std::string& adf) { files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", adf}}; }
+
+  // From `start` (plus `extraMs`); a stop request is raised once the clock reaches `stopAt`.
+  NightOutcome run(const std::string& start, const std::string& stopAt = "", int extraMs = 0) {
+    clock.setCivilMs(civil(start) + extraMs);
+    clock.onAdvance = [this, stopMs = stopAt.empty() ? INT64_MAX : civil(stopAt)](std::int64_t ms) {
+      clockMoves.push_back(ms);
+      if (ms >= stopMs) stop.raise();
+    };
+    return Form1(NightSeams{clock, mount, window, files, stop}).Form_Load();
   }
+  std::vector<std::string> log(const std::string& date) { return logRecords(files.files["log" + date + ".txt"]); }
 };
 
-TEST_F(NightDriver, StartupWaitCountsChangesOfTheSeconds) {
-  struct Case {
-    double delay;
-    const char* wantRecordTime;
-  };
+TEST(NightDriver, StartupWaitCountsChangesOfTheSeconds) {
   // Started 0.4 s into a second: n changes take n - 0.4 seconds.
-  for (Case c : {Case{0, "18:00:00"}, Case{-2, "18:00:00"}, Case{3, "18:00:03"}, Case{2.5, "18:00:03"},
-                 Case{1, "18:00:01"}}) {
-    SCOPED_TRACE("startDelaySeconds " + std::to_string(c.delay));
+  for (auto [delay, wantRecordTime] : {std::pair{0.0, "18:00:00"}, {-2.0, "18:00:00"}, {3.0, "18:00:03"},
+                                       {2.5, "18:00:03"}, {1.0, "18:00:01"}}) {
+    SCOPED_TRACE("startDelaySeconds " + std::to_string(delay));
     IniValues ini;
-    ini.startDelaySeconds = c.delay;
+    ini.startDelaySeconds = delay;
     ini.dwellMinutes = 0;
-    writeInputs(ini, {targetInWindowAt("2026-12-06", "18:00")});
-    files.files.erase("log2026-12-06.txt");
-    SimulatedClock caseClock(*SimulatedClock::parseCivilTime("2026-12-06T18:00:00") + 400);
-    SimulatedMount caseMount;
-    StopRequest caseStop;
-    caseClock.onAdvance = [&](std::int64_t ms) {
-      if (ms >= *SimulatedClock::parseCivilTime("2026-12-06T18:00:30")) caseStop.raise();
-    };
-    Form1 night(NightSeams{caseClock, caseMount, window, files, caseStop});
-    night.Form_Load();
-    auto lines = logLines("log2026-12-06.txt");
-    ASSERT_FALSE(lines.empty());
-    EXPECT_THAT(lines[0], StartsWith(std::string("2026-12-06 ") + c.wantRecordTime));
+    Night night(ini, targetInWindowAt("2026-12-06T18:00"));
+    night.run("2026-12-06T18:00:00", "2026-12-06T18:00:30", 400);
+    auto log = night.log("2026-12-06");
+    ASSERT_FALSE(log.empty());
+    EXPECT_THAT(log[0], StartsWith(std::string("2026-12-06 ") + wantRecordTime));
   }
 }
 
 // Every way the night ends goes through the park; when and why it ends.
-TEST_F(NightDriver, EndOfTheNightByTheClockOrAStopRequest) {
+TEST(NightDriver, EndOfTheNightByTheClockOrAStopRequest) {
   struct Case {
     const char* description;
     const char* start;
@@ -86,100 +104,70 @@ TEST_F(NightDriver, EndOfTheNightByTheClockOrAStopRequest) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
-    std::string start = c.start;
     IniValues ini;
     ini.nightEnd = c.nightEnd;
     ini.startDelaySeconds = c.startDelaySeconds;
     ini.dwellMinutes = c.dwellMinutes;
-    MemoryFileStore caseFiles;
-    caseFiles.files["vantrel.ini"] = iniText(ini);
-    caseFiles.files["vantrel.adf"] = c.target ? targetInWindowAt(start.substr(0, 10), start.substr(11, 5)) + "\r\n" : "";
-    SimulatedClock caseClock(*SimulatedClock::parseCivilTime(start));
-    SimulatedMount caseMount;
-    StopRequest caseStop;
-    caseClock.onAdvance = [&](std::int64_t ms) {
-      if (*c.stopAt && ms >= *SimulatedClock::parseCivilTime(c.stopAt)) caseStop.raise();
-    };
-    NightOutcome outcome = Form1(NightSeams{caseClock, caseMount, window, caseFiles, caseStop}).Form_Load();
+    Night night(ini, c.target ? targetInWindowAt(c.start) : "");
+    NightOutcome outcome = night.run(c.start, c.stopAt);
     EXPECT_EQ(outcome.end, c.wantEnd);
     EXPECT_EQ(outcome.endedAt.dateText + " " + outcome.endedAt.timeText, c.wantEndedAt);
-    files = caseFiles;
-    auto log = logLines("log" + start.substr(0, 10) + ".txt");  // named after the starting date
+    auto log = night.log(std::string(c.start).substr(0, 10));  // named after the starting date
     ASSERT_EQ(log.size(), c.wantTargetRecords + 1);
     EXPECT_EQ(log.back(), "B4000,0000");
-    std::string sent = caseMount.bytesSent();
-    EXPECT_EQ(sent.substr(sent.size() - std::min(sent.size(), parkBytes.size())), parkBytes);
-    EXPECT_FALSE(caseMount.isOpen());
+    EXPECT_THAT(night.mount.bytesSent(), ::testing::EndsWith(parkBytes));
+    EXPECT_FALSE(night.mount.isOpen());
   }
 }
 
-TEST_F(NightDriver, IdlePassesRunOncePerMinute) {
-  IniValues ini;
-  writeInputs(ini, {targetLine("N   ", 0, 89.0)});  // near the pole: never in the window
-  startAt("2026-12-06T18:00:10");
-  const std::int64_t stopMs = *SimulatedClock::parseCivilTime("2026-12-06T19:00:00");
-  std::vector<std::int64_t> moves;
-  clock.onAdvance = [&](std::int64_t ms) {
-    moves.push_back(ms);
-    if (ms >= stopMs) stop.raise();
-  };
-  Form1 night(NightSeams{clock, mount, window, files, stop});
-  NightOutcome outcome = night.Form_Load();
-  ASSERT_EQ(moves.size(), 60u + 1) << "60 idle waits, then the park pause";
-  for (std::size_t i = 0; i < 60; ++i) {
-    EXPECT_EQ(moves[i], stopMs - static_cast<std::int64_t>(59 - i) * 60000) << "idle wait " << i;
-  }
-  EXPECT_EQ(moves[60], stopMs + 200);
+TEST(NightDriver, IdlePassesRunOncePerMinute) {
+  Night night(IniValues{}, targetLine("N   ", 0, 89.0) + "\r\n");  // near the pole: never in the window
+  NightOutcome outcome = night.run("2026-12-06T18:00:10", "2026-12-06T19:00:00");
+  std::vector<std::int64_t> want;
+  for (int i = 59; i >= 0; --i) want.push_back(civil("2026-12-06T19:00:00") - i * 60000);
+  want.push_back(civil("2026-12-06T19:00:00") + 200);
+  EXPECT_EQ(night.clockMoves, want) << "60 idle waits on the whole minutes, then the park pause";
   EXPECT_EQ(outcome.observedCount, 0);
-  EXPECT_TRUE(window.titles.empty());
-  EXPECT_GE(window.eventPasses, 60) << "the window is served while idle";
+  EXPECT_TRUE(night.window.titles.empty());
+  EXPECT_GE(night.window.eventPasses, 60) << "the window is served while idle";
 }
 
-TEST_F(NightDriver, ParkDisabledSendsNothingAndLogsNothing) {
+TEST(NightDriver, ParkDisabledSendsNothingAndLogsNothing) {
   IniValues ini;
   ini.parkEnabled = 2;
-  writeInputs(ini, {});
-  startAt("2026-12-07T05:00:00");
-  NightOutcome outcome = runNight();
-  EXPECT_FALSE(outcome.parked);
-  EXPECT_TRUE(logLines("log2026-12-07.txt").empty());
-  EXPECT_EQ(mount.bytesSent(), "");
-  ASSERT_EQ(mount.transcript().size(), 2u) << "the port is still opened and closed once";
-  EXPECT_EQ(mount.transcript()[0].kind, MountEvent::Kind::open);
-  EXPECT_EQ(mount.transcript()[1].kind, MountEvent::Kind::close);
+  Night night(ini, "");
+  EXPECT_FALSE(night.run("2026-12-07T05:00:00").parked);
+  EXPECT_TRUE(night.log("2026-12-07").empty());
+  EXPECT_THAT(night.mount.transcript(), ElementsAre(MountEvent{MountEvent::Kind::open, 1, ""},
+                                                    MountEvent{MountEvent::Kind::close, 1, ""}))
+      << "nothing sent; the port is still opened and closed once";
 }
 
-TEST_F(NightDriver, LogOfAnEarlierStartIsKept) {
-  IniValues ini;
-  writeInputs(ini, {});
-  files.files["log2026-12-07.txt"] = "earlier record\r\n";
-  startAt("2026-12-07T05:00:00");
-  runNight();
-  EXPECT_THAT(logLines("log2026-12-07.txt"), ElementsAre("earlier record", "B4000,0000"));
+TEST(NightDriver, LogOfAnEarlierStartIsKept) {
+  Night night(IniValues{}, "");
+  night.files.files["log2026-12-07.txt"] = "earlier record\r\n";
+  night.run("2026-12-07T05:00:00");
+  EXPECT_THAT(night.log("2026-12-07"), ElementsAre("earlier record", "B4000,0000"));
 }
 
-TEST_F(NightDriver, BadInputsStopBeforeTheLogOrThePort) {
-  IniValues ini;
-  writeInputs(ini, {"short"});
-  startAt("2026-12-06T18:00:00");
+TEST(NightDriver, BadInputsStopBeforeTheLogOrThePort) {
+  Night night(IniValues{}, "short\r\n");
   try {
-    runNight();
+    night.run("2026-12-06T18:00:00");
     FAIL() << "no fault";
   } catch (const Fault& f) {
     EXPECT_EQ(f.status(), ExitStatus::inputFile);
     EXPECT_THAT(f.what(), HasSubstr("vantrel.adf line 1"));
   }
-  EXPECT_FALSE(files.files.count("log2026-12-06.txt"));
-  EXPECT_TRUE(mount.transcript().empty());
+  EXPECT_FALSE(night.files.files.count("log2026-12-06.txt"));
+  EXPECT_TRUE(night.mount.transcript().empty());
 }
 
-TEST_F(NightDriver, FailingLogStopsTheNight) {
-  IniValues ini;
-  writeInputs(ini, {targetInWindowAt("2026-12-06", "18:00")});
-  files.failAppends = true;
-  startAt("2026-12-06T18:00:00");
-  EXPECT_THROW(runNight(), Fault);
-  EXPECT_TRUE(mount.transcript().empty()) << "no goto before the record is on disk";
+TEST(NightDriver, FailingLogStopsTheNightBeforeAnyGoto) {
+  Night night(IniValues{}, targetInWindowAt("2026-12-06T18:00"));
+  night.files.failAppends = true;
+  EXPECT_THROW(night.run("2026-12-06T18:00:00"), Fault);
+  EXPECT_EQ(night.mount.bytesSent(), parkBytes) << "no goto before the record is on disk; parked on the way out";
 }
 
 }  // namespace

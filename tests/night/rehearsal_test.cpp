@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "astro/koudo_keisan_1950.h"
@@ -15,13 +16,18 @@
 #include "platform/stop_request.h"
 #include "support/memory_file_store.h"
 #include "support/night_files.h"
-#include "support/recording_window.h"
 
 namespace vantrel::testing {
 namespace {
 
+using ::testing::_;
+using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Matcher;
+using ::testing::ResultOf;
+using ::testing::StartsWith;
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -33,50 +39,91 @@ std::string readFile(const std::string& path) {
 
 std::int64_t civil(const char* text) { return *SimulatedClock::parseCivilTime(text); }
 
-class Rehearsal : public ::testing::Test {
- protected:
+MemoryFileStore examples() {
   MemoryFileStore files;
-  RecordingWindow window;
+  files.files["vantrel.ini"] = readFile(VANTREL_SOURCE_DIR "/examples/vantrel.ini");
+  files.files["vantrel.adf"] = readFile(VANTREL_SOURCE_DIR "/examples/vantrel.adf");
+  return files;
+}
 
-  void useExamples() {
-    files.files["vantrel.ini"] = readFile(VANTREL_SOURCE_DIR "/examples/vantrel.ini");
-    files.files["vantrel.adf"] = readFile(VANTREL_SOURCE_DIR "/examples/vantrel.adf");
-  }
-  RehearsalResult rehearse(const char* start) {
-    StopRequest stop;
-    return rehearseNight(civil(start), window, files, stop);
-  }
-  std::vector<std::string> lines(const std::string& name) {
-    std::vector<std::string> out;
-    std::istringstream in(files.files[name]);
-    for (std::string line; std::getline(in, line);) {
-      EXPECT_TRUE(!line.empty() && line.back() == '\r') << "no CR LF: " << line;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      out.push_back(line);
-    }
-    return out;
-  }
-};
+RehearsalResult rehearse(MemoryFileStore& files, const char* start) {
+  RecordingWindow window;
+  StopRequest stop;
+  return rehearseNight(civil(start), window, files, stop);
+}
 
 // The expected log of the examples, kept as a file with a comment header.
 std::string goldenLog() {
   std::istringstream in(readFile(VANTREL_SOURCE_DIR "/tests/night/golden/rehearsal-examples-2026-12-06.txt"));
   std::string log;
   for (std::string line; std::getline(in, line);) {
-    if (line.rfind("#", 0) == 0) continue;
-    log += line + "\r\n";
+    if (line.rfind("#", 0) != 0) log += line + "\r\n";
   }
   return log;
 }
 
-TEST_F(Rehearsal, ExamplesGiveTheExpectedLogTwiceInARow) {
-  useExamples();
+TEST(Rehearsal, ExamplesGiveTheExpectedLogTwiceInARowAndLeaveTheRealLogAlone) {
+  MemoryFileStore files = examples();
+  files.files["log2026-12-06.txt"] = "what the telescope really did\r\n";
   for (int run = 0; run < 2; ++run) {
     SCOPED_TRACE("run " + std::to_string(run + 1));
-    RehearsalResult result = rehearse("2026-12-06T18:00");
+    RehearsalResult result = rehearse(files, "2026-12-06T18:00");
     EXPECT_EQ(files.files["rehearsal-log2026-12-06.txt"], goldenLog());
     EXPECT_EQ(describeRehearsal(result),
               "41 of 56 targets observed; night ended 2026-12-07 05:01:00 by the clock; mount parked");
+  }
+  EXPECT_EQ(files.files["log2026-12-06.txt"], "what the telescope really did\r\n");
+}
+
+// Short nights that end in other ways. Each leaves only its inputs and the
+// rehearsal log named after the starting date.
+TEST(Rehearsal, OtherEndings) {
+  IniValues limit20, parkOff, neverEnds;
+  limit20.decLimit = 20;
+  parkOff.parkEnabled = 0;
+  neverEnds.nightEnd = std::vector<double>(12, 6.0);
+  struct Case {
+    const char* description;
+    std::optional<IniValues> ini;  // none: the examples
+    std::string adf;
+    const char* start;
+    NightEnd wantEnd;
+    Matcher<std::vector<std::string>> wantLog;
+    Matcher<std::string> wantDescription;
+  };
+  auto lastTwo = [](const std::vector<std::string>& log) {
+    return std::vector<std::string>(log.end() - std::min<std::size_t>(2, log.size()), log.end());
+  };
+  const Case cases[] = {
+      // 30 degrees travel as 5461 units of 1/65536 turn and come back as 29.998...
+      {"the declination limit", limit20,
+       targetLine("HIGH", raHoursAtAzimuth("2026-12-06", "18:00", 30.0, 320.0), 30.0) + "\r\n", "2026-12-06T18:00",
+       NightEnd::decLimit, ElementsAre(_, "RD Limit, over : < 29.9981689453125 >", "B4000,0000"),
+       HasSubstr("by the declination limit (the mount reported 29.9981689453125 degrees)")},
+      {"park disabled", parkOff, "", "2026-12-07T04:00", NightEnd::clock, IsEmpty(),
+       "0 of 0 targets observed; night ended 2026-12-07 04:31:00 by the clock; mount not parked "
+       "(parkEnabled is not 1)"},
+      // Records after midnight stay in the file; January's end hour (5) applies.
+      {"across midnight and a month's end", std::nullopt, "", "2026-12-31T23:30", NightEnd::clock,
+       ResultOf(lastTwo, ElementsAre(StartsWith("2027-01-01 "), "B4000,0000")),
+       HasSubstr("night ended 2027-01-01 05:01:00 by the clock")},
+      {"a night that never ends stops after 72 hours", neverEnds, "", "2026-12-06T18:00", NightEnd::stopRequest,
+       ElementsAre("B4000,0000"),
+       AllOf(HasSubstr("night ended 2026-12-09 18:00:00"), HasSubstr("after 72 simulated hours"))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.description);
+    MemoryFileStore files = examples();
+    if (c.ini) files.files = {{"vantrel.ini", iniText(*c.ini)}, {"vantrel.adf", c.adf}};
+    RehearsalResult result = rehearse(files, c.start);
+    EXPECT_EQ(result.outcome.end, c.wantEnd);
+    EXPECT_EQ(result.stoppedAtLimit, c.wantEnd == NightEnd::stopRequest) << "only the 72-hour limit stops it";
+    EXPECT_THAT(describeRehearsal(result), c.wantDescription);
+    std::string logName = "rehearsal-log" + std::string(c.start).substr(0, 10) + ".txt";
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : files.files) names.push_back(name);
+    EXPECT_THAT(names, ElementsAre(logName, "vantrel.adf", "vantrel.ini"));
+    EXPECT_THAT(logRecords(files.files[logName]), c.wantLog);
   }
 }
 
@@ -86,9 +133,9 @@ TEST_F(Rehearsal, ExamplesGiveTheExpectedLogTwiceInARow) {
 // once, so 60 clock changes take exactly 60 seconds) or, without a choice,
 // the next whole minute. The night ends at the first pass past the month's
 // end hour before 06:00.
-TEST_F(Rehearsal, RecordsAreWhatAnIndependentModelOfTheNightPredicts) {
-  useExamples();
-  rehearse("2026-12-06T18:00");
+TEST(Rehearsal, RecordsAreWhatAnIndependentModelOfTheNightPredicts) {
+  MemoryFileStore files = examples();
+  rehearse(files, "2026-12-06T18:00");
   SiteConfig config = parseSiteConfig(files.files["vantrel.ini"]);
   TargetTable table;
   parseTargetLines(splitLines(*decodeUtf8(files.files["vantrel.adf"])), config, table);
@@ -121,7 +168,7 @@ TEST_F(Rehearsal, RecordsAreWhatAnIndependentModelOfTheNightPredicts) {
   }
 
   std::vector<std::string> got;
-  for (const std::string& record : lines("rehearsal-log2026-12-06.txt")) {
+  for (const std::string& record : logRecords(files.files["rehearsal-log2026-12-06.txt"])) {
     if (record == "B4000,0000") continue;
     std::istringstream tail(record.substr(record.rfind(' ', record.size() - 5)));
     int row = 0, count = 0;
@@ -130,67 +177,6 @@ TEST_F(Rehearsal, RecordsAreWhatAnIndependentModelOfTheNightPredicts) {
   }
   EXPECT_EQ(got, predicted);
   EXPECT_GT(predicted.size(), 30u);
-}
-
-TEST_F(Rehearsal, EndsAtTheDeclinationLimitWithItsRecordThenThePark) {
-  IniValues ini;
-  ini.decLimit = 20;
-  files.files["vantrel.ini"] = iniText(ini);
-  double ra = raHoursAtAzimuth("2026-12-06", "18:00", 30.0, 320.0);
-  files.files["vantrel.adf"] = targetLine("HIGH", ra, 30.0) + "\r\n";
-  RehearsalResult result = rehearse("2026-12-06T18:00");
-  auto log = lines("rehearsal-log2026-12-06.txt");
-  ASSERT_EQ(log.size(), 3u);
-  // 30 degrees travel as 5461 units of 1/65536 turn and come back as 29.998...
-  EXPECT_EQ(log[1], "RD Limit, over : < 29.9981689453125 >");
-  EXPECT_EQ(log[2], "B4000,0000");
-  EXPECT_EQ(result.outcome.end, NightEnd::decLimit);
-  EXPECT_THAT(describeRehearsal(result), HasSubstr("by the declination limit (the mount reported 29.9981689453125 degrees)"));
-}
-
-TEST_F(Rehearsal, ParkDisabledLeavesNoParkRecord) {
-  IniValues ini;
-  ini.parkEnabled = 0;
-  files.files["vantrel.ini"] = iniText(ini);
-  files.files["vantrel.adf"] = "";
-  RehearsalResult result = rehearse("2026-12-07T04:00");
-  EXPECT_TRUE(lines("rehearsal-log2026-12-07.txt").empty());
-  EXPECT_EQ(describeRehearsal(result),
-            "0 of 0 targets observed; night ended 2026-12-07 04:31:00 by the clock; mount not parked "
-            "(parkEnabled is not 1)");
-}
-
-TEST_F(Rehearsal, AcrossMidnightAndAMonthsEndTheLogKeepsTheStartingDate) {
-  useExamples();
-  RehearsalResult result = rehearse("2026-12-31T23:30");
-  auto log = lines("rehearsal-log2026-12-31.txt");
-  ASSERT_GE(log.size(), 2u);
-  EXPECT_THAT(log.back(), "B4000,0000");
-  EXPECT_EQ(log[log.size() - 2].substr(0, 10), "2027-01-01") << "records after midnight stay in the file";
-  EXPECT_EQ(result.outcome.endedAt.dateText, "2027-01-01");
-  EXPECT_EQ(result.outcome.endedAt.timeText, "05:01:00") << "January's end hour (5) applies after midnight";
-  EXPECT_FALSE(files.files.count("rehearsal-log2027-01-01.txt"));
-}
-
-TEST_F(Rehearsal, RealLogIsUntouched) {
-  useExamples();
-  files.files["log2026-12-06.txt"] = "what the telescope really did\r\n";
-  rehearse("2026-12-06T18:00");
-  EXPECT_EQ(files.files["log2026-12-06.txt"], "what the telescope really did\r\n");
-  EXPECT_FALSE(files.files["rehearsal-log2026-12-06.txt"].empty());
-}
-
-TEST_F(Rehearsal, NightThatNeverEndsStopsAfterSeventyTwoHours) {
-  IniValues ini;
-  ini.nightEnd = std::vector<double>(12, 6.0);
-  files.files["vantrel.ini"] = iniText(ini);
-  files.files["vantrel.adf"] = "";
-  RehearsalResult result = rehearse("2026-12-06T18:00");
-  EXPECT_TRUE(result.stoppedAtLimit);
-  EXPECT_EQ(result.outcome.endedAt.dateText, "2026-12-09");
-  EXPECT_EQ(result.outcome.endedAt.timeText, "18:00:00");
-  EXPECT_THAT(describeRehearsal(result), HasSubstr("after 72 simulated hours"));
-  EXPECT_THAT(lines("rehearsal-log2026-12-06.txt"), ElementsAre("B4000,0000"));
 }
 
 }  // namespace

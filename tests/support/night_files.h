@@ -1,11 +1,16 @@
-// Building the input files of a night for tests.
+// A night for tests: building its input files, a window that keeps what it
+// was shown, and reading its log.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "astro/clock_sample.h"
 #include "astro/koudo_keisan_1950.h"
+#include "platform/window.h"
 
 namespace vantrel::testing {
 
@@ -46,8 +51,7 @@ inline std::string iniText(const IniValues& v) {
 
 // One target line: "name" in columns 1-4, RA hours and minutes, sign,
 // degrees and arc-minutes, free text, and the nine-character mask.
-inline std::string targetLine(const std::string& name4, double raHours, double decDeg,
-                              const std::string& text = " target", const std::string& mask = "000000000") {
+inline std::string targetLine(const std::string& name4, double raHours, double decDeg) {
   int h = static_cast<int>(raHours);
   double minutes = (raHours - h) * 60;
   double a = decDeg < 0 ? -decDeg : decDeg;
@@ -56,22 +60,43 @@ inline std::string targetLine(const std::string& name4, double raHours, double d
   char line[128];
   std::snprintf(line, sizeof line, "%-4.4s%02d%04.1f %c%02d%04.1f", name4.c_str(), h, minutes,
                 decDeg < 0 ? '-' : '+', d, arcmin);
-  return line + text + mask;
+  return line + std::string(" target000000000");
 }
 
 // A right ascension (hours, to 0.1 minute) at which a star of declination
 // `decDeg` stands at about azimuth `wantAz` at the given civil time.
-inline double raHoursAtAzimuth(const std::string& date, const std::string& time, double decDeg, double wantAz,
-                               double latitude = 35.0, double longitude = 135.0) {
+inline double raHoursAtAzimuth(const std::string& date, const std::string& time, double decDeg, double wantAz) {
   ClockSample sample = sampleClock(date, time);
   double best = 0, bestError = 1e9;
   for (int tenths = 0; tenths < 24 * 600; ++tenths) {
     double hours = tenths / 600.0;
-    HorizontalPosition p = koudo_keisan_1950(hours * 15, decDeg, latitude, longitude, sample);
+    HorizontalPosition p = koudo_keisan_1950(hours * 15, decDeg, 35.0, 135.0, sample);
     double error = std::abs(p.outAz - wantAz);
     if (error < bestError) bestError = error, best = hours;
   }
   return best;
+}
+
+// Keeps the titles it was shown and counts the passes that served it.
+class RecordingWindow : public Window {
+ public:
+  std::vector<std::string> titles;
+  int eventPasses = 0;
+  void setTitle(const std::string& title) override { titles.push_back(title); }
+  void processEvents() override { ++eventPasses; }
+  void showStatus(const std::string&) override {}
+};
+
+// The records of a log without their CR LF; a record without one fails the test.
+inline std::vector<std::string> logRecords(const std::string& text) {
+  std::vector<std::string> records;
+  for (std::size_t at = 0, end; at < text.size(); at = end + 2) {
+    end = text.find("\r\n", at);
+    EXPECT_NE(end, std::string::npos) << "a record without CR LF: " << text.substr(at);
+    end = std::min(end, text.size());
+    records.push_back(text.substr(at, end - at));
+  }
+  return records;
 }
 
 }  // namespace vantrel::testing
