@@ -205,7 +205,7 @@ void Form1::parkWithoutRecord() {
   }
 }
 
-std::string describeNight(const NightOutcome& outcome) {
+std::string describeNight(const NightOutcome& outcome, const std::string& stopReason) {
   std::string text = std::to_string(outcome.observedCount) + " of " + std::to_string(outcome.targetCount) +
                      " targets observed; night ended " + outcome.endedAt.dateText + " " +
                      outcome.endedAt.timeText;
@@ -218,7 +218,7 @@ std::string describeNight(const NightOutcome& outcome) {
               " degrees)";
       break;
     case NightEnd::stopRequest:
-      text += " by a stop request";
+      text += " " + stopReason;
       break;
     case NightEnd::mountSilent:
       text += " because the mount stopped answering";

@@ -103,6 +103,7 @@ class Form1 {
 
 // The summary of a night for people: "3 of 40 targets observed; night ended
 // 2026-12-07 04:31:00 by the clock; mount parked".
-std::string describeNight(const NightOutcome& outcome);
+// `stopReason` tells why a stop request came.
+std::string describeNight(const NightOutcome& outcome, const std::string& stopReason = "by a stop request");
 
 }  // namespace vantrel

@@ -23,13 +23,10 @@ RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileSto
 }
 
 std::string describeRehearsal(const RehearsalResult& result) {
-  std::string text = describeNight(result.outcome);
-  if (result.stoppedAtLimit) {
-    text += "; the rehearsal stopped the night after " + std::to_string(rehearsalLimitHours) +
-            " simulated hours: it ends neither by the clock (an end-of-night hour of 5:59 or later) "
-            "nor by the declination limit";
-  }
-  return text;
+  if (!result.stoppedAtLimit) return describeNight(result.outcome);
+  return describeNight(result.outcome, "by the rehearsal after " + std::to_string(rehearsalLimitHours) +
+                                           " simulated hours, as it ends neither by the clock (an end-of-night "
+                                           "hour of 5:59 or later) nor by the declination limit");
 }
 
 }  // namespace vantrel

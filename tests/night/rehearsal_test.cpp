@@ -109,7 +109,7 @@ TEST(Rehearsal, OtherEndings) {
        HasSubstr("night ended 2027-01-01 05:01:00 by the clock")},
       {"a night that never ends stops after 72 hours", neverEnds, "", "2026-12-06T18:00", NightEnd::stopRequest,
        ElementsAre("B4000,0000"),
-       AllOf(HasSubstr("night ended 2026-12-09 18:00:00"), HasSubstr("after 72 simulated hours"))},
+       AllOf(HasSubstr("night ended 2026-12-09 18:00:00"), HasSubstr("by the rehearsal after 72 simulated hours"))},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
