@@ -161,7 +161,13 @@ int main(int argc, char** argv) {
     }
   } catch (const Fault& fault) {
     std::fprintf(stderr, "vantrel: %s\n", fault.what());
-    if (qtWindow) qtWindow->showStatus(std::string("Fault: ") + fault.what());
+    if (qtWindow) {
+      // On a desktop nobody reads standard error: the window keeps the
+      // message until it is closed.
+      qtWindow->showStatus(std::string("Fault: ") + fault.what());
+      qtWindow->nightIsOver();
+      qtWindow->runUntilClosed();
+    }
     return static_cast<int>(fault.status());
   } catch (const std::exception& error) {
     std::fprintf(stderr, "vantrel: internal error: %s\n", error.what());
