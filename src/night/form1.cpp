@@ -21,11 +21,6 @@ double clockField(const std::string& text, std::size_t first, std::size_t count)
   return readNumber(std::string_view(text).substr(first, count));
 }
 
-std::string trimmed(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  while (!text.empty() && text.front() == ' ') text.erase(text.begin());
-  return text;
-}
 
 }  // namespace
 
@@ -203,29 +198,6 @@ void Form1::parkWithoutRecord() {
     parkMount(mountPortNumber(siteConfig_.commPort), true, mount, [] {});
   } catch (const Fault&) {
   }
-}
-
-std::string describeNight(const NightOutcome& outcome, const std::string& stopReason) {
-  std::string text = std::to_string(outcome.observedCount) + " of " + std::to_string(outcome.targetCount) +
-                     " targets observed; night ended " + outcome.endedAt.dateText + " " +
-                     outcome.endedAt.timeText;
-  switch (outcome.end) {
-    case NightEnd::clock:
-      text += " by the clock";
-      break;
-    case NightEnd::decLimit:
-      text += " by the declination limit (the mount reported " + trimmed(formatNumberItem(outcome.reportedDec)) +
-              " degrees)";
-      break;
-    case NightEnd::stopRequest:
-      text += " " + stopReason;
-      break;
-    case NightEnd::mountSilent:
-      text += " because the mount stopped answering";
-      break;
-  }
-  text += outcome.parked ? "; mount parked" : "; mount not parked (parkEnabled is not 1)";
-  return text;
 }
 
 }  // namespace vantrel

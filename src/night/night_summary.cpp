@@ -1,0 +1,41 @@
+// night_summary.cpp - the one line that tells how a night went.
+#include <string>
+
+#include "night/form1.h"
+#include "obslog/log_format.h"
+
+namespace vantrel {
+namespace {
+
+std::string trimmed(std::string text) {
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  while (!text.empty() && text.front() == ' ') text.erase(text.begin());
+  return text;
+}
+
+}  // namespace
+
+std::string describeNight(const NightOutcome& outcome, const std::string& stopReason) {
+  std::string text = std::to_string(outcome.observedCount) + " of " + std::to_string(outcome.targetCount) +
+                     " targets observed; night ended " + outcome.endedAt.dateText + " " +
+                     outcome.endedAt.timeText;
+  switch (outcome.end) {
+    case NightEnd::clock:
+      text += " by the clock";
+      break;
+    case NightEnd::decLimit:
+      text += " by the declination limit (the mount reported " + trimmed(formatNumberItem(outcome.reportedDec)) +
+              " degrees)";
+      break;
+    case NightEnd::stopRequest:
+      text += " " + stopReason;
+      break;
+    case NightEnd::mountSilent:
+      text += " because the mount stopped answering";
+      break;
+  }
+  text += outcome.parked ? "; mount parked" : "; mount not parked (parkEnabled is not 1)";
+  return text;
+}
+
+}  // namespace vantrel
