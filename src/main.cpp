@@ -87,8 +87,15 @@ Arguments parseArguments(int argc, char** argv) {
   return args;
 }
 
+// A window only where someone can see it and close it: an off-screen Qt
+// platform would leave a window that nobody can ever close.
 bool hasDisplay() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform != nullptr && *platform != '\0') {
+    std::string name = platform;
+    return name.rfind("offscreen", 0) != 0 && name.rfind("minimal", 0) != 0;
+  }
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
     const char* value = std::getenv(name);
     if (value != nullptr && *value != '\0') return true;
   }
@@ -125,6 +132,8 @@ std::int64_t rehearsalStart(const Arguments& args) {
 
 int main(int argc, char** argv) {
   Arguments args = parseArguments(argc, argv);
+  // Every usage error is found before a window exists.
+  const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
   StopRequest stop;
   installStopSignals(stop);
 
@@ -149,7 +158,7 @@ int main(int argc, char** argv) {
   NightOutcome outcome;
   try {
     if (args.rehearse) {
-      RehearsalResult result = rehearseNight(rehearsalStart(args), *window, files, stop);
+      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop);
       outcome = result.outcome;
       window->showStatus(describeRehearsal(result));
     } else {
