@@ -34,7 +34,6 @@ NightOutcome Form1::Form_Load() {
 
   NightOutcome outcome;
   outcome.targetCount = targets_.targetCount;
-  outcome.logFileName = logFileName_;
   try {
     while (!observingPass(outcome)) {
     }

@@ -61,7 +61,6 @@ struct NightOutcome {
   ClockReading endedAt;         // the clock after the park
   bool parked = false;          // park commands were sent
   double reportedDec = 0;       // the declination that ended the night at the limit
-  std::string logFileName;
 };
 
 class Form1 {
@@ -71,11 +70,6 @@ class Form1 {
   // Runs the whole night. Returns when the mount has been parked; throws a
   // Fault for a bad input file or a failing line or log.
   NightOutcome Form_Load();
-
-  // The night's state, readable by tests and the window.
-  const SiteConfig& siteConfig() const { return siteConfig_; }
-  const TargetTable& targets() const { return targets_; }
-  const std::string& logFileName() const { return logFileName_; }
 
  private:
   void startupWait();

@@ -114,7 +114,6 @@ void SimulatedMount::answer(std::string_view command) {
     reply = positionScript_ ? positionScript_(queries_, raField_, decField_) : raField_ + "," + decField_ + "#";
   }
   if (silent_ || reply.empty()) return;
-  received_ += strayBytes_;
   received_ += reply;
 }
 

@@ -21,9 +21,9 @@
 //    port was open.
 // 2) Sending, reading or closing while closed, and opening twice, are faults
 //    of the caller and throw Fault.
-// 3) Scripting for tests: silence, a script for the position replies, stray
-//    bytes in front of every reply, a line that vanishes, a port that cannot
-//    be opened.
+// 3) Scripting for tests: silence, a script for the position replies (which
+//    can carry stray bytes or be cut short), a line that vanishes, a port
+//    that cannot be opened.
 #pragma once
 
 #include <functional>
@@ -64,7 +64,6 @@ class SimulatedMount : public SerialPort {
   void setSilent(bool silent) { silent_ = silent; }
   void setPositionScript(PositionScript script) { positionScript_ = std::move(script); }
   // Bytes put in front of every reply.
-  void setStrayBytes(std::string bytes) { strayBytes_ = std::move(bytes); }
   // The line goes away: every later open, write and read throws Fault, as a
   // device that was unplugged. Closing still succeeds.
   void vanish() { gone_ = true; }
@@ -89,7 +88,6 @@ class SimulatedMount : public SerialPort {
   int queries_ = 0;
   std::string raField_ = "0000";
   std::string decField_ = "0000";
-  std::string strayBytes_;
   PositionScript positionScript_;
   std::string pending_;   // bytes of a command not yet complete
   std::string received_;  // what the program has not read yet
