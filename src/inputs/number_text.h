@@ -37,6 +37,24 @@ inline double readNumber(std::string_view text) { return scanNumber(text).value;
 // True for the characters the reader skips: space, tab and line feed.
 constexpr bool isBlank(char32_t c) { return c == U' ' || c == U'\t' || c == U'\n'; }
 
+// The field of `length` characters starting at character `first` (1-based)
+// of a text: a field that starts beyond the end is empty, one that runs past
+// it holds the characters that are there.
+template <typename Char>
+constexpr std::basic_string_view<Char> textField(std::basic_string_view<Char> text, std::size_t first,
+                                                 std::size_t length) {
+  if (first == 0 || first > text.size()) return {};
+  return text.substr(first - 1, length);
+}
+
+// The number in a field of a text (see textField).
+inline double readField(std::string_view text, std::size_t first, std::size_t length) {
+  return readNumber(textField(text, first, length));
+}
+inline double readField(std::u32string_view text, std::size_t first, std::size_t length) {
+  return readNumber(textField(text, first, length));
+}
+
 // Conversion of a number to an integer: to the nearest, halfway to even.
 double roundHalfEven(double value);
 

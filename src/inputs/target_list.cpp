@@ -31,12 +31,6 @@ namespace {
 
 constexpr int maskLength = 9;
 
-// Characters [start, start + length) of the line, 1-based, clipped to it.
-std::u32string_view field(std::u32string_view line, std::size_t start, std::size_t length) {
-  if (start > line.size()) return {};
-  return line.substr(start - 1, length);
-}
-
 bool isBlankLine(std::u32string_view line) {
   for (char32_t c : line) {
     if (c != U' ' && c != U'\t') return false;
@@ -109,12 +103,12 @@ int takeRow(TargetTable& table, std::size_t lineNumber) {
 }
 
 void storeBaseRow(std::u32string_view line, const SiteConfig& config, TargetTable& table, int n) {
-  double ra = readNumber(field(line, 5, 2));
-  ra = ra + readNumber(field(line, 7, 4)) / 60;
+  double ra = readField(line, 5, 2);
+  ra = ra + readField(line, 7, 4) / 60;
   ra = ra / 24.0 * 360.0 + config.raOffset;
 
-  double dec = readNumber(field(line, 13, 2));
-  dec = dec + readNumber(field(line, 15, 4)) / 60;
+  double dec = readField(line, 13, 2);
+  dec = dec + readField(line, 15, 4) / 60;
   if (line.size() >= 12 && line[11] == U'-') dec = -dec;
   dec = dec + config.decOffset;
 

@@ -13,16 +13,6 @@
 #include "schedule/target_scan.h"
 
 namespace vantrel {
-namespace {
-
-// The number that characters [first, first + count) of a clock text start with.
-double clockField(const std::string& text, std::size_t first, std::size_t count) {
-  if (first >= text.size()) return 0;
-  return readNumber(std::string_view(text).substr(first, count));
-}
-
-
-}  // namespace
 
 Form1::Form1(NightSeams seams, NightOptions options) : seams_(seams), options_(std::move(options)) {}
 
@@ -77,10 +67,10 @@ void Form1::createLogFile() {
 // Only before 06:00 is the night tested against the month's end hour; hour,
 // minutes and month come from one reading of the clock.
 bool Form1::nightIsOver(const ClockReading& reading) const {
-  double hour = clockField(reading.timeText, 0, 2);
+  double hour = readField(reading.timeText, 1, 2);
   if (!(hour < 6)) return false;
-  double v = hour + clockField(reading.timeText, 3, 2) / 60;
-  double month = clockField(reading.dateText, 5, 2);
+  double v = hour + readField(reading.timeText, 4, 2) / 60;
+  double month = readField(reading.dateText, 6, 2);
   if (!(month >= 1 && month <= 12)) return false;
   return v > siteConfig_.nightEndByMonth[static_cast<int>(month)];
 }
@@ -91,12 +81,13 @@ bool Form1::observingPass(NightOutcome& outcome) {
     outcome.end = NightEnd::stopRequest;
     return true;
   }
-  if (nightIsOver(seams_.clock.now())) {
+  // One reading of the clock serves the end-of-night test and the sample.
+  ClockReading reading = seams_.clock.now();
+  if (nightIsOver(reading)) {
     outcome.end = NightEnd::clock;
     return true;
   }
 
-  ClockReading reading = seams_.clock.now();
   sample_ = sampleClock(reading.dateText, reading.timeText);
   computePositions(targets_, siteConfig_, sample_, positionPass_);
   ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude);
