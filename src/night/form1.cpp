@@ -5,6 +5,7 @@
 #include "inputs/number_text.h"
 #include "inputs/target_list.h"
 #include "mount/protocol.h"
+#include "mount/serial_mount_link.h"
 #include "mount/supervision.h"
 #include "obslog/log_format.h"
 #include "platform/fault.h"
@@ -18,11 +19,23 @@ namespace vantrel {
 
 Form1::Form1(NightSeams seams, NightOptions options) : seams_(seams), options_(std::move(options)) {}
 
+Form1::~Form1() = default;
+
+// The serial link is made once the configuration has been read.
+MountLink& Form1::mountLink() {
+  if (seams_.mount != nullptr) return *seams_.mount;
+  if (!serialLink_) {
+    serialLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
+                                                    passThroughByte(siteConfig_.passThroughValue));
+  }
+  return *serialLink_;
+}
+
 NightOutcome Form1::Form_Load() {
   siteConfig_ = loadSiteConfig(seams_.files);
   // The port is the one it is at start-up for the whole night, the park
   // included.
-  seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
+  if (seams_.mount == nullptr) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
   startupWait();
   loadTargetList(seams_.files, siteConfig_, targets_);
   createLogFile();
@@ -121,12 +134,10 @@ bool Form1::observingPass(NightOutcome& outcome) {
   seams_.window.processEvents();
 
   SupervisionSettings settings;
-  settings.portNumber = mountPortNumber(siteConfig_.commPort);
-  settings.passThroughValue = passThroughByte(siteConfig_.passThroughValue);
   settings.decLimit = siteConfig_.decLimit;
   settings.dwellMinutes = siteConfig_.dwellMinutes;
   SupervisionTarget target{targets_.raDeg[chosenRow_], targets_.decDeg[chosenRow_]};
-  MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
+  LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
   SupervisionResult result = superviseTarget(target, settings, mount, [this](double reportedDec) {
     appendRecord(decLimitRecord(reportedDec));
   });
@@ -142,8 +153,7 @@ bool Form1::observingPass(NightOutcome& outcome) {
       return true;
     case SupervisionEnd::mountSilent:
       outcome.end = NightEnd::mountSilent;
-      seams_.window.showStatus("the mount at COM" + std::to_string(settings.portNumber) +
-                               " does not answer position queries; parking it blind");
+      seams_.window.showStatus(mountLink().mountName() + " does not answer position queries; parking it blind");
       return true;
   }
   return true;
@@ -189,10 +199,10 @@ void Form1::showSky() {
 // The stop request knows while the park is under way, so that a second
 // request waits for it instead of cutting it in half.
 void Form1::runPark(bool enabled, const std::function<void()>& afterParkCommand) {
-  MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
+  LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
   if (enabled) seams_.stop.parkBegins();
   try {
-    parkMount(mountPortNumber(siteConfig_.commPort), enabled, mount, [&] {
+    parkMount(enabled, mount, [&] {
       parkSent_ = true;
       afterParkCommand();
     });
