@@ -20,10 +20,10 @@
 #include "platform/posix_clock.h"
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
-#include "platform/qt_window.h"
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "platform/stop_signals.h"
+#include "window/qt_window.h"
 
 namespace {
 
