@@ -164,7 +164,12 @@ int main(int argc, char** argv) {
     } else {
       PosixClock clock;
       PosixSerialPort MSComm1(std::filesystem::current_path().string());
-      Form1 night(NightSeams{clock, MSComm1, *window, files, stop});
+      NightOptions options;
+      options.onWarning = [&](const std::string& warning) {
+        std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
+        if (qtWindow) qtWindow->showStatus("Warning: " + warning);
+      };
+      Form1 night(NightSeams{clock, MSComm1, *window, files, stop}, options);
       outcome = night.Form_Load();
       window->showStatus(describeNight(outcome));
     }

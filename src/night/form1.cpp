@@ -32,12 +32,14 @@ MountLink& Form1::mountLink() {
 }
 
 NightOutcome Form1::Form_Load() {
-  siteConfig_ = loadSiteConfig(seams_.files);
+  SiteConfigPlaces places;
+  siteConfig_ = loadSiteConfig(seams_.files, &places);
+  if (options_.onWarning) showWarnings(siteConfigWarnings(siteConfig_, places));
   // The port is the one it is at start-up for the whole night, the park
   // included.
   if (seams_.mount == nullptr) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
   startupWait();
-  loadTargetList(seams_.files, siteConfig_, targets_);
+  loadTargets(places);
   createLogFile();
 
   NightOutcome outcome;
@@ -79,6 +81,19 @@ void Form1::startupWait() {
     if (changes >= siteConfig_.startDelaySeconds || seams_.stop.raised()) return;
     seams_.clock.waitForNext(ClockUnit::second, &seams_.window, seams_.stop);
   }
+}
+
+void Form1::loadTargets(const SiteConfigPlaces& places) {
+  std::vector<std::u32string> lines = readTargetLines(seams_.files);
+  std::vector<TargetLineRows> lineRows;
+  parseTargetLines(lines, siteConfig_, targets_, &lineRows);
+  if (!options_.onWarning) return;
+  showWarnings(targetLineWarnings(lines));
+  showWarnings(decLimitWarnings(lines, lineRows, targets_, siteConfig_, places));
+}
+
+void Form1::showWarnings(const std::vector<InputWarning>& warnings) {
+  for (const InputWarning& warning : warnings) options_.onWarning(describeWarning(warning));
 }
 
 // The day's log keeps what an earlier start of the same day wrote: the new

@@ -25,9 +25,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "astro/clock_sample.h"
 #include "astro/position_pass.h"
+#include "inputs/input_warnings.h"
 #include "inputs/site_config.h"
 #include "inputs/target_table.h"
 #include "platform/clock.h"
@@ -57,6 +59,9 @@ struct NightOptions {
   // The real log keeps what an earlier start of the day wrote; a rehearsal
   // log shows one rehearsal only.
   bool emptyLogAtStart = false;
+  // Told each warning about the input files (one line for people) as soon as
+  // the file has been read. The night goes on as the files say.
+  std::function<void(const std::string&)> onWarning;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
@@ -82,6 +87,8 @@ class Form1 {
 
  private:
   void startupWait();
+  void loadTargets(const SiteConfigPlaces& places);
+  void showWarnings(const std::vector<InputWarning>& warnings);
   void createLogFile();
   bool nightIsOver(const ClockReading& reading) const;
   // One pass of the cycle; returns true when the night is over.
