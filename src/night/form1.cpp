@@ -97,14 +97,18 @@ void Form1::showWarnings(const std::vector<InputWarning>& warnings) {
 }
 
 // The day's log keeps what an earlier start of the same day wrote: the new
-// records follow the old ones.
+// records follow the old ones. A record torn by a crash or a full disk is
+// ended first, so the first new record starts a line of its own.
 void Form1::createLogFile() {
   logFileName_ = options_.logFilePrefix + logFileNameFor(seams_.clock.now().dateText);
   if (options_.emptyLogAtStart) {
     seams_.files.createEmpty(logFileName_);
-  } else {
-    seams_.files.createKeeping(logFileName_);
+    return;
   }
+  seams_.files.createKeeping(logFileName_);
+  std::string end = seams_.files.tail(logFileName_, 2);
+  if (end.empty() || end == "\r\n") return;
+  seams_.files.appendDurably(logFileName_, end.back() == '\r' ? "\n" : "\r\n");
 }
 
 // Only before 06:00 is the night tested against the month's end hour; hour,
