@@ -172,7 +172,9 @@ bool Form1::observingPass(NightOutcome& outcome) {
       return true;
     case SupervisionEnd::mountSilent:
       outcome.end = NightEnd::mountSilent;
-      seams_.window.showStatus(mountLink().mountName() + " does not answer position queries; parking it blind");
+      outcome.unreadReplies = result.unreadReplies;
+      outcome.unreadExample = result.unreadExample;
+      seams_.window.showStatus(describeSilentMount(outcome, mountLink().mountName()) + "; parking it blind");
       return true;
   }
   return true;

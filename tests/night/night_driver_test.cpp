@@ -277,6 +277,20 @@ TEST(NightDriver, ASecondStopRequestWaitsOnlyForThePark) {
   EXPECT_THAT(night.stop.leavingNowText(), HasSubstr("the mount was parked"));
 }
 
+TEST(NightSummary, AGarbledLineIsNotCalledSilent) {
+  NightOutcome outcome;
+  outcome.end = NightEnd::mountSilent;
+  outcome.parked = true;
+  EXPECT_EQ(describeSilentMount(outcome, "the mount at COM1"), "the mount at COM1 does not answer position queries");
+  EXPECT_THAT(describeNight(outcome), HasSubstr(" because the mount stopped answering; mount parked"));
+  outcome.unreadReplies = 1;
+  outcome.unreadExample = std::string("\xFF\x00", 2) + "0000,0E39#";
+  EXPECT_EQ(describeSilentMount(outcome, "the mount at COM1"),
+            "the replies of the mount at COM1 could not be read: 1 reply with unexpected bytes, e.g. "
+            "\"\\xFF\\x000000,0E39#\"");
+  EXPECT_THAT(describeNight(outcome), HasSubstr(" because the mount's replies could not be read; mount parked"));
+}
+
 TEST(StopRequest, LaterRequestsLeaveAtOnceExceptDuringThePark) {
   using Then = StopRequest::Then;
   StopRequest stop;
