@@ -155,16 +155,20 @@ int main(int argc, char** argv) {
   }
 
   PosixFileStore files(".");
+  StatusBoard board;
   NightOutcome outcome;
   try {
     if (args.rehearse) {
-      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop);
+      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop, &board);
       outcome = result.outcome;
       window->showStatus(describeRehearsal(result));
     } else {
       PosixClock clock;
       PosixSerialPort MSComm1(std::filesystem::current_path().string());
-      Form1 night(NightSeams{clock, MSComm1, *window, files, stop});
+      NightOptions options;
+      options.statusBoard = &board;
+      options.lookAhead = true;
+      Form1 night(NightSeams{clock, MSComm1, *window, files, stop}, options);
       outcome = night.Form_Load();
       window->showStatus(describeNight(outcome));
     }

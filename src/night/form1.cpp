@@ -1,5 +1,8 @@
 #include "night/form1.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "inputs/number_text.h"
 #include "inputs/target_list.h"
 #include "mount/protocol.h"
@@ -16,23 +19,58 @@ namespace vantrel {
 
 Form1::Form1(NightSeams seams, NightOptions options) : seams_(seams), options_(std::move(options)) {}
 
-NightOutcome Form1::Form_Load() {
-  siteConfig_ = loadSiteConfig(seams_.files);
-  startupWait();
-  loadTargetList(seams_.files, siteConfig_, targets_);
-  createLogFile();
+Form1::Form1(const Form1& state, NightSeams seams, NightOptions options)
+    : seams_(seams),
+      options_(std::move(options)),
+      siteConfig_(state.siteConfig_),
+      targets_(state.targets_),
+      sample_(state.sample_),
+      positionPass_(state.positionPass_),
+      logFileName_(state.logFileName_),
+      chosenRow_(state.chosenRow_),
+      candidateCount_(state.candidateCount_),
+      status_(state.status_) {}
 
+NightOutcome Form1::Form_Load() {
+  try {
+    siteConfig_ = loadSiteConfig(seams_.files);
+    startupWait();
+    loadTargetList(seams_.files, siteConfig_, targets_);
+    status_.targetCount = targets_.targetCount;
+    createLogFile();
+  } catch (const Fault& fault) {
+    status_.message = fault.what();
+    publishStatus(NightPhase::fault);
+    throw;
+  }
+  return runCycles();
+}
+
+NightOutcome Form1::runCycles() {
   NightOutcome outcome;
   outcome.targetCount = targets_.targetCount;
+  outcome.observedCount = status_.observedCount;
   try {
     while (!observingPass(outcome)) {
     }
-  } catch (const Fault&) {
+  } catch (const Fault& fault) {
     if (logFailed_) parkWithoutRecord();
+    status_.message = fault.what();
+    publishStatus(NightPhase::fault);
     throw;
   }
-  park(outcome);
+  publishStatus(NightPhase::parking);
+  try {
+    park(outcome);
+  } catch (const Fault& fault) {
+    status_.message = fault.what();
+    publishStatus(NightPhase::fault);
+    throw;
+  }
   outcome.endedAt = seams_.clock.now();
+  status_.parked = outcome.parked;
+  statusClock(outcome.endedAt);
+  publishStatus(NightPhase::ended);
   return outcome;
 }
 
@@ -40,10 +78,18 @@ NightOutcome Form1::Form_Load() {
 // always made; with a positive value the wait ends at the n-th change, n
 // being the smallest whole number not below the value.
 void Form1::startupWait() {
-  std::string remembered = seams_.clock.now().timeText;
+  ClockReading start = seams_.clock.now();
+  statusClock(start);
+  // The wait counts changes of the seconds, so it ends no sooner than this.
+  double delay = std::ceil(siteConfig_.startDelaySeconds);
+  status_.startupEndsSeconds = status_.nowSeconds + (delay > 0 ? static_cast<std::int64_t>(std::min(delay, 1e9)) : 0);
+  std::string remembered = start.timeText;
   int changes = 0;
   for (;;) {
-    std::string timeText = seams_.clock.now().timeText;
+    ClockReading reading = seams_.clock.now();
+    const std::string& timeText = reading.timeText;
+    statusClock(reading);
+    publishStatus(NightPhase::startupWait);
     if (timeText != remembered) {
       ++changes;
       remembered = seams_.clock.now().timeText;
@@ -83,25 +129,33 @@ bool Form1::observingPass(NightOutcome& outcome) {
   }
   // One reading of the clock serves the end-of-night test and the sample.
   ClockReading reading = seams_.clock.now();
+  statusClock(reading);
   if (nightIsOver(reading)) {
     outcome.end = NightEnd::clock;
     return true;
   }
 
+  if (status_.phase != NightPhase::waitingForTarget) publishStatus(NightPhase::choosing);
   sample_ = sampleClock(reading.dateText, reading.timeText);
   computePositions(targets_, siteConfig_, sample_, positionPass_);
   ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude);
   chosenRow_ = scan.chosenRow;
   candidateCount_ = scan.candidateCount;
+  if (options_.observer) options_.observer->passScanned(reading, targets_, siteConfig_, scan);
   showSky();
   if (candidateCount_ < 1) {
-    seams_.clock.waitForNext(ClockUnit::minute, &seams_.window, seams_.stop);
+    if (status_.phase != NightPhase::waitingForTarget) {
+      if (options_.lookAhead) status_.next = rehearseAhead(status_.nowSeconds);
+      publishStatus(NightPhase::waitingForTarget);
+    }
+    waitForNextMinute();
     return false;
   }
 
   appendTargetRecord();
   targets_.targetState[chosenRow_] = 1;
   ++outcome.observedCount;
+  statusChoice();
   seams_.window.setTitle(std::string(targetTitlePrefix) + targets_.targetName[chosenRow_]);
   seams_.window.processEvents();
 
@@ -110,11 +164,13 @@ bool Form1::observingPass(NightOutcome& outcome) {
   settings.passThroughValue = passThroughByte(siteConfig_.passThroughValue);
   settings.decLimit = siteConfig_.decLimit;
   settings.dwellMinutes = siteConfig_.dwellMinutes;
+  if (options_.statusBoard) settings.onProgress = [this](const DwellProgress& p) { statusProgress(p); };
   SupervisionTarget target{targets_.raDeg[chosenRow_], targets_.decDeg[chosenRow_]};
   MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
   SupervisionResult result = superviseTarget(target, settings, mount, [this](double reportedDec) {
     appendRecord(decLimitRecord(reportedDec));
   });
+  if (options_.observer) options_.observer->dwellEnded(chosenRow_, seams_.clock.now());
   switch (result.end) {
     case SupervisionEnd::dwellOver:
       return false;

@@ -28,9 +28,12 @@
 #include "inputs/site_config.h"
 #include "inputs/target_table.h"
 #include "platform/clock.h"
+#include "schedule/target_scan.h"
+#include "status/night_status.h"
 
 namespace vantrel {
 
+struct DwellProgress;
 class FileStore;
 class SerialPort;
 class StopRequest;
@@ -44,12 +47,30 @@ struct NightSeams {
   StopRequest& stop;
 };
 
+// Watches the night from inside without changing it: the plan of a night and
+// the look-ahead are built from these calls.
+class NightObserver {
+ public:
+  virtual ~NightObserver() = default;
+  // After the positions and the choice of every pass.
+  virtual void passScanned(const ClockReading& /*at*/, const TargetTable& /*table*/, const SiteConfig& /*config*/,
+                           const ScanResult& /*scan*/) {}
+  // When the supervision of a chosen row is over, however it ended.
+  virtual void dwellEnded(int /*row*/, const ClockReading& /*at*/) {}
+};
+
 struct NightOptions {
   // Put in front of the log file name; the rehearsal writes "rehearsal-log...".
   std::string logFilePrefix;
   // The real log keeps what an earlier start of the day wrote; a rehearsal
   // log shows one rehearsal only.
   bool emptyLogAtStart = false;
+  // Where the night's status is published for the views; none when null.
+  StatusBoard* statusBoard = nullptr;
+  // Predict the next goto by rehearsing ahead on a copy when the phase
+  // changes. A rehearsal has no use for it: its next goto follows at once.
+  bool lookAhead = false;
+  NightObserver* observer = nullptr;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
@@ -71,6 +92,11 @@ class Form1 {
   // Fault for a bad input file or a failing line or log.
   NightOutcome Form_Load();
 
+  // The night from where `state` stands, on other seams: the cycle and the
+  // park, without the start-up. The look-ahead runs it on a simulated clock.
+  Form1(const Form1& state, NightSeams seams, NightOptions options);
+  NightOutcome runCycles();
+
  private:
   void startupWait();
   void createLogFile();
@@ -83,6 +109,14 @@ class Form1 {
   void park(NightOutcome& outcome);
   void parkWithoutRecord();
 
+  // The status of the night (night_status_driver.cpp).
+  void publishStatus(NightPhase phase);
+  void statusClock(const ClockReading& reading);
+  void statusChoice();
+  void statusProgress(const DwellProgress& progress);
+  void waitForNextMinute();
+  NextGoto rehearseAhead(std::int64_t fromSeconds) const;
+
   NightSeams seams_;
   NightOptions options_;
   SiteConfig siteConfig_;
@@ -93,6 +127,7 @@ class Form1 {
   std::int16_t chosenRow_ = 0;
   std::int16_t candidateCount_ = 0;
   bool logFailed_ = false;
+  NightStatus status_;
 };
 
 // The summary of a night for people: "3 of 40 targets observed; night ended
