@@ -168,6 +168,10 @@ int main(int argc, char** argv) {
       NightOptions options;
       options.statusBoard = &board;
       options.lookAhead = true;
+      options.onWarning = [&](const std::string& warning) {
+        std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
+        if (qtWindow) qtWindow->showStatus("Warning: " + warning);
+      };
       Form1 night(NightSeams{clock, MSComm1, *window, files, stop}, options);
       outcome = night.Form_Load();
       window->showStatus(describeNight(outcome));

@@ -21,10 +21,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "astro/clock_sample.h"
 #include "astro/position_pass.h"
+#include "inputs/input_warnings.h"
 #include "inputs/site_config.h"
 #include "inputs/target_table.h"
 #include "platform/clock.h"
@@ -35,6 +38,7 @@ namespace vantrel {
 
 struct DwellProgress;
 class FileStore;
+class MountLink;
 class SerialPort;
 class StopRequest;
 class Window;
@@ -45,6 +49,9 @@ struct NightSeams {
   Window& window;
   FileStore& files;
   StopRequest& stop;
+  // Another mount link than the serial line: then MSComm1 is never opened
+  // and the port number of the configuration is not used.
+  MountLink* mount = nullptr;
 };
 
 // Watches the night from inside without changing it: the plan of a night and
@@ -71,6 +78,9 @@ struct NightOptions {
   // changes. A rehearsal has no use for it: its next goto follows at once.
   bool lookAhead = false;
   NightObserver* observer = nullptr;
+  // Told each warning about the input files (one line for people) as soon as
+  // the file has been read. The night goes on as the files say.
+  std::function<void(const std::string&)> onWarning;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
@@ -87,6 +97,7 @@ struct NightOutcome {
 class Form1 {
  public:
   explicit Form1(NightSeams seams, NightOptions options = {});
+  ~Form1();
 
   // Runs the whole night. Returns when the mount has been parked; throws a
   // Fault for a bad input file or a failing line or log.
@@ -99,6 +110,8 @@ class Form1 {
 
  private:
   void startupWait();
+  void loadTargets(const SiteConfigPlaces& places);
+  void showWarnings(const std::vector<InputWarning>& warnings);
   void createLogFile();
   bool nightIsOver(const ClockReading& reading) const;
   // One pass of the cycle; returns true when the night is over.
@@ -108,6 +121,7 @@ class Form1 {
   void showSky();
   void park(NightOutcome& outcome);
   void parkWithoutRecord();
+  MountLink& mountLink();
 
   // The status of the night (night_status_driver.cpp).
   void publishStatus(NightPhase phase);
@@ -128,6 +142,7 @@ class Form1 {
   std::int16_t candidateCount_ = 0;
   bool logFailed_ = false;
   NightStatus status_;
+  std::unique_ptr<MountLink> serialLink_;
 };
 
 // The summary of a night for people: "3 of 40 targets observed; night ended
