@@ -34,8 +34,8 @@ class FileStore {
   // The whole content, or nothing when the file does not exist.
   virtual std::optional<std::string> readAll(const std::string& name) = 0;
   // The last `count` bytes (fewer when the file is shorter; empty when it is
-  // missing or empty).
-  virtual std::string tail(const std::string& name, std::size_t count) = 0;
+  // missing or empty). A store whose appends go nowhere has nothing to show.
+  virtual std::string tail(const std::string& /*name*/, std::size_t /*count*/) { return {}; }
   // Creates the file empty when it is missing; an existing file keeps its content.
   virtual void createKeeping(const std::string& name) = 0;
   // Creates the file empty; an existing file loses its content.
