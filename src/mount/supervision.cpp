@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "mount/dwell_jump.h"
 #include "mount/protocol.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
@@ -80,7 +81,7 @@ class Supervisor {
   Step query() {
     seams_.window.processEvents();
     seams_.port.sendCommand(positionQuery);
-    seams_.clock.pause(queryPauseMs);
+    seams_.clock.pause(settings_.queryPause);
     if (seams_.stop.raised()) {
       result_.end = SupervisionEnd::stopRequested;
       return Step::closing;
@@ -123,9 +124,34 @@ class Supervisor {
     }
     silentChanges_ = 0;
     silentClockText_ = timeText;
-    if (static_cast<double>(clockTicks_) < clockChangesPerMinute * settings_.dwellMinutes) return Step::querying;
+    if (static_cast<double>(clockTicks_) < clockChangesPerMinute * settings_.dwellMinutes) {
+      skipSteadyPolls();
+      return Step::querying;
+    }
     result_.end = SupervisionEnd::dwellOver;
     return Step::closing;
+  }
+
+  // Every poll until the one that may end the dwell would answer alike and
+  // go on: cross them in one jump of the clock (note 4).
+  void skipSteadyPolls() {
+    ClockJumps* jumps = seams_.clock.jumps();
+    SteadyAnswers* answers = seams_.port.steadyAnswers();
+    if (jumps == nullptr || answers == nullptr || seams_.stop.raised()) return;
+    std::optional<std::string> reply = answers->steadyPositionReply();
+    if (!reply) return;
+    std::optional<double> dec = checkPositionReply(*reply);
+    if (!dec || *dec != result_.reportedDec) return;
+    const std::int64_t nowMs = jumps->civilMs();
+    const std::int64_t pauseMs = settings_.queryPause.count();
+    const std::int64_t polls = steadyPollsToSkip(nowMs, pauseMs, clockTicks_,
+                                                 clockChangesPerMinute * settings_.dwellMinutes, jumps->stepUntilMs());
+    if (polls == 0) return;
+    answers->takePositionQueries(polls);
+    jumps->jumpTo(nowMs + polls * pauseMs);
+    clockTicks_ = clockTicksAfter(nowMs, pauseMs, clockTicks_, polls);
+    lastClockText_ = seams_.clock.now().timeText;
+    silentClockText_ = lastClockText_;
   }
 
   const SupervisionTarget& target_;

@@ -18,6 +18,11 @@
 //    is closed and stopRequested returned.
 // 3) While no acceptable reply comes for mountSilentClockChanges changes of
 //    the time text, the mount is taken as not answering (mountSilent).
+// 4) When the line knows its answers (SteadyAnswers: the same accepted reply
+//    to every query) and the clock can jump (ClockJumps), the polls that
+//    would only repeat the last one are crossed in one jump of the clock
+//    (dwell_jump.h); the ending, the records and the bytes stay those of the
+//    polls one by one. The window is not served during a jump.
 #pragma once
 
 #include <chrono>
@@ -57,6 +62,7 @@ struct SupervisionSettings {
   int passThroughValue = 0;
   double decLimit = 90;
   double dwellMinutes = 0;
+  std::chrono::milliseconds queryPause = queryPauseMs;
 };
 
 enum class SupervisionEnd { dwellOver, limitReached, stopRequested, mountSilent };

@@ -1,24 +1,51 @@
 #include "night/rehearsal.h"
 
 #include "platform/simulated_clock.h"
+#include "platform/simulated_files.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
 
 namespace vantrel {
+namespace {
 
-RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop) {
+RehearsalResult rehearse(std::int64_t startCivilMs, Window& window, MemoryWrites& files, StopRequest& stop) {
   SimulatedClock clock(startCivilMs);
   SimulatedMount mount;
-  RehearsalResult result;
-  const std::int64_t limitMs = startCivilMs + rehearsalLimitHours * 3600 * 1000;
-  clock.onAdvance = [&](std::int64_t civilMs) {
-    if (civilMs >= limitMs && !result.stoppedAtLimit) {
-      result.stoppedAtLimit = true;
-      stop.raise();
-    }
-  };
+  clock.raiseStopAt(startCivilMs + rehearsalLimitHours * 3600 * 1000, stop);
   Form1 night(NightSeams{clock, mount, window, files, stop}, NightOptions{"rehearsal-", true});
+  RehearsalResult result;
   result.outcome = night.Form_Load();
+  result.stoppedAtLimit = clock.raisedStop();
+  return result;
+}
+
+void takeLog(const MemoryWrites& files, RehearsalResult& result) {
+  for (const auto& [name, bytes] : files.written()) {
+    result.logFileName = name;
+    result.log = bytes;
+  }
+}
+
+}  // namespace
+
+RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop) {
+  MemoryWrites memory(files);
+  RehearsalResult result;
+  try {
+    result = rehearse(startCivilMs, window, memory, stop);
+  } catch (...) {
+    memory.writeBack();
+    throw;
+  }
+  memory.writeBack();
+  takeLog(memory, result);
+  return result;
+}
+
+RehearsalResult rehearseInMemory(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop) {
+  MemoryWrites memory(files);
+  RehearsalResult result = rehearse(startCivilMs, window, memory, stop);
+  takeLog(memory, result);
   return result;
 }
 
