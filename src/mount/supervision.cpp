@@ -5,9 +5,9 @@
 #include <string>
 
 #include "mount/dwell_jump.h"
-#include "mount/protocol.h"
+#include "mount/mount_link.h"
+#include "mount/serial_mount_link.h"
 #include "platform/clock.h"
-#include "platform/serial_port.h"
 #include "platform/stop_request.h"
 #include "platform/window.h"
 
@@ -23,7 +23,7 @@ enum class Step { opening, commanding, arming, querying, checking, counting, lim
 // one; run() walks them from opening to ended.
 class Supervisor {
  public:
-  Supervisor(const SupervisionTarget& target, const SupervisionSettings& settings, MountSeams seams,
+  Supervisor(const SupervisionTarget& target, const SupervisionSettings& settings, LinkSeams seams,
              const std::function<void(double)>& appendDecLimitRecord)
       : target_(target), settings_(settings), seams_(seams), appendDecLimitRecord_(appendDecLimitRecord) {}
 
@@ -37,7 +37,7 @@ class Supervisor {
   Step next(Step step) {
     switch (step) {
       case Step::opening:
-        openMountPort(seams_.port, settings_.portNumber);
+        seams_.link.open();
         return Step::commanding;
       case Step::commanding:
         return command();
@@ -53,7 +53,7 @@ class Supervisor {
         appendDecLimitRecord_(result_.reportedDec);
         return Step::closing;
       case Step::closing:
-        closeMountPort(seams_.port);
+        seams_.link.close();
         return Step::ended;
       case Step::ended:
         break;
@@ -61,12 +61,9 @@ class Supervisor {
     return Step::ended;
   }
 
-  // Goto and both pass-through commands back to back: no pause, no read, no
-  // yield between them.
+  // No yield between opening and the goto.
   Step command() {
-    seams_.port.sendCommand(gotoCommand(target_.raDeg, target_.decDeg));
-    seams_.port.sendCommand(passThroughCommand(firstPassThroughByte, settings_.passThroughValue));
-    seams_.port.sendCommand(passThroughCommand(secondPassThroughByte, settings_.passThroughValue));
+    seams_.link.gotoTarget(target_.raDeg, target_.decDeg);
     return Step::arming;
   }
 
@@ -80,13 +77,13 @@ class Supervisor {
 
   Step query() {
     seams_.window.processEvents();
-    seams_.port.sendCommand(positionQuery);
+    seams_.link.requestPosition();
     seams_.clock.pause(settings_.queryPause);
     if (seams_.stop.raised()) {
       result_.end = SupervisionEnd::stopRequested;
       return Step::closing;
     }
-    reply_ = checkPositionReply(seams_.port.readReceived());
+    reply_ = seams_.link.readDeclination();
     return reply_ ? Step::checking : rejected();
   }
 
@@ -133,21 +130,18 @@ class Supervisor {
   }
 
   // Every poll until the one that may end the dwell would answer alike and
-  // go on: cross them in one jump of the clock (note 4).
+  // go on: cross them in one jump of the clock (note 5).
   void skipSteadyPolls() {
     ClockJumps* jumps = seams_.clock.jumps();
-    SteadyAnswers* answers = seams_.port.steadyAnswers();
-    if (jumps == nullptr || answers == nullptr || seams_.stop.raised()) return;
-    std::optional<std::string> reply = answers->steadyPositionReply();
-    if (!reply) return;
-    std::optional<double> dec = checkPositionReply(*reply);
+    if (jumps == nullptr || seams_.stop.raised()) return;
+    std::optional<double> dec = seams_.link.steadyDeclination();
     if (!dec || *dec != result_.reportedDec) return;
     const std::int64_t nowMs = jumps->civilMs();
     const std::int64_t pauseMs = settings_.queryPause.count();
     const std::int64_t polls = steadyPollsToSkip(nowMs, pauseMs, clockTicks_,
                                                  clockChangesPerMinute * settings_.dwellMinutes, jumps->stepUntilMs());
     if (polls == 0) return;
-    answers->takePositionQueries(polls);
+    seams_.link.takeSteadyRequests(polls);
     jumps->jumpTo(nowMs + polls * pauseMs);
     clockTicks_ = clockTicksAfter(nowMs, pauseMs, clockTicks_, polls);
     lastClockText_ = seams_.clock.now().timeText;
@@ -156,7 +150,7 @@ class Supervisor {
 
   const SupervisionTarget& target_;
   const SupervisionSettings& settings_;
-  MountSeams seams_;
+  LinkSeams seams_;
   const std::function<void(double)>& appendDecLimitRecord_;
 
   SupervisionResult result_;
@@ -170,13 +164,20 @@ class Supervisor {
 }  // namespace
 
 SupervisionResult superviseTarget(const SupervisionTarget& target, const SupervisionSettings& settings,
-                                  MountSeams seams, const std::function<void(double)>& appendDecLimitRecord) {
+                                  LinkSeams seams, const std::function<void(double)>& appendDecLimitRecord) {
   try {
     return Supervisor(target, settings, seams, appendDecLimitRecord).run();
   } catch (...) {
-    closeMountPortQuietly(seams.port);
+    seams.link.closeQuietly();
     throw;
   }
+}
+
+SupervisionResult superviseTarget(const SupervisionTarget& target, const SupervisionSettings& settings,
+                                  MountSeams seams, const std::function<void(double)>& appendDecLimitRecord) {
+  SerialMountLink link(seams.port, settings.portNumber, settings.passThroughValue);
+  return superviseTarget(target, settings, LinkSeams{link, seams.clock, seams.window, seams.stop},
+                         appendDecLimitRecord);
 }
 
 }  // namespace vantrel

@@ -12,7 +12,10 @@ RehearsalResult rehearse(std::int64_t startCivilMs, Window& window, MemoryWrites
   SimulatedClock clock(startCivilMs);
   SimulatedMount mount;
   clock.raiseStopAt(startCivilMs + rehearsalLimitHours * 3600 * 1000, stop);
-  Form1 night(NightSeams{clock, mount, window, files, stop}, NightOptions{"rehearsal-", true});
+  NightOptions options;
+  options.logFilePrefix = "rehearsal-";
+  options.emptyLogAtStart = true;
+  Form1 night(NightSeams{clock, mount, window, files, stop}, options);
   RehearsalResult result;
   result.outcome = night.Form_Load();
   result.stoppedAtLimit = clock.raisedStop();
