@@ -8,13 +8,15 @@
 namespace vantrel {
 namespace {
 
-RehearsalResult rehearse(std::int64_t startCivilMs, Window& window, MemoryWrites& files, StopRequest& stop) {
+RehearsalResult rehearse(std::int64_t startCivilMs, Window& window, MemoryWrites& files, StopRequest& stop,
+                         StatusBoard* statusBoard) {
   SimulatedClock clock(startCivilMs);
   SimulatedMount mount;
   clock.raiseStopAt(startCivilMs + rehearsalLimitHours * 3600 * 1000, stop);
   NightOptions options;
   options.logFilePrefix = "rehearsal-";
   options.emptyLogAtStart = true;
+  options.statusBoard = statusBoard;
   Form1 night(NightSeams{clock, mount, window, files, stop}, options);
   RehearsalResult result;
   result.outcome = night.Form_Load();
@@ -31,11 +33,12 @@ void takeLog(const MemoryWrites& files, RehearsalResult& result) {
 
 }  // namespace
 
-RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop) {
+RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
+                              StatusBoard* statusBoard) {
   MemoryWrites memory(files);
   RehearsalResult result;
   try {
-    result = rehearse(startCivilMs, window, memory, stop);
+    result = rehearse(startCivilMs, window, memory, stop, statusBoard);
   } catch (...) {
     memory.writeBack();
     throw;
@@ -47,7 +50,7 @@ RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileSto
 
 RehearsalResult rehearseInMemory(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop) {
   MemoryWrites memory(files);
-  RehearsalResult result = rehearse(startCivilMs, window, memory, stop);
+  RehearsalResult result = rehearse(startCivilMs, window, memory, stop, nullptr);
   takeLog(memory, result);
   return result;
 }

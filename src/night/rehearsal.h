@@ -38,8 +38,10 @@ struct RehearsalResult {
 };
 
 // Reads the inputs from `files` and writes the rehearsal log there, whole,
-// at the end of the night (also when a fault ends it).
-RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop);
+// at the end of the night (also when a fault ends it). The status goes to
+// `statusBoard` when one is given.
+RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
+                              StatusBoard* statusBoard = nullptr);
 
 // The same night, writing nothing: the log is only in the result. Safe to
 // run on several threads at once when `files` reads are (MemoryWrites with

@@ -43,10 +43,11 @@ struct Trace {
   std::vector<std::string> records;
   std::vector<MountEvent> transcript;
   std::int64_t queries = 0;
-  int yields = 0;  // not compared: a jump serves no window
+  std::vector<std::string> progress;  // what a watcher of the dwell was told, and when
+  int yields = 0;                     // not compared: a jump serves no window
   bool operator==(const Trace& o) const {
     return end == o.end && endMs == o.endMs && records == o.records && transcript == o.transcript &&
-           queries == o.queries;
+           queries == o.queries && progress == o.progress;
   }
 };
 
@@ -65,7 +66,7 @@ struct DwellCase {
   std::int64_t stopAfterMs = -1;  // the clock raises a stop request this long after the goto; -1 none
 };
 
-Trace supervise(const DwellCase& c, bool jumps) {
+Trace supervise(const DwellCase& c, bool jumps, bool watched) {
   SimulatedClock clock(c.startMs);
   StepByStepClock stepClock(clock);
   SimulatedMount mount(SimulatedMount::Transcript::kept);
@@ -74,6 +75,11 @@ Trace supervise(const DwellCase& c, bool jumps) {
   if (c.stopAfterMs >= 0) clock.raiseStopAt(c.startMs + c.stopAfterMs, stop);
   SupervisionSettings settings{1, 0, c.decLimit, c.dwellMinutes, std::chrono::milliseconds(c.pauseMs)};
   Trace trace;
+  if (watched) {
+    settings.onProgress = [&](const DwellProgress& p) {
+      trace.progress.push_back(std::to_string(p.countedChanges) + " at " + std::to_string(clock.civilMs()));
+    };
+  }
   Clock& used = jumps ? static_cast<Clock&>(clock) : stepClock;
   SupervisionResult result = superviseTarget({15, c.decDeg}, settings, {mount, used, window, stop}, [&](double dec) {
     trace.records.push_back(std::to_string(dec));
@@ -116,8 +122,10 @@ TEST(DwellJump, EqualsThePollsOneByOne) {
     SCOPED_TRACE(std::string(c.what) + ": pause " + std::to_string(c.pauseMs) + " ms, dwell " +
                  std::to_string(c.dwellMinutes) + " min, start " + civilReading(c.startMs).timeText + " + " +
                  std::to_string(c.startMs % 1000) + " ms");
-    Trace stepped = supervise(c, false);
-    Trace jumped = supervise(c, true);
+    Trace stepped = supervise(c, false, true);
+    EXPECT_EQ(supervise(c, true, true), stepped) << "watched";
+    Trace jumped = supervise(c, true, false);
+    jumped.progress = stepped.progress;
     EXPECT_EQ(jumped, stepped);
     if (c.dwellMinutes >= 1 && c.pauseMs == 100 && c.stopAfterMs != 50 && c.decDeg < c.decLimit) {
       EXPECT_LT(jumped.yields * 100, stepped.yields) << "the polls were made one by one: no jump";
