@@ -9,7 +9,7 @@ namespace vantrel {
 namespace {
 
 RehearsalResult rehearse(std::int64_t startCivilMs, Window& window, MemoryWrites& files, StopRequest& stop,
-                         StatusBoard* statusBoard) {
+                         StatusBoard* statusBoard, NightObserver* observer) {
   SimulatedClock clock(startCivilMs);
   SimulatedMount mount;
   clock.raiseStopAt(startCivilMs + rehearsalLimitHours * 3600 * 1000, stop);
@@ -17,6 +17,7 @@ RehearsalResult rehearse(std::int64_t startCivilMs, Window& window, MemoryWrites
   options.logFilePrefix = "rehearsal-";
   options.emptyLogAtStart = true;
   options.statusBoard = statusBoard;
+  options.observer = observer;
   Form1 night(NightSeams{clock, mount, window, files, stop}, options);
   RehearsalResult result;
   result.outcome = night.Form_Load();
@@ -34,11 +35,11 @@ void takeLog(const MemoryWrites& files, RehearsalResult& result) {
 }  // namespace
 
 RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
-                              StatusBoard* statusBoard) {
+                              StatusBoard* statusBoard, NightObserver* observer) {
   MemoryWrites memory(files);
   RehearsalResult result;
   try {
-    result = rehearse(startCivilMs, window, memory, stop, statusBoard);
+    result = rehearse(startCivilMs, window, memory, stop, statusBoard, observer);
   } catch (...) {
     memory.writeBack();
     throw;
@@ -48,9 +49,10 @@ RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileSto
   return result;
 }
 
-RehearsalResult rehearseInMemory(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop) {
+RehearsalResult rehearseInMemory(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
+                                 NightObserver* observer) {
   MemoryWrites memory(files);
-  RehearsalResult result = rehearse(startCivilMs, window, memory, stop, nullptr);
+  RehearsalResult result = rehearse(startCivilMs, window, memory, stop, nullptr, observer);
   takeLog(memory, result);
   return result;
 }

@@ -39,14 +39,15 @@ struct RehearsalResult {
 
 // Reads the inputs from `files` and writes the rehearsal log there, whole,
 // at the end of the night (also when a fault ends it). The status goes to
-// `statusBoard` when one is given.
+// `statusBoard` and the passes to `observer` when given.
 RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
-                              StatusBoard* statusBoard = nullptr);
+                              StatusBoard* statusBoard = nullptr, NightObserver* observer = nullptr);
 
 // The same night, writing nothing: the log is only in the result. Safe to
 // run on several threads at once when `files` reads are (MemoryWrites with
 // its copies kept).
-RehearsalResult rehearseInMemory(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop);
+RehearsalResult rehearseInMemory(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
+                                 NightObserver* observer = nullptr);
 
 // The closing line of a rehearsal.
 std::string describeRehearsal(const RehearsalResult& result);
