@@ -14,6 +14,7 @@
 #include <QApplication>
 
 #include "night/form1.h"
+#include "obslog/log_format.h"
 #include "night/rehearsal.h"
 #include "platform/console_window.h"
 #include "platform/fault.h"
@@ -24,13 +25,16 @@
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "platform/stop_signals.h"
+#include "web/status_server.h"
+#include "web/web_feed.h"
+#include "web/web_settings.h"
 
 namespace {
 
 using namespace vantrel;
 
 const char* const usageText =
-    "usage: vantrel [--console] [--rehearse [START]]\n"
+    "usage: vantrel [--console] [--rehearse [START]] [--web [ADDR:]PORT [--web-token FILE]]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -43,6 +47,13 @@ const char* const usageText =
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
     "                     goes to rehearsal-logYYYY-MM-DD.txt; no port is opened.\n"
+    "  --web [ADDR:]PORT  serve the night's status read-only over HTTP: a page (/),\n"
+    "                     /status.json, /log.txt and /plan.json. A bare PORT serves\n"
+    "                     this computer only (127.0.0.1); port 0 picks a free one.\n"
+    "                     Any other ADDR (e.g. 0.0.0.0:8080) needs --web-token.\n"
+    "  --web-token FILE   the first line of FILE (16 or more of A-Z a-z 0-9 . _ ~ -)\n"
+    "                     must come with every request: once as /?token=TOKEN (a\n"
+    "                     cookie keeps it) or as \"Authorization: Bearer TOKEN\".\n"
     "  --help, --version\n"
     "\n"
     "Serial port N is ./COMN when that exists (a link to /dev/ttyUSB0 or to\n"
@@ -58,6 +69,8 @@ struct Arguments {
   bool console = false;
   bool rehearse = false;
   std::optional<std::string> start;
+  std::string webAddress;  // empty: no web server
+  std::string webTokenFile;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -80,10 +93,14 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--rehearse") {
       args.rehearse = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else if (a == "--web" || a == "--web-token") {
+      if (i + 1 >= argc) usageError(a + " needs a value");
+      (a == "--web" ? args.webAddress : args.webTokenFile) = argv[++i];
     } else {
       usageError("unknown argument '" + a + "'");
     }
   }
+  if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
   return args;
 }
 
@@ -137,6 +154,25 @@ int main(int argc, char** argv) {
   StopRequest stop;
   installStopSignals(stop);
 
+  // The status server listens before the night starts, so that an address
+  // it cannot serve ends the program before the mount is touched.
+  PosixFileStore files(".");
+  std::unique_ptr<WebFeed> webFeed;
+  std::unique_ptr<StatusServer> webServer;
+  if (!args.webAddress.empty()) {
+    try {
+      WebSettings settings = webSettingsFor(args.webAddress, args.webTokenFile);
+      std::int64_t logDayMs = args.rehearse ? startCivilMs : PosixClock::civilMs();
+      webFeed = std::make_unique<WebFeed>((args.rehearse ? "rehearsal-" : "") +
+                                          logFileNameFor(civilReading(logDayMs).dateText));
+      webServer = startStatusServer(settings, *webFeed, files);
+      std::fprintf(stderr, "vantrel: status at %s\n", webServer->url().c_str());
+    } catch (const Fault& fault) {
+      std::fprintf(stderr, "vantrel: %s\n", fault.what());
+      return static_cast<int>(fault.status());
+    }
+  }
+
   ConsoleWindow console(stdout);
   std::unique_ptr<QApplication> app;
   std::unique_ptr<QtWindow> qtWindow;
@@ -153,8 +189,12 @@ int main(int argc, char** argv) {
   } else {
     console.setTitle(initialWindowTitle);
   }
+  std::unique_ptr<TeeWindow> webTee;
+  if (webFeed) {
+    webTee = std::make_unique<TeeWindow>(*window, *webFeed);
+    window = webTee.get();
+  }
 
-  PosixFileStore files(".");
   NightOutcome outcome;
   try {
     if (args.rehearse) {
