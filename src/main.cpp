@@ -14,20 +14,20 @@
 #include <QApplication>
 
 #include "night/form1.h"
-#include "obslog/log_format.h"
 #include "night/rehearsal.h"
+#include "obslog/log_format.h"
 #include "platform/console_window.h"
 #include "platform/fault.h"
 #include "platform/posix_clock.h"
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
-#include "platform/qt_window.h"
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "platform/stop_signals.h"
 #include "web/status_server.h"
 #include "web/web_feed.h"
 #include "web/web_settings.h"
+#include "window/qt_window.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "inputs/number_text.h"
 #include "inputs/target_list.h"
 #include "mount/protocol.h"
+#include "mount/serial_mount_link.h"
 #include "mount/supervision.h"
 #include "obslog/log_format.h"
 #include "platform/fault.h"
@@ -15,6 +16,18 @@
 namespace vantrel {
 
 Form1::Form1(NightSeams seams, NightOptions options) : seams_(seams), options_(std::move(options)) {}
+
+Form1::~Form1() = default;
+
+// The serial link is made once the configuration has been read.
+MountLink& Form1::mountLink() {
+  if (seams_.mount != nullptr) return *seams_.mount;
+  if (!serialLink_) {
+    serialLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
+                                                    passThroughByte(siteConfig_.passThroughValue));
+  }
+  return *serialLink_;
+}
 
 NightOutcome Form1::Form_Load() {
   siteConfig_ = loadSiteConfig(seams_.files);
@@ -106,12 +119,10 @@ bool Form1::observingPass(NightOutcome& outcome) {
   seams_.window.processEvents();
 
   SupervisionSettings settings;
-  settings.portNumber = mountPortNumber(siteConfig_.commPort);
-  settings.passThroughValue = passThroughByte(siteConfig_.passThroughValue);
   settings.decLimit = siteConfig_.decLimit;
   settings.dwellMinutes = siteConfig_.dwellMinutes;
   SupervisionTarget target{targets_.raDeg[chosenRow_], targets_.decDeg[chosenRow_]};
-  MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
+  LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
   SupervisionResult result = superviseTarget(target, settings, mount, [this](double reportedDec) {
     appendRecord(decLimitRecord(reportedDec));
   });
@@ -127,8 +138,7 @@ bool Form1::observingPass(NightOutcome& outcome) {
       return true;
     case SupervisionEnd::mountSilent:
       outcome.end = NightEnd::mountSilent;
-      seams_.window.showStatus("the mount at COM" + std::to_string(settings.portNumber) +
-                               " does not answer position queries; parking it blind");
+      seams_.window.showStatus(mountLink().mountName() + " does not answer position queries; parking it blind");
       return true;
   }
   return true;
@@ -173,9 +183,8 @@ void Form1::showSky() {
 
 void Form1::park(NightOutcome& outcome) {
   outcome.parked = siteConfig_.parkEnabled == 1;
-  MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
-  parkMount(mountPortNumber(siteConfig_.commPort), outcome.parked, mount,
-            [this] { appendRecord(parkRecord()); });
+  LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
+  parkMount(outcome.parked, mount, [this] { appendRecord(parkRecord()); });
 }
 
 // A log that cannot be written ends the program, but the line still works:
@@ -183,9 +192,9 @@ void Form1::park(NightOutcome& outcome) {
 // The fault that ends the program is the log's, so a second one is dropped.
 void Form1::parkWithoutRecord() {
   if (siteConfig_.parkEnabled != 1) return;
-  MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
+  LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
   try {
-    parkMount(mountPortNumber(siteConfig_.commPort), true, mount, [] {});
+    parkMount(true, mount, [] {});
   } catch (const Fault&) {
   }
 }

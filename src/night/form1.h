@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "astro/clock_sample.h"
@@ -32,6 +33,7 @@
 namespace vantrel {
 
 class FileStore;
+class MountLink;
 class SerialPort;
 class StopRequest;
 class Window;
@@ -42,6 +44,9 @@ struct NightSeams {
   Window& window;
   FileStore& files;
   StopRequest& stop;
+  // Another mount link than the serial line: then MSComm1 is never opened
+  // and the port number of the configuration is not used.
+  MountLink* mount = nullptr;
 };
 
 struct NightOptions {
@@ -66,6 +71,7 @@ struct NightOutcome {
 class Form1 {
  public:
   explicit Form1(NightSeams seams, NightOptions options = {});
+  ~Form1();
 
   // Runs the whole night. Returns when the mount has been parked; throws a
   // Fault for a bad input file or a failing line or log.
@@ -82,6 +88,7 @@ class Form1 {
   void showSky();
   void park(NightOutcome& outcome);
   void parkWithoutRecord();
+  MountLink& mountLink();
 
   NightSeams seams_;
   NightOptions options_;
@@ -93,6 +100,7 @@ class Form1 {
   std::int16_t chosenRow_ = 0;
   std::int16_t candidateCount_ = 0;
   bool logFailed_ = false;
+  std::unique_ptr<MountLink> serialLink_;
 };
 
 // The summary of a night for people: "3 of 40 targets observed; night ended
