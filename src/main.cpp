@@ -210,6 +210,7 @@ int main(int argc, char** argv) {
     }
   } catch (const Fault& fault) {
     std::fprintf(stderr, "vantrel: %s\n", fault.what());
+    if (webFeed) webFeed->showStatus(std::string("Fault: ") + fault.what());
     if (qtWindow) {
       // On a desktop nobody reads standard error: the window keeps the
       // message until it is closed.

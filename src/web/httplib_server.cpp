@@ -3,6 +3,8 @@
 // run beside the night on plain threads. The library's request parser and
 // response writer are used as they are; the connection loop is ours, so
 // that every connection has a deadline, a byte budget and a bounded pool.
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <signal.h>
 #include <sys/socket.h>
 
@@ -58,8 +60,21 @@ class GuardedServer : public httplib::Server {
     }));
   }
 
+  // The library listens with a queue of 5 connections. Clients that come
+  // while every place is taken wait in that queue; when it is full the
+  // system drops their connection requests, and they only try again a
+  // second later. Listening again on the bound socket only widens the queue.
+  void widenBacklog() { ::listen(svr_sock_, listenBacklog); }
+
  private:
+  static constexpr int listenBacklog = 64;
+
   bool process_and_close_socket(socket_t fd) override {
+    // The library writes the head and the body of an answer separately; with
+    // Nagle's algorithm the body would wait for the client's delayed
+    // acknowledgement of the head, about 40 ms.
+    int yes = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     ConnectionStream stream(fd, svr_sock_);
     for (int served = 0; served < limits_.maxRequestsPerConnection; ++served) {
       if (!stream.awaitRequest(limits_.keepAliveIdle)) break;
@@ -167,6 +182,7 @@ class HttplibStatusServer : public StatusServer {
     } else if (!server_.bind_to_port(host_, port_)) {
       failToListen(errno);
     }
+    server_.widenBacklog();
     // The server's threads leave the stop signals to the night.
     sigset_t stopSignals, previous;
     sigemptyset(&stopSignals);
