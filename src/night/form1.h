@@ -16,16 +16,20 @@
 //    waits for the next minute, serving the window.
 // 3) A chosen row: target record, state 1, title, yield, supervision.
 // 4) Every way out of the night (the clock, the declination limit, a stop
-//    request, a silent mount) goes through the park.
+//    request, a silent mount) goes through the park, and so does every fault
+//    of the night but a failure of the serial line itself: the Fault that
+//    ends the program then says whether the mount was parked.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "astro/clock_sample.h"
 #include "astro/position_pass.h"
+#include "inputs/input_warnings.h"
 #include "inputs/site_config.h"
 #include "inputs/target_table.h"
 #include "platform/clock.h"
@@ -55,6 +59,9 @@ struct NightOptions {
   // The real log keeps what an earlier start of the day wrote; a rehearsal
   // log shows one rehearsal only.
   bool emptyLogAtStart = false;
+  // Told each warning about the input files (one line for people) as soon as
+  // the file has been read. The night goes on as the files say.
+  std::function<void(const std::string&)> onWarning;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
@@ -74,11 +81,14 @@ class Form1 {
   ~Form1();
 
   // Runs the whole night. Returns when the mount has been parked; throws a
-  // Fault for a bad input file or a failing line or log.
+  // Fault for a bad input file or a fault of the night (the line, the log, an
+  // internal error), the latter after the park where the line still works.
   NightOutcome Form_Load();
 
  private:
   void startupWait();
+  void loadTargets(const SiteConfigPlaces& places);
+  void showWarnings(const std::vector<InputWarning>& warnings);
   void createLogFile();
   bool nightIsOver(const ClockReading& reading) const;
   // One pass of the cycle; returns true when the night is over.
@@ -87,7 +97,8 @@ class Form1 {
   void appendTargetRecord();
   void showSky();
   void park(NightOutcome& outcome);
-  void parkWithoutRecord();
+  void runPark(bool enabled, const std::function<void()>& afterParkCommand);
+  std::string parkAfterFault();
   MountLink& mountLink();
 
   NightSeams seams_;
@@ -100,6 +111,7 @@ class Form1 {
   std::int16_t chosenRow_ = 0;
   std::int16_t candidateCount_ = 0;
   bool logFailed_ = false;
+  bool parkSent_ = false;
   std::unique_ptr<MountLink> serialLink_;
 };
 
