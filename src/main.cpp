@@ -3,6 +3,7 @@
 // Reads "vantrel.ini" and "vantrel.adf" from the working directory and runs
 // the night against the mount on the serial line, or rehearses it on a
 // simulated clock. See --help.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <QApplication>
 
 #include "night/form1.h"
+#include "night/night_plan.h"
 #include "night/rehearsal.h"
 #include "obslog/log_format.h"
 #include "platform/console_window.h"
@@ -34,7 +36,12 @@ namespace {
 using namespace vantrel;
 
 const char* const usageText =
+<<<<<<< HEAD
     "usage: vantrel [--console] [--rehearse [START]] [--web [ADDR:]PORT [--web-token FILE]]\n"
+=======
+    "usage: vantrel [--console] [--rehearse [START]]\n"
+    "       vantrel --plan [START]\n"
+>>>>>>> main
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -47,6 +54,7 @@ const char* const usageText =
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
     "                     goes to rehearsal-logYYYY-MM-DD.txt; no port is opened.\n"
+<<<<<<< HEAD
     "  --web [ADDR:]PORT  serve the night's status read-only over HTTP: a page (/),\n"
     "                     /status.json, /log.txt and /plan.json. A bare PORT serves\n"
     "                     this computer only (127.0.0.1); port 0 picks a free one.\n"
@@ -54,6 +62,12 @@ const char* const usageText =
     "  --web-token FILE   the first line of FILE (16 or more of A-Z a-z 0-9 . _ ~ -)\n"
     "                     must come with every request: once as /?token=TOKEN (a\n"
     "                     cookie keeps it) or as \"Authorization: Bearer TOKEN\".\n"
+=======
+    "  --plan [START]     rehearse the night from START (as --rehearse) and print\n"
+    "                     tonight's plan: every pointing with its goto and the end\n"
+    "                     of its dwell, and the rows never observed with the reason.\n"
+    "                     Writes no file.\n"
+>>>>>>> main
     "  --help, --version\n"
     "\n"
     "Serial port N is ./COMN when that exists at start-up (a link to /dev/ttyUSB0\n"
@@ -68,6 +82,7 @@ const char* const usageText =
 struct Arguments {
   bool console = false;
   bool rehearse = false;
+  bool plan = false;
   std::optional<std::string> start;
   std::string webAddress;  // empty: no web server
   std::string webTokenFile;
@@ -93,14 +108,24 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--rehearse") {
       args.rehearse = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+<<<<<<< HEAD
     } else if (a == "--web" || a == "--web-token") {
       if (i + 1 >= argc) usageError(a + " needs a value");
       (a == "--web" ? args.webAddress : args.webTokenFile) = argv[++i];
+=======
+    } else if (a == "--plan") {
+      args.plan = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+>>>>>>> main
     } else {
       usageError("unknown argument '" + a + "'");
     }
   }
+<<<<<<< HEAD
   if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
+=======
+  if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
+>>>>>>> main
   return args;
 }
 
@@ -137,7 +162,7 @@ class TeeWindow : public Window {
 std::int64_t rehearsalStart(const Arguments& args) {
   if (args.start) {
     std::optional<std::int64_t> start = SimulatedClock::parseCivilTime(*args.start);
-    if (!start) usageError("--rehearse: START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
+    if (!start) usageError(std::string(args.plan ? "--plan" : "--rehearse") + ": START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
     return *start;
   }
   constexpr std::int64_t msPerDay = 86400000;
@@ -145,10 +170,28 @@ std::int64_t rehearsalStart(const Arguments& args) {
   return today + 18 * 3600 * 1000LL;
 }
 
+// Tonight's plan in the terminal.
+int printPlan(std::int64_t startCivilMs) {
+  PosixFileStore files(".");
+  try {
+    NightPlan plan = planNight(startCivilMs, files);
+    std::string table = planTable(plan);
+    for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
+      end = std::min(table.find('\n', at), table.size());
+      std::printf("%s\n", printableForTerminal(table.substr(at, end - at)).c_str());
+    }
+  } catch (const Fault& fault) {
+    std::fprintf(stderr, "vantrel: %s\n", fault.what());
+    return static_cast<int>(fault.status());
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Arguments args = parseArguments(argc, argv);
+  if (args.plan) return printPlan(rehearsalStart(args));
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
   StopRequest stop;
@@ -195,16 +238,19 @@ int main(int argc, char** argv) {
     window = webTee.get();
   }
 
+  StatusBoard board;
   NightOutcome outcome;
   try {
     if (args.rehearse) {
-      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop);
+      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop, &board);
       outcome = result.outcome;
       window->showStatus(describeRehearsal(result));
     } else {
       PosixClock clock;
       PosixSerialPort MSComm1(std::filesystem::current_path().string());
       NightOptions options;
+      options.statusBoard = &board;
+      options.lookAhead = true;
       options.onWarning = [&](const std::string& warning) {
         std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
         if (qtWindow) qtWindow->showStatus("Warning: " + warning);
