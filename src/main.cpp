@@ -36,12 +36,8 @@ namespace {
 using namespace vantrel;
 
 const char* const usageText =
-<<<<<<< HEAD
     "usage: vantrel [--console] [--rehearse [START]] [--web [ADDR:]PORT [--web-token FILE]]\n"
-=======
-    "usage: vantrel [--console] [--rehearse [START]]\n"
     "       vantrel --plan [START]\n"
->>>>>>> main
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -54,7 +50,10 @@ const char* const usageText =
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
     "                     goes to rehearsal-logYYYY-MM-DD.txt; no port is opened.\n"
-<<<<<<< HEAD
+    "  --plan [START]     rehearse the night from START (as --rehearse) and print\n"
+    "                     tonight's plan: every pointing with its goto and the end\n"
+    "                     of its dwell, and the rows never observed with the reason.\n"
+    "                     Writes no file.\n"
     "  --web [ADDR:]PORT  serve the night's status read-only over HTTP: a page (/),\n"
     "                     /status.json, /log.txt and /plan.json. A bare PORT serves\n"
     "                     this computer only (127.0.0.1); port 0 picks a free one.\n"
@@ -62,12 +61,6 @@ const char* const usageText =
     "  --web-token FILE   the first line of FILE (16 or more of A-Z a-z 0-9 . _ ~ -)\n"
     "                     must come with every request: once as /?token=TOKEN (a\n"
     "                     cookie keeps it) or as \"Authorization: Bearer TOKEN\".\n"
-=======
-    "  --plan [START]     rehearse the night from START (as --rehearse) and print\n"
-    "                     tonight's plan: every pointing with its goto and the end\n"
-    "                     of its dwell, and the rows never observed with the reason.\n"
-    "                     Writes no file.\n"
->>>>>>> main
     "  --help, --version\n"
     "\n"
     "Serial port N is ./COMN when that exists at start-up (a link to /dev/ttyUSB0\n"
@@ -108,24 +101,18 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--rehearse") {
       args.rehearse = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
-<<<<<<< HEAD
-    } else if (a == "--web" || a == "--web-token") {
-      if (i + 1 >= argc) usageError(a + " needs a value");
-      (a == "--web" ? args.webAddress : args.webTokenFile) = argv[++i];
-=======
     } else if (a == "--plan") {
       args.plan = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
->>>>>>> main
+    } else if (a == "--web" || a == "--web-token") {
+      if (i + 1 >= argc) usageError(a + " needs a value");
+      (a == "--web" ? args.webAddress : args.webTokenFile) = argv[++i];
     } else {
       usageError("unknown argument '" + a + "'");
     }
   }
-<<<<<<< HEAD
-  if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
-=======
   if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
->>>>>>> main
+  if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
   return args;
 }
 
