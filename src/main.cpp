@@ -36,7 +36,8 @@ namespace {
 using namespace vantrel;
 
 const char* const usageText =
-    "usage: vantrel [--console] [--rehearse [START]] [--web [ADDR:]PORT [--web-token FILE]]\n"
+    "usage: vantrel [--console] [--verbose] [--rehearse [START]]\n"
+    "               [--web [ADDR:]PORT [--web-token FILE]]\n"
     "       vantrel --plan [START]\n"
     "       vantrel --help | --version\n"
     "\n"
@@ -45,7 +46,10 @@ const char* const usageText =
     "  vantrel.adf   targets (1950.0 positions) with their grid masks\n"
     "and writes the night's log to logYYYY-MM-DD.txt (records are appended).\n"
     "\n"
-    "  --console          use the terminal as the window even when a display is there\n"
+    "  --console          use the terminal as the window even when a display is there;\n"
+    "                     the night's status is one line, rewritten in place on a\n"
+    "                     terminal, one line per change of phase otherwise\n"
+    "  --verbose          print each new title even when the output is not a terminal\n"
     "  --rehearse [START] run the whole night at once on a simulated clock against a\n"
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
@@ -74,6 +78,7 @@ const char* const usageText =
 
 struct Arguments {
   bool console = false;
+  bool verbose = false;
   bool rehearse = false;
   bool plan = false;
   std::optional<std::string> start;
@@ -98,6 +103,8 @@ Arguments parseArguments(int argc, char** argv) {
       std::exit(0);
     } else if (a == "--console") {
       args.console = true;
+    } else if (a == "--verbose") {
+      args.verbose = true;
     } else if (a == "--rehearse") {
       args.rehearse = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
@@ -184,6 +191,7 @@ int main(int argc, char** argv) {
   StopRequest stop;
   installStopSignals(stop);
 
+  StatusBoard board;
   // The status server listens before the night starts, so that an address
   // it cannot serve ends the program before the mount is touched.
   PosixFileStore files(".");
@@ -203,7 +211,11 @@ int main(int argc, char** argv) {
     }
   }
 
-  ConsoleWindow console(stdout);
+  ConsoleWindow::Options consoleOptions;
+  // A rehearsal is over in a blink: its records say what happened.
+  if (!args.rehearse) consoleOptions.board = &board;
+  consoleOptions.verbose = args.verbose;
+  ConsoleWindow console(stdout, consoleOptions);
   std::unique_ptr<QApplication> app;
   std::unique_ptr<QtWindow> qtWindow;
   std::unique_ptr<TeeWindow> tee;
@@ -225,7 +237,6 @@ int main(int argc, char** argv) {
     window = webTee.get();
   }
 
-  StatusBoard board;
   NightOutcome outcome;
   try {
     if (args.rehearse) {
