@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-          libbenchmark-dev qt6-base-dev liberfa-dev
+          libbenchmark-dev qt6-base-dev liberfa-dev clang libclang-rt-14-dev
           libcpp-httplib-dev  # the web status server (src/web)
           chromium)           # the browser test of the status page
 

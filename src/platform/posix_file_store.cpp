@@ -151,16 +151,27 @@ void PosixFileStore::appendDurably(const std::string& name, std::string_view byt
   if (fd.release() != 0) failOn(name, "close", errno);
 }
 
+PosixFileStore::~PosixFileStore() {
+  if (converter_ != nullptr) iconv_close(static_cast<iconv_t>(converter_));
+}
+
+// Opening the converter costs more than a whole list takes to convert, and a
+// list in neither encoding is converted once more line by line to find where
+// it goes wrong: it is opened once and reset before every use.
 std::optional<std::string> PosixFileStore::legacyToUtf8(std::string_view bytes) {
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  if (converter_ == nullptr) {
+    iconv_t opened = iconv_open("UTF-8", "CP932");
+    if (opened == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    converter_ = opened;
+  }
+  iconv_t cd = static_cast<iconv_t>(converter_);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
   std::string out(bytes.size() * 3 + 4, '\0');
   char* in = const_cast<char*>(bytes.data());
   std::size_t inLeft = bytes.size();
   char* outPtr = out.data();
   std::size_t outLeft = out.size();
   std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-  iconv_close(cd);
   if (rc == static_cast<std::size_t>(-1) || inLeft != 0) return std::nullopt;
   out.resize(out.size() - outLeft);
   return out;

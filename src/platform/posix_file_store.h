@@ -10,6 +10,9 @@ namespace vantrel {
 class PosixFileStore : public FileStore {
  public:
   explicit PosixFileStore(std::string directory) : directory_(std::move(directory)) {}
+  ~PosixFileStore() override;
+  PosixFileStore(const PosixFileStore&) = delete;
+  PosixFileStore& operator=(const PosixFileStore&) = delete;
 
   std::optional<std::string> readAll(const std::string& name) override;
   std::string tail(const std::string& name, std::size_t count) override;
@@ -21,6 +24,7 @@ class PosixFileStore : public FileStore {
  private:
   std::string pathOf(const std::string& name) const;
   std::string directory_;
+  void* converter_ = nullptr;  // iconv_t CP932 -> UTF-8, opened at its first use
 };
 
 }  // namespace vantrel

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "e2e/process.h"
+#include "e2e/vantrel_fixture.h"
 #include "platform/posix_clock.h"
 #include "platform/simulated_clock.h"
 #include "support/night_files.h"
@@ -25,70 +26,6 @@ using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
 using ::testing::StartsWith;
-
-// The angle field as the hand controller expects it, worked out here from
-// the protocol and not with the program's own encoder.
-std::string angleField(double degrees) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04lX", static_cast<long>(std::nearbyint(degrees * 65536 / 360)) & 0xFFFF);
-  return text;
-}
-
-const std::string parkBytes = std::string("T\0", 2) + "B4000,0000";
-
-class Vantrel : public ::testing::Test {
- protected:
-  ScratchDir dir;
-  std::unique_ptr<Child> mountsim;
-  std::string today = civilReading(PosixClock::civilMs()).dateText;
-  double raDeg = 0, decDeg = 20;
-
-  std::unique_ptr<Child> start(std::vector<std::string> args) {
-    args.insert(args.begin(), VANTREL_BINARY);
-    return std::make_unique<Child>(args, dir.path, dir / "out", dir / "err");
-  }
-  int exitStatus(Child& child, std::chrono::seconds timeout) {
-    auto status = child.waitForExit(timeout);
-    EXPECT_TRUE(status) << "still running";
-    return status.value_or(-1);
-  }
-  int run(std::vector<std::string> args) { return exitStatus(*start(std::move(args)), 60s); }
-  std::string out() { return readFile(dir / "out"); }
-  std::string err() { return readFile(dir / "err"); }
-
-  // A target that stands at about azimuth 320 now, declination 20, on a
-  // night that never ends by the clock; the mount simulator on COM1.
-  void prepareNight(testing::IniValues ini, std::vector<std::string> mountsimArgs) {
-    ClockReading now = civilReading(PosixClock::civilMs());
-    today = now.dateText;
-    double raHours = testing::raHoursAtAzimuth(now.dateText, now.timeText.substr(0, 5), decDeg, 320.0);
-    std::string line = testing::targetLine("E2E ", raHours, decDeg);
-    raDeg = (std::stod(line.substr(4, 2)) + std::stod(line.substr(6, 4)) / 60) / 24 * 360;
-    ini.nightEnd = std::vector<double>(12, 5.99);
-    ini.minAltitude = 0;
-    writeFile(dir / "vantrel.ini", testing::iniText(ini));
-    writeFile(dir / "vantrel.adf", line + "\r\n");
-    std::vector<std::string> argv = {MOUNTSIM_BINARY, "--dir", dir.path, "--transcript", dir / "transcript.bin"};
-    argv.insert(argv.end(), mountsimArgs.begin(), mountsimArgs.end());
-    mountsim = std::make_unique<Child>(argv, dir.path, "", dir / "mountsim.err");
-    ASSERT_TRUE(mountsim->waitForLine("vantrel-mountsim: COM1 -> ", 20s)) << readFile(dir / "mountsim.err");
-  }
-
-  std::string transcript() { return readFile(dir / "transcript.bin"); }
-  std::vector<std::string> records() { return testing::logRecords(readFile(dir / ("log" + today + ".txt"))); }
-
-  // Checks that the mount got the goto and both pass-throughs first and the
-  // park last, and returns what it got in between.
-  std::string bytesBetweenGotoAndPark() {
-    std::string bytes = transcript();
-    std::string head = "R" + angleField(raDeg) + "," + angleField(decDeg) +
-                       std::string("P\x02\x10\x24\0\0\0\0" "P\x02\x11\x24\0\0\0\0", 16);
-    EXPECT_THAT(bytes, StartsWith(head));
-    EXPECT_THAT(bytes, EndsWith(parkBytes));
-    if (bytes.size() < head.size() + parkBytes.size()) return "(too short) " + bytes;
-    return bytes.substr(head.size(), bytes.size() - head.size() - parkBytes.size());
-  }
-};
 
 TEST_F(Vantrel, DeclinationLimitEndsTheNightAndParks) {
   testing::IniValues ini;
@@ -174,70 +111,6 @@ TEST_F(Vantrel, MountThatVanishesEndsTheProgramWithTheLogIntact) {
   // After the warning that the nights never end by the clock.
   EXPECT_THAT(err(), MatchesRegex("(vantrel: warning: [^\n]*\n)*[^\n]*COM1[^\n]*\n")) << "one line naming the port";
   EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E ")));
-}
-
-// The COM1 link vanishes mid-night: the park must not go to /dev/ttyS0.
-TEST_F(Vantrel, LinkVanishingMidNightIsAFaultNamingItAndItsDevice) {
-  testing::IniValues ini;
-  ini.dwellMinutes = 5;
-  prepareNight(ini, {"--rate", "2"});
-  std::string device = std::filesystem::read_symlink(dir / "COM1").string();
-  auto vantrel = start({"--console"});
-  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
-  std::filesystem::remove(dir / "COM1");
-  vantrel->signal(SIGTERM);
-  EXPECT_EQ(exitStatus(*vantrel, 20s), 1);
-  EXPECT_THAT(err(), EndsWith("\nvantrel: cannot open COM1 (" + (dir / "COM1") +
-                              "): the link is gone or leads nowhere; it last led to " + device +
-                              "; mount not parked (the serial line failed)\n"));
-  EXPECT_EQ(transcript().find("B4000"), std::string::npos);
-}
-
-// A second stop request leaves at once, saying so, except during the park.
-TEST_F(Vantrel, SecondStopRequestInTheDwellLeavesAtOnceInTheParkWaits) {
-  testing::IniValues ini;
-  ini.dwellMinutes = 5;
-  prepareNight(ini, {"--rate", "2"});
-  auto vantrel = start({"--console"});
-  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
-  // Both requests reach it in the dwell: held stopped, it takes them in
-  // order when it goes on (two signals of one kind would merge into one).
-  vantrel->signal(SIGSTOP);
-  vantrel->signal(SIGINT);
-  vantrel->signal(SIGTERM);
-  vantrel->signal(SIGCONT);
-  EXPECT_THAT(exitStatus(*vantrel, 20s), ::testing::AnyOf(130, 143)) << "128 + the second signal";
-  EXPECT_THAT(err(), EndsWith("\nvantrel: a second stop request: leaving at once; the mount was NOT parked and may "
-                              "still point at the sky\n"));
-  EXPECT_EQ(transcript().find("B4000"), std::string::npos);
-
-  // Now the same night, with the second request in the 200 ms between the
-  // pre-park and the park command.
-  mountsim.reset();
-  prepareNight(ini, {"--rate", "2"});
-  vantrel = start({"--console"});
-  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
-  vantrel->signal(SIGTERM);
-  ASSERT_TRUE(waitUntil([&] { return transcript().find(std::string("T\0", 2)) != std::string::npos; }, 20s));
-  vantrel->signal(SIGSTOP);
-  EXPECT_EQ(transcript().find("B4000"), std::string::npos) << "too late: the park was sent already";
-  vantrel->signal(SIGINT);
-  vantrel->signal(SIGCONT);
-  EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
-  bytesBetweenGotoAndPark();
-  EXPECT_THAT(out(), HasSubstr("by a stop request; mount parked"));
-}
-
-TEST_F(Vantrel, AGotoTheMountCannotTakeIsRefusedAtStartUp) {
-  testing::IniValues ini;
-  ini.gridStep = 1e304;
-  prepareNight(ini, {});
-  std::string line = readFile(dir / "vantrel.adf");
-  writeFile(dir / "vantrel.adf", line.replace(line.size() - 11, 9, "010111010"));
-  EXPECT_EQ(run({"--console"}), 3);
-  EXPECT_THAT(err(), HasSubstr("vantrel.adf line 1: a neighbour pointing's right ascension 1e+304 degrees cannot be "
-                               "sent to the mount (it comes from raOffset 0 and gridStep 1e+304 in vantrel.ini)\n"));
-  EXPECT_EQ(transcript(), "");
 }
 
 TEST_F(Vantrel, BadInputsExitWithTheirMessage) {

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -53,7 +54,10 @@ bool waitUntil(Done done, std::chrono::seconds timeout) {
 // `errPath`, stdout to the file `outPath` or, when that is empty, to a pipe.
 class Child {
  public:
-  Child(std::vector<std::string> argv, const std::string& dir, const std::string& outPath, const std::string& errPath) {
+  // `inChild` runs in the child just before it starts the program (limits,
+  // signal dispositions).
+  Child(std::vector<std::string> argv, const std::string& dir, const std::string& outPath, const std::string& errPath,
+        const std::function<void()>& inChild = {}) {
     int fds[2] = {-1, -1};
     if (outPath.empty() && pipe2(fds, O_CLOEXEC) != 0) return;
     if ((pid_ = fork()) == 0) {
@@ -61,6 +65,7 @@ class Child {
       dup2(open("/dev/null", O_RDONLY), 0);
       dup2(outPath.empty() ? fds[1] : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
       dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      if (inChild) inChild();
       std::vector<char*> args;
       for (auto& a : argv) args.push_back(a.data());
       args.push_back(nullptr);

@@ -1,0 +1,182 @@
+// The fault matrix: the real binary against vantrel-mountsim, each fault of
+// the line, the user, the disk and the inputs, each bounded in time. Every
+// one ends with the mount parked where the line still works, or explained.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "e2e/vantrel_fixture.h"
+
+namespace vantrel::e2e {
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+
+bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The COM1 link vanishes mid-night: the park must not go to /dev/ttyS0.
+TEST_F(Vantrel, LinkVanishingMidNightIsAFaultNamingItAndItsDevice) {
+  testing::IniValues ini;
+  ini.dwellMinutes = 5;
+  prepareNight(ini, {"--rate", "2"});
+  std::string device = std::filesystem::read_symlink(dir / "COM1").string();
+  auto vantrel = start({"--console"});
+  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
+  std::filesystem::remove(dir / "COM1");
+  vantrel->signal(SIGTERM);
+  EXPECT_EQ(exitStatus(*vantrel, 20s), 1);
+  EXPECT_THAT(err(), EndsWith("\nvantrel: cannot open COM1 (" + (dir / "COM1") +
+                              "): the link is gone or leads nowhere; it last led to " + device +
+                              "; mount not parked (the serial line failed)\n"));
+  EXPECT_EQ(transcript().find("B4000"), std::string::npos);
+}
+
+// A second stop request in a dwell leaves at once, saying so (in the park it
+// waits: see StopSignal).
+TEST_F(Vantrel, SecondStopRequestInADwellLeavesAtOnceSayingSo) {
+  testing::IniValues ini;
+  ini.dwellMinutes = 5;
+  prepareNight(ini, {"--rate", "2"});
+  auto vantrel = start({"--console"});
+  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
+  // Both requests reach it in the dwell: held stopped, it takes them in
+  // order when it goes on (two signals of one kind would merge into one).
+  vantrel->signal(SIGSTOP);
+  vantrel->signal(SIGINT);
+  vantrel->signal(SIGTERM);
+  vantrel->signal(SIGCONT);
+  EXPECT_THAT(exitStatus(*vantrel, 20s), ::testing::AnyOf(130, 143)) << "128 + the second signal";
+  EXPECT_THAT(err(), EndsWith("\nvantrel: a second stop request: leaving at once; the mount was NOT parked and may "
+                              "still point at the sky\n"));
+  EXPECT_EQ(transcript().find("B4000"), std::string::npos);
+}
+
+TEST_F(Vantrel, AGotoTheMountCannotTakeIsRefusedAtStartUp) {
+  testing::IniValues ini;
+  ini.gridStep = 1e304;
+  prepareNight(ini, {});
+  std::string line = readFile(dir / "vantrel.adf");
+  writeFile(dir / "vantrel.adf", line.replace(line.size() - 11, 9, "010111010"));
+  EXPECT_EQ(run({"--console"}), 3);
+  EXPECT_THAT(err(), HasSubstr("vantrel.adf line 1: a neighbour pointing's right ascension 1e+304 degrees cannot be "
+                               "sent to the mount (it comes from raOffset 0 and gridStep 1e+304 in vantrel.ini)\n"));
+  EXPECT_EQ(transcript(), "");
+}
+
+// One stop request by each signal, in the start-up wait or in a dwell, ends
+// the night through the park; a second one in the park waits for it.
+struct SignalCase {
+  int signal;
+  const char* where;  // "start-up wait", "dwell", "park"
+};
+
+void PrintTo(const SignalCase& c, std::ostream* out) { *out << strsignal(c.signal) << " in the " << c.where; }
+
+class StopSignal : public Vantrel, public ::testing::WithParamInterface<SignalCase> {};
+
+TEST_P(StopSignal, EndsTheNightThroughThePark) {
+  const SignalCase& c = GetParam();
+  testing::IniValues ini;
+  ini.dwellMinutes = 5;
+  ini.startDelaySeconds = std::string(c.where) == "start-up wait" ? 600 : 0;
+  prepareNight(ini, {"--rate", "2"});
+  auto vantrel = start({"--console"});
+  if (std::string(c.where) == "start-up wait") {
+    ASSERT_TRUE(waitUntil([&] { return holds(readFile(dir / "out"), "start-up"); }, 20s)) << err();
+    vantrel->signal(c.signal);
+  } else {
+    ASSERT_TRUE(waitUntil([&] { return holds(transcript(), "EEE"); }, 30s)) << err();
+    if (std::string(c.where) == "park") {
+      vantrel->signal(SIGTERM);
+      ASSERT_TRUE(waitUntil([&] { return holds(transcript(), std::string("T\0", 2)); }, 20s));
+      vantrel->signal(SIGSTOP);  // held in the 200 ms between the pre-park and the park
+      EXPECT_FALSE(holds(transcript(), "B4000")) << "too late: the park was sent already";
+      vantrel->signal(c.signal);
+      vantrel->signal(SIGCONT);
+    } else {
+      vantrel->signal(c.signal);
+    }
+  }
+  EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
+  EXPECT_THAT(transcript(), EndsWith(parkBytes));
+  EXPECT_THAT(out(), HasSubstr("by a stop request; mount parked"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, StopSignal,
+    ::testing::Values(SignalCase{SIGTERM, "start-up wait"}, SignalCase{SIGINT, "start-up wait"},
+                      SignalCase{SIGHUP, "start-up wait"}, SignalCase{SIGTERM, "dwell"}, SignalCase{SIGINT, "dwell"},
+                      SignalCase{SIGHUP, "dwell"}, SignalCase{SIGTERM, "park"}, SignalCase{SIGINT, "park"},
+                      SignalCase{SIGHUP, "park"}),
+    [](const ::testing::TestParamInfo<SignalCase>& info) {
+      std::string where = info.param.where;
+      where.erase(std::remove_if(where.begin(), where.end(), [](char ch) { return !std::isalnum(ch); }), where.end());
+      return std::string(sigabbrev_np(info.param.signal)) + "_in_" + where;
+    });
+
+// A disk that fills up under the log: the file size limit fails the write
+// part of the way into the record exactly as a full disk does (a short
+// write, then an error), without needing a small file system mounted.
+TEST_F(Vantrel, FullDiskKeepsOnlyWholeRecordsAndStillParks) {
+  testing::IniValues ini;
+  ini.dwellMinutes = 5;
+  prepareNight(ini, {"--rate", "2"});
+  // The limit holds for every file the program writes; the earlier records
+  // make the log far longer than what goes to standard output and error.
+  std::string earlier;
+  for (int i = 0; i < 100; ++i) earlier += "an earlier record of the day, " + std::to_string(i) + "\r\n";
+  writeFile(dir / ("log" + today + ".txt"), earlier);
+  auto vantrel = start({"--console"}, [size = earlier.size()] {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{size + 40, size + 40};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  });
+  EXPECT_EQ(exitStatus(*vantrel, 20s), 1);
+  EXPECT_THAT(err(), EndsWith(": cannot write: File too large; mount parked\n"));
+  EXPECT_EQ(readFile(dir / ("log" + today + ".txt")), earlier) << "the torn record is cut off";
+  EXPECT_EQ(transcript(), parkBytes) << "no goto before its record is on disk";
+}
+
+// The mount answers, but never in a form that can be read: not "silent".
+TEST_F(Vantrel, GarbledRepliesAreNamedAsSuch) {
+  prepareNight(testing::IniValues{}, {"--rate", "2", "--stray", "x"});
+  EXPECT_EQ(run({"--console"}, 200s), 4);
+  EXPECT_THAT(err(), MatchesRegex("(.*\n)?vantrel: the replies of the mount could not be read: [0-9]+ replies with "
+                                  "unexpected bytes, e.g. \"[^\n]*x[0-9A-F]{4},[0-9A-F]{4}#\"; it was parked blind\n"));
+  EXPECT_THAT(transcript(), EndsWith(parkBytes));
+}
+
+// Input files that cannot be read are refused at once with status 3.
+TEST_F(Vantrel, InputFilesThatCannotBeReadAreRefusedAtOnce) {
+  writeFile(dir / "vantrel.adf", "M1  0534.5 +2201.0 crab 000000000\r\n");
+  ASSERT_EQ(mkfifo((dir / "vantrel.ini").c_str(), 0644), 0);
+  EXPECT_EQ(run({"--console"}, 20s), 3);
+  EXPECT_THAT(err(), HasSubstr("vantrel.ini: not a regular file but a FIFO"));
+
+  std::filesystem::remove(dir / "vantrel.ini");
+  writeFile(dir / "vantrel.ini", testing::iniText(testing::IniValues{}));
+  std::filesystem::remove(dir / "vantrel.adf");
+  std::filesystem::create_directory(dir / "vantrel.adf");
+  EXPECT_EQ(run({"--console"}, 20s), 3);
+  EXPECT_THAT(err(), HasSubstr("vantrel.adf: not a regular file but a directory"));
+
+  std::filesystem::remove(dir / "vantrel.adf");
+  std::filesystem::create_symlink("/dev/zero", dir / "vantrel.adf");
+  EXPECT_EQ(run({"--console"}, 20s), 3);
+  EXPECT_THAT(err(), HasSubstr("vantrel.adf: not a regular file but a character device"));
+
+  std::filesystem::remove(dir / "vantrel.adf");
+  std::filesystem::create_symlink(dir / "vantrel.adf", dir / "vantrel.adf");
+  EXPECT_EQ(run({"--console"}, 20s), 3);
+  EXPECT_THAT(err(), HasSubstr("vantrel.adf: cannot open: Too many levels of symbolic links"));
+}
+
+}  // namespace
+}  // namespace vantrel::e2e
