@@ -141,6 +141,26 @@ TEST_F(Vantrel, CommandLine) {
   EXPECT_THAT(err(), HasSubstr("START must be"));
 }
 
+// --rehearse at the end of the line starts at 18:00 today; without a display
+// to show it (none, or an off-screen one) no window is made that nobody
+// could close: the terminal is the window.
+TEST_F(Vantrel, RehearsalByDefaultAndWithoutADisplay) {
+  for (const char* name : {"vantrel.ini", "vantrel.adf"}) {
+    writeFile(dir / name, readFile(std::string(EXAMPLES_DIR) + "/" + name));
+  }
+  EXPECT_EQ(run({"--console", "--rehearse"}), 0) << err();
+  EXPECT_THAT(out(), StartsWith(today + " 18:00:05 AL="));
+  for (const char* platform : {"offscreen", ""}) {
+    auto vantrel = start({"--rehearse", "2026-12-06T18:00"}, [platform] {
+      setenv("QT_QPA_PLATFORM", platform, 1);
+      unsetenv("DISPLAY");
+      unsetenv("WAYLAND_DISPLAY");
+    });
+    EXPECT_EQ(exitStatus(*vantrel, 60s), 0) << platform;
+    EXPECT_THAT(out(), HasSubstr("41 of 56 targets observed")) << platform;
+  }
+}
+
 TEST_F(Vantrel, RehearsalOfTheExamples) {
   for (const char* name : {"vantrel.ini", "vantrel.adf"}) {
     writeFile(dir / name, readFile(std::string(EXAMPLES_DIR) + "/" + name));

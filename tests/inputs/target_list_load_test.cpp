@@ -1,7 +1,6 @@
 // Reading "vantrel.adf": the file, its encodings, its line ends, blank lines
 // and the faults that stop the program at start-up.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <optional>
 #include <string>
@@ -9,29 +8,20 @@
 
 #include "inputs/target_list.h"
 #include "platform/fault.h"
+#include "platform/posix_file_store.h"
 #include "support/memory_file_store.h"
 
 namespace vantrel {
 namespace {
 
-// A store whose legacy decoding is glibc's own CP932 converter, as the
-// program's store does it.
+// A store in memory whose legacy decoding is the program's own: the real
+// file store's CP932 converter.
 class Cp932FileStore : public testing::MemoryFileStore {
  public:
-  std::optional<std::string> legacyToUtf8(std::string_view bytes) override {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::string in(bytes);
-    std::string out(in.size() * 4 + 4, '\0');
-    char* inPtr = in.data();
-    char* outPtr = out.data();
-    std::size_t inLeft = in.size(), outLeft = out.size();
-    std::size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    iconv_close(cd);
-    if (done == static_cast<std::size_t>(-1)) return std::nullopt;
-    out.resize(out.size() - outLeft);
-    return out;
-  }
+  std::optional<std::string> legacyToUtf8(std::string_view bytes) override { return real_.legacyToUtf8(bytes); }
+
+ private:
+  PosixFileStore real_{"."};
 };
 
 const std::string plainLine = "M1  0534.5 +2201.0 crab nebula 000000000";
@@ -121,6 +111,20 @@ TEST(TargetListFile, ByteOrderMarkAndLineEndsLeaveTheColumnsInPlace) {
   loadTargetList(files, SiteConfig{}, t);
   ASSERT_EQ(t.targetCount, 4);
   for (int row = 1; row <= 4; ++row) EXPECT_EQ(t.targetName[row], plainLine) << "row " << row;
+}
+
+// Two-byte UTF-8 characters (É, °) are UTF-8, though the same bytes would
+// also pass as CP932 text: read as CP932 they would turn into other letters.
+TEST(TargetListFile, TwoByteUtf8IsNotTakenForCp932) {
+  Cp932FileStore files;
+  const std::string line = "\xC3\x89t  0534.5 +2201.0 \xC3\x89toile 5\xC2\xB0 000000000";
+  ASSERT_TRUE(files.legacyToUtf8(line)) << "the test needs bytes valid in both";
+  files.files["vantrel.adf"] = line + "\r\n";
+  TargetTable t;
+  loadTargetList(files, SiteConfig{}, t);
+  ASSERT_EQ(t.targetCount, 1);
+  EXPECT_EQ(t.targetName[1], line);
+  EXPECT_EQ(t.raDeg[1], 83.625) << "columns counted in characters";
 }
 
 TEST(TargetListFile, Cp932TextIsReadAsCharactersAndKeptAsUtf8) {

@@ -158,11 +158,31 @@ TEST(NightDriver, IdlePassesRunOncePerMinute) {
   EXPECT_GE(night.window.eventPasses, 60) << "the window is served while idle";
 }
 
+// What the configuration says reaches the mount, and the chart is fed every
+// pass with the current target marked.
+TEST(NightDriver, PassThroughValueAndTheSkyChart) {
+  IniValues ini;
+  ini.passThroughValue = 7;
+  ini.dwellMinutes = 1;
+  Night night(ini, targetInWindowAt("2026-12-06T18:00") + targetLine("N   ", 0, 89.0) + "\r\n");
+  night.window.chart = true;
+  night.run("2026-12-06T18:00:00", "2026-12-06T18:03:00");
+  EXPECT_THAT(night.mount.bytesSent(), HasSubstr(std::string("P\x02\x10\x24\x07\0\0\0P\x02\x11\x24\x07\0\0\0", 16)));
+  ASSERT_GE(night.window.skies.size(), 2u);
+  const SkyView& first = night.window.skies.front();
+  EXPECT_EQ(first.points.size(), 2u);
+  EXPECT_EQ(first.chosenIndex, 0) << "the chosen row is marked";
+  EXPECT_EQ(first.timeText, "18:00:00");
+  EXPECT_TRUE(night.window.skies.back().points[0].observed);
+  EXPECT_EQ(night.window.skies.back().chosenIndex, -1) << "nothing chosen once the only target is done";
+}
+
 TEST(NightDriver, ParkDisabledSendsNothingAndLogsNothing) {
   IniValues ini;
   ini.parkEnabled = 2;
   Night night(ini, "");
   EXPECT_FALSE(night.run("2026-12-07T05:00:00").parked);
+  EXPECT_EQ(night.files.files.count("log2026-12-07.txt"), 1u) << "the log is made at start-up, records or not";
   EXPECT_TRUE(night.log("2026-12-07").empty());
   EXPECT_THAT(night.mount.transcript(), ElementsAre(MountEvent{MountEvent::Kind::open, 1, ""},
                                                     MountEvent{MountEvent::Kind::close, 1, ""}))

@@ -11,6 +11,7 @@
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 
 #include "platform/console_window.h"
 #include "platform/fault.h"
@@ -18,6 +19,7 @@
 #include "platform/posix_file_store.h"
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
+#include "platform/window.h"
 
 namespace vantrel {
 namespace {
@@ -25,6 +27,24 @@ namespace {
 using ::testing::HasSubstr;
 
 const std::string orion = "\xE3\x82\xAA\xE3\x83\xAA\xE3\x82\xAA\xE3\x83\xB3";  // "Orion" in katakana, UTF-8
+
+// Scratch directory of a file store test.
+struct StoreDir {
+  std::string path = (std::filesystem::temp_directory_path() / "vantrel-store-XXXXXX").string();
+  StoreDir() { EXPECT_TRUE(mkdtemp(path.data())); }
+  ~StoreDir() { std::filesystem::remove_all(path); }
+  std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
+
+std::string faultOf(const std::function<void()>& action, ExitStatus wantStatus) {
+  try {
+    action();
+  } catch (const Fault& f) {
+    EXPECT_EQ(f.status(), wantStatus) << f.what();
+    return f.what();
+  }
+  return "no fault";
+}
 
 TEST(PosixClock, ShowsUtPlusNineWhateverTheZone) {
   setenv("TZ", "America/New_York", 1);
@@ -88,7 +108,8 @@ TEST(SimulatedClock, ParsesOnlyRealTimes) {
   EXPECT_TRUE(SimulatedClock::parseCivilTime("2024-02-29T18:00"));
   EXPECT_TRUE(SimulatedClock::parseCivilTime("2024-02-29 18:00:30"));
   for (const char* bad : {"2025-02-29T18:00", "2026-12-06T24:00", "2026-12-06", "2026-12-06T18:00x",
-                          "tomorrow", "2026-12-06T18:00:60"}) {
+                          "tomorrow", "2026-12-06T18:00:60", "2026-12-06T18:60", "2026-12-06T18:99",
+                          "2026-13-01T18:00", "2026-12-32T18:00"}) {
     EXPECT_FALSE(SimulatedClock::parseCivilTime(bad)) << bad;
   }
 }
@@ -97,6 +118,62 @@ TEST(ConsoleWindow, ControlCharactersNeverReachTheTerminal) {
   EXPECT_EQ(printableForTerminal("M42 a\x1b]0;evil\x07z tab\there\r"), "M42 a\\x1B]0;evil\\x07z tab\\x09here\\x0D");
   // A C1 control in UTF-8 and invalid UTF-8 are escaped, whole characters kept.
   EXPECT_EQ(printableForTerminal("\xC2\x9B" "31m " + orion + " \xFF ok"), "\\xC2\\x9B31m " + orion + " \\xFF ok");
+}
+
+// Output that is not a terminal gets the title as text, never its escape.
+TEST(ConsoleWindow, NoTitleEscapeIntoRedirectedOutput) {
+  std::FILE* file = std::tmpfile();
+  ConsoleWindow window(file, ConsoleWindow::Options{nullptr, true, -1});
+  window.setTitle("Vantrel v1.10 M42");
+  std::rewind(file);
+  char text[256] = {};
+  std::size_t n = std::fread(text, 1, sizeof text - 1, file);
+  std::fclose(file);
+  EXPECT_EQ(std::string(text, n), "title: Vantrel v1.10 M42\n");
+}
+
+// The real clock waits without spinning and hears a stop promptly.
+TEST(PosixClock, WaitsServeTheWindowInSlicesAndHearAStopAtOnce) {
+  struct CountingWindow : Window {
+    int passes = 0;
+    void setTitle(const std::string&) override {}
+    void processEvents() override { ++passes; }
+    void showStatus(const std::string&) override {}
+  } window;
+  PosixClock clock;
+  StopRequest stop;
+  clock.waitForNext(ClockUnit::second, &window, stop);
+  EXPECT_LT(PosixClock::civilMs() % 1000, 500) << "ends on the change of the second";
+  EXPECT_LE(window.passes, 60) << "slices of 20 ms, not a busy loop";
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    stop.raise();
+  });
+  auto begin = std::chrono::steady_clock::now();
+  clock.waitForNext(ClockUnit::minute, nullptr, stop);
+  auto waited = std::chrono::steady_clock::now() - begin;
+  stopper.join();
+  EXPECT_GE(waited, std::chrono::milliseconds(140));
+  EXPECT_LT(waited, std::chrono::seconds(2)) << "a stop is heard within a slice, not at the minute";
+}
+
+// Every way through the store gives its descriptors back.
+TEST(PosixFileStore, LeaksNoDescriptor) {
+  StoreDir dir;
+  auto openCount = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+  PosixFileStore store(dir.path);
+  store.createKeeping("log.txt");
+  auto before = openCount();
+  for (int i = 0; i < 20; ++i) {
+    store.createKeeping("log.txt");
+    store.appendDurably("log.txt", "record\r\n");
+    store.readAll("log.txt");
+    store.tail("log.txt", 2);
+    store.createEmpty("other.txt");
+    faultOf([&] { store.appendDurably("no-such-dir/x", "x"); }, ExitStatus::runtimeFault);
+    faultOf([&] { store.readAll("."); }, ExitStatus::inputFile);
+  }
+  EXPECT_EQ(openCount(), before);
 }
 
 TEST(PosixFileStore, AppendsKeepEarlierRecordsAndFailuresNameTheFile) {
@@ -120,24 +197,6 @@ TEST(PosixFileStore, AppendsKeepEarlierRecordsAndFailuresNameTheFile) {
     EXPECT_THAT(f.what(), HasSubstr("no-such-dir/log.txt: cannot open for appending: No such file or directory"));
   }
   std::filesystem::remove_all(dir);
-}
-
-// Scratch directory of a file store test.
-struct StoreDir {
-  std::string path = (std::filesystem::temp_directory_path() / "vantrel-store-XXXXXX").string();
-  StoreDir() { EXPECT_TRUE(mkdtemp(path.data())); }
-  ~StoreDir() { std::filesystem::remove_all(path); }
-  std::string operator/(const std::string& name) const { return path + "/" + name; }
-};
-
-std::string faultOf(const std::function<void()>& action, ExitStatus wantStatus) {
-  try {
-    action();
-  } catch (const Fault& f) {
-    EXPECT_EQ(f.status(), wantStatus) << f.what();
-    return f.what();
-  }
-  return "no fault";
 }
 
 // Only regular files are input files: nothing blocks, nothing runs out of

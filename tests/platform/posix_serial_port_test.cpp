@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -103,6 +104,17 @@ TEST_F(PtyLine, ASecondOpenIsBusyUntilTheFirstCloses) {
   first.close();  // the lock belongs to the terminal, which outlives the close
   second.open(1);
   EXPECT_TRUE(second.isOpen());
+}
+
+// A line that takes no byte (nobody reads the other side) fails after the
+// write's time limit instead of hanging the night.
+TEST_F(PtyLine, AStuckLineFailsAWriteInsteadOfHanging) {
+  PosixSerialPort port(dir);
+  port.open(1);
+  auto begin = std::chrono::steady_clock::now();
+  EXPECT_EQ(faultOf([&] { port.sendCommand(std::string(1 << 20, 'E')); }),
+            "cannot write to COM1 (" + dir + "/COM1): Connection timed out");
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
 }
 
 TEST_F(PtyLine, TheOtherSideClosingIsAFaultNamingTheDevice) {

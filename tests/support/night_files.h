@@ -82,9 +82,13 @@ class RecordingWindow : public Window {
  public:
   std::vector<std::string> titles;
   int eventPasses = 0;
+  bool chart = false;          // asks for the sky of every pass
+  std::vector<SkyView> skies;  // what it was shown
   void setTitle(const std::string& title) override { titles.push_back(title); }
   void processEvents() override { ++eventPasses; }
   void showStatus(const std::string&) override {}
+  bool wantsSky() const override { return chart; }
+  void showSky(const SkyView& sky) override { skies.push_back(sky); }
 };
 
 // The records of a log without their CR LF; a record without one fails the test.
