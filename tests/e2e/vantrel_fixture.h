@@ -72,12 +72,20 @@ class Vantrel : public ::testing::Test {
   }
 
   std::string transcript() { return readFile(dir / "transcript.bin"); }
+  // The transcript once the park has reached it: the simulator writes what
+  // it reads a moment after the program has sent it and may have ended.
+  std::string transcriptWithPark() {
+    waitUntil([&] { std::string t = transcript(); return t.size() >= parkBytes.size() &&
+                                                   t.compare(t.size() - parkBytes.size(), parkBytes.size(), parkBytes) == 0; },
+              5s);
+    return transcript();
+  }
   std::vector<std::string> records() { return testing::logRecords(readFile(dir / ("log" + today + ".txt"))); }
 
   // Checks that the mount got the goto and both pass-throughs first and the
   // park last, and returns what it got in between.
   std::string bytesBetweenGotoAndPark() {
-    std::string bytes = transcript();
+    std::string bytes = transcriptWithPark();
     std::string head = "R" + angleField(raDeg) + "," + angleField(decDeg) +
                        std::string("P\x02\x10\x24\0\0\0\0" "P\x02\x11\x24\0\0\0\0", 16);
     EXPECT_THAT(bytes, ::testing::StartsWith(head));

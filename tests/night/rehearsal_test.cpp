@@ -23,7 +23,6 @@ using ::testing::_;
 using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 using ::testing::Matcher;
 using ::testing::ResultOf;
 using ::testing::StartsWith;
@@ -77,9 +76,8 @@ TEST(Rehearsal, ExamplesGiveTheExpectedLogTwiceInARowAndLeaveTheRealLogAlone) {
 // Short nights that end in other ways. Each leaves only its inputs and the
 // rehearsal log named after the starting date.
 TEST(Rehearsal, OtherEndings) {
-  IniValues limit20, parkOff, neverEnds;
+  IniValues limit20, neverEnds;
   limit20.decLimit = 20;
-  parkOff.parkEnabled = 0;
   neverEnds.nightEnd = std::vector<double>(12, 6.0);
   struct Case {
     const char* description;
@@ -99,9 +97,6 @@ TEST(Rehearsal, OtherEndings) {
        targetLine("HIGH", raHoursAtAzimuth("2026-12-06", "18:00", 30.0, 320.0), 30.0) + "\r\n", "2026-12-06T18:00",
        NightEnd::decLimit, ElementsAre(_, "RD Limit, over : < 29.9981689453125 >", "B4000,0000"),
        HasSubstr("by the declination limit (the mount reported 29.9981689453125 degrees)")},
-      {"park disabled", parkOff, "", "2026-12-07T04:00", NightEnd::clock, IsEmpty(),
-       "0 of 0 targets observed; night ended 2026-12-07 04:31:00 by the clock; mount not parked "
-       "(parkEnabled is not 1)"},
       // Records after midnight stay in the file; January's end hour (5) applies.
       {"across midnight and a month's end", std::nullopt, "", "2026-12-31T23:30", NightEnd::clock,
        ResultOf(lastTwo, ElementsAre(StartsWith("2027-01-01 "), "B4000,0000")),
