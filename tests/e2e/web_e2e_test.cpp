@@ -48,8 +48,11 @@ TEST_F(WebNight, StatusFollowsTheNightAndTheLogIsTheFile) {
   EXPECT_EQ(logAnswer.body, log()) << "tonight's log, byte for byte";
   EXPECT_EQ(testing::logRecords(logAnswer.body).size(), 3u);
 
-  for (const char* path : {"/nothing", "/../vantrel.ini", "/%2E%2E/vantrel.ini", "/log.txt/../vantrel.adf",
-                           "/..%2fvantrel.ini", ("/" + logName()).c_str()}) {
+  // Strings, not pointers: a pointer into the temporary "/" + logName() would
+  // dangle before the loop reads it (the sanitizer build caught it).
+  for (const std::string& path : std::vector<std::string>{"/nothing", "/../vantrel.ini", "/%2E%2E/vantrel.ini",
+                                                           "/log.txt/../vantrel.adf", "/..%2fvantrel.ini",
+                                                           "/" + logName()}) {
     EXPECT_EQ(httpGet(port, path).status, 404) << path;
   }
   for (const char* method : {"POST", "PUT", "DELETE", "PATCH"}) {
