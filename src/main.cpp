@@ -15,6 +15,7 @@
 
 #include <QApplication>
 
+#include "inputs/text_lines.h"
 #include "night/form1.h"
 #include "night/night_plan.h"
 #include "night/nights_plan.h"
@@ -253,7 +254,7 @@ int main(int argc, char** argv) {
       window->showStatus(describeNight(outcome));
     }
   } catch (const Fault& fault) {
-    std::fprintf(stderr, "vantrel: %s\n", fault.what());
+    std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
     if (qtWindow) {
       // On a desktop nobody reads standard error: the window keeps the
       // message until it is closed.
@@ -268,7 +269,7 @@ int main(int argc, char** argv) {
   }
 
   if (outcome.end == NightEnd::mountSilent) {
-    std::fprintf(stderr, "vantrel: the mount does not answer position queries; %s\n",
+    std::fprintf(stderr, "vantrel: %s; %s\n", describeSilentMount(outcome).c_str(),
                  outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)");
     return static_cast<int>(ExitStatus::mountSilent);
   }
