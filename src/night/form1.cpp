@@ -1,5 +1,8 @@
 #include "night/form1.h"
 
+#include <cmath>
+#include <cstdio>
+
 #include "inputs/number_text.h"
 #include "inputs/target_list.h"
 #include "mount/protocol.h"
@@ -11,6 +14,7 @@
 #include "platform/serial_port.h"
 #include "platform/stop_request.h"
 #include "platform/window.h"
+#include "schedule/sun_guard.h"
 #include "schedule/target_scan.h"
 
 namespace vantrel {
@@ -32,7 +36,10 @@ MountLink& Form1::mountLink() {
 NightOutcome Form1::Form_Load() {
   SiteConfigPlaces places;
   siteConfig_ = loadSiteConfig(seams_.files, &places);
-  if (options_.onWarning) showWarnings(siteConfigWarnings(siteConfig_, places));
+  if (options_.onWarning) {
+    showWarnings(siteConfigWarnings(siteConfig_, places));
+    warnOfTheSun();
+  }
   startupWait();
   loadTargets(places);
   createLogFile();
@@ -81,6 +88,20 @@ void Form1::showWarnings(const std::vector<InputWarning>& warnings) {
   for (const InputWarning& warning : warnings) options_.onWarning(describeWarning(warning));
 }
 
+// Started by day or in twilight: say so, and that the Sun guard is at work.
+void Form1::warnOfTheSun() {
+  ClockReading now = seams_.clock.now();
+  SunGuard guard = sunGuardAt(now.dateText, now.timeText, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
+  if (!(guard.sun.altDeg > twilightAltitudeDeg)) return;
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "the Sun stands %.1f degrees %s the horizon at %s %s%s", std::fabs(guard.sun.altDeg),
+                guard.sun.altDeg < 0 ? "below" : "above", now.dateText.c_str(), now.timeText.c_str(),
+                guard.sunUp ? ": while it is up, no target within 30 degrees of it is chosen"
+                            : ": it is not yet night");
+  options_.onWarning(text);
+}
+
 // The day's log keeps what an earlier start of the same day wrote: the new
 // records follow the old ones.
 void Form1::createLogFile() {
@@ -118,7 +139,10 @@ bool Form1::observingPass(NightOutcome& outcome) {
 
   sample_ = sampleClock(reading.dateText, reading.timeText);
   computePositions(targets_, siteConfig_, sample_, positionPass_);
-  ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude);
+  SunGuard sun = sunGuardAt(reading.dateText, reading.timeText, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
+  std::vector<int> passedOver;
+  ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude, sun, &passedOver);
+  outcome.rowsNearSun.insert(passedOver.begin(), passedOver.end());
   chosenRow_ = scan.chosenRow;
   candidateCount_ = scan.candidateCount;
   showSky();

@@ -27,11 +27,16 @@ bool isEligible(const TargetTable& table, int row, double minAltitude) {
 
 }  // namespace
 
-ScanResult scanTargets(TargetTable& table, double minAltitude) {
+ScanResult scanTargets(TargetTable& table, double minAltitude, const SunGuard& sun, std::vector<int>* passedOver) {
   ScanResult result;
   table.azDeg[0] = 0.0f;
   for (int row = 1; row <= table.targetCount; ++row) {
-    if (isEligible(table, row, minAltitude) && table.azDeg[result.chosenRow] < table.azDeg[row]) {
+    if (!isEligible(table, row, minAltitude)) continue;
+    if (sun.passesOver(table.azDeg[row], table.altDeg[row])) {
+      if (passedOver != nullptr) passedOver->push_back(row);
+      continue;
+    }
+    if (table.azDeg[result.chosenRow] < table.azDeg[row]) {
       result.chosenRow = static_cast<std::int16_t>(row);
       ++result.candidateCount;
     }
