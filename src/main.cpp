@@ -3,6 +3,7 @@
 // Reads "vantrel.ini" and "vantrel.adf" from the working directory and runs
 // the night against the mount on the serial line, or rehearses it on a
 // simulated clock. See --help.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <QApplication>
 
 #include "night/form1.h"
+#include "night/night_plan.h"
 #include "night/rehearsal.h"
 #include "platform/console_window.h"
 #include "platform/fault.h"
@@ -30,7 +32,8 @@ namespace {
 using namespace vantrel;
 
 const char* const usageText =
-    "usage: vantrel [--console] [--rehearse [START]]\n"
+    "usage: vantrel [--console] [--verbose] [--rehearse [START]]\n"
+    "       vantrel --plan [START]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -38,17 +41,24 @@ const char* const usageText =
     "  vantrel.adf   targets (1950.0 positions) with their grid masks\n"
     "and writes the night's log to logYYYY-MM-DD.txt (records are appended).\n"
     "\n"
-    "  --console          use the terminal as the window even when a display is there\n"
+    "  --console          use the terminal as the window even when a display is there;\n"
+    "                     the night's status is one line, rewritten in place on a\n"
+    "                     terminal, one line per change of phase otherwise\n"
+    "  --verbose          print each new title even when the output is not a terminal\n"
     "  --rehearse [START] run the whole night at once on a simulated clock against a\n"
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
     "                     goes to rehearsal-logYYYY-MM-DD.txt; no port is opened.\n"
+    "  --plan [START]     rehearse the night from START (as --rehearse) and print\n"
+    "                     tonight's plan: every pointing with its goto and the end\n"
+    "                     of its dwell, and the rows never observed with the reason.\n"
+    "                     Writes no file.\n"
     "  --help, --version\n"
     "\n"
-    "Serial port N is ./COMN when that exists (a link to /dev/ttyUSB0 or to\n"
-    "vantrel-mountsim), otherwise /dev/ttyS<N-1>.\n"
+    "Serial port N is ./COMN when that exists at start-up (a link to /dev/ttyUSB0\n"
+    "or to vantrel-mountsim), otherwise /dev/ttyS<N-1>; the choice holds all night.\n"
     "Ctrl-C (or closing the window) ends the night through the park; a second\n"
-    "Ctrl-C leaves at once.\n"
+    "Ctrl-C leaves at once, unless the park is under way.\n"
     "\n"
     "Exit status: 0 the night ended (clock, declination limit or stop request);\n"
     "1 a fault during the night (serial line, log file); 2 bad command line;\n"
@@ -56,7 +66,9 @@ const char* const usageText =
 
 struct Arguments {
   bool console = false;
+  bool verbose = false;
   bool rehearse = false;
+  bool plan = false;
   std::optional<std::string> start;
 };
 
@@ -77,13 +89,19 @@ Arguments parseArguments(int argc, char** argv) {
       std::exit(0);
     } else if (a == "--console") {
       args.console = true;
+    } else if (a == "--verbose") {
+      args.verbose = true;
     } else if (a == "--rehearse") {
       args.rehearse = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else if (a == "--plan") {
+      args.plan = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
     } else {
       usageError("unknown argument '" + a + "'");
     }
   }
+  if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
   return args;
 }
 
@@ -120,7 +138,7 @@ class TeeWindow : public Window {
 std::int64_t rehearsalStart(const Arguments& args) {
   if (args.start) {
     std::optional<std::int64_t> start = SimulatedClock::parseCivilTime(*args.start);
-    if (!start) usageError("--rehearse: START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
+    if (!start) usageError(std::string(args.plan ? "--plan" : "--rehearse") + ": START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
     return *start;
   }
   constexpr std::int64_t msPerDay = 86400000;
@@ -128,16 +146,39 @@ std::int64_t rehearsalStart(const Arguments& args) {
   return today + 18 * 3600 * 1000LL;
 }
 
+// Tonight's plan in the terminal.
+int printPlan(std::int64_t startCivilMs) {
+  PosixFileStore files(".");
+  try {
+    NightPlan plan = planNight(startCivilMs, files);
+    std::string table = planTable(plan);
+    for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
+      end = std::min(table.find('\n', at), table.size());
+      std::printf("%s\n", printableForTerminal(table.substr(at, end - at)).c_str());
+    }
+  } catch (const Fault& fault) {
+    std::fprintf(stderr, "vantrel: %s\n", fault.what());
+    return static_cast<int>(fault.status());
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Arguments args = parseArguments(argc, argv);
+  if (args.plan) return printPlan(rehearsalStart(args));
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
   StopRequest stop;
   installStopSignals(stop);
 
-  ConsoleWindow console(stdout);
+  StatusBoard board;
+  ConsoleWindow::Options consoleOptions;
+  // A rehearsal is over in a blink: its records say what happened.
+  if (!args.rehearse) consoleOptions.board = &board;
+  consoleOptions.verbose = args.verbose;
+  ConsoleWindow console(stdout, consoleOptions);
   std::unique_ptr<QApplication> app;
   std::unique_ptr<QtWindow> qtWindow;
   std::unique_ptr<TeeWindow> tee;
@@ -158,13 +199,15 @@ int main(int argc, char** argv) {
   NightOutcome outcome;
   try {
     if (args.rehearse) {
-      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop);
+      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop, &board);
       outcome = result.outcome;
       window->showStatus(describeRehearsal(result));
     } else {
       PosixClock clock;
       PosixSerialPort MSComm1(std::filesystem::current_path().string());
       NightOptions options;
+      options.statusBoard = &board;
+      options.lookAhead = true;
       options.onWarning = [&](const std::string& warning) {
         std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
         if (qtWindow) qtWindow->showStatus("Warning: " + warning);
@@ -189,7 +232,8 @@ int main(int argc, char** argv) {
   }
 
   if (outcome.end == NightEnd::mountSilent) {
-    std::fprintf(stderr, "vantrel: the mount does not answer position queries; it was parked blind\n");
+    std::fprintf(stderr, "vantrel: the mount does not answer position queries; %s\n",
+                 outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)");
     return static_cast<int>(ExitStatus::mountSilent);
   }
   if (qtWindow && outcome.end != NightEnd::stopRequest) {

@@ -19,9 +19,15 @@
 //    time text, the mount is taken as not answering (mountSilent).
 // 4) Each has a form over the serial line (MountSeams) that runs it on the
 //    serial link of settings.portNumber.
+// 5) When the link knows its answers (the same valid answer to every
+//    request) and the clock can jump (ClockJumps), the polls that would only
+//    repeat the last one are crossed in one jump of the clock
+//    (dwell_jump.h); the ending, the records and the bytes stay those of the
+//    polls one by one. The window is not served during a jump.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 
 namespace vantrel {
@@ -61,11 +67,24 @@ struct SupervisionTarget {
   double decDeg = 0;
 };
 
+// Where a dwell stands, for the status of the night: given at every clock
+// change the supervision notices.
+struct DwellProgress {
+  std::int64_t countedChanges = 0;  // clock changes counted toward the dwell
+  bool replied = false;             // an accepted reply came since the goto
+  double reportedDec = 0;           // the last accepted declination (degrees)
+};
+
 struct SupervisionSettings {
   int portNumber = 1;        // the serial form only
   int passThroughValue = 0;  // the serial form only
   double decLimit = 90;
   double dwellMinutes = 0;
+  std::chrono::milliseconds queryPause = queryPauseMs;
+  // Called when the time text changes at a counted reply or during a silence;
+  // it only watches, the supervision goes on as it would without it. A jump
+  // over polls (note 5) then ends before every change it would be told of.
+  std::function<void(const DwellProgress&)> onProgress;
 };
 
 enum class SupervisionEnd { dwellOver, limitReached, stopRequested, mountSilent };

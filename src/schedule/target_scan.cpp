@@ -17,21 +17,17 @@
 #include "schedule/target_scan.h"
 
 namespace vantrel {
-namespace {
 
-bool isEligible(const TargetTable& table, int row, double minAltitude) {
+bool inChoiceWindow(const TargetTable& table, int row, double minAltitude) {
   float az = table.azDeg[row];
-  return az > azimuthWindowLowDeg && az < azimuthWindowHighDeg && table.altDeg[row] > minAltitude &&
-         table.targetState[row] == 0;
+  return az > azimuthWindowLowDeg && az < azimuthWindowHighDeg && table.altDeg[row] > minAltitude;
 }
-
-}  // namespace
 
 ScanResult scanTargets(TargetTable& table, double minAltitude, const SunGuard& sun, std::vector<int>* passedOver) {
   ScanResult result;
   table.azDeg[0] = 0.0f;
   for (int row = 1; row <= table.targetCount; ++row) {
-    if (!isEligible(table, row, minAltitude)) continue;
+    if (!inChoiceWindow(table, row, minAltitude) || table.targetState[row] != 0) continue;
     if (sun.passesOver(table.azDeg[row], table.altDeg[row])) {
       if (passedOver != nullptr) passedOver->push_back(row);
       continue;

@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 
@@ -99,7 +103,7 @@ TEST_F(Vantrel, DeclinationLimitEndsTheNightAndParks) {
   testing::IniValues ini;
   ini.decLimit = 10;  // the target itself lies above it: still commanded
   prepareNight(ini, {"--rate", "0"});
-  EXPECT_EQ(run({"--console"}), 0) << err();
+  EXPECT_EQ(run({"--console", "--verbose"}), 0) << err();
   EXPECT_THAT(bytesBetweenGotoAndPark(), MatchesRegex("E+")) << "only position queries between";
   // 20 degrees travel as 3641 units of 1/65536 turn.
   EXPECT_THAT(records(), ElementsAre(AllOf(StartsWith(today + " "), HasSubstr("E2E "), HasSubstr(" 1  1 ")),
@@ -118,6 +122,57 @@ TEST_F(Vantrel, StopRequestDuringADwellParks) {
   bytesBetweenGotoAndPark();
   EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E "), "B4000,0000"));
   EXPECT_THAT(out(), HasSubstr("by a stop request; mount parked"));
+  // Not a terminal: one status line per change of phase, no title, no \r.
+  EXPECT_THAT(out(), MatchesRegex("start-up delay until [^\n]*\n[^\n]*E2E [^\n]*\n"
+                                  "observing E2E target \\(row 1\\) 0:00 of 5:00 [^\n]*\n"
+                                  "parking the mount [^\n]*\nB4000,0000\n[^\n]*by a stop request[^\n]*\n"));
+}
+
+// On a terminal the status is one line rewritten in place, and each title is
+// printed once.
+TEST_F(Vantrel, StatusLineIsRewrittenInPlaceOnATerminal) {
+  testing::IniValues ini;
+  ini.dwellMinutes = 5;
+  prepareNight(ini, {"--rate", "2"});
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  winsize size{};
+  size.ws_row = 24, size.ws_col = 200;
+  ioctl(master, TIOCSWINSZ, &size);
+  fcntl(master, F_SETFL, O_NONBLOCK);
+  std::string terminal;
+  auto drain = [&] {
+    char buffer[4096];
+    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) terminal.append(buffer, static_cast<size_t>(n));
+    return terminal;
+  };
+  auto vantrel = std::make_unique<Child>(std::vector<std::string>{VANTREL_BINARY, "--console"}, dir.path,
+                                         ptsname(master), dir / "err");
+  ASSERT_TRUE(waitUntil([&] { return drain().find("0:02 of 5:00") != std::string::npos; }, 30s)) << terminal;
+  vantrel->signal(SIGTERM);
+  EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
+  drain();
+  close(master);
+  EXPECT_THAT(terminal, HasSubstr("\r\x1b[Kobserving E2E target (row 1) 0:01 of 5:00 | Dec "));
+  EXPECT_THAT(terminal, HasSubstr("\r\x1b[Kobserving E2E target (row 1) 0:02 of 5:00 | Dec "));
+  // Every status line is erased by the next one; none ends with a new line.
+  std::size_t lines = 0;
+  for (std::size_t at = terminal.find("observing "); at != std::string::npos; at = terminal.find("observing ", at + 1)) {
+    ++lines;
+    std::size_t next = terminal.find("\r\x1b[K", at);
+    EXPECT_EQ(terminal.substr(at, next - at).find('\n'), std::string::npos) << terminal.substr(at, next - at);
+  }
+  EXPECT_GE(lines, 3u);
+  auto count = [&](const std::string& text) {
+    std::size_t n = 0;
+    for (std::size_t at = terminal.find(text); at != std::string::npos; at = terminal.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("title: Skerrow, ver 1.30"), 1u);
+  EXPECT_EQ(count("title: Vantrel v1.10 E2E "), 1u);
+  EXPECT_THAT(terminal, HasSubstr("by a stop request; mount parked\r\n"));
 }
 
 TEST_F(Vantrel, MountThatVanishesEndsTheProgramWithTheLogIntact) {
@@ -128,6 +183,70 @@ TEST_F(Vantrel, MountThatVanishesEndsTheProgramWithTheLogIntact) {
   // After the warning that the nights never end by the clock.
   EXPECT_THAT(err(), MatchesRegex("(vantrel: warning: [^\n]*\n)*[^\n]*COM1[^\n]*\n")) << "one line naming the port";
   EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E ")));
+}
+
+// The COM1 link vanishes mid-night: the park must not go to /dev/ttyS0.
+TEST_F(Vantrel, LinkVanishingMidNightIsAFaultNamingItAndItsDevice) {
+  testing::IniValues ini;
+  ini.dwellMinutes = 5;
+  prepareNight(ini, {"--rate", "2"});
+  std::string device = std::filesystem::read_symlink(dir / "COM1").string();
+  auto vantrel = start({"--console"});
+  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
+  std::filesystem::remove(dir / "COM1");
+  vantrel->signal(SIGTERM);
+  EXPECT_EQ(exitStatus(*vantrel, 20s), 1);
+  EXPECT_THAT(err(), EndsWith("\nvantrel: cannot open COM1 (" + (dir / "COM1") +
+                              "): the link is gone or leads nowhere; it last led to " + device +
+                              "; mount not parked (the serial line failed)\n"));
+  EXPECT_EQ(transcript().find("B4000"), std::string::npos);
+}
+
+// A second stop request leaves at once, saying so, except during the park.
+TEST_F(Vantrel, SecondStopRequestInTheDwellLeavesAtOnceInTheParkWaits) {
+  testing::IniValues ini;
+  ini.dwellMinutes = 5;
+  prepareNight(ini, {"--rate", "2"});
+  auto vantrel = start({"--console"});
+  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
+  // Both requests reach it in the dwell: held stopped, it takes them in
+  // order when it goes on (two signals of one kind would merge into one).
+  vantrel->signal(SIGSTOP);
+  vantrel->signal(SIGINT);
+  vantrel->signal(SIGTERM);
+  vantrel->signal(SIGCONT);
+  EXPECT_THAT(exitStatus(*vantrel, 20s), ::testing::AnyOf(130, 143)) << "128 + the second signal";
+  EXPECT_THAT(err(), EndsWith("\nvantrel: a second stop request: leaving at once; the mount was NOT parked and may "
+                              "still point at the sky\n"));
+  EXPECT_EQ(transcript().find("B4000"), std::string::npos);
+
+  // Now the same night, with the second request in the 200 ms between the
+  // pre-park and the park command.
+  mountsim.reset();
+  prepareNight(ini, {"--rate", "2"});
+  vantrel = start({"--console"});
+  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
+  vantrel->signal(SIGTERM);
+  ASSERT_TRUE(waitUntil([&] { return transcript().find(std::string("T\0", 2)) != std::string::npos; }, 20s));
+  vantrel->signal(SIGSTOP);
+  EXPECT_EQ(transcript().find("B4000"), std::string::npos) << "too late: the park was sent already";
+  vantrel->signal(SIGINT);
+  vantrel->signal(SIGCONT);
+  EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
+  bytesBetweenGotoAndPark();
+  EXPECT_THAT(out(), HasSubstr("by a stop request; mount parked"));
+}
+
+TEST_F(Vantrel, AGotoTheMountCannotTakeIsRefusedAtStartUp) {
+  testing::IniValues ini;
+  ini.gridStep = 1e304;
+  prepareNight(ini, {});
+  std::string line = readFile(dir / "vantrel.adf");
+  writeFile(dir / "vantrel.adf", line.replace(line.size() - 11, 9, "010111010"));
+  EXPECT_EQ(run({"--console"}), 3);
+  EXPECT_THAT(err(), HasSubstr("vantrel.adf line 1: a neighbour pointing's right ascension 1e+304 degrees cannot be "
+                               "sent to the mount (it comes from raOffset 0 and gridStep 1e+304 in vantrel.ini)\n"));
+  EXPECT_EQ(transcript(), "");
 }
 
 TEST_F(Vantrel, BadInputsExitWithTheirMessage) {
