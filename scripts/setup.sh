@@ -4,7 +4,9 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-          libbenchmark-dev qt6-base-dev liberfa-dev)
+          libbenchmark-dev qt6-base-dev liberfa-dev
+          libcpp-httplib-dev  # the web status server (src/web)
+          chromium)           # the browser test of the status page
 
 missing=()
 for p in "${packages[@]}"; do

@@ -14,9 +14,11 @@
 
 #include <QApplication>
 
+#include "inputs/text_lines.h"
 #include "night/form1.h"
 #include "night/night_plan.h"
 #include "night/rehearsal.h"
+#include "obslog/log_format.h"
 #include "platform/console_window.h"
 #include "platform/fault.h"
 #include "platform/posix_clock.h"
@@ -25,6 +27,9 @@
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "platform/stop_signals.h"
+#include "web/status_server.h"
+#include "web/web_feed.h"
+#include "web/web_settings.h"
 #include "window/qt_window.h"
 
 namespace {
@@ -33,6 +38,7 @@ using namespace vantrel;
 
 const char* const usageText =
     "usage: vantrel [--console] [--verbose] [--rehearse [START]]\n"
+    "               [--web [ADDR:]PORT [--web-token FILE]]\n"
     "       vantrel --plan [START]\n"
     "       vantrel --help | --version\n"
     "\n"
@@ -53,6 +59,13 @@ const char* const usageText =
     "                     tonight's plan: every pointing with its goto and the end\n"
     "                     of its dwell, and the rows never observed with the reason.\n"
     "                     Writes no file.\n"
+    "  --web [ADDR:]PORT  serve the night's status read-only over HTTP: a page (/),\n"
+    "                     /status.json, /log.txt and /plan.json. A bare PORT serves\n"
+    "                     this computer only (127.0.0.1); port 0 picks a free one.\n"
+    "                     Any other ADDR (e.g. 0.0.0.0:8080) needs --web-token.\n"
+    "  --web-token FILE   the first line of FILE (16 or more of A-Z a-z 0-9 . _ ~ -)\n"
+    "                     must come with every request: once as /?token=TOKEN (a\n"
+    "                     cookie keeps it) or as \"Authorization: Bearer TOKEN\".\n"
     "  --help, --version\n"
     "\n"
     "Serial port N is ./COMN when that exists at start-up (a link to /dev/ttyUSB0\n"
@@ -70,6 +83,8 @@ struct Arguments {
   bool rehearse = false;
   bool plan = false;
   std::optional<std::string> start;
+  std::string webAddress;  // empty: no web server
+  std::string webTokenFile;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -97,11 +112,15 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--plan") {
       args.plan = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else if (a == "--web" || a == "--web-token") {
+      if (i + 1 >= argc) usageError(a + " needs a value");
+      (a == "--web" ? args.webAddress : args.webTokenFile) = argv[++i];
     } else {
       usageError("unknown argument '" + a + "'");
     }
   }
   if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
+  if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
   return args;
 }
 
@@ -174,6 +193,25 @@ int main(int argc, char** argv) {
   installStopSignals(stop);
 
   StatusBoard board;
+  // The status server listens before the night starts, so that an address
+  // it cannot serve ends the program before the mount is touched.
+  PosixFileStore files(".");
+  std::unique_ptr<WebFeed> webFeed;
+  std::unique_ptr<StatusServer> webServer;
+  if (!args.webAddress.empty()) {
+    try {
+      WebSettings settings = webSettingsFor(args.webAddress, args.webTokenFile);
+      std::int64_t logDayMs = args.rehearse ? startCivilMs : PosixClock::civilMs();
+      webFeed = std::make_unique<WebFeed>((args.rehearse ? "rehearsal-" : "") +
+                                          logFileNameFor(civilReading(logDayMs).dateText));
+      webServer = startStatusServer(settings, *webFeed, files);
+      std::fprintf(stderr, "vantrel: status at %s\n", webServer->url().c_str());
+    } catch (const Fault& fault) {
+      std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
+      return static_cast<int>(fault.status());
+    }
+  }
+
   ConsoleWindow::Options consoleOptions;
   // A rehearsal is over in a blink: its records say what happened.
   if (!args.rehearse) consoleOptions.board = &board;
@@ -194,8 +232,12 @@ int main(int argc, char** argv) {
   } else {
     console.setTitle(initialWindowTitle);
   }
+  std::unique_ptr<TeeWindow> webTee;
+  if (webFeed) {
+    webTee = std::make_unique<TeeWindow>(*window, *webFeed);
+    window = webTee.get();
+  }
 
-  PosixFileStore files(".");
   NightOutcome outcome;
   try {
     if (args.rehearse) {
@@ -217,7 +259,8 @@ int main(int argc, char** argv) {
       window->showStatus(describeNight(outcome));
     }
   } catch (const Fault& fault) {
-    std::fprintf(stderr, "vantrel: %s\n", fault.what());
+    std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
+    if (webFeed) webFeed->showStatus(std::string("Fault: ") + fault.what());
     if (qtWindow) {
       // On a desktop nobody reads standard error: the window keeps the
       // message until it is closed.
@@ -232,7 +275,7 @@ int main(int argc, char** argv) {
   }
 
   if (outcome.end == NightEnd::mountSilent) {
-    std::fprintf(stderr, "vantrel: the mount does not answer position queries; %s\n",
+    std::fprintf(stderr, "vantrel: %s; %s\n", describeSilentMount(outcome).c_str(),
                  outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)");
     return static_cast<int>(ExitStatus::mountSilent);
   }

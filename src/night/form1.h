@@ -96,6 +96,10 @@ struct NightOutcome {
   bool parked = false;          // park commands were sent
   double reportedDec = 0;       // the declination that ended the night at the limit
   std::set<int> rowsNearSun;    // rows passed over at least once for standing near the Sun
+  // A mount that gave no valid reply for too long: how many reads held bytes
+  // nonetheless, and the first of them.
+  int unreadReplies = 0;
+  std::string unreadExample;
 };
 
 class Form1 {
@@ -157,5 +161,11 @@ class Form1 {
 // 2026-12-07 04:31:00 by the clock; mount parked".
 // `stopReason` tells why a stop request came.
 std::string describeNight(const NightOutcome& outcome, const std::string& stopReason = "by a stop request");
+
+// Why a mount was given up: "the mount at COM1 does not answer position
+// queries" when nothing came back, "the replies of the mount at COM1 could
+// not be read: 1200 replies with unexpected bytes, e.g. "x0000,0000#"" when
+// bytes did arrive.
+std::string describeSilentMount(const NightOutcome& outcome, const std::string& mountName = "the mount");
 
 }  // namespace vantrel
