@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-          libbenchmark-dev qt6-base-dev liberfa-dev)
+          libbenchmark-dev qt6-base-dev liberfa-dev libindi-dev indi-bin)
 
 missing=()
 for p in "${packages[@]}"; do

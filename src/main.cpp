@@ -10,9 +10,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include <QApplication>
 
+#include "indi/indi_address.h"
+#include "indi/indi_client.h"
+#include "indi/indi_mirror.h"
+#include "indi/indi_mount_link.h"
 #include "night/form1.h"
 #include "night/rehearsal.h"
 #include "platform/console_window.h"
@@ -30,7 +35,7 @@ namespace {
 using namespace vantrel;
 
 const char* const usageText =
-    "usage: vantrel [--console] [--rehearse [START]]\n"
+    "usage: vantrel [--console] [--rehearse [START] | --indi DEVICE[@HOST[:PORT]]]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -43,6 +48,10 @@ const char* const usageText =
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
     "                     goes to rehearsal-logYYYY-MM-DD.txt; no port is opened.\n"
+    "  --indi DEVICE[@HOST[:PORT]]\n"
+    "                     drive the mount DEVICE of the INDI server at HOST:PORT\n"
+    "                     (default localhost:7624) instead of the serial port; the\n"
+    "                     port number of vantrel.ini is not used\n"
     "  --help, --version\n"
     "\n"
     "Serial port N is ./COMN when that exists (a link to /dev/ttyUSB0 or to\n"
@@ -51,13 +60,15 @@ const char* const usageText =
     "Ctrl-C leaves at once.\n"
     "\n"
     "Exit status: 0 the night ended (clock, declination limit or stop request);\n"
-    "1 a fault during the night (serial line, log file); 2 bad command line;\n"
+    "1 a fault during the night (serial line, INDI, log file, a park the INDI\n"
+    "mount did not confirm); 2 bad command line;\n"
     "3 a bad or missing vantrel.ini or vantrel.adf; 4 the mount stopped answering.\n";
 
 struct Arguments {
   bool console = false;
   bool rehearse = false;
   std::optional<std::string> start;
+  std::optional<IndiAddress> indi;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -80,9 +91,18 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--rehearse") {
       args.rehearse = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else if (a == "--indi") {
+      if (i + 1 >= argc) usageError("--indi needs DEVICE[@HOST[:PORT]], e.g. --indi \"Telescope Simulator\"");
+      auto address = parseIndiAddress(argv[++i]);
+      if (auto* message = std::get_if<std::string>(&address)) usageError("--indi '" + std::string(argv[i]) + "': " + *message);
+      args.indi = std::get<IndiAddress>(address);
     } else {
       usageError("unknown argument '" + a + "'");
     }
+  }
+  if (args.indi && args.rehearse) usageError("--rehearse runs on its own simulated mount; leave out --indi");
+  if (args.indi && !indiBuiltIn()) {
+    usageError("--indi: this vantrel was built without INDI (install libindi-dev and build with -DVANTREL_WITH_INDI=ON)");
   }
   return args;
 }
@@ -164,7 +184,18 @@ int main(int argc, char** argv) {
     } else {
       PosixClock clock;
       PosixSerialPort MSComm1(std::filesystem::current_path().string());
-      Form1 night(NightSeams{clock, MSComm1, *window, files, stop});
+      NightSeams seams{clock, MSComm1, *window, files, stop};
+      std::unique_ptr<IndiMirror> indiMirror;
+      std::unique_ptr<IndiWire> indiWire;
+      if (args.indi) {
+        indiMirror = std::make_unique<IndiMirror>(args.indi->device);
+        indiWire = makeIndiClient(*args.indi, *indiMirror);
+        seams.makeMountLink = [&](const SiteConfig& site) -> std::unique_ptr<MountLink> {
+          return std::make_unique<IndiMountLink>(*indiWire, *indiMirror, clock,
+                                                 IndiLinkSettings{*args.indi, site.siteLatitude, site.siteLongitude});
+        };
+      }
+      Form1 night(seams);
       outcome = night.Form_Load();
       window->showStatus(describeNight(outcome));
     }
@@ -187,9 +218,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vantrel: the mount does not answer position queries; it was parked blind\n");
     return static_cast<int>(ExitStatus::mountSilent);
   }
+  int status = 0;
+  if (outcome.parkReply == ParkReply::notConfirmed) {
+    std::fprintf(stderr, "vantrel: the mount did not confirm the park; it may still point at the sky\n");
+    status = static_cast<int>(ExitStatus::runtimeFault);
+  }
   if (qtWindow && outcome.end != NightEnd::stopRequest) {
     qtWindow->nightIsOver();
-    return qtWindow->runUntilClosed();
+    int closed = qtWindow->runUntilClosed();
+    return status != 0 ? status : closed;
   }
-  return 0;
+  return status;
 }

@@ -35,7 +35,10 @@ std::optional<double> SerialMountLink::readDeclination() { return checkPositionR
 
 void SerialMountLink::prePark() { port_.sendCommand(preParkCommand); }
 
-void SerialMountLink::park() { port_.sendCommand(parkCommand); }
+ParkReply SerialMountLink::park() {
+  port_.sendCommand(parkCommand);
+  return ParkReply::notRead;
+}
 
 std::string SerialMountLink::mountName() const { return "the mount at COM" + std::to_string(portNumber_); }
 

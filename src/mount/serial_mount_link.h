@@ -32,7 +32,7 @@ class SerialMountLink : public MountLink {
   void requestPosition() override;
   std::optional<double> readDeclination() override;
   void prePark() override;
-  void park() override;
+  ParkReply park() override;
   std::string mountName() const override;
 
  private:

@@ -19,14 +19,14 @@ Form1::Form1(NightSeams seams, NightOptions options) : seams_(seams), options_(s
 
 Form1::~Form1() = default;
 
-// The serial link is made once the configuration has been read.
+// The link is made once the configuration has been read.
 MountLink& Form1::mountLink() {
-  if (seams_.mount != nullptr) return *seams_.mount;
-  if (!serialLink_) {
-    serialLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
-                                                    passThroughByte(siteConfig_.passThroughValue));
+  if (!mountLink_ && seams_.makeMountLink) mountLink_ = seams_.makeMountLink(siteConfig_);
+  if (!mountLink_) {
+    mountLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
+                                                   passThroughByte(siteConfig_.passThroughValue));
   }
-  return *serialLink_;
+  return *mountLink_;
 }
 
 NightOutcome Form1::Form_Load() {
@@ -184,7 +184,7 @@ void Form1::showSky() {
 void Form1::park(NightOutcome& outcome) {
   outcome.parked = siteConfig_.parkEnabled == 1;
   LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
-  parkMount(outcome.parked, mount, [this] { appendRecord(parkRecord()); });
+  outcome.parkReply = parkMount(outcome.parked, mount, [this] { appendRecord(parkRecord()); });
 }
 
 // A log that cannot be written ends the program, but the line still works:

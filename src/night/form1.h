@@ -28,12 +28,12 @@
 #include "astro/position_pass.h"
 #include "inputs/site_config.h"
 #include "inputs/target_table.h"
+#include "mount/mount_link.h"
 #include "platform/clock.h"
 
 namespace vantrel {
 
 class FileStore;
-class MountLink;
 class SerialPort;
 class StopRequest;
 class Window;
@@ -44,9 +44,9 @@ struct NightSeams {
   Window& window;
   FileStore& files;
   StopRequest& stop;
-  // Another mount link than the serial line: then MSComm1 is never opened
-  // and the port number of the configuration is not used.
-  MountLink* mount = nullptr;
+  // Makes another mount link than the serial line, once the configuration
+  // has been read; MSComm1 is then never opened.
+  std::function<std::unique_ptr<MountLink>(const SiteConfig&)> makeMountLink = {};
 };
 
 struct NightOptions {
@@ -65,6 +65,7 @@ struct NightOutcome {
   int targetCount = 0;          // rows in the table
   ClockReading endedAt;         // the clock after the park
   bool parked = false;          // park commands were sent
+  ParkReply parkReply = ParkReply::notRead;  // what the mount said to them
   double reportedDec = 0;       // the declination that ended the night at the limit
 };
 
@@ -100,7 +101,7 @@ class Form1 {
   std::int16_t chosenRow_ = 0;
   std::int16_t candidateCount_ = 0;
   bool logFailed_ = false;
-  std::unique_ptr<MountLink> serialLink_;
+  std::unique_ptr<MountLink> mountLink_;
 };
 
 // The summary of a night for people: "3 of 40 targets observed; night ended

@@ -34,7 +34,16 @@ std::string describeNight(const NightOutcome& outcome, const std::string& stopRe
       text += " because the mount stopped answering";
       break;
   }
-  text += outcome.parked ? "; mount parked" : "; mount not parked (parkEnabled is not 1)";
+  if (!outcome.parked) return text + "; mount not parked (parkEnabled is not 1)";
+  switch (outcome.parkReply) {
+    case ParkReply::notRead:
+      return text + "; mount parked";
+    case ParkReply::confirmed:
+      return text + "; mount parked, as the mount confirmed";
+    case ParkReply::notConfirmed:
+      break;
+  }
+  text += "; park sent, but the mount did not confirm it: it may not be parked";
   return text;
 }
 
