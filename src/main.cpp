@@ -3,6 +3,7 @@
 // Reads "vantrel.ini" and "vantrel.adf" from the working directory and runs
 // the night against the mount on the serial line, or rehearses it on a
 // simulated clock. See --help.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include "indi/indi_mirror.h"
 #include "indi/indi_mount_link.h"
 #include "night/form1.h"
+#include "night/night_plan.h"
 #include "night/rehearsal.h"
 #include "platform/console_window.h"
 #include "platform/fault.h"
@@ -36,6 +38,7 @@ using namespace vantrel;
 
 const char* const usageText =
     "usage: vantrel [--console] [--rehearse [START] | --indi DEVICE[@HOST[:PORT]]]\n"
+    "       vantrel --plan [START]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -52,12 +55,16 @@ const char* const usageText =
     "                     drive the mount DEVICE of the INDI server at HOST:PORT\n"
     "                     (default localhost:7624) instead of the serial port; the\n"
     "                     port number of vantrel.ini is not used\n"
+    "  --plan [START]     rehearse the night from START (as --rehearse) and print\n"
+    "                     tonight's plan: every pointing with its goto and the end\n"
+    "                     of its dwell, and the rows never observed with the reason.\n"
+    "                     Writes no file.\n"
     "  --help, --version\n"
     "\n"
-    "Serial port N is ./COMN when that exists (a link to /dev/ttyUSB0 or to\n"
-    "vantrel-mountsim), otherwise /dev/ttyS<N-1>.\n"
+    "Serial port N is ./COMN when that exists at start-up (a link to /dev/ttyUSB0\n"
+    "or to vantrel-mountsim), otherwise /dev/ttyS<N-1>; the choice holds all night.\n"
     "Ctrl-C (or closing the window) ends the night through the park; a second\n"
-    "Ctrl-C leaves at once.\n"
+    "Ctrl-C leaves at once, unless the park is under way.\n"
     "\n"
     "Exit status: 0 the night ended (clock, declination limit or stop request);\n"
     "1 a fault during the night (serial line, INDI, log file, a park the INDI\n"
@@ -67,6 +74,7 @@ const char* const usageText =
 struct Arguments {
   bool console = false;
   bool rehearse = false;
+  bool plan = false;
   std::optional<std::string> start;
   std::optional<IndiAddress> indi;
 };
@@ -96,11 +104,17 @@ Arguments parseArguments(int argc, char** argv) {
       auto address = parseIndiAddress(argv[++i]);
       if (auto* message = std::get_if<std::string>(&address)) usageError("--indi '" + std::string(argv[i]) + "': " + *message);
       args.indi = std::get<IndiAddress>(address);
+    } else if (a == "--plan") {
+      args.plan = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
     } else {
       usageError("unknown argument '" + a + "'");
     }
   }
-  if (args.indi && args.rehearse) usageError("--rehearse runs on its own simulated mount; leave out --indi");
+  if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
+  if (args.indi && (args.rehearse || args.plan)) {
+    usageError("--rehearse and --plan run on their own simulated mount; leave out --indi");
+  }
   if (args.indi && !indiBuiltIn()) {
     usageError("--indi: this vantrel was built without INDI (install libindi-dev and build with -DVANTREL_WITH_INDI=ON)");
   }
@@ -140,7 +154,7 @@ class TeeWindow : public Window {
 std::int64_t rehearsalStart(const Arguments& args) {
   if (args.start) {
     std::optional<std::int64_t> start = SimulatedClock::parseCivilTime(*args.start);
-    if (!start) usageError("--rehearse: START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
+    if (!start) usageError(std::string(args.plan ? "--plan" : "--rehearse") + ": START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
     return *start;
   }
   constexpr std::int64_t msPerDay = 86400000;
@@ -148,10 +162,28 @@ std::int64_t rehearsalStart(const Arguments& args) {
   return today + 18 * 3600 * 1000LL;
 }
 
+// Tonight's plan in the terminal.
+int printPlan(std::int64_t startCivilMs) {
+  PosixFileStore files(".");
+  try {
+    NightPlan plan = planNight(startCivilMs, files);
+    std::string table = planTable(plan);
+    for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
+      end = std::min(table.find('\n', at), table.size());
+      std::printf("%s\n", printableForTerminal(table.substr(at, end - at)).c_str());
+    }
+  } catch (const Fault& fault) {
+    std::fprintf(stderr, "vantrel: %s\n", fault.what());
+    return static_cast<int>(fault.status());
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Arguments args = parseArguments(argc, argv);
+  if (args.plan) return printPlan(rehearsalStart(args));
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
   StopRequest stop;
@@ -175,15 +207,23 @@ int main(int argc, char** argv) {
   }
 
   PosixFileStore files(".");
+  StatusBoard board;
   NightOutcome outcome;
   try {
     if (args.rehearse) {
-      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop);
+      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop, &board);
       outcome = result.outcome;
       window->showStatus(describeRehearsal(result));
     } else {
       PosixClock clock;
       PosixSerialPort MSComm1(std::filesystem::current_path().string());
+      NightOptions options;
+      options.statusBoard = &board;
+      options.lookAhead = true;
+      options.onWarning = [&](const std::string& warning) {
+        std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
+        if (qtWindow) qtWindow->showStatus("Warning: " + warning);
+      };
       NightSeams seams{clock, MSComm1, *window, files, stop};
       std::unique_ptr<IndiMirror> indiMirror;
       std::unique_ptr<IndiWire> indiWire;
@@ -195,7 +235,7 @@ int main(int argc, char** argv) {
                                                  IndiLinkSettings{*args.indi, site.siteLatitude, site.siteLongitude});
         };
       }
-      Form1 night(seams);
+      Form1 night(seams, options);
       outcome = night.Form_Load();
       window->showStatus(describeNight(outcome));
     }
@@ -215,7 +255,8 @@ int main(int argc, char** argv) {
   }
 
   if (outcome.end == NightEnd::mountSilent) {
-    std::fprintf(stderr, "vantrel: the mount does not answer position queries; it was parked blind\n");
+    std::fprintf(stderr, "vantrel: the mount does not answer position queries; %s\n",
+                 outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)");
     return static_cast<int>(ExitStatus::mountSilent);
   }
   int status = 0;

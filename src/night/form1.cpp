@@ -1,5 +1,9 @@
 #include "night/form1.h"
 
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
 #include "inputs/number_text.h"
 #include "inputs/target_list.h"
 #include "mount/protocol.h"
@@ -17,6 +21,18 @@ namespace vantrel {
 
 Form1::Form1(NightSeams seams, NightOptions options) : seams_(seams), options_(std::move(options)) {}
 
+Form1::Form1(const Form1& state, NightSeams seams, NightOptions options)
+    : seams_(seams),
+      options_(std::move(options)),
+      siteConfig_(state.siteConfig_),
+      targets_(state.targets_),
+      sample_(state.sample_),
+      positionPass_(state.positionPass_),
+      logFileName_(state.logFileName_),
+      chosenRow_(state.chosenRow_),
+      candidateCount_(state.candidateCount_),
+      status_(state.status_) {}
+
 Form1::~Form1() = default;
 
 // The link is made once the configuration has been read.
@@ -30,22 +46,58 @@ MountLink& Form1::mountLink() {
 }
 
 NightOutcome Form1::Form_Load() {
-  siteConfig_ = loadSiteConfig(seams_.files);
-  startupWait();
-  loadTargetList(seams_.files, siteConfig_, targets_);
-  createLogFile();
-
-  NightOutcome outcome;
-  outcome.targetCount = targets_.targetCount;
   try {
-    while (!observingPass(outcome)) {
-    }
-  } catch (const Fault&) {
-    if (logFailed_) parkWithoutRecord();
+    SiteConfigPlaces places;
+    siteConfig_ = loadSiteConfig(seams_.files, &places);
+    if (options_.onWarning) showWarnings(siteConfigWarnings(siteConfig_, places));
+    // The port is the one it is at start-up for the whole night, the park
+    // included.
+    if (seams_.mount == nullptr) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
+    startupWait();
+    loadTargets(places);
+    status_.targetCount = targets_.targetCount;
+    createLogFile();
+  } catch (const Fault& fault) {
+    status_.message = fault.what();
+    publishStatus(NightPhase::fault);
     throw;
   }
-  park(outcome);
+  return runCycles();
+}
+
+NightOutcome Form1::runCycles() {
+  NightOutcome outcome;
+  outcome.targetCount = targets_.targetCount;
+  outcome.observedCount = status_.observedCount;
+  try {
+    try {
+      while (!observingPass(outcome)) {
+      }
+    } catch (const LineFault& fault) {
+      throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
+    } catch (const Fault& fault) {
+      throw Fault(fault.what() + parkAfterFault(), fault.status());
+    } catch (const std::exception& error) {
+      throw Fault(std::string("internal error: ") + error.what() + parkAfterFault(), ExitStatus::runtimeFault);
+    }
+    publishStatus(NightPhase::parking);
+    try {
+      park(outcome);
+    } catch (const LineFault& fault) {
+      throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
+    } catch (const Fault& fault) {
+      // The park record could not be written after the park command went out.
+      throw Fault(fault.what() + std::string(parkSent_ ? "; mount parked" : "; mount not parked"), fault.status());
+    }
+  } catch (const Fault& fault) {
+    status_.message = fault.what();
+    publishStatus(NightPhase::fault);
+    throw;
+  }
   outcome.endedAt = seams_.clock.now();
+  status_.parked = outcome.parked;
+  statusClock(outcome.endedAt);
+  publishStatus(NightPhase::ended);
   return outcome;
 }
 
@@ -53,10 +105,18 @@ NightOutcome Form1::Form_Load() {
 // always made; with a positive value the wait ends at the n-th change, n
 // being the smallest whole number not below the value.
 void Form1::startupWait() {
-  std::string remembered = seams_.clock.now().timeText;
+  ClockReading start = seams_.clock.now();
+  statusClock(start);
+  // The wait counts changes of the seconds, so it ends no sooner than this.
+  double delay = std::ceil(siteConfig_.startDelaySeconds);
+  status_.startupEndsSeconds = status_.nowSeconds + (delay > 0 ? static_cast<std::int64_t>(std::min(delay, 1e9)) : 0);
+  std::string remembered = start.timeText;
   int changes = 0;
   for (;;) {
-    std::string timeText = seams_.clock.now().timeText;
+    ClockReading reading = seams_.clock.now();
+    const std::string& timeText = reading.timeText;
+    statusClock(reading);
+    publishStatus(NightPhase::startupWait);
     if (timeText != remembered) {
       ++changes;
       remembered = seams_.clock.now().timeText;
@@ -64,6 +124,19 @@ void Form1::startupWait() {
     if (changes >= siteConfig_.startDelaySeconds || seams_.stop.raised()) return;
     seams_.clock.waitForNext(ClockUnit::second, &seams_.window, seams_.stop);
   }
+}
+
+void Form1::loadTargets(const SiteConfigPlaces& places) {
+  std::vector<std::u32string> lines = readTargetLines(seams_.files);
+  std::vector<TargetLineRows> lineRows;
+  parseTargetLines(lines, siteConfig_, targets_, &lineRows);
+  if (!options_.onWarning) return;
+  showWarnings(targetLineWarnings(lines));
+  showWarnings(decLimitWarnings(lines, lineRows, targets_, siteConfig_, places));
+}
+
+void Form1::showWarnings(const std::vector<InputWarning>& warnings) {
+  for (const InputWarning& warning : warnings) options_.onWarning(describeWarning(warning));
 }
 
 // The day's log keeps what an earlier start of the same day wrote: the new
@@ -96,36 +169,46 @@ bool Form1::observingPass(NightOutcome& outcome) {
   }
   // One reading of the clock serves the end-of-night test and the sample.
   ClockReading reading = seams_.clock.now();
+  statusClock(reading);
   if (nightIsOver(reading)) {
     outcome.end = NightEnd::clock;
     return true;
   }
 
+  if (status_.phase != NightPhase::waitingForTarget) publishStatus(NightPhase::choosing);
   sample_ = sampleClock(reading.dateText, reading.timeText);
   computePositions(targets_, siteConfig_, sample_, positionPass_);
   ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude);
   chosenRow_ = scan.chosenRow;
   candidateCount_ = scan.candidateCount;
+  if (options_.observer) options_.observer->passScanned(reading, targets_, siteConfig_, scan);
   showSky();
   if (candidateCount_ < 1) {
-    seams_.clock.waitForNext(ClockUnit::minute, &seams_.window, seams_.stop);
+    if (status_.phase != NightPhase::waitingForTarget) {
+      if (options_.lookAhead) status_.next = rehearseAhead(status_.nowSeconds);
+      publishStatus(NightPhase::waitingForTarget);
+    }
+    waitForNextMinute();
     return false;
   }
 
   appendTargetRecord();
   targets_.targetState[chosenRow_] = 1;
   ++outcome.observedCount;
+  statusChoice();
   seams_.window.setTitle(std::string(targetTitlePrefix) + targets_.targetName[chosenRow_]);
   seams_.window.processEvents();
 
   SupervisionSettings settings;
   settings.decLimit = siteConfig_.decLimit;
   settings.dwellMinutes = siteConfig_.dwellMinutes;
+  if (options_.statusBoard) settings.onProgress = [this](const DwellProgress& p) { statusProgress(p); };
   SupervisionTarget target{targets_.raDeg[chosenRow_], targets_.decDeg[chosenRow_]};
   LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
   SupervisionResult result = superviseTarget(target, settings, mount, [this](double reportedDec) {
     appendRecord(decLimitRecord(reportedDec));
   });
+  if (options_.observer) options_.observer->dwellEnded(chosenRow_, seams_.clock.now());
   switch (result.end) {
     case SupervisionEnd::dwellOver:
       return false;
@@ -181,22 +264,50 @@ void Form1::showSky() {
   seams_.window.showSky(sky);
 }
 
-void Form1::park(NightOutcome& outcome) {
-  outcome.parked = siteConfig_.parkEnabled == 1;
+// The stop request knows while the park is under way, so that a second
+// request waits for it instead of cutting it in half.
+ParkReply Form1::runPark(bool enabled, const std::function<void()>& afterParkCommand) {
   LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
-  outcome.parkReply = parkMount(outcome.parked, mount, [this] { appendRecord(parkRecord()); });
+  if (enabled) seams_.stop.parkBegins();
+  ParkReply reply = ParkReply::notRead;
+  try {
+    reply = parkMount(enabled, mount, [&] {
+      parkSent_ = true;
+      afterParkCommand();
+    });
+  } catch (...) {
+    if (enabled) seams_.stop.parkEnds(parkSent_);
+    throw;
+  }
+  if (enabled) seams_.stop.parkEnds(parkSent_);
+  return reply;
 }
 
-// A log that cannot be written ends the program, but the line still works:
-// the mount is parked on the way out rather than left pointing at the sky.
-// The fault that ends the program is the log's, so a second one is dropped.
-void Form1::parkWithoutRecord() {
-  if (siteConfig_.parkEnabled != 1) return;
-  LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
+void Form1::park(NightOutcome& outcome) {
+  outcome.parked = siteConfig_.parkEnabled == 1;
+  outcome.parkReply = runPark(outcome.parked, [this] { appendRecord(parkRecord()); });
+}
+
+// A fault during the night (a log that cannot be written, an internal error)
+// leaves the line working: the mount is parked on the way out rather than
+// left pointing at the sky. The park record is written when the log still
+// takes it. The fault that ends the program is the first one, so a second
+// one is only named. Returns what became of the mount, for the message.
+std::string Form1::parkAfterFault() {
+  if (siteConfig_.parkEnabled != 1) return "; mount not parked (parkEnabled is not 1)";
+  ParkReply reply = ParkReply::notRead;
   try {
-    parkMount(true, mount, [] {});
-  } catch (const Fault&) {
+    reply = runPark(true, [this] {
+      if (logFailed_) return;
+      try {
+        appendRecord(parkRecord());
+      } catch (const Fault&) {
+      }
+    });
+  } catch (const std::exception& error) {
+    if (!parkSent_) return std::string("; mount not parked (the park failed: ") + error.what() + ")";
   }
+  return describePark(reply);
 }
 
 }  // namespace vantrel

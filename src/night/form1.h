@@ -16,23 +16,30 @@
 //    waits for the next minute, serving the window.
 // 3) A chosen row: target record, state 1, title, yield, supervision.
 // 4) Every way out of the night (the clock, the declination limit, a stop
-//    request, a silent mount) goes through the park.
+//    request, a silent mount) goes through the park, and so does every fault
+//    of the night but a failure of the serial line itself: the Fault that
+//    ends the program then says whether the mount was parked.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "astro/clock_sample.h"
 #include "astro/position_pass.h"
+#include "inputs/input_warnings.h"
 #include "inputs/site_config.h"
 #include "inputs/target_table.h"
 #include "mount/mount_link.h"
 #include "platform/clock.h"
+#include "schedule/target_scan.h"
+#include "status/night_status.h"
 
 namespace vantrel {
 
+struct DwellProgress;
 class FileStore;
 class SerialPort;
 class StopRequest;
@@ -49,12 +56,33 @@ struct NightSeams {
   std::function<std::unique_ptr<MountLink>(const SiteConfig&)> makeMountLink = {};
 };
 
+// Watches the night from inside without changing it: the plan of a night and
+// the look-ahead are built from these calls.
+class NightObserver {
+ public:
+  virtual ~NightObserver() = default;
+  // After the positions and the choice of every pass.
+  virtual void passScanned(const ClockReading& /*at*/, const TargetTable& /*table*/, const SiteConfig& /*config*/,
+                           const ScanResult& /*scan*/) {}
+  // When the supervision of a chosen row is over, however it ended.
+  virtual void dwellEnded(int /*row*/, const ClockReading& /*at*/) {}
+};
+
 struct NightOptions {
   // Put in front of the log file name; the rehearsal writes "rehearsal-log...".
   std::string logFilePrefix;
   // The real log keeps what an earlier start of the day wrote; a rehearsal
   // log shows one rehearsal only.
   bool emptyLogAtStart = false;
+  // Where the night's status is published for the views; none when null.
+  StatusBoard* statusBoard = nullptr;
+  // Predict the next goto by rehearsing ahead on a copy when the phase
+  // changes. A rehearsal has no use for it: its next goto follows at once.
+  bool lookAhead = false;
+  NightObserver* observer = nullptr;
+  // Told each warning about the input files (one line for people) as soon as
+  // the file has been read. The night goes on as the files say.
+  std::function<void(const std::string&)> onWarning;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
@@ -75,11 +103,19 @@ class Form1 {
   ~Form1();
 
   // Runs the whole night. Returns when the mount has been parked; throws a
-  // Fault for a bad input file or a failing line or log.
+  // Fault for a bad input file or a fault of the night (the line, the log, an
+  // internal error), the latter after the park where the line still works.
   NightOutcome Form_Load();
+
+  // The night from where `state` stands, on other seams: the cycle and the
+  // park, without the start-up. The look-ahead runs it on a simulated clock.
+  Form1(const Form1& state, NightSeams seams, NightOptions options);
+  NightOutcome runCycles();
 
  private:
   void startupWait();
+  void loadTargets(const SiteConfigPlaces& places);
+  void showWarnings(const std::vector<InputWarning>& warnings);
   void createLogFile();
   bool nightIsOver(const ClockReading& reading) const;
   // One pass of the cycle; returns true when the night is over.
@@ -88,8 +124,17 @@ class Form1 {
   void appendTargetRecord();
   void showSky();
   void park(NightOutcome& outcome);
-  void parkWithoutRecord();
+  ParkReply runPark(bool enabled, const std::function<void()>& afterParkCommand);
+  std::string parkAfterFault();
   MountLink& mountLink();
+
+  // The status of the night (night_status_driver.cpp).
+  void publishStatus(NightPhase phase);
+  void statusClock(const ClockReading& reading);
+  void statusChoice();
+  void statusProgress(const DwellProgress& progress);
+  void waitForNextMinute();
+  NextGoto rehearseAhead(std::int64_t fromSeconds) const;
 
   NightSeams seams_;
   NightOptions options_;
@@ -101,6 +146,8 @@ class Form1 {
   std::int16_t chosenRow_ = 0;
   std::int16_t candidateCount_ = 0;
   bool logFailed_ = false;
+  NightStatus status_;
+  bool parkSent_ = false;
   std::unique_ptr<MountLink> mountLink_;
 };
 
@@ -108,5 +155,7 @@ class Form1 {
 // 2026-12-07 04:31:00 by the clock; mount parked".
 // `stopReason` tells why a stop request came.
 std::string describeNight(const NightOutcome& outcome, const std::string& stopReason = "by a stop request");
+// "; mount parked", or what the mount said to the park when it was asked.
+std::string describePark(ParkReply reply);
 
 }  // namespace vantrel

@@ -15,6 +15,18 @@ std::string trimmed(std::string text) {
 
 }  // namespace
 
+std::string describePark(ParkReply reply) {
+  switch (reply) {
+    case ParkReply::notRead:
+      break;
+    case ParkReply::confirmed:
+      return "; mount parked, as the mount confirmed";
+    case ParkReply::notConfirmed:
+      return "; park sent, but the mount did not confirm it: it may not be parked";
+  }
+  return "; mount parked";
+}
+
 std::string describeNight(const NightOutcome& outcome, const std::string& stopReason) {
   std::string text = std::to_string(outcome.observedCount) + " of " + std::to_string(outcome.targetCount) +
                      " targets observed; night ended " + outcome.endedAt.dateText + " " +
@@ -35,16 +47,7 @@ std::string describeNight(const NightOutcome& outcome, const std::string& stopRe
       break;
   }
   if (!outcome.parked) return text + "; mount not parked (parkEnabled is not 1)";
-  switch (outcome.parkReply) {
-    case ParkReply::notRead:
-      return text + "; mount parked";
-    case ParkReply::confirmed:
-      return text + "; mount parked, as the mount confirmed";
-    case ParkReply::notConfirmed:
-      break;
-  }
-  text += "; park sent, but the mount did not confirm it: it may not be parked";
-  return text;
+  return text + describePark(outcome.parkReply);
 }
 
 }  // namespace vantrel

@@ -6,7 +6,8 @@
 
 namespace vantrel {
 
-RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop) {
+RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
+                              StatusBoard* statusBoard, NightObserver* observer) {
   SimulatedClock clock(startCivilMs);
   SimulatedMount mount;
   RehearsalResult result;
@@ -17,7 +18,12 @@ RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileSto
       stop.raise();
     }
   };
-  Form1 night(NightSeams{clock, mount, window, files, stop}, NightOptions{"rehearsal-", true});
+  NightOptions options;
+  options.logFilePrefix = "rehearsal-";
+  options.emptyLogAtStart = true;
+  options.statusBoard = statusBoard;
+  options.observer = observer;
+  Form1 night(NightSeams{clock, mount, window, files, stop}, options);
   result.outcome = night.Form_Load();
   return result;
 }
