@@ -52,7 +52,7 @@ NightOutcome Form1::Form_Load() {
     if (options_.onWarning) showWarnings(siteConfigWarnings(siteConfig_, places));
     // The port is the one it is at start-up for the whole night, the park
     // included.
-    if (seams_.mount == nullptr) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
+    if (!seams_.makeMountLink) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
     startupWait();
     loadTargets(places);
     status_.targetCount = targets_.targetCount;
