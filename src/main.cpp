@@ -19,6 +19,7 @@
 #include "indi/indi_client.h"
 #include "indi/indi_mirror.h"
 #include "indi/indi_mount_link.h"
+#include "inputs/text_lines.h"
 #include "night/form1.h"
 #include "night/night_plan.h"
 #include "night/rehearsal.h"
@@ -37,7 +38,7 @@ namespace {
 using namespace vantrel;
 
 const char* const usageText =
-    "usage: vantrel [--console] [--rehearse [START] | --indi DEVICE[@HOST[:PORT]]]\n"
+    "usage: vantrel [--console] [--verbose] [--rehearse [START] | --indi DEVICE[@HOST[:PORT]]]\n"
     "       vantrel --plan [START]\n"
     "       vantrel --help | --version\n"
     "\n"
@@ -46,7 +47,10 @@ const char* const usageText =
     "  vantrel.adf   targets (1950.0 positions) with their grid masks\n"
     "and writes the night's log to logYYYY-MM-DD.txt (records are appended).\n"
     "\n"
-    "  --console          use the terminal as the window even when a display is there\n"
+    "  --console          use the terminal as the window even when a display is there;\n"
+    "                     the night's status is one line, rewritten in place on a\n"
+    "                     terminal, one line per change of phase otherwise\n"
+    "  --verbose          print each new title even when the output is not a terminal\n"
     "  --rehearse [START] run the whole night at once on a simulated clock against a\n"
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
@@ -73,6 +77,7 @@ const char* const usageText =
 
 struct Arguments {
   bool console = false;
+  bool verbose = false;
   bool rehearse = false;
   bool plan = false;
   std::optional<std::string> start;
@@ -96,6 +101,8 @@ Arguments parseArguments(int argc, char** argv) {
       std::exit(0);
     } else if (a == "--console") {
       args.console = true;
+    } else if (a == "--verbose") {
+      args.verbose = true;
     } else if (a == "--rehearse") {
       args.rehearse = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
@@ -189,7 +196,12 @@ int main(int argc, char** argv) {
   StopRequest stop;
   installStopSignals(stop);
 
-  ConsoleWindow console(stdout);
+  StatusBoard board;
+  ConsoleWindow::Options consoleOptions;
+  // A rehearsal is over in a blink: its records say what happened.
+  if (!args.rehearse) consoleOptions.board = &board;
+  consoleOptions.verbose = args.verbose;
+  ConsoleWindow console(stdout, consoleOptions);
   std::unique_ptr<QApplication> app;
   std::unique_ptr<QtWindow> qtWindow;
   std::unique_ptr<TeeWindow> tee;
@@ -207,7 +219,6 @@ int main(int argc, char** argv) {
   }
 
   PosixFileStore files(".");
-  StatusBoard board;
   NightOutcome outcome;
   try {
     if (args.rehearse) {
@@ -240,7 +251,7 @@ int main(int argc, char** argv) {
       window->showStatus(describeNight(outcome));
     }
   } catch (const Fault& fault) {
-    std::fprintf(stderr, "vantrel: %s\n", fault.what());
+    std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
     if (qtWindow) {
       // On a desktop nobody reads standard error: the window keeps the
       // message until it is closed.
@@ -255,7 +266,7 @@ int main(int argc, char** argv) {
   }
 
   if (outcome.end == NightEnd::mountSilent) {
-    std::fprintf(stderr, "vantrel: the mount does not answer position queries; %s\n",
+    std::fprintf(stderr, "vantrel: %s; %s\n", describeSilentMount(outcome).c_str(),
                  outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)");
     return static_cast<int>(ExitStatus::mountSilent);
   }

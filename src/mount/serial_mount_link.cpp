@@ -1,5 +1,7 @@
 #include "mount/serial_mount_link.h"
 
+#include <stdexcept>
+
 #include "mount/protocol.h"
 #include "platform/serial_port.h"
 
@@ -31,13 +33,32 @@ void SerialMountLink::gotoTarget(double raDeg, double decDeg) {
 
 void SerialMountLink::requestPosition() { port_.sendCommand(positionQuery); }
 
-std::optional<double> SerialMountLink::readDeclination() { return checkPositionReply(port_.readReceived()); }
+std::optional<double> SerialMountLink::readDeclination() {
+  std::string received = port_.readReceived();
+  std::optional<double> dec = checkPositionReply(received);
+  unreadReply_ = dec ? std::string() : std::move(received);
+  return dec;
+}
 
 void SerialMountLink::prePark() { port_.sendCommand(preParkCommand); }
 
 ParkReply SerialMountLink::park() {
   port_.sendCommand(parkCommand);
   return ParkReply::notRead;
+}
+
+// The port's steady reply, validated as readDeclination would validate it.
+std::optional<double> SerialMountLink::steadyDeclination() const {
+  const SteadyAnswers* answers = port_.steadyAnswers();
+  if (answers == nullptr) return std::nullopt;
+  std::optional<std::string> reply = answers->steadyPositionReply();
+  return reply ? checkPositionReply(*reply) : std::nullopt;
+}
+
+void SerialMountLink::takeSteadyRequests(std::int64_t count) {
+  SteadyAnswers* answers = port_.steadyAnswers();
+  if (answers == nullptr) throw std::logic_error("takeSteadyRequests on a port without steady answers");
+  answers->takePositionQueries(count);
 }
 
 std::string SerialMountLink::mountName() const { return "the mount at COM" + std::to_string(portNumber_); }

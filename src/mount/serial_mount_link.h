@@ -31,14 +31,18 @@ class SerialMountLink : public MountLink {
   void gotoTarget(double raDeg, double decDeg) override;
   void requestPosition() override;
   std::optional<double> readDeclination() override;
+  std::string unreadReply() const override { return unreadReply_; }
   void prePark() override;
   ParkReply park() override;
   std::string mountName() const override;
+  std::optional<double> steadyDeclination() const override;
+  void takeSteadyRequests(std::int64_t count) override;
 
  private:
   SerialPort& port_;
   int portNumber_;
   int passThroughValue_;
+  std::string unreadReply_;
 };
 
 }  // namespace vantrel

@@ -95,6 +95,10 @@ struct NightOutcome {
   bool parked = false;          // park commands were sent
   ParkReply parkReply = ParkReply::notRead;  // what the mount said to them
   double reportedDec = 0;       // the declination that ended the night at the limit
+  // A mount that gave no valid reply for too long: how many reads held bytes
+  // nonetheless, and the first of them.
+  int unreadReplies = 0;
+  std::string unreadExample;
 };
 
 class Form1 {
@@ -157,5 +161,11 @@ class Form1 {
 std::string describeNight(const NightOutcome& outcome, const std::string& stopReason = "by a stop request");
 // "; mount parked", or what the mount said to the park when it was asked.
 std::string describePark(ParkReply reply);
+
+// Why a mount was given up: "the mount at COM1 does not answer position
+// queries" when nothing came back, "the replies of the mount at COM1 could
+// not be read: 1200 replies with unexpected bytes, e.g. "x0000,0000#"" when
+// bytes did arrive.
+std::string describeSilentMount(const NightOutcome& outcome, const std::string& mountName = "the mount");
 
 }  // namespace vantrel

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "night/form1.h"
+#include "inputs/text_lines.h"
 #include "obslog/log_format.h"
 
 namespace vantrel {
@@ -27,6 +28,13 @@ std::string describePark(ParkReply reply) {
   return "; mount parked";
 }
 
+std::string describeSilentMount(const NightOutcome& outcome, const std::string& mountName) {
+  if (outcome.unreadReplies == 0) return mountName + " does not answer position queries";
+  return "the replies of " + mountName + " could not be read: " + std::to_string(outcome.unreadReplies) +
+         (outcome.unreadReplies == 1 ? " reply" : " replies") + " with unexpected bytes, e.g. " +
+         quotedForMessage(outcome.unreadExample);
+}
+
 std::string describeNight(const NightOutcome& outcome, const std::string& stopReason) {
   std::string text = std::to_string(outcome.observedCount) + " of " + std::to_string(outcome.targetCount) +
                      " targets observed; night ended " + outcome.endedAt.dateText + " " +
@@ -43,7 +51,8 @@ std::string describeNight(const NightOutcome& outcome, const std::string& stopRe
       text += " " + stopReason;
       break;
     case NightEnd::mountSilent:
-      text += " because the mount stopped answering";
+      text += outcome.unreadReplies > 0 ? " because the mount's replies could not be read"
+                                        : " because the mount stopped answering";
       break;
   }
   if (!outcome.parked) return text + "; mount not parked (parkEnabled is not 1)";

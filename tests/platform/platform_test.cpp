@@ -3,9 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "platform/console_window.h"
 #include "platform/fault.h"
@@ -55,6 +60,30 @@ TEST(SimulatedClock, WaitsEndOnWholeSecondsAndMinutesAndStopRequests) {
   EXPECT_EQ(clock.now().timeText, "00:02:00") << "a raised stop request ends the wait at once";
 }
 
+// The texts are made digit by digit; the C library's calendar and printf are
+// the reference, from before 1970 to beyond four-digit years.
+TEST(SimulatedClock, TextsAgreeWithTheCLibraryOverTheCalendar) {
+  const std::int64_t msPerDay = 86400000;
+  std::vector<std::int64_t> instants = {0, -1, msPerDay - 1, -msPerDay, 253402300799999, 253402300800000,
+                                        -62167219200001};
+  std::uint64_t x = 88172645463325252u;  // xorshift: fixed, so a failure repeats
+  for (int i = 0; i < 2000; ++i) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    instants.push_back(static_cast<std::int64_t>(x % (2 * 300000000000000ull)) - 300000000000000);
+  }
+  for (std::int64_t ms : instants) {
+    std::int64_t seconds = ms / 1000 - (ms % 1000 < 0);
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char date[32], time[16];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
+    ClockReading reading = civilReading(ms);
+    ASSERT_EQ(reading.dateText + " " + reading.timeText, std::string(date) + " " + time) << ms << " ms";
+  }
+}
+
 TEST(SimulatedClock, ParsesOnlyRealTimes) {
   EXPECT_TRUE(SimulatedClock::parseCivilTime("2024-02-29T18:00"));
   EXPECT_TRUE(SimulatedClock::parseCivilTime("2024-02-29 18:00:30"));
@@ -91,6 +120,67 @@ TEST(PosixFileStore, AppendsKeepEarlierRecordsAndFailuresNameTheFile) {
     EXPECT_THAT(f.what(), HasSubstr("no-such-dir/log.txt: cannot open for appending: No such file or directory"));
   }
   std::filesystem::remove_all(dir);
+}
+
+// Scratch directory of a file store test.
+struct StoreDir {
+  std::string path = (std::filesystem::temp_directory_path() / "vantrel-store-XXXXXX").string();
+  StoreDir() { EXPECT_TRUE(mkdtemp(path.data())); }
+  ~StoreDir() { std::filesystem::remove_all(path); }
+  std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
+
+std::string faultOf(const std::function<void()>& action, ExitStatus wantStatus) {
+  try {
+    action();
+  } catch (const Fault& f) {
+    EXPECT_EQ(f.status(), wantStatus) << f.what();
+    return f.what();
+  }
+  return "no fault";
+}
+
+// Only regular files are input files: nothing blocks, nothing runs out of
+// memory, and every refusal is an input-file fault that says why.
+TEST(PosixFileStore, InputsThatAreNoRegularFilesAreRefused) {
+  StoreDir dir;
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", dir / "zero");
+  std::filesystem::create_directory(dir / "folder");
+  std::filesystem::create_symlink(dir / "loop", dir / "loop");
+  { std::ofstream(dir / "huge"); }
+  std::filesystem::resize_file(dir / "huge", FileStore::maxReadBytes + 1);  // sparse
+  const std::pair<const char*, const char*> cases[] = {
+      {"fifo", "fifo: not a regular file but a FIFO; give the file itself"},
+      {"zero", "zero: not a regular file but a character device; give the file itself"},
+      {"folder", "folder: not a regular file but a directory; give the file itself"},
+      {"loop", "loop: cannot open: Too many levels of symbolic links"},
+      {"huge", "huge: larger than 64 MiB: not an input file"},
+  };
+  PosixFileStore store(dir.path);
+  for (const auto& [name, want] : cases) {
+    EXPECT_EQ(faultOf([&] { store.readAll(name); }, ExitStatus::inputFile), want);
+  }
+}
+
+// A full disk: the write stops part of the way into a record. Simulated by
+// the file size limit, which fails a write the same way (short, then EFBIG).
+TEST(PosixFileStore, AFailedAppendLeavesOnlyWholeRecords) {
+  StoreDir dir;
+  PosixFileStore store(dir.path);
+  store.appendDurably("log.txt", "first record\r\n");
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto savedHandler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 20;
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string fault = faultOf([&] { store.appendDurably("log.txt", "a record that does not fit\r\n"); },
+                              ExitStatus::runtimeFault);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, savedHandler);
+  EXPECT_EQ(fault, "log.txt: cannot write: File too large");
+  EXPECT_EQ(*store.readAll("log.txt"), "first record\r\n");
 }
 
 }  // namespace
