@@ -43,6 +43,7 @@ using namespace vantrel;
 
 const char* const usageText =
     "usage: vantrel [--console] [--verbose] [--rehearse [START] | --indi DEVICE[@HOST[:PORT]]]\n"
+    "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
     "       vantrel --plan [START]\n"
     "       vantrel --help | --version\n"
@@ -56,6 +57,9 @@ const char* const usageText =
     "                     the night's status is one line, rewritten in place on a\n"
     "                     terminal, one line per change of phase otherwise\n"
     "  --verbose          print each new title even when the output is not a terminal\n"
+    "  --snapshot FILE.png  write the window's picture (status, sky chart, records)\n"
+    "                     at the end of the night or rehearsal; without a display\n"
+    "                     (or with --console) the window is drawn off-screen\n"
     "  --rehearse [START] run the whole night at once on a simulated clock against a\n"
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
@@ -92,6 +96,7 @@ struct Arguments {
   bool verbose = false;
   bool rehearse = false;
   bool plan = false;
+  std::optional<std::string> snapshot;
   std::optional<std::string> start;
   std::optional<IndiAddress> indi;
   std::string webAddress;  // empty: no web server
@@ -125,6 +130,9 @@ Arguments parseArguments(int argc, char** argv) {
       auto address = parseIndiAddress(argv[++i]);
       if (auto* message = std::get_if<std::string>(&address)) usageError("--indi '" + std::string(argv[i]) + "': " + *message);
       args.indi = std::get<IndiAddress>(address);
+    } else if (a == "--snapshot") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--snapshot needs a file name, e.g. night.png");
+      args.snapshot = argv[++i];
     } else if (a == "--plan") {
       args.plan = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
@@ -142,6 +150,7 @@ Arguments parseArguments(int argc, char** argv) {
   if (args.indi && !indiBuiltIn()) {
     usageError("--indi: this vantrel was built without INDI (install libindi-dev and build with -DVANTREL_WITH_INDI=ON)");
   }
+  if (args.plan && args.snapshot) usageError("--snapshot is for a night or a rehearsal, not for --plan");
   if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
   return args;
 }
@@ -204,6 +213,13 @@ int printPlan(std::int64_t startCivilMs) {
   return 0;
 }
 
+// The summary of the night goes into the status too, for the window.
+void publishSummary(StatusBoard& board, const std::string& summary) {
+  NightStatus status = board.snapshot();
+  status.message = summary;
+  board.publish(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -243,17 +259,29 @@ int main(int argc, char** argv) {
   std::unique_ptr<QtWindow> qtWindow;
   std::unique_ptr<TeeWindow> tee;
   Window* window = &console;
-  if (!args.console && hasDisplay()) {
+  const bool onScreen = !args.console && hasDisplay();
+  // A snapshot needs the window even where nobody sees it: then it is drawn
+  // off-screen and the terminal stays the window people read.
+  const bool offScreen = !onScreen && args.snapshot;
+  if (offScreen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (onScreen || offScreen) {
     app = std::make_unique<QApplication>(argc, argv);
-    qtWindow = std::make_unique<QtWindow>(stop);
+    qtWindow = std::make_unique<QtWindow>(stop, &board);
     window = qtWindow.get();
-    if (args.rehearse) {
+    if (args.rehearse || offScreen) {
       tee = std::make_unique<TeeWindow>(*qtWindow, console);
       window = tee.get();
     }
-  } else {
-    console.setTitle(initialWindowTitle);
   }
+  if (!onScreen) console.setTitle(initialWindowTitle);
+  auto saveSnapshot = [&]() -> bool {
+    if (!args.snapshot || !qtWindow) return true;
+    qtWindow->nightIsOver();
+    if (qtWindow->saveSnapshot(*args.snapshot)) return true;
+    std::fprintf(stderr, "vantrel: cannot write the snapshot %s (is the folder there and writable?)\n",
+                 args.snapshot->c_str());
+    return false;
+  };
   std::unique_ptr<TeeWindow> webTee;
   if (webFeed) {
     webTee = std::make_unique<TeeWindow>(*window, *webFeed);
@@ -265,6 +293,7 @@ int main(int argc, char** argv) {
     if (args.rehearse) {
       RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop, &board);
       outcome = result.outcome;
+      publishSummary(board, describeRehearsal(result));
       window->showStatus(describeRehearsal(result));
     } else {
       PosixClock clock;
@@ -289,6 +318,7 @@ int main(int argc, char** argv) {
       }
       Form1 night(seams, options);
       outcome = night.Form_Load();
+      publishSummary(board, describeNight(outcome));
       window->showStatus(describeNight(outcome));
     }
   } catch (const Fault& fault) {
@@ -298,8 +328,9 @@ int main(int argc, char** argv) {
       // On a desktop nobody reads standard error: the window keeps the
       // message until it is closed.
       qtWindow->showStatus(std::string("Fault: ") + fault.what());
+      saveSnapshot();
       qtWindow->nightIsOver();
-      qtWindow->runUntilClosed();
+      if (onScreen) qtWindow->runUntilClosed();
     }
     return static_cast<int>(fault.status());
   } catch (const std::exception& error) {
@@ -307,17 +338,19 @@ int main(int argc, char** argv) {
     return static_cast<int>(ExitStatus::runtimeFault);
   }
 
+  bool snapshotSaved = saveSnapshot();
   if (outcome.end == NightEnd::mountSilent) {
     std::fprintf(stderr, "vantrel: %s; %s\n", describeSilentMount(outcome).c_str(),
                  outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)");
     return static_cast<int>(ExitStatus::mountSilent);
   }
+  if (!snapshotSaved) return static_cast<int>(ExitStatus::runtimeFault);
   int status = 0;
   if (outcome.parkReply == ParkReply::notConfirmed) {
     std::fprintf(stderr, "vantrel: the mount did not confirm the park; it may still point at the sky\n");
     status = static_cast<int>(ExitStatus::runtimeFault);
   }
-  if (qtWindow && outcome.end != NightEnd::stopRequest) {
+  if (onScreen && outcome.end != NightEnd::stopRequest) {
     qtWindow->nightIsOver();
     int closed = qtWindow->runUntilClosed();
     return status != 0 ? status : closed;
