@@ -131,11 +131,11 @@ struct FakeServer : IndiWire, Window {
       push("TELESCOPE_PARK", switches(state, {{"PARK", state != IndiState::alert}, {"UNPARK", state == IndiState::alert}}));
     };
     if (parkAnswer == Answer::nothing) return;
-    if (parked) return at(40, [=] { parkState(IndiState::idle); });  // already there: no Busy
-    if (parkAnswer == Answer::alertAtOnce) return at(40, [=] { parkState(IndiState::alert); });
-    at(40, [=] { parkState(IndiState::busy); });
+    if (parked) return at(40, [=, this] { parkState(IndiState::idle); });  // already there: no Busy
+    if (parkAnswer == Answer::alertAtOnce) return at(40, [=, this] { parkState(IndiState::alert); });
+    at(40, [=, this] { parkState(IndiState::busy); });
     if (parkAnswer == Answer::staysBusy) return;
-    at(20000, [=] { parkState(parkAnswer == Answer::busyThenOk ? IndiState::idle : IndiState::alert); });
+    at(20000, [=, this] { parkState(parkAnswer == Answer::busyThenOk ? IndiState::idle : IndiState::alert); });
   }
 
   // The server goes away: the library reports it, and a reconnect fails.
