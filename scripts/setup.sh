@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-          libbenchmark-dev qt6-base-dev liberfa-dev)
+          libbenchmark-dev qt6-base-dev liberfa-dev
+          dpkg-dev file man-db lintian)
 
 missing=()
 for p in "${packages[@]}"; do
