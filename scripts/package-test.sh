@@ -28,7 +28,7 @@ for file in usr/bin/vantrel usr/bin/vantrel-mountsim usr/share/man/man1/vantrel.
 done
 
 "$root/usr/bin/vantrel" --version | grep -qx 'vantrel [0-9.]*' || fail "vantrel --version"
-"$root/usr/bin/vantrel" --help | grep -q -- '--console' || fail "vantrel --help"
+"$root/usr/bin/vantrel" --help | grep -q -- '--resume' || fail "vantrel --help does not list --resume"
 "$root/usr/bin/vantrel-mountsim" --help | grep -q -- '--transcript' || fail "vantrel-mountsim --help"
 
 # Every option the program's help lists is in its manual page.

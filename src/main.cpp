@@ -30,7 +30,8 @@ namespace {
 using namespace vantrel;
 
 const char* const usageText =
-    "usage: vantrel [--console] [--rehearse [START]]\n"
+    "usage: vantrel [--console] [--resume]\n"
+    "       vantrel --rehearse [START] [--console]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -39,6 +40,9 @@ const char* const usageText =
     "and writes the night's log to logYYYY-MM-DD.txt (records are appended).\n"
     "\n"
     "  --console          use the terminal as the window even when a display is there\n"
+    "  --resume           take as observed the rows that tonight's logs (since 12:00\n"
+    "                     site time, so also yesterday's file after midnight) record\n"
+    "                     with the same row number and target text\n"
     "  --rehearse [START] run the whole night at once on a simulated clock against a\n"
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
@@ -57,6 +61,7 @@ const char* const usageText =
 struct Arguments {
   bool console = false;
   bool rehearse = false;
+  bool resume = false;
   std::optional<std::string> start;
 };
 
@@ -77,6 +82,8 @@ Arguments parseArguments(int argc, char** argv) {
       std::exit(0);
     } else if (a == "--console") {
       args.console = true;
+    } else if (a == "--resume") {
+      args.resume = true;
     } else if (a == "--rehearse") {
       args.rehearse = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
@@ -84,6 +91,8 @@ Arguments parseArguments(int argc, char** argv) {
       usageError("unknown argument '" + a + "'");
     }
   }
+  // A rehearsal is a whole night from its start; it reads no real log.
+  if (args.rehearse && args.resume) usageError("--resume and --rehearse cannot be combined");
   return args;
 }
 
@@ -164,7 +173,9 @@ int main(int argc, char** argv) {
     } else {
       PosixClock clock;
       PosixSerialPort MSComm1(std::filesystem::current_path().string());
-      Form1 night(NightSeams{clock, MSComm1, *window, files, stop});
+      NightOptions options;
+      options.resume = args.resume;
+      Form1 night(NightSeams{clock, MSComm1, *window, files, stop}, options);
       outcome = night.Form_Load();
       window->showStatus(describeNight(outcome));
     }

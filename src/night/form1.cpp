@@ -4,6 +4,7 @@
 #include "inputs/target_list.h"
 #include "mount/protocol.h"
 #include "mount/supervision.h"
+#include "night/resume.h"
 #include "obslog/log_format.h"
 #include "platform/fault.h"
 #include "platform/file_store.h"
@@ -20,10 +21,11 @@ NightOutcome Form1::Form_Load() {
   siteConfig_ = loadSiteConfig(seams_.files);
   startupWait();
   loadTargetList(seams_.files, siteConfig_, targets_);
-  createLogFile();
-
   NightOutcome outcome;
   outcome.targetCount = targets_.targetCount;
+  if (options_.resume) resumeFromLogs(outcome);
+  createLogFile();
+
   try {
     while (!observingPass(outcome)) {
     }
@@ -62,6 +64,14 @@ void Form1::createLogFile() {
   } else {
     seams_.files.createKeeping(logFileName_);
   }
+}
+
+void Form1::resumeFromLogs(NightOutcome& outcome) {
+  ClockReading now = seams_.clock.now();
+  ResumeResult result = resumeTonight(seams_.files, now, targets_);
+  outcome.resumedCount = static_cast<int>(result.observedRows.size());
+  seams_.window.showStatus(describeResume(result, now));
+  for (const std::string& complaint : result.complaints) seams_.window.showStatus("resuming: " + complaint);
 }
 
 // Only before 06:00 is the night tested against the month's end hour; hour,

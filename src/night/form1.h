@@ -8,7 +8,7 @@
 //
 // Notes:
 // 1) Start-up: the site configuration, the start-up wait, the target list,
-//    the log file, then the cycle. A bad input file ends the program before
+//    with --resume the rows tonight's logs record, the log file, then the cycle. A bad input file ends the program before
 //    the log is touched or the port is opened.
 // 2) Each cycle: yield, stop request?, end-of-night test (one reading of the
 //    clock), clock sample, positions and choice. A pass that chooses nothing
@@ -50,6 +50,8 @@ struct NightOptions {
   // The real log keeps what an earlier start of the day wrote; a rehearsal
   // log shows one rehearsal only.
   bool emptyLogAtStart = false;
+  // Take the rows that tonight's logs record as observed before the first cycle.
+  bool resume = false;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
@@ -57,6 +59,7 @@ enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
 struct NightOutcome {
   NightEnd end = NightEnd::clock;
   int observedCount = 0;        // rows chosen during the night
+  int resumedCount = 0;         // rows taken as observed from tonight's logs at start
   int targetCount = 0;          // rows in the table
   ClockReading endedAt;         // the clock after the park
   bool parked = false;          // park commands were sent
@@ -74,6 +77,7 @@ class Form1 {
  private:
   void startupWait();
   void createLogFile();
+  void resumeFromLogs(NightOutcome& outcome);
   bool nightIsOver(const ClockReading& reading) const;
   // One pass of the cycle; returns true when the night is over.
   bool observingPass(NightOutcome& outcome);
