@@ -20,10 +20,10 @@
 #include "platform/posix_clock.h"
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
-#include "platform/qt_window.h"
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "platform/stop_signals.h"
+#include "window/qt_window.h"
 
 namespace {
 
@@ -175,6 +175,10 @@ int main(int argc, char** argv) {
       PosixSerialPort MSComm1(std::filesystem::current_path().string());
       NightOptions options;
       options.resume = args.resume;
+      options.onWarning = [&](const std::string& warning) {
+        std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
+        if (qtWindow) qtWindow->showStatus("Warning: " + warning);
+      };
       Form1 night(NightSeams{clock, MSComm1, *window, files, stop}, options);
       outcome = night.Form_Load();
       window->showStatus(describeNight(outcome));

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "inputs/number_text.h"
+#include "inputs/text_lines.h"
 #include "platform/fault.h"
 #include "platform/file_store.h"
 
@@ -27,6 +28,7 @@ class ConfigCursor {
   std::string_view readValue(const char* name) {
     while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
     valueLine_ = line_;
+    valueColumn_ = static_cast<int>(pos_ - lineStart_) + 1;
     if (pos_ >= text_.size()) {
       fail(std::string("the file ends before the value of ") + name);
     }
@@ -42,6 +44,12 @@ class ConfigCursor {
     return field;
   }
 
+  // Where the value just read stands.
+  ConfigValuePlace place(std::string_view field) const {
+    int first = valueColumn_;
+    return {valueLine_, first, first + static_cast<int>(field.size()) - 1, std::string(field)};
+  }
+
   [[noreturn]] void fail(const std::string& what) const {
     throw Fault(std::string(fileName_) + " line " + std::to_string(valueLine_) + ": " + what,
                 ExitStatus::inputFile);
@@ -55,43 +63,30 @@ class ConfigCursor {
     if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
     ++pos_;
     ++line_;
+    lineStart_ = pos_;
   }
 
   std::string_view text_;
   std::string_view fileName_;
   std::size_t pos_ = 0;
   int line_ = 1;
+  std::size_t lineStart_ = 0;
   int valueLine_ = 1;
+  int valueColumn_ = 1;
 };
 
-// Quotes a field for a message, keeping it readable when it holds odd bytes.
-std::string quoted(std::string_view field) {
-  std::string out = "\"";
-  for (unsigned char c : field.substr(0, 40)) {
-    if (c < 0x20 || c == 0x7f) {
-      static const char hex[] = "0123456789ABCDEF";
-      out += "\\x";
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  if (field.size() > 40) out += "...";
-  return out + "\"";
-}
-
-double readChecked(ConfigCursor& cursor, const char* name) {
+double readChecked(ConfigCursor& cursor, const char* name, SiteConfigPlaces* places) {
   std::string_view field = cursor.readValue(name);
+  if (places != nullptr) (*places)[name] = cursor.place(field);
   if (field.empty()) cursor.fail(std::string(name) + " is empty");
   NumberScan scan = scanNumber(field);
-  if (!scan.found) cursor.fail(std::string(name) + " is not a number: " + quoted(field));
+  if (!scan.found) cursor.fail(std::string(name) + " is not a number: " + quotedForMessage(field));
   for (std::size_t i = scan.end; i < field.size(); ++i) {
     if (!isBlank(static_cast<unsigned char>(field[i]))) {
-      cursor.fail(std::string(name) + " has text after its number: " + quoted(field));
+      cursor.fail(std::string(name) + " has text after its number: " + quotedForMessage(field));
     }
   }
-  if (!std::isfinite(scan.value)) cursor.fail(std::string(name) + " is out of range: " + quoted(field));
+  if (!std::isfinite(scan.value)) cursor.fail(std::string(name) + " is out of range: " + quotedForMessage(field));
   return scan.value;
 }
 
@@ -107,14 +102,14 @@ void checkWholeRange(ConfigCursor& cursor, const char* name, double value, doubl
 
 }  // namespace
 
-SiteConfig parseSiteConfig(std::string_view bytes, std::string_view fileName) {
+SiteConfig parseSiteConfig(std::string_view bytes, std::string_view fileName, SiteConfigPlaces* places) {
   ConfigCursor c(bytes, fileName);
   SiteConfig s;
   c.skipLine();
-  s.siteLongitude = readChecked(c, "siteLongitude");
-  s.siteLatitude = readChecked(c, "siteLatitude");
+  s.siteLongitude = readChecked(c, "siteLongitude", places);
+  s.siteLatitude = readChecked(c, "siteLatitude", places);
   c.skipLine();
-  s.commPort = readChecked(c, "commPort");
+  s.commPort = readChecked(c, "commPort", places);
   checkWholeRange(c, "commPort", s.commPort, 1, 32767);
   c.skipLine();
   static const char* monthNames[13] = {"",
@@ -122,7 +117,7 @@ SiteConfig parseSiteConfig(std::string_view bytes, std::string_view fileName) {
                                        "nightEndByMonth[4]",  "nightEndByMonth[5]",  "nightEndByMonth[6]",
                                        "nightEndByMonth[7]",  "nightEndByMonth[8]",  "nightEndByMonth[9]",
                                        "nightEndByMonth[10]", "nightEndByMonth[11]", "nightEndByMonth[12]"};
-  for (int month = 1; month <= 12; ++month) s.nightEndByMonth[month] = readChecked(c, monthNames[month]);
+  for (int month = 1; month <= 12; ++month) s.nightEndByMonth[month] = readChecked(c, monthNames[month], places);
   struct Step {
     double SiteConfig::*field;
     const char* name;
@@ -140,7 +135,7 @@ SiteConfig parseSiteConfig(std::string_view bytes, std::string_view fileName) {
   };
   for (const Step& step : rest) {
     c.skipLine();
-    s.*(step.field) = readChecked(c, step.name);
+    s.*(step.field) = readChecked(c, step.name, places);
     if (step.field == &SiteConfig::passThroughValue) {
       checkWholeRange(c, step.name, s.passThroughValue, 0, 255);
     }
@@ -148,13 +143,13 @@ SiteConfig parseSiteConfig(std::string_view bytes, std::string_view fileName) {
   return s;
 }
 
-SiteConfig loadSiteConfig(FileStore& files) {
+SiteConfig loadSiteConfig(FileStore& files, SiteConfigPlaces* places) {
   std::optional<std::string> bytes = files.readAll(siteConfigFileName);
   if (!bytes) {
     throw Fault(std::string(siteConfigFileName) + ": no such file in the working directory",
                 ExitStatus::inputFile);
   }
-  return parseSiteConfig(*bytes);
+  return parseSiteConfig(*bytes, siteConfigFileName, places);
 }
 
 }  // namespace vantrel

@@ -16,6 +16,8 @@
 #pragma once
 
 #include <array>
+#include <map>
+#include <string>
 #include <string_view>
 
 namespace vantrel {
@@ -42,11 +44,26 @@ struct SiteConfig {
   double decOffset = 0;          // degrees added to every declination
 };
 
+// Where a value stands in the file: its line, its first and last column
+// (1-based, counting bytes) and its text without the blanks around it.
+struct ConfigValuePlace {
+  int line = 0;
+  int firstColumn = 0;
+  int lastColumn = 0;
+  std::string text;
+};
+
+// The place of every value, by its name: "siteLongitude", "commPort",
+// "nightEndByMonth[1]".."nightEndByMonth[12]", "minAltitude", ...
+using SiteConfigPlaces = std::map<std::string, ConfigValuePlace, std::less<>>;
+
 // Parses the bytes of a site configuration file. Throws Fault
-// (ExitStatus::inputFile) naming `fileName`, the line and the text.
-SiteConfig parseSiteConfig(std::string_view bytes, std::string_view fileName = siteConfigFileName);
+// (ExitStatus::inputFile) naming `fileName`, the line and the text. When
+// `places` is given it receives where each value stands.
+SiteConfig parseSiteConfig(std::string_view bytes, std::string_view fileName = siteConfigFileName,
+                           SiteConfigPlaces* places = nullptr);
 
 // Reads "vantrel.ini" from the working directory.
-SiteConfig loadSiteConfig(FileStore& files);
+SiteConfig loadSiteConfig(FileStore& files, SiteConfigPlaces* places = nullptr);
 
 }  // namespace vantrel

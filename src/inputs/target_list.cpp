@@ -31,13 +31,6 @@ namespace {
 
 constexpr int maskLength = 9;
 
-bool isBlankLine(std::u32string_view line) {
-  for (char32_t c : line) {
-    if (c != U' ' && c != U'\t') return false;
-  }
-  return true;
-}
-
 // Which of a mask group's three characters the group's number sets. Only the
 // eight values a group of 0s and 1s can read as count; 2, 1.5, text and the
 // rest set nothing.
@@ -120,12 +113,24 @@ void storeBaseRow(std::u32string_view line, const SiteConfig& config, TargetTabl
 
 }  // namespace
 
-void parseTargetLines(const std::vector<std::u32string>& lines, const SiteConfig& config, TargetTable& table) {
+// A comment line would otherwise read as a target at 0 h, 0 degrees (plus the
+// offsets), and the mount would slew there.
+bool isSkippedTargetLine(std::u32string_view line) {
+  for (char32_t c : line) {
+    if (c == U'#') return true;
+    if (c != U' ' && c != U'\t') return false;
+  }
+  return true;
+}
+
+void parseTargetLines(const std::vector<std::u32string>& lines, const SiteConfig& config, TargetTable& table,
+                      std::vector<TargetLineRows>* lineRows) {
   table.targetCount = 0;
+  if (lineRows != nullptr) lineRows->clear();
   for (std::size_t index = 0; index < lines.size(); ++index) {
     std::u32string_view line = lines[index];
     std::size_t lineNumber = index + 1;
-    if (isBlankLine(line)) continue;
+    if (isSkippedTargetLine(line)) continue;
 
     int base = takeRow(table, lineNumber);
     storeBaseRow(line, config, table, base);
@@ -140,6 +145,9 @@ void parseTargetLines(const std::vector<std::u32string>& lines, const SiteConfig
       table.decDeg[row] = shifted(table.decDeg[base], nb.decSteps, config.gridStep);
       table.targetName[row] = table.targetName[base];
       table.targetState[row] = 0;
+    }
+    if (lineRows != nullptr) {
+      lineRows->push_back({static_cast<int>(lineNumber), base, table.targetCount - base + 1});
     }
   }
 }

@@ -40,13 +40,17 @@ std::u32string decodeTargetList(FileStore& files, const std::string& bytes) {
 
 }  // namespace
 
-void loadTargetList(FileStore& files, const SiteConfig& config, TargetTable& table) {
+std::vector<std::u32string> readTargetLines(FileStore& files) {
   std::optional<std::string> bytes = files.readAll(targetListFileName);
   if (!bytes) {
     throw Fault(std::string(targetListFileName) + ": no such file in the working directory",
                 ExitStatus::inputFile);
   }
-  parseTargetLines(splitLines(decodeTargetList(files, *bytes)), config, table);
+  return splitLines(decodeTargetList(files, *bytes));
+}
+
+void loadTargetList(FileStore& files, const SiteConfig& config, TargetTable& table) {
+  parseTargetLines(readTargetLines(files), config, table);
 }
 
 }  // namespace vantrel

@@ -73,4 +73,23 @@ std::vector<std::u32string> splitLines(std::u32string_view text) {
   return lines;
 }
 
+std::string quotedForMessage(std::string_view text) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  std::size_t shown = text.size() > 40 ? 40 : text.size();
+  // Never cut inside a UTF-8 sequence.
+  while (shown < text.size() && shown > 0 && (static_cast<unsigned char>(text[shown]) & 0xC0) == 0x80) --shown;
+  for (unsigned char c : text.substr(0, shown)) {
+    if (c < 0x20 || c == 0x7f) {
+      out += "\\x";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (shown < text.size()) out += "...";
+  return out + "\"";
+}
+
 }  // namespace vantrel

@@ -20,4 +20,8 @@ std::string encodeUtf8(std::u32string_view text);
 
 std::vector<std::u32string> splitLines(std::u32string_view text);
 
+// Text in double quotes for a message: control bytes as \xNN, and at most
+// 40 bytes followed by "..." when it is longer.
+std::string quotedForMessage(std::string_view text);
+
 }  // namespace vantrel

@@ -1,21 +1,21 @@
 #include <string>
 
-#include "mount/protocol.h"
+#include "mount/mount_link.h"
+#include "mount/serial_mount_link.h"
 #include "mount/supervision.h"
 #include "platform/clock.h"
-#include "platform/serial_port.h"
 
 namespace vantrel {
 namespace {
 
 enum class ParkStep { reopening, sendingPark, closing, ended };
 
-// The park: the port is opened and closed whether or not parking is enabled,
-// and nothing the controller sends is read.
+// The park: the link is opened and closed whether or not parking is enabled,
+// and no answer is read.
 class Parker {
  public:
-  Parker(int portNumber, bool parkEnabled, MountSeams seams, const std::function<void()>& appendParkRecord)
-      : portNumber_(portNumber), parkEnabled_(parkEnabled), seams_(seams), appendParkRecord_(appendParkRecord) {}
+  Parker(bool parkEnabled, LinkSeams seams, const std::function<void()>& appendParkRecord)
+      : parkEnabled_(parkEnabled), seams_(seams), appendParkRecord_(appendParkRecord) {}
 
   void run() {
     ParkStep step = ParkStep::reopening;
@@ -26,18 +26,18 @@ class Parker {
   ParkStep next(ParkStep step) {
     switch (step) {
       case ParkStep::reopening:
-        openMountPort(seams_.port, portNumber_);
+        seams_.link.open();
         return parkEnabled_ ? ParkStep::sendingPark : ParkStep::closing;
       case ParkStep::sendingPark:
-        seams_.port.sendCommand(preParkCommand);
+        seams_.link.prePark();
         // No yield and no read during the pause, and a stop request changes
         // nothing: the park is the way the night ends anyway.
         seams_.clock.pause(parkPauseMs);
-        seams_.port.sendCommand(parkCommand);
+        seams_.link.park();
         appendParkRecord_();
         return ParkStep::closing;
       case ParkStep::closing:
-        closeMountPort(seams_.port);
+        seams_.link.close();
         return ParkStep::ended;
       case ParkStep::ended:
         break;
@@ -45,21 +45,25 @@ class Parker {
     return ParkStep::ended;
   }
 
-  int portNumber_;
   bool parkEnabled_;
-  MountSeams seams_;
+  LinkSeams seams_;
   const std::function<void()>& appendParkRecord_;
 };
 
 }  // namespace
 
-void parkMount(int portNumber, bool parkEnabled, MountSeams seams, const std::function<void()>& appendParkRecord) {
+void parkMount(bool parkEnabled, LinkSeams seams, const std::function<void()>& appendParkRecord) {
   try {
-    Parker(portNumber, parkEnabled, seams, appendParkRecord).run();
+    Parker(parkEnabled, seams, appendParkRecord).run();
   } catch (...) {
-    closeMountPortQuietly(seams.port);
+    seams.link.closeQuietly();
     throw;
   }
+}
+
+void parkMount(int portNumber, bool parkEnabled, MountSeams seams, const std::function<void()>& appendParkRecord) {
+  SerialMountLink link(seams.port, portNumber, 0);
+  parkMount(parkEnabled, LinkSeams{link, seams.clock, seams.window, seams.stop}, appendParkRecord);
 }
 
 }  // namespace vantrel

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "mount/protocol.h"
+#include "mount/mount_link.h"
+#include "mount/serial_mount_link.h"
 #include "platform/clock.h"
-#include "platform/serial_port.h"
 #include "platform/stop_request.h"
 #include "platform/window.h"
 
@@ -22,7 +22,7 @@ enum class Step { opening, commanding, arming, querying, checking, counting, lim
 // one; run() walks them from opening to ended.
 class Supervisor {
  public:
-  Supervisor(const SupervisionTarget& target, const SupervisionSettings& settings, MountSeams seams,
+  Supervisor(const SupervisionTarget& target, const SupervisionSettings& settings, LinkSeams seams,
              const std::function<void(double)>& appendDecLimitRecord)
       : target_(target), settings_(settings), seams_(seams), appendDecLimitRecord_(appendDecLimitRecord) {}
 
@@ -36,7 +36,7 @@ class Supervisor {
   Step next(Step step) {
     switch (step) {
       case Step::opening:
-        openMountPort(seams_.port, settings_.portNumber);
+        seams_.link.open();
         return Step::commanding;
       case Step::commanding:
         return command();
@@ -52,7 +52,7 @@ class Supervisor {
         appendDecLimitRecord_(result_.reportedDec);
         return Step::closing;
       case Step::closing:
-        closeMountPort(seams_.port);
+        seams_.link.close();
         return Step::ended;
       case Step::ended:
         break;
@@ -60,12 +60,9 @@ class Supervisor {
     return Step::ended;
   }
 
-  // Goto and both pass-through commands back to back: no pause, no read, no
-  // yield between them.
+  // No yield between opening and the goto.
   Step command() {
-    seams_.port.sendCommand(gotoCommand(target_.raDeg, target_.decDeg));
-    seams_.port.sendCommand(passThroughCommand(firstPassThroughByte, settings_.passThroughValue));
-    seams_.port.sendCommand(passThroughCommand(secondPassThroughByte, settings_.passThroughValue));
+    seams_.link.gotoTarget(target_.raDeg, target_.decDeg);
     return Step::arming;
   }
 
@@ -79,13 +76,13 @@ class Supervisor {
 
   Step query() {
     seams_.window.processEvents();
-    seams_.port.sendCommand(positionQuery);
+    seams_.link.requestPosition();
     seams_.clock.pause(queryPauseMs);
     if (seams_.stop.raised()) {
       result_.end = SupervisionEnd::stopRequested;
       return Step::closing;
     }
-    reply_ = checkPositionReply(seams_.port.readReceived());
+    reply_ = seams_.link.readDeclination();
     return reply_ ? Step::checking : rejected();
   }
 
@@ -130,7 +127,7 @@ class Supervisor {
 
   const SupervisionTarget& target_;
   const SupervisionSettings& settings_;
-  MountSeams seams_;
+  LinkSeams seams_;
   const std::function<void(double)>& appendDecLimitRecord_;
 
   SupervisionResult result_;
@@ -144,13 +141,20 @@ class Supervisor {
 }  // namespace
 
 SupervisionResult superviseTarget(const SupervisionTarget& target, const SupervisionSettings& settings,
-                                  MountSeams seams, const std::function<void(double)>& appendDecLimitRecord) {
+                                  LinkSeams seams, const std::function<void(double)>& appendDecLimitRecord) {
   try {
     return Supervisor(target, settings, seams, appendDecLimitRecord).run();
   } catch (...) {
-    closeMountPortQuietly(seams.port);
+    seams.link.closeQuietly();
     throw;
   }
+}
+
+SupervisionResult superviseTarget(const SupervisionTarget& target, const SupervisionSettings& settings,
+                                  MountSeams seams, const std::function<void(double)>& appendDecLimitRecord) {
+  SerialMountLink link(seams.port, settings.portNumber, settings.passThroughValue);
+  return superviseTarget(target, settings, LinkSeams{link, seams.clock, seams.window, seams.stop},
+                         appendDecLimitRecord);
 }
 
 }  // namespace vantrel

@@ -1,23 +1,24 @@
 // supervision.h - staying with one target, and the park at the end of the night.
 //
-// superviseTarget: open the port, goto and both pass-through commands back to
-// back, then poll: yield, position query, a timed pause, read. A rejected
-// read sends the query again and changes nothing else. An accepted reply is
+// superviseTarget: open the link, the goto, then poll: yield, position
+// request, a timed pause, read. A read without a valid answer requests the
+// position again and changes nothing else. An accepted reply is
 // tested against decLimit (strictly above stops the night) and then counts
 // at most one clock change. The dwell is over when the count reaches
 // 60 * dwellMinutes.
 //
-// parkMount: open the port; when parking is enabled, the pre-park command, a
-// pause of twice the query pause, the park command, then the park record;
-// close the port. Nothing is read.
+// parkMount: open the link; when parking is enabled, the pre-park, a pause of
+// twice the query pause, the park, then the park record; close the link.
 //
 // Notes:
-// 1) The port is open only inside these two functions; both close it on every
+// 1) The link is open only inside these two functions; both close it on every
 //    way out, a thrown Fault included.
-// 2) A stop request is acted on after the pause of the current poll: the port
+// 2) A stop request is acted on after the pause of the current poll: the link
 //    is closed and stopRequested returned.
-// 3) While no acceptable reply comes for mountSilentClockChanges changes of
-//    the time text, the mount is taken as not answering (mountSilent).
+// 3) While no valid answer comes for mountSilentClockChanges changes of the
+//    time text, the mount is taken as not answering (mountSilent).
+// 4) Each has a form over the serial line (MountSeams) that runs it on the
+//    serial link of settings.portNumber.
 #pragma once
 
 #include <chrono>
@@ -26,6 +27,7 @@
 namespace vantrel {
 
 class Clock;
+class MountLink;
 class SerialPort;
 class StopRequest;
 class Window;
@@ -40,6 +42,13 @@ inline constexpr std::chrono::milliseconds parkPauseMs{200};
 // any slew takes, short enough that the park still happens the same night.
 inline constexpr int mountSilentClockChanges = 120;
 
+struct LinkSeams {
+  MountLink& link;
+  Clock& clock;
+  Window& window;
+  const StopRequest& stop;
+};
+
 struct MountSeams {
   SerialPort& port;
   Clock& clock;
@@ -53,8 +62,8 @@ struct SupervisionTarget {
 };
 
 struct SupervisionSettings {
-  int portNumber = 1;
-  int passThroughValue = 0;
+  int portNumber = 1;        // the serial form only
+  int passThroughValue = 0;  // the serial form only
   double decLimit = 90;
   double dwellMinutes = 0;
 };
@@ -66,20 +75,15 @@ struct SupervisionResult {
   double reportedDec = 0;  // the last accepted declination (degrees)
 };
 
-// appendDecLimitRecord is called with reportedDec before the port is closed.
+// appendDecLimitRecord is called with reportedDec before the link is closed.
+SupervisionResult superviseTarget(const SupervisionTarget& target, const SupervisionSettings& settings,
+                                  LinkSeams seams, const std::function<void(double)>& appendDecLimitRecord);
 SupervisionResult superviseTarget(const SupervisionTarget& target, const SupervisionSettings& settings,
                                   MountSeams seams, const std::function<void(double)>& appendDecLimitRecord);
 
-// appendParkRecord is called after the park command was handed over, before
-// the port is closed.
+// appendParkRecord is called after the park was handed over, before the link
+// is closed.
+void parkMount(bool parkEnabled, LinkSeams seams, const std::function<void()>& appendParkRecord);
 void parkMount(int portNumber, bool parkEnabled, MountSeams seams, const std::function<void()>& appendParkRecord);
-
-// The port of the mount, opened with the line settings of the mount (port
-// number already whole, see mountPortNumber) and closed again.
-void openMountPort(SerialPort& port, int portNumber);
-void closeMountPort(SerialPort& port);
-// Closes the port when it is open and swallows a failure of doing so: for the
-// way out by a fault, where the first fault is the one worth reporting.
-void closeMountPortQuietly(SerialPort& port) noexcept;
 
 }  // namespace vantrel

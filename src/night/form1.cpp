@@ -3,6 +3,7 @@
 #include "inputs/number_text.h"
 #include "inputs/target_list.h"
 #include "mount/protocol.h"
+#include "mount/serial_mount_link.h"
 #include "mount/supervision.h"
 #include "night/resume.h"
 #include "obslog/log_format.h"
@@ -17,10 +18,24 @@ namespace vantrel {
 
 Form1::Form1(NightSeams seams, NightOptions options) : seams_(seams), options_(std::move(options)) {}
 
+Form1::~Form1() = default;
+
+// The serial link is made once the configuration has been read.
+MountLink& Form1::mountLink() {
+  if (seams_.mount != nullptr) return *seams_.mount;
+  if (!serialLink_) {
+    serialLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
+                                                    passThroughByte(siteConfig_.passThroughValue));
+  }
+  return *serialLink_;
+}
+
 NightOutcome Form1::Form_Load() {
-  siteConfig_ = loadSiteConfig(seams_.files);
+  SiteConfigPlaces places;
+  siteConfig_ = loadSiteConfig(seams_.files, &places);
+  if (options_.onWarning) showWarnings(siteConfigWarnings(siteConfig_, places));
   startupWait();
-  loadTargetList(seams_.files, siteConfig_, targets_);
+  loadTargets(places);
   NightOutcome outcome;
   outcome.targetCount = targets_.targetCount;
   if (options_.resume) resumeFromLogs(outcome);
@@ -53,6 +68,19 @@ void Form1::startupWait() {
     if (changes >= siteConfig_.startDelaySeconds || seams_.stop.raised()) return;
     seams_.clock.waitForNext(ClockUnit::second, &seams_.window, seams_.stop);
   }
+}
+
+void Form1::loadTargets(const SiteConfigPlaces& places) {
+  std::vector<std::u32string> lines = readTargetLines(seams_.files);
+  std::vector<TargetLineRows> lineRows;
+  parseTargetLines(lines, siteConfig_, targets_, &lineRows);
+  if (!options_.onWarning) return;
+  showWarnings(targetLineWarnings(lines));
+  showWarnings(decLimitWarnings(lines, lineRows, targets_, siteConfig_, places));
+}
+
+void Form1::showWarnings(const std::vector<InputWarning>& warnings) {
+  for (const InputWarning& warning : warnings) options_.onWarning(describeWarning(warning));
 }
 
 // The day's log keeps what an earlier start of the same day wrote: the new
@@ -116,12 +144,10 @@ bool Form1::observingPass(NightOutcome& outcome) {
   seams_.window.processEvents();
 
   SupervisionSettings settings;
-  settings.portNumber = mountPortNumber(siteConfig_.commPort);
-  settings.passThroughValue = passThroughByte(siteConfig_.passThroughValue);
   settings.decLimit = siteConfig_.decLimit;
   settings.dwellMinutes = siteConfig_.dwellMinutes;
   SupervisionTarget target{targets_.raDeg[chosenRow_], targets_.decDeg[chosenRow_]};
-  MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
+  LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
   SupervisionResult result = superviseTarget(target, settings, mount, [this](double reportedDec) {
     appendRecord(decLimitRecord(reportedDec));
   });
@@ -137,8 +163,7 @@ bool Form1::observingPass(NightOutcome& outcome) {
       return true;
     case SupervisionEnd::mountSilent:
       outcome.end = NightEnd::mountSilent;
-      seams_.window.showStatus("the mount at COM" + std::to_string(settings.portNumber) +
-                               " does not answer position queries; parking it blind");
+      seams_.window.showStatus(mountLink().mountName() + " does not answer position queries; parking it blind");
       return true;
   }
   return true;
@@ -183,9 +208,8 @@ void Form1::showSky() {
 
 void Form1::park(NightOutcome& outcome) {
   outcome.parked = siteConfig_.parkEnabled == 1;
-  MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
-  parkMount(mountPortNumber(siteConfig_.commPort), outcome.parked, mount,
-            [this] { appendRecord(parkRecord()); });
+  LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
+  parkMount(outcome.parked, mount, [this] { appendRecord(parkRecord()); });
 }
 
 // A log that cannot be written ends the program, but the line still works:
@@ -193,9 +217,9 @@ void Form1::park(NightOutcome& outcome) {
 // The fault that ends the program is the log's, so a second one is dropped.
 void Form1::parkWithoutRecord() {
   if (siteConfig_.parkEnabled != 1) return;
-  MountSeams mount{seams_.MSComm1, seams_.clock, seams_.window, seams_.stop};
+  LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
   try {
-    parkMount(mountPortNumber(siteConfig_.commPort), true, mount, [] {});
+    parkMount(true, mount, [] {});
   } catch (const Fault&) {
   }
 }

@@ -21,10 +21,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "astro/clock_sample.h"
 #include "astro/position_pass.h"
+#include "inputs/input_warnings.h"
 #include "inputs/site_config.h"
 #include "inputs/target_table.h"
 #include "platform/clock.h"
@@ -32,6 +35,7 @@
 namespace vantrel {
 
 class FileStore;
+class MountLink;
 class SerialPort;
 class StopRequest;
 class Window;
@@ -42,6 +46,9 @@ struct NightSeams {
   Window& window;
   FileStore& files;
   StopRequest& stop;
+  // Another mount link than the serial line: then MSComm1 is never opened
+  // and the port number of the configuration is not used.
+  MountLink* mount = nullptr;
 };
 
 struct NightOptions {
@@ -50,6 +57,9 @@ struct NightOptions {
   // The real log keeps what an earlier start of the day wrote; a rehearsal
   // log shows one rehearsal only.
   bool emptyLogAtStart = false;
+  // Told each warning about the input files (one line for people) as soon as
+  // the file has been read. The night goes on as the files say.
+  std::function<void(const std::string&)> onWarning;
   // Take the rows that tonight's logs record as observed before the first cycle.
   bool resume = false;
 };
@@ -69,6 +79,7 @@ struct NightOutcome {
 class Form1 {
  public:
   explicit Form1(NightSeams seams, NightOptions options = {});
+  ~Form1();
 
   // Runs the whole night. Returns when the mount has been parked; throws a
   // Fault for a bad input file or a failing line or log.
@@ -76,6 +87,8 @@ class Form1 {
 
  private:
   void startupWait();
+  void loadTargets(const SiteConfigPlaces& places);
+  void showWarnings(const std::vector<InputWarning>& warnings);
   void createLogFile();
   void resumeFromLogs(NightOutcome& outcome);
   bool nightIsOver(const ClockReading& reading) const;
@@ -86,6 +99,7 @@ class Form1 {
   void showSky();
   void park(NightOutcome& outcome);
   void parkWithoutRecord();
+  MountLink& mountLink();
 
   NightSeams seams_;
   NightOptions options_;
@@ -97,6 +111,7 @@ class Form1 {
   std::int16_t chosenRow_ = 0;
   std::int16_t candidateCount_ = 0;
   bool logFailed_ = false;
+  std::unique_ptr<MountLink> serialLink_;
 };
 
 // The summary of a night for people: "3 of 40 targets observed; night ended

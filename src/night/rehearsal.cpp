@@ -17,7 +17,10 @@ RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileSto
       stop.raise();
     }
   };
-  Form1 night(NightSeams{clock, mount, window, files, stop}, NightOptions{"rehearsal-", true});
+  NightOptions options;
+  options.logFilePrefix = "rehearsal-";
+  options.emptyLogAtStart = true;
+  Form1 night(NightSeams{clock, mount, window, files, stop}, options);
   result.outcome = night.Form_Load();
   return result;
 }

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "inputs/target_list.h"
 #include "platform/fault.h"
@@ -63,6 +64,9 @@ TEST(TargetListFile, RowCountsAndFaults) {
       {"blank lines skipped", "\r\n" + plainLine + "\n   \r\n\t\r\n" + fullMaskLine, 10, ""},
       {"short line after blank ones, CR LF one line end", plainLine + "\r\n\r\n  \r\nshort\r\n", 0,
        "vantrel.adf line 4: the line is shorter than 9 characters"},
+      {"comment lines skipped", "# winter list\r\n" + plainLine + "\n  \t# indented\n#\n" + fullMaskLine, 10, ""},
+      {"short line after comment lines", "# a\r\n #b\r\nshort", 0,
+       "vantrel.adf line 3: the line is shorter than 9 characters"},
       {"8 characters", plainLine + "\n  \n12345678", 0, short3},
       {"8 characters of 3 bytes", plainLine + "\n\n星雲星雲星雲星雲", 0, short3},
       {"blank and 1", plainLine + "\n \n 1", 0, short3},
@@ -89,6 +93,25 @@ TEST(TargetListFile, RowCountsAndFaults) {
       EXPECT_EQ(fault.status(), ExitStatus::inputFile) << c.what;
     }
   }
+}
+
+// Row numbers count only target lines; each line knows its rows.
+TEST(TargetListFile, CommentLinesMakeNoRowAndTakeNoRowNumber) {
+  std::vector<std::u32string> lines = {U"# my winter list", U"M1  0534.5 +2201.0 crab 000000000", U"",
+                                       U"   # M42 later", U"M1# 0534.5 +2201.0 crab 111111111"};
+  TargetTable t;
+  std::vector<TargetLineRows> lineRows;
+  parseTargetLines(lines, SiteConfig{}, t, &lineRows);
+  ASSERT_EQ(t.targetCount, 10);
+  EXPECT_EQ(t.targetName[1], "M1  0534.5 +2201.0 crab 000000000");
+  EXPECT_EQ(t.targetName[2], "M1# 0534.5 +2201.0 crab 111111111");
+  ASSERT_EQ(lineRows.size(), 2u);
+  EXPECT_EQ(lineRows[0].fileLine, 2);
+  EXPECT_EQ(lineRows[0].baseRow, 1);
+  EXPECT_EQ(lineRows[0].rowCount, 1);
+  EXPECT_EQ(lineRows[1].fileLine, 5);
+  EXPECT_EQ(lineRows[1].baseRow, 2);
+  EXPECT_EQ(lineRows[1].rowCount, 9);
 }
 
 TEST(TargetListFile, ByteOrderMarkAndLineEndsLeaveTheColumnsInPlace) {

@@ -39,8 +39,8 @@ struct Night {
   RecordingWindow window;
   MemoryFileStore files;
   StopRequest stop;
-  NightOptions options;
   std::vector<std::int64_t> clockMoves;  // every time the clock moved to
+  NightOptions options;
 
   Night(const IniValues& ini, const std::string& adf) { files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", adf}}; }
 
@@ -70,6 +70,27 @@ TEST(NightDriver, StartupWaitCountsChangesOfTheSeconds) {
     ASSERT_FALSE(log.empty());
     EXPECT_THAT(log[0], StartsWith(std::string("2026-12-06 ") + wantRecordTime));
   }
+}
+
+// Warnings come as soon as each file is read, before the start-up wait ends
+// and before any record, and the night is the one it is without them.
+TEST(NightDriver, WarningsAboutTheFilesChangeNothing) {
+  IniValues ini;
+  ini.parkEnabled = 2;
+  ini.startDelaySeconds = 3;
+  std::string adf = "# winter\r\n" + targetInWindowAt("2026-12-06T18:00") + "X   2500.0 +1000.0 y 000000000\r\n";
+  Night quiet(ini, adf);
+  quiet.run("2026-12-06T18:00:00", "2026-12-06T18:10:00");
+  Night told(ini, adf);
+  std::vector<std::string> warnings;
+  told.options.onWarning = [&](const std::string& w) {
+    warnings.push_back(std::to_string(told.clockMoves.size()) + " " + w.substr(0, 29));
+  };
+  told.run("2026-12-06T18:00:00", "2026-12-06T18:10:00");
+  EXPECT_THAT(warnings, ElementsAre("0 vantrel.ini line 12, column 1", "3 vantrel.adf line 3, columns 5"));
+  EXPECT_EQ(told.log("2026-12-06"), quiet.log("2026-12-06"));
+  EXPECT_EQ(told.mount.transcript(), quiet.mount.transcript());
+  EXPECT_FALSE(told.log("2026-12-06").empty());
 }
 
 // Every way the night ends goes through the park; when and why it ends.

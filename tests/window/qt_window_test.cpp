@@ -1,5 +1,5 @@
 // The Qt window: its titles, and closing it as a stop request.
-#include "platform/qt_window.h"
+#include "window/qt_window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/qt_window.h"
+#include "window/qt_window.h"
 
 #include <unistd.h>
 
@@ -10,8 +10,8 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "platform/qt_sky_chart.h"
 #include "platform/stop_request.h"
+#include "window/qt_sky_chart.h"
 
 namespace vantrel {
 

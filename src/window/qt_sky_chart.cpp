@@ -1,4 +1,4 @@
-#include "platform/qt_sky_chart.h"
+#include "window/qt_sky_chart.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,0 +1,45 @@
+// mount_link.h - the verbs the night says to a mount, whatever the link.
+//
+// The night supervises a target in one thread: it asks for the position,
+// pauses on the clock seam, then reads the answer. A link puts each verb
+// into its own protocol and keeps whatever state that needs between them.
+//
+//   open             make the mount ready to take commands
+//   close            end what open began
+//   gotoTarget       slew to (raDeg, decDeg), degrees, as the row holds them
+//   requestPosition  ask for the position; the answer is read after a pause
+//   readDeclination  the declination (degrees) answered since the request,
+//                    or nothing when no valid answer came
+//   prePark          what the mount needs before the park command
+//   park             send the mount to its park position
+//
+// Notes:
+// 1) A failure of the link (it cannot be opened, the line is gone) is thrown
+//    as a Fault naming the device and the error.
+// 2) No verb waits for the mount to move: the night decides how long to
+//    pause, and every pause goes through the clock seam.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vantrel {
+
+class MountLink {
+ public:
+  virtual ~MountLink() = default;
+  virtual void open() = 0;
+  virtual void close() = 0;
+  // Closes when open and swallows a failure of doing so: for the way out by
+  // a fault, where the first fault is the one worth reporting.
+  virtual void closeQuietly() noexcept = 0;
+  virtual void gotoTarget(double raDeg, double decDeg) = 0;
+  virtual void requestPosition() = 0;
+  virtual std::optional<double> readDeclination() = 0;
+  virtual void prePark() = 0;
+  virtual void park() = 0;
+  // "the mount at COM1": for messages to the observer.
+  virtual std::string mountName() const = 0;
+};
+
+}  // namespace vantrel

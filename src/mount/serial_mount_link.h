@@ -1,0 +1,44 @@
+// serial_mount_link.h - the mount link over the serial line to the hand
+// controller (see protocol.h for the bytes).
+//
+//   open             opens port portNumber (9600 8N1 raw, set by the port)
+//   gotoTarget       the goto, then both pass-through commands with
+//                    passThroughValue, back to back
+//   requestPosition  "E"
+//   readDeclination  everything received since the last read, accepted only
+//                    as exactly one position reply
+//   prePark, park    "T" 00, "B4000,0000"; nothing is read
+#pragma once
+
+#include <string>
+
+#include "mount/mount_link.h"
+
+namespace vantrel {
+
+class SerialPort;
+
+class SerialMountLink : public MountLink {
+ public:
+  // portNumber and passThroughValue already whole (mountPortNumber,
+  // passThroughByte).
+  SerialMountLink(SerialPort& port, int portNumber, int passThroughValue)
+      : port_(port), portNumber_(portNumber), passThroughValue_(passThroughValue) {}
+
+  void open() override;
+  void close() override;
+  void closeQuietly() noexcept override;
+  void gotoTarget(double raDeg, double decDeg) override;
+  void requestPosition() override;
+  std::optional<double> readDeclination() override;
+  void prePark() override;
+  void park() override;
+  std::string mountName() const override;
+
+ private:
+  SerialPort& port_;
+  int portNumber_;
+  int passThroughValue_;
+};
+
+}  // namespace vantrel
