@@ -49,10 +49,10 @@ const char* const usageText =
     "                     goes to rehearsal-logYYYY-MM-DD.txt; no port is opened.\n"
     "  --help, --version\n"
     "\n"
-    "Serial port N is ./COMN when that exists (a link to /dev/ttyUSB0 or to\n"
-    "vantrel-mountsim), otherwise /dev/ttyS<N-1>.\n"
+    "Serial port N is ./COMN when that exists at start-up (a link to /dev/ttyUSB0\n"
+    "or to vantrel-mountsim), otherwise /dev/ttyS<N-1>; the choice holds all night.\n"
     "Ctrl-C (or closing the window) ends the night through the park; a second\n"
-    "Ctrl-C leaves at once.\n"
+    "Ctrl-C leaves at once, unless the park is under way.\n"
     "\n"
     "Exit status: 0 the night ended (clock, declination limit or stop request);\n"
     "1 a fault during the night (serial line, log file); 2 bad command line;\n"
@@ -199,7 +199,8 @@ int main(int argc, char** argv) {
   }
 
   if (outcome.end == NightEnd::mountSilent) {
-    std::fprintf(stderr, "vantrel: the mount does not answer position queries; it was parked blind\n");
+    std::fprintf(stderr, "vantrel: the mount does not answer position queries; %s\n",
+                 outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)");
     return static_cast<int>(ExitStatus::mountSilent);
   }
   if (qtWindow && outcome.end != NightEnd::stopRequest) {

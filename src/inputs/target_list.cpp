@@ -16,9 +16,16 @@
 // 3) A line's base row is counted and stored before its length is checked:
 //    a short line that would also be row 2701 reports the full table.
 // 4) Neither coordinate of a neighbour row is wrapped or clamped.
+// 5) A coordinate the mount can never be sent (degrees x 65536, the first
+//    step of its encoding, is not a finite number: raOffset, decOffset or
+//    gridStep near 1e304) is a fault at start-up, naming the line, the value
+//    and the settings it comes from, rather than a fault in the middle of
+//    the night with the mount unparked.
 #include "inputs/target_list.h"
 
 #include <array>
+#include <cmath>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -86,6 +93,30 @@ double shifted(double value, int steps, double step) {
               ExitStatus::inputFile);
 }
 
+// The goto command carries degrees x 65536 / 360, the product taken first.
+constexpr double encodingScale = 65536.0;
+
+std::string shortNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
+// Refuses a row whose right ascension or declination cannot be encoded.
+void checkSendable(const TargetTable& table, int row, bool neighbour, const SiteConfig& config,
+                   std::size_t lineNumber) {
+  auto check = [&](double degrees, const char* what, const char* offsetName, double offset) {
+    if (std::isfinite(degrees * encodingScale)) return;
+    std::string source = std::string(offsetName) + " " + shortNumber(offset);
+    if (neighbour) source += " and gridStep " + shortNumber(config.gridStep);
+    lineFault(lineNumber, std::string(neighbour ? "a neighbour pointing's " : "the ") + what + " " +
+                              shortNumber(degrees) + " degrees cannot be sent to the mount (it comes from " +
+                              source + " in " + siteConfigFileName + ")");
+  };
+  check(table.raDeg[row], "right ascension", "raOffset", config.raOffset);
+  check(table.decDeg[row], "declination", "decOffset", config.decOffset);
+}
+
 // The next row number, or a fault when the table is full.
 int takeRow(TargetTable& table, std::size_t lineNumber) {
   if (table.targetCount >= TargetTable::capacity) {
@@ -134,6 +165,7 @@ void parseTargetLines(const std::vector<std::u32string>& lines, const SiteConfig
 
     int base = takeRow(table, lineNumber);
     storeBaseRow(line, config, table, base);
+    checkSendable(table, base, false, config, lineNumber);
     if (line.size() < maskLength) {
       lineFault(lineNumber, "the line is shorter than 9 characters, so it holds no grid mask");
     }
@@ -145,6 +177,7 @@ void parseTargetLines(const std::vector<std::u32string>& lines, const SiteConfig
       table.decDeg[row] = shifted(table.decDeg[base], nb.decSteps, config.gridStep);
       table.targetName[row] = table.targetName[base];
       table.targetState[row] = 0;
+      checkSendable(table, row, true, config, lineNumber);
     }
     if (lineRows != nullptr) {
       lineRows->push_back({static_cast<int>(lineNumber), base, table.targetCount - base + 1});

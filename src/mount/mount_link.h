@@ -15,7 +15,8 @@
 //
 // Notes:
 // 1) A failure of the link (it cannot be opened, the line is gone) is thrown
-//    as a Fault naming the device and the error.
+//    as a LineFault naming the device and the error: the night then does not
+//    try the link again. Any other Fault leaves the link usable for the park.
 // 2) No verb waits for the mount to move: the night decides how long to
 //    pause, and every pause goes through the clock seam.
 #pragma once

@@ -25,7 +25,9 @@ std::string encodeAngle(double degrees) {
   // been given its angles; a different order changes the last bit.
   double n = roundHalfEven(degrees * unitsPerTurn / degreesPerTurn);
   if (!std::isfinite(n)) {
-    throw Fault("cannot send the angle " + std::to_string(degrees) + " degrees to the mount: not a finite number");
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", degrees);
+    throw Fault(std::string("cannot send the angle ") + text + " degrees to the mount: degrees x 65536 is not a finite number");
   }
   // fmod of a whole number by a power of two is exact at any magnitude, so
   // the low 16 bits come out right even where n does not fit an integer.

@@ -1,5 +1,7 @@
 #include "night/form1.h"
 
+#include <exception>
+
 #include "inputs/number_text.h"
 #include "inputs/target_list.h"
 #include "mount/protocol.h"
@@ -34,6 +36,9 @@ NightOutcome Form1::Form_Load() {
   SiteConfigPlaces places;
   siteConfig_ = loadSiteConfig(seams_.files, &places);
   if (options_.onWarning) showWarnings(siteConfigWarnings(siteConfig_, places));
+  // The port is the one it is at start-up for the whole night, the park
+  // included.
+  if (seams_.mount == nullptr) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
   startupWait();
   loadTargets(places);
   NightOutcome outcome;
@@ -44,11 +49,21 @@ NightOutcome Form1::Form_Load() {
   try {
     while (!observingPass(outcome)) {
     }
-  } catch (const Fault&) {
-    if (logFailed_) parkWithoutRecord();
-    throw;
+  } catch (const LineFault& fault) {
+    throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
+  } catch (const Fault& fault) {
+    throw Fault(fault.what() + parkAfterFault(), fault.status());
+  } catch (const std::exception& error) {
+    throw Fault(std::string("internal error: ") + error.what() + parkAfterFault(), ExitStatus::runtimeFault);
   }
-  park(outcome);
+  try {
+    park(outcome);
+  } catch (const LineFault& fault) {
+    throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
+  } catch (const Fault& fault) {
+    // The park record could not be written after the park command went out.
+    throw Fault(fault.what() + std::string(parkSent_ ? "; mount parked" : "; mount not parked"), fault.status());
+  }
   outcome.endedAt = seams_.clock.now();
   return outcome;
 }
@@ -206,22 +221,47 @@ void Form1::showSky() {
   seams_.window.showSky(sky);
 }
 
-void Form1::park(NightOutcome& outcome) {
-  outcome.parked = siteConfig_.parkEnabled == 1;
+// The stop request knows while the park is under way, so that a second
+// request waits for it instead of cutting it in half.
+void Form1::runPark(bool enabled, const std::function<void()>& afterParkCommand) {
   LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
-  parkMount(outcome.parked, mount, [this] { appendRecord(parkRecord()); });
+  if (enabled) seams_.stop.parkBegins();
+  try {
+    parkMount(enabled, mount, [&] {
+      parkSent_ = true;
+      afterParkCommand();
+    });
+  } catch (...) {
+    if (enabled) seams_.stop.parkEnds(parkSent_);
+    throw;
+  }
+  if (enabled) seams_.stop.parkEnds(parkSent_);
 }
 
-// A log that cannot be written ends the program, but the line still works:
-// the mount is parked on the way out rather than left pointing at the sky.
-// The fault that ends the program is the log's, so a second one is dropped.
-void Form1::parkWithoutRecord() {
-  if (siteConfig_.parkEnabled != 1) return;
-  LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
+void Form1::park(NightOutcome& outcome) {
+  outcome.parked = siteConfig_.parkEnabled == 1;
+  runPark(outcome.parked, [this] { appendRecord(parkRecord()); });
+}
+
+// A fault during the night (a log that cannot be written, an internal error)
+// leaves the line working: the mount is parked on the way out rather than
+// left pointing at the sky. The park record is written when the log still
+// takes it. The fault that ends the program is the first one, so a second
+// one is only named. Returns what became of the mount, for the message.
+std::string Form1::parkAfterFault() {
+  if (siteConfig_.parkEnabled != 1) return "; mount not parked (parkEnabled is not 1)";
   try {
-    parkMount(true, mount, [] {});
-  } catch (const Fault&) {
+    runPark(true, [this] {
+      if (logFailed_) return;
+      try {
+        appendRecord(parkRecord());
+      } catch (const Fault&) {
+      }
+    });
+  } catch (const std::exception& error) {
+    if (!parkSent_) return std::string("; mount not parked (the park failed: ") + error.what() + ")";
   }
+  return "; mount parked";
 }
 
 }  // namespace vantrel

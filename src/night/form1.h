@@ -16,7 +16,9 @@
 //    waits for the next minute, serving the window.
 // 3) A chosen row: target record, state 1, title, yield, supervision.
 // 4) Every way out of the night (the clock, the declination limit, a stop
-//    request, a silent mount) goes through the park.
+//    request, a silent mount) goes through the park, and so does every fault
+//    of the night but a failure of the serial line itself: the Fault that
+//    ends the program then says whether the mount was parked.
 #pragma once
 
 #include <cstdint>
@@ -82,7 +84,8 @@ class Form1 {
   ~Form1();
 
   // Runs the whole night. Returns when the mount has been parked; throws a
-  // Fault for a bad input file or a failing line or log.
+  // Fault for a bad input file or a fault of the night (the line, the log, an
+  // internal error), the latter after the park where the line still works.
   NightOutcome Form_Load();
 
  private:
@@ -98,7 +101,8 @@ class Form1 {
   void appendTargetRecord();
   void showSky();
   void park(NightOutcome& outcome);
-  void parkWithoutRecord();
+  void runPark(bool enabled, const std::function<void()>& afterParkCommand);
+  std::string parkAfterFault();
   MountLink& mountLink();
 
   NightSeams seams_;
@@ -111,6 +115,7 @@ class Form1 {
   std::int16_t chosenRow_ = 0;
   std::int16_t candidateCount_ = 0;
   bool logFailed_ = false;
+  bool parkSent_ = false;
   std::unique_ptr<MountLink> serialLink_;
 };
 

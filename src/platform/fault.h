@@ -32,4 +32,13 @@ class Fault : public std::runtime_error {
   ExitStatus status_;
 };
 
+// A failure of the serial line itself (it cannot be opened, written or read,
+// the device is gone or stuck). Every other fault of the night leaves the
+// line usable, so the mount is parked on the way out; after this one the
+// line is not tried again.
+class LineFault : public Fault {
+ public:
+  explicit LineFault(const std::string& message) : Fault(message, ExitStatus::runtimeFault) {}
+};
+
 }  // namespace vantrel

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -29,6 +31,13 @@ int release(int fd) {
   return ::close(fd);
 }
 
+// The file a path leads to through every link, or "" when it leads nowhere.
+std::string resolvedPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) == nullptr) return "";
+  return resolved;
+}
+
 }  // namespace
 
 PosixSerialPort::PosixSerialPort(std::string workDir) : workDir_(std::move(workDir)) {}
@@ -45,24 +54,38 @@ std::string PosixSerialPort::devicePath(int portNumber) const {
 }
 
 void PosixSerialPort::fail(const std::string& operation, int error) const {
-  throw Fault(operation + " " + name_ + " (" + device_ + "): " + std::strerror(error));
+  throw LineFault(operation + " " + name_ + " (" + device_ + "): " + std::strerror(error));
 }
 
 void PosixSerialPort::gone() const {
-  throw Fault("serial line " + name_ + " (" + device_ + "): the device is gone");
+  throw LineFault("serial line " + name_ + " (" + device_ + "): the device is gone");
 }
 
 void PosixSerialPort::requireOpen() const {
   if (fd_ < 0) throw Fault("serial line " + name_ + " used while it is not open");
 }
 
-void PosixSerialPort::open(int portNumber) {
-  if (fd_ >= 0) throw Fault("cannot open COM" + std::to_string(portNumber) + ": " + name_ + " is open already");
+void PosixSerialPort::choosePort(int portNumber) {
+  if (chosenNumber_ == portNumber) return;
+  if (fd_ >= 0) throw Fault("cannot choose COM" + std::to_string(portNumber) + ": " + name_ + " is open");
+  chosenNumber_ = portNumber;
   name_ = "COM" + std::to_string(portNumber);
   device_ = devicePath(portNumber);
+  lastLedTo_ = resolvedPath(device_);
+}
+
+void PosixSerialPort::open(int portNumber) {
+  if (fd_ >= 0) throw Fault("cannot open COM" + std::to_string(portNumber) + ": " + name_ + " is open already");
+  choosePort(portNumber);
 
   int fd = ::open(device_.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT && device_ != lastLedTo_ && !lastLedTo_.empty()) {
+    throw LineFault("cannot open " + name_ + " (" + device_ + "): the link is gone or leads nowhere; it last led to " +
+                lastLedTo_);
+  }
   if (fd < 0) fail("cannot open", errno);
+  std::string ledTo = resolvedPath(device_);
+  if (!ledTo.empty()) lastLedTo_ = ledTo;
   auto refuse = [&](const char* operation) {
     int error = errno;
     release(fd);

@@ -18,8 +18,12 @@
 //    the error: "cannot open COM1 (/dev/ttyUSB0): Device or resource busy".
 //    A line whose other side went away (unplugged, simulator ended) reads as
 //    "serial line COM1 (/dev/ttyUSB0): the device is gone".
-// 4) A dangling "COMN" link counts as present: the open then fails naming it,
-//    rather than quietly falling back to another port.
+// 4) Which of the two paths port N means is decided once, by choosePort (or
+//    the first open), and kept: the park must reach the mount the night was
+//    commanding, never a motherboard port that happens to be /dev/ttyS<N-1>.
+//    Opening "COMN" again follows the link anew, so an adapter that was
+//    replugged and whose link came back still works. A dangling or vanished
+//    "COMN" fails naming it and the device it last led to.
 #pragma once
 
 #include <string>
@@ -36,13 +40,15 @@ class PosixSerialPort : public SerialPort {
   PosixSerialPort(const PosixSerialPort&) = delete;
   PosixSerialPort& operator=(const PosixSerialPort&) = delete;
 
+  void choosePort(int portNumber) override;
   void open(int portNumber) override;
   void close() override;
   bool isOpen() const override { return fd_ >= 0; }
   void sendCommand(std::string_view bytes) override;
   std::string readReceived() override;
 
-  // The device that port number N opens from this working directory.
+  // The path that port number N would be chosen as from this working
+  // directory now: "DIR/COMN" when that entry exists, else /dev/ttyS<N-1>.
   std::string devicePath(int portNumber) const;
 
  private:
@@ -53,8 +59,10 @@ class PosixSerialPort : public SerialPort {
 
   std::string workDir_;
   int fd_ = -1;
-  std::string name_;    // "COM1"
-  std::string device_;  // "/dev/ttyUSB0"
+  int chosenNumber_ = 0;     // 0 until a port is chosen
+  std::string name_;         // "COM1"
+  std::string device_;       // the chosen path: "DIR/COM1" or "/dev/ttyS0"
+  std::string lastLedTo_;    // where device_ led at the last open (or the choice)
 };
 
 }  // namespace vantrel

@@ -15,6 +15,11 @@ namespace vantrel {
 class SerialPort {
  public:
   virtual ~SerialPort() = default;
+  // Decides, once for the night, what port number `portNumber` stands for;
+  // every later open of that number uses the same device. The night calls it
+  // at start-up; an open of a number not chosen yet chooses it then. Ports
+  // that have nothing to decide ignore it.
+  virtual void choosePort(int /*portNumber*/) {}
   // Opens port number `portNumber` (1..32767) with the line settings above.
   virtual void open(int portNumber) = 0;
   virtual void close() = 0;

@@ -47,8 +47,8 @@ std::ostream& operator<<(std::ostream& out, const MountEvent& event) {
 
 void SimulatedMount::open(int portNumber) {
   if (open_) throw Fault("cannot open " + lineName(portNumber) + ": the port is open already");
-  if (gone_) throw Fault("cannot open " + lineName(portNumber) + ": No such file or directory");
-  if (refuseOpen_) throw Fault("cannot open " + lineName(portNumber) + ": Device or resource busy");
+  if (gone_) throw LineFault("cannot open " + lineName(portNumber) + ": No such file or directory");
+  if (refuseOpen_) throw LineFault("cannot open " + lineName(portNumber) + ": Device or resource busy");
   open_ = true;
   portNumber_ = portNumber;
   pending_.clear();
@@ -65,7 +65,7 @@ void SimulatedMount::close() {
 
 void SimulatedMount::requireOpen(const char* operation) const {
   if (!open_) throw Fault(std::string("cannot ") + operation + " the simulated mount: the port is not open");
-  if (gone_) throw Fault("serial line " + lineName(portNumber_) + ": the device is gone");
+  if (gone_) throw LineFault("serial line " + lineName(portNumber_) + ": the device is gone");
 }
 
 void SimulatedMount::sendCommand(std::string_view bytes) {

@@ -1,10 +1,15 @@
 // stop_request.h - a request from outside to end the night early.
 //
-// Closing the window, SIGINT and SIGTERM raise it. The night driver looks at
-// it at the head of every cycle and in every poll of a dwell, and every wait
-// of the clock returns early when it is raised, so a request is acted on
-// within one poll. The count lets the program leave at once on a second
-// request. The flag is lock-free so that a signal handler may raise it.
+// Closing the window, SIGINT, SIGTERM and SIGHUP raise it. The night driver
+// looks at it at the head of every cycle and in every poll of a dwell, and
+// every wait of the clock returns early when it is raised, so a request is
+// acted on within one poll.
+//
+// A second request leaves the program at once, except while the park
+// commands are on their way: the park takes 200 ms, and cutting it between
+// the pre-park and the park command leaves the mount pointing at the sky.
+// There the request is only counted. The state is lock-free so that a
+// signal handler may read and change it.
 #pragma once
 
 #include <atomic>
@@ -13,13 +18,45 @@ namespace vantrel {
 
 class StopRequest {
  public:
-  void raise() { count_.fetch_add(1, std::memory_order_relaxed); }
+  // What the one who asks must do with a request it has just made.
+  enum class Then {
+    endTheNight,  // the first request: the night ends through the park
+    carryOn,      // the park is under way and finishes first
+    leaveNow,     // a later request: leave at once
+  };
+
+  // Records one request.
+  Then request() {
+    int earlier = count_.fetch_add(1, std::memory_order_relaxed);
+    if (earlier == 0) return Then::endTheNight;
+    return parkUnderWay_.load(std::memory_order_relaxed) ? Then::carryOn : Then::leaveNow;
+  }
+  void raise() { request(); }
   bool raised() const { return count_.load(std::memory_order_relaxed) > 0; }
   int count() const { return count_.load(std::memory_order_relaxed); }
 
+  // Marks the time from the first park command to the end of the park. Once
+  // the park is sent, leaving early no longer leaves the mount unparked.
+  void parkBegins() { parkUnderWay_.store(true, std::memory_order_relaxed); }
+  void parkEnds(bool sent) {
+    if (sent) parkSent_.store(true, std::memory_order_relaxed);
+    parkUnderWay_.store(false, std::memory_order_relaxed);
+  }
+  bool parkSent() const { return parkSent_.load(std::memory_order_relaxed); }
+
+  // The words for leaving at once, for the terminal and the window.
+  const char* leavingNowText() const {
+    return parkSent() ? "a second stop request: leaving at once; the mount was parked"
+                      : "a second stop request: leaving at once; the mount was NOT parked and may still point "
+                        "at the sky";
+  }
+
  private:
   std::atomic<int> count_{0};
+  std::atomic<bool> parkUnderWay_{false};
+  std::atomic<bool> parkSent_{false};
   static_assert(std::atomic<int>::is_always_lock_free);
+  static_assert(std::atomic<bool>::is_always_lock_free);
 };
 
 }  // namespace vantrel

@@ -1,6 +1,7 @@
 #include "platform/stop_signals.h"
 
 #include <signal.h>
+#include <string.h>
 #include <unistd.h>
 
 #include "platform/stop_request.h"
@@ -11,8 +12,14 @@ namespace {
 StopRequest* requestToRaise = nullptr;
 
 extern "C" void onStopSignal(int signalNumber) {
-  if (requestToRaise == nullptr || requestToRaise->raised()) _exit(128 + signalNumber);
-  requestToRaise->raise();
+  if (requestToRaise == nullptr) _exit(128 + signalNumber);
+  if (requestToRaise->request() != StopRequest::Then::leaveNow) return;
+  // Only async-signal-safe calls from here on: write and _exit.
+  const char* text = requestToRaise->leavingNowText();
+  (void)!::write(STDERR_FILENO, "vantrel: ", 9);
+  (void)!::write(STDERR_FILENO, text, strlen(text));
+  (void)!::write(STDERR_FILENO, "\n", 1);
+  _exit(128 + signalNumber);
 }
 
 }  // namespace

@@ -2,9 +2,12 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QHBoxLayout>
@@ -51,14 +54,33 @@ class QtWindow::View : public QMainWindow {
       return;
     }
     // The night is still running: the first close ends it through the park,
-    // a second one leaves at once.
-    if (stop_.raised()) _exit(130);
-    stop_.raise();
-    addLine(QStringLiteral("Stop requested: parking the mount and ending the night"));
+    // a second one leaves at once, unless the park is under way.
     event->ignore();
+    switch (stop_.request()) {
+      case StopRequest::Then::endTheNight:
+        addLine(QStringLiteral("Stop requested: parking the mount and ending the night"));
+        return;
+      case StopRequest::Then::carryOn:
+        addLine(QStringLiteral("The park is under way; the night ends when it is done"));
+        return;
+      case StopRequest::Then::leaveNow:
+        leaveNow();
+    }
   }
 
  private:
+  // Whoever closed the window twice must still learn that the mount may be
+  // left pointing at the sky: the box holds the program (nothing more is sent
+  // to the mount) until it is read.
+  [[noreturn]] void leaveNow() {
+    const char* text = stop_.leavingNowText();
+    std::fprintf(stderr, "vantrel: %s\n", text);
+    std::fflush(stderr);
+    addLine(QString::fromUtf8(text));
+    QMessageBox::warning(this, QStringLiteral("Vantrel"), QString::fromUtf8(text));
+    _exit(130);
+  }
+
   StopRequest& stop_;
   QLabel* status_ = nullptr;
   QPlainTextEdit* records_ = nullptr;

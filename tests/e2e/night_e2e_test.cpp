@@ -121,6 +121,70 @@ TEST_F(Vantrel, MountThatVanishesEndsTheProgramWithTheLogIntact) {
   EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E ")));
 }
 
+// The COM1 link vanishes mid-night: the park must not go to /dev/ttyS0.
+TEST_F(Vantrel, LinkVanishingMidNightIsAFaultNamingItAndItsDevice) {
+  testing::IniValues ini;
+  ini.dwellMinutes = 5;
+  prepareNight(ini, {"--rate", "2"});
+  std::string device = std::filesystem::read_symlink(dir / "COM1").string();
+  auto vantrel = start({"--console"});
+  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
+  std::filesystem::remove(dir / "COM1");
+  vantrel->signal(SIGTERM);
+  EXPECT_EQ(exitStatus(*vantrel, 20s), 1);
+  EXPECT_THAT(err(), EndsWith("\nvantrel: cannot open COM1 (" + (dir / "COM1") +
+                              "): the link is gone or leads nowhere; it last led to " + device +
+                              "; mount not parked (the serial line failed)\n"));
+  EXPECT_EQ(transcript().find("B4000"), std::string::npos);
+}
+
+// A second stop request leaves at once, saying so, except during the park.
+TEST_F(Vantrel, SecondStopRequestInTheDwellLeavesAtOnceInTheParkWaits) {
+  testing::IniValues ini;
+  ini.dwellMinutes = 5;
+  prepareNight(ini, {"--rate", "2"});
+  auto vantrel = start({"--console"});
+  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
+  // Both requests reach it in the dwell: held stopped, it takes them in
+  // order when it goes on (two signals of one kind would merge into one).
+  vantrel->signal(SIGSTOP);
+  vantrel->signal(SIGINT);
+  vantrel->signal(SIGTERM);
+  vantrel->signal(SIGCONT);
+  EXPECT_THAT(exitStatus(*vantrel, 20s), ::testing::AnyOf(130, 143)) << "128 + the second signal";
+  EXPECT_THAT(err(), EndsWith("\nvantrel: a second stop request: leaving at once; the mount was NOT parked and may "
+                              "still point at the sky\n"));
+  EXPECT_EQ(transcript().find("B4000"), std::string::npos);
+
+  // Now the same night, with the second request in the 200 ms between the
+  // pre-park and the park command.
+  mountsim.reset();
+  prepareNight(ini, {"--rate", "2"});
+  vantrel = start({"--console"});
+  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
+  vantrel->signal(SIGTERM);
+  ASSERT_TRUE(waitUntil([&] { return transcript().find(std::string("T\0", 2)) != std::string::npos; }, 20s));
+  vantrel->signal(SIGSTOP);
+  EXPECT_EQ(transcript().find("B4000"), std::string::npos) << "too late: the park was sent already";
+  vantrel->signal(SIGINT);
+  vantrel->signal(SIGCONT);
+  EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
+  bytesBetweenGotoAndPark();
+  EXPECT_THAT(out(), HasSubstr("by a stop request; mount parked"));
+}
+
+TEST_F(Vantrel, AGotoTheMountCannotTakeIsRefusedAtStartUp) {
+  testing::IniValues ini;
+  ini.gridStep = 1e304;
+  prepareNight(ini, {});
+  std::string line = readFile(dir / "vantrel.adf");
+  writeFile(dir / "vantrel.adf", line.replace(line.size() - 11, 9, "010111010"));
+  EXPECT_EQ(run({"--console"}), 3);
+  EXPECT_THAT(err(), HasSubstr("vantrel.adf line 1: a neighbour pointing's right ascension 1e+304 degrees cannot be "
+                               "sent to the mount (it comes from raOffset 0 and gridStep 1e+304 in vantrel.ini)\n"));
+  EXPECT_EQ(transcript(), "");
+}
+
 TEST_F(Vantrel, BadInputsExitWithTheirMessage) {
   EXPECT_EQ(run({"--console"}), 3);
   EXPECT_THAT(err(), HasSubstr("vantrel.ini: no such file"));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "inputs/text_lines.h"
+#include "platform/fault.h"
 
 namespace vantrel {
 namespace {
@@ -94,6 +95,44 @@ TEST(TargetList, OffsetsEnterTheBaseRowOnceAfterTheSign) {
   EXPECT_EQ(t.decDeg[1], -0.25);
   EXPECT_EQ(t.raDeg[2], 2.5);
   EXPECT_EQ(t.decDeg[2], 0.75);
+}
+
+// The goto encodes degrees x 65536 first: a coordinate where that overflows
+// can never reach the mount, so the list is refused before the night, not
+// in the middle of it with the mount pointing at the sky.
+TEST(TargetList, CoordinatesTheMountCannotTakeAreRefusedAtStartUp) {
+  const double tooBig = 2.8e303;  // x 65536 is beyond the largest double
+  const struct {
+    const char* what;
+    double gridStep, raOffset, decOffset;
+    const char* mask;
+    std::string fault;  // "" when the line is taken
+  } cases[] = {
+      {"largest offset that still encodes", 0.5, 2.7e303, -2.7e303, "000000000", ""},
+      {"huge grid step without a mask bit is never used", 1e304, 0, 0, "000000000", ""},
+      {"huge raOffset", 0.5, 1e304, 0, "000000000",
+       "vantrel.adf line 1: the right ascension 1e+304 degrees cannot be sent to the mount (it comes from "
+       "raOffset 1e+304 in vantrel.ini)"},
+      {"huge decOffset", 0.5, 0, -tooBig, "000000000",
+       "vantrel.adf line 1: the declination -2.8e+303 degrees cannot be sent to the mount (it comes from "
+       "decOffset -2.8e+303 in vantrel.ini)"},
+      {"huge grid step to the east", 1e304, 0, 0, "001000000",
+       "vantrel.adf line 1: a neighbour pointing's right ascension 1e+304 degrees cannot be sent to the mount "
+       "(it comes from raOffset 0 and gridStep 1e+304 in vantrel.ini)"},
+      {"offset and step each fine, their sum is not", 1.5e303, 1.5e303, 0, "001000000",
+       "vantrel.adf line 1: a neighbour pointing's right ascension 3e+303 degrees"},
+  };
+  for (const auto& c : cases) {
+    std::u32string mask(c.mask, c.mask + 9);
+    try {
+      TargetTable t = parse(orionLine(mask), c.gridStep, c.raOffset, c.decOffset);
+      EXPECT_EQ(c.fault, "") << c.what << ": taken";
+    } catch (const Fault& fault) {
+      EXPECT_EQ(std::string(fault.what()).substr(0, c.fault.size()), c.fault) << c.what;
+      EXPECT_NE(c.fault, "") << c.what << ": " << fault.what();
+      EXPECT_EQ(fault.status(), ExitStatus::inputFile) << c.what;
+    }
+  }
 }
 
 }  // namespace

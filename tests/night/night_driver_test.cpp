@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
+#include <stdexcept>
 
 #include "night/form1.h"
 #include "obslog/log_reader.h"
@@ -40,6 +42,7 @@ struct Night {
   MemoryFileStore files;
   StopRequest stop;
   std::vector<std::int64_t> clockMoves;  // every time the clock moved to
+  std::function<void(std::int64_t civilMs)> atClock;  // called at every move
   NightOptions options;
 
   Night(const IniValues& ini, const std::string& adf) { files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", adf}}; }
@@ -49,7 +52,8 @@ struct Night {
     clock.setCivilMs(civil(start) + extraMs);
     clock.onAdvance = [this, stopMs = stopAt.empty() ? INT64_MAX : civil(stopAt)](std::int64_t ms) {
       clockMoves.push_back(ms);
-      if (ms >= stopMs) stop.raise();
+      if (ms >= stopMs && !stop.raised()) stop.raise();
+      if (atClock) atClock(ms);
     };
     return Form1(NightSeams{clock, mount, window, files, stop}, options).Form_Load();
   }
@@ -186,11 +190,98 @@ TEST(NightDriver, BadInputsStopBeforeTheLogOrThePort) {
   EXPECT_TRUE(night.mount.transcript().empty());
 }
 
-TEST(NightDriver, FailingLogStopsTheNightBeforeAnyGoto) {
+// Every fault of the night but a dead line ends through the park, and the
+// message says what became of the mount.
+TEST(NightDriver, FaultsOfTheNightParkWhereTheLineStillWorks) {
+  struct Case {
+    const char* description;
+    double parkEnabled;
+    std::function<void(Night&)> setUp;  // before the night
+    std::function<void(Night&)> at1801;  // once, when the clock first reaches 18:01
+    const char* wantMessage;
+    bool wantParkBytes;
+    std::vector<std::string> wantLogTail;  // the records after the target record
+  };
+  const Case cases[] = {
+      {"log that cannot be written: no goto before the record is on disk", 1,
+       [](Night& n) { n.files.failAppends = true; }, nullptr,
+       "log2026-12-06.txt: cannot write: No space left on device; mount parked", true, {}},
+      {"log that cannot be written, parking off", 0, [](Night& n) { n.files.failAppends = true; }, nullptr,
+       "log2026-12-06.txt: cannot write: No space left on device; mount not parked (parkEnabled is not 1)", false,
+       {}},
+      {"internal error in a dwell", 1, nullptr, [](Night&) { throw std::runtime_error("vector::at"); },
+       "internal error: vector::at; mount parked", true, {"B4000,0000"}},
+      {"line gone in a dwell: not used again", 1, nullptr, [](Night& n) { n.mount.vanish(); },
+       "serial line COM1 (simulated mount): the device is gone; mount not parked (the serial line failed)", false,
+       {}},
+      {"log failing in a dwell, the park record too", 1, nullptr,
+       [](Night& n) { n.files.failAppends = true; throw Fault("log2026-12-06.txt: cannot write: EIO"); },
+       "log2026-12-06.txt: cannot write: EIO; mount parked", true, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.description);
+    IniValues ini;
+    ini.parkEnabled = c.parkEnabled;
+    ini.dwellMinutes = 5;
+    Night night(ini, targetInWindowAt("2026-12-06T18:00"));
+    if (c.setUp) c.setUp(night);
+    bool fired = false;
+    night.atClock = [&](std::int64_t ms) {
+      if (c.at1801 && !fired && ms >= civil("2026-12-06T18:01:00")) fired = true, c.at1801(night);
+    };
+    try {
+      night.run("2026-12-06T18:00:00");
+      ADD_FAILURE() << "no fault";
+    } catch (const Fault& fault) {
+      EXPECT_STREQ(fault.what(), c.wantMessage);
+      EXPECT_EQ(fault.status(), ExitStatus::runtimeFault);
+    }
+    std::string bytes = night.mount.bytesSent();
+    EXPECT_EQ(bytes.size() >= parkBytes.size() && bytes.substr(bytes.size() - parkBytes.size()) == parkBytes,
+              c.wantParkBytes);
+    EXPECT_EQ(bytes.find('R') == std::string::npos, !c.at1801) << "a goto only after its record";
+    EXPECT_FALSE(night.mount.isOpen());
+    auto log = night.log("2026-12-06");
+    if (!log.empty()) log.erase(log.begin());  // the target record
+    EXPECT_EQ(log, c.wantLogTail);
+  }
+}
+
+// A second request during the park waits for it; anywhere else it leaves at
+// once (the signal handler and the window act on the answer).
+TEST(NightDriver, ASecondStopRequestWaitsOnlyForThePark) {
   Night night(IniValues{}, targetInWindowAt("2026-12-06T18:00"));
-  night.files.failAppends = true;
-  EXPECT_THROW(night.run("2026-12-06T18:00:00"), Fault);
-  EXPECT_EQ(night.mount.bytesSent(), parkBytes) << "no goto before the record is on disk; parked on the way out";
+  std::vector<std::string> answers;
+  const char* names[] = {"end the night", "carry on", "leave now"};
+  night.atClock = [&](std::int64_t ms) {
+    std::string bytes = night.mount.bytesSent();
+    bool inPark = bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == std::string("T\0", 2);
+    if (inPark || ms == civil("2026-12-06T18:01:00")) {
+      answers.push_back(std::string(inPark ? "park: " : "dwell: ") + names[static_cast<int>(night.stop.request())]);
+    }
+  };
+  EXPECT_TRUE(night.run("2026-12-06T18:00:00").parked);
+  EXPECT_THAT(answers, ElementsAre("dwell: end the night", "park: carry on"));
+  EXPECT_THAT(night.mount.bytesSent(), ::testing::EndsWith(parkBytes));
+  EXPECT_TRUE(night.stop.parkSent());
+  EXPECT_THAT(night.stop.leavingNowText(), HasSubstr("the mount was parked"));
+}
+
+TEST(StopRequest, LaterRequestsLeaveAtOnceExceptDuringThePark) {
+  using Then = StopRequest::Then;
+  StopRequest stop;
+  EXPECT_EQ(stop.request(), Then::endTheNight);
+  EXPECT_EQ(stop.request(), Then::leaveNow);
+  EXPECT_THAT(stop.leavingNowText(), HasSubstr("NOT parked and may still point at the sky"));
+  stop.parkBegins();
+  EXPECT_EQ(stop.request(), Then::carryOn);
+  stop.parkEnds(false);
+  EXPECT_EQ(stop.request(), Then::leaveNow);
+  EXPECT_THAT(stop.leavingNowText(), HasSubstr("NOT parked"));
+  stop.parkBegins();
+  stop.parkEnds(true);
+  EXPECT_EQ(stop.request(), Then::leaveNow);
+  EXPECT_THAT(stop.leavingNowText(), HasSubstr("the mount was parked"));
 }
 
 // A night stopped after two of three targets and started again: with

@@ -125,5 +125,34 @@ TEST_F(PtyLine, TheComLinkComesFirstAndADanglingOneFailsNamingIt) {
   EXPECT_FALSE(port.isOpen());
 }
 
+// The path is decided once: a link that vanishes never sends the park to the
+// motherboard's /dev/ttyS<N-1>, and a link that comes back (a replugged
+// adapter) is followed anew.
+TEST_F(PtyLine, ThePathIsChosenOnceAndAVanishedLinkNamesWhereItLed) {
+  PosixSerialPort port(dir);
+  const std::string firstDevice = ::ptsname(master);
+  port.choosePort(1);
+  fs::remove(dir + "/COM1");
+  EXPECT_EQ(port.devicePath(1), "/dev/ttyS0") << "what a fresh choice would take now";
+  const std::string gone = "cannot open COM1 (" + dir + "/COM1): the link is gone or leads nowhere; it last led to " +
+                           firstDevice;
+  EXPECT_EQ(faultOf([&] { port.open(1); }), gone) << "chosen before the first open";
+
+  int replugged = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_TRUE(replugged >= 0 && ::grantpt(replugged) == 0 && ::unlockpt(replugged) == 0);
+  const std::string secondDevice = ::ptsname(replugged);
+  fs::create_symlink(secondDevice, dir + "/COM1");
+  port.open(1);
+  port.sendCommand("E");
+  port.close();
+  char byte = 0;
+  pollfd ready{replugged, POLLIN, 0};
+  EXPECT_TRUE(::poll(&ready, 1, hangGuardMs) == 1 && ::read(replugged, &byte, 1) == 1 && byte == 'E');
+  fs::remove(dir + "/COM1");
+  EXPECT_EQ(faultOf([&] { port.open(1); }),
+            "cannot open COM1 (" + dir + "/COM1): the link is gone or leads nowhere; it last led to " + secondDevice);
+  ::close(replugged);
+}
+
 }  // namespace
 }  // namespace vantrel
