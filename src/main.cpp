@@ -164,10 +164,11 @@ int main(int argc, char** argv) {
   }
 
   PosixFileStore files(".");
+  StatusBoard board;
   NightOutcome outcome;
   try {
     if (args.rehearse) {
-      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop);
+      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop, &board);
       outcome = result.outcome;
       window->showStatus(describeRehearsal(result));
     } else {
@@ -175,6 +176,8 @@ int main(int argc, char** argv) {
       PosixSerialPort MSComm1(std::filesystem::current_path().string());
       NightOptions options;
       options.resume = args.resume;
+      options.statusBoard = &board;
+      options.lookAhead = true;
       options.onWarning = [&](const std::string& warning) {
         std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
         if (qtWindow) qtWindow->showStatus("Warning: " + warning);

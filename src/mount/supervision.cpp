@@ -96,6 +96,7 @@ class Supervisor {
         result_.end = SupervisionEnd::mountSilent;
         return Step::closing;
       }
+      reportProgress();
     }
     return Step::querying;
   }
@@ -114,15 +115,21 @@ class Supervisor {
   // At most one change is counted per accepted reply, however long the poll.
   Step count() {
     std::string timeText = seams_.clock.now().timeText;
+    replied_ = true;
     if (timeText != lastClockText_) {
       lastClockText_ = timeText;
       ++clockTicks_;
+      reportProgress();
     }
     silentChanges_ = 0;
     silentClockText_ = timeText;
     if (static_cast<double>(clockTicks_) < clockChangesPerMinute * settings_.dwellMinutes) return Step::querying;
     result_.end = SupervisionEnd::dwellOver;
     return Step::closing;
+  }
+
+  void reportProgress() {
+    if (settings_.onProgress) settings_.onProgress(DwellProgress{clockTicks_, replied_, result_.reportedDec});
   }
 
   const SupervisionTarget& target_;
@@ -133,6 +140,7 @@ class Supervisor {
   SupervisionResult result_;
   std::optional<double> reply_;
   std::int64_t clockTicks_ = 0;
+  bool replied_ = false;
   std::string lastClockText_;
   int silentChanges_ = 0;
   std::string silentClockText_;

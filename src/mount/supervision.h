@@ -22,6 +22,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 
 namespace vantrel {
@@ -61,11 +62,22 @@ struct SupervisionTarget {
   double decDeg = 0;
 };
 
+// Where a dwell stands, for the status of the night: given at every clock
+// change the supervision notices.
+struct DwellProgress {
+  std::int64_t countedChanges = 0;  // clock changes counted toward the dwell
+  bool replied = false;             // an accepted reply came since the goto
+  double reportedDec = 0;           // the last accepted declination (degrees)
+};
+
 struct SupervisionSettings {
   int portNumber = 1;        // the serial form only
   int passThroughValue = 0;  // the serial form only
   double decLimit = 90;
   double dwellMinutes = 0;
+  // Called when the time text changes at a counted reply or during a silence;
+  // it only watches, the supervision goes on as it would without it.
+  std::function<void(const DwellProgress&)> onProgress;
 };
 
 enum class SupervisionEnd { dwellOver, limitReached, stopRequested, mountSilent };

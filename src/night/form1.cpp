@@ -1,5 +1,7 @@
 #include "night/form1.h"
 
+#include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "inputs/number_text.h"
@@ -20,6 +22,18 @@ namespace vantrel {
 
 Form1::Form1(NightSeams seams, NightOptions options) : seams_(seams), options_(std::move(options)) {}
 
+Form1::Form1(const Form1& state, NightSeams seams, NightOptions options)
+    : seams_(seams),
+      options_(std::move(options)),
+      siteConfig_(state.siteConfig_),
+      targets_(state.targets_),
+      sample_(state.sample_),
+      positionPass_(state.positionPass_),
+      logFileName_(state.logFileName_),
+      chosenRow_(state.chosenRow_),
+      candidateCount_(state.candidateCount_),
+      status_(state.status_) {}
+
 Form1::~Form1() = default;
 
 // The serial link is made once the configuration has been read.
@@ -33,38 +47,60 @@ MountLink& Form1::mountLink() {
 }
 
 NightOutcome Form1::Form_Load() {
-  SiteConfigPlaces places;
-  siteConfig_ = loadSiteConfig(seams_.files, &places);
-  if (options_.onWarning) showWarnings(siteConfigWarnings(siteConfig_, places));
-  // The port is the one it is at start-up for the whole night, the park
-  // included.
-  if (seams_.mount == nullptr) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
-  startupWait();
-  loadTargets(places);
+  try {
+    SiteConfigPlaces places;
+    siteConfig_ = loadSiteConfig(seams_.files, &places);
+    if (options_.onWarning) showWarnings(siteConfigWarnings(siteConfig_, places));
+    // The port is the one it is at start-up for the whole night, the park
+    // included.
+    if (seams_.mount == nullptr) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
+    startupWait();
+    loadTargets(places);
+    status_.targetCount = targets_.targetCount;
+    if (options_.resume) resumeFromLogs();
+    createLogFile();
+  } catch (const Fault& fault) {
+    status_.message = fault.what();
+    publishStatus(NightPhase::fault);
+    throw;
+  }
+  return runCycles();
+}
+
+NightOutcome Form1::runCycles() {
   NightOutcome outcome;
   outcome.targetCount = targets_.targetCount;
-  if (options_.resume) resumeFromLogs(outcome);
-  createLogFile();
-
+  outcome.observedCount = status_.observedCount;
+  outcome.resumedCount = resumedCount_;
   try {
-    while (!observingPass(outcome)) {
+    try {
+      while (!observingPass(outcome)) {
+      }
+    } catch (const LineFault& fault) {
+      throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
+    } catch (const Fault& fault) {
+      throw Fault(fault.what() + parkAfterFault(), fault.status());
+    } catch (const std::exception& error) {
+      throw Fault(std::string("internal error: ") + error.what() + parkAfterFault(), ExitStatus::runtimeFault);
     }
-  } catch (const LineFault& fault) {
-    throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
+    publishStatus(NightPhase::parking);
+    try {
+      park(outcome);
+    } catch (const LineFault& fault) {
+      throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
+    } catch (const Fault& fault) {
+      // The park record could not be written after the park command went out.
+      throw Fault(fault.what() + std::string(parkSent_ ? "; mount parked" : "; mount not parked"), fault.status());
+    }
   } catch (const Fault& fault) {
-    throw Fault(fault.what() + parkAfterFault(), fault.status());
-  } catch (const std::exception& error) {
-    throw Fault(std::string("internal error: ") + error.what() + parkAfterFault(), ExitStatus::runtimeFault);
-  }
-  try {
-    park(outcome);
-  } catch (const LineFault& fault) {
-    throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
-  } catch (const Fault& fault) {
-    // The park record could not be written after the park command went out.
-    throw Fault(fault.what() + std::string(parkSent_ ? "; mount parked" : "; mount not parked"), fault.status());
+    status_.message = fault.what();
+    publishStatus(NightPhase::fault);
+    throw;
   }
   outcome.endedAt = seams_.clock.now();
+  status_.parked = outcome.parked;
+  statusClock(outcome.endedAt);
+  publishStatus(NightPhase::ended);
   return outcome;
 }
 
@@ -72,10 +108,18 @@ NightOutcome Form1::Form_Load() {
 // always made; with a positive value the wait ends at the n-th change, n
 // being the smallest whole number not below the value.
 void Form1::startupWait() {
-  std::string remembered = seams_.clock.now().timeText;
+  ClockReading start = seams_.clock.now();
+  statusClock(start);
+  // The wait counts changes of the seconds, so it ends no sooner than this.
+  double delay = std::ceil(siteConfig_.startDelaySeconds);
+  status_.startupEndsSeconds = status_.nowSeconds + (delay > 0 ? static_cast<std::int64_t>(std::min(delay, 1e9)) : 0);
+  std::string remembered = start.timeText;
   int changes = 0;
   for (;;) {
-    std::string timeText = seams_.clock.now().timeText;
+    ClockReading reading = seams_.clock.now();
+    const std::string& timeText = reading.timeText;
+    statusClock(reading);
+    publishStatus(NightPhase::startupWait);
     if (timeText != remembered) {
       ++changes;
       remembered = seams_.clock.now().timeText;
@@ -109,10 +153,10 @@ void Form1::createLogFile() {
   }
 }
 
-void Form1::resumeFromLogs(NightOutcome& outcome) {
+void Form1::resumeFromLogs() {
   ClockReading now = seams_.clock.now();
   ResumeResult result = resumeTonight(seams_.files, now, targets_);
-  outcome.resumedCount = static_cast<int>(result.observedRows.size());
+  resumedCount_ = static_cast<int>(result.observedRows.size());
   seams_.window.showStatus(describeResume(result, now));
   for (const std::string& complaint : result.complaints) seams_.window.showStatus("resuming: " + complaint);
 }
@@ -136,36 +180,46 @@ bool Form1::observingPass(NightOutcome& outcome) {
   }
   // One reading of the clock serves the end-of-night test and the sample.
   ClockReading reading = seams_.clock.now();
+  statusClock(reading);
   if (nightIsOver(reading)) {
     outcome.end = NightEnd::clock;
     return true;
   }
 
+  if (status_.phase != NightPhase::waitingForTarget) publishStatus(NightPhase::choosing);
   sample_ = sampleClock(reading.dateText, reading.timeText);
   computePositions(targets_, siteConfig_, sample_, positionPass_);
   ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude);
   chosenRow_ = scan.chosenRow;
   candidateCount_ = scan.candidateCount;
+  if (options_.observer) options_.observer->passScanned(reading, targets_, siteConfig_, scan);
   showSky();
   if (candidateCount_ < 1) {
-    seams_.clock.waitForNext(ClockUnit::minute, &seams_.window, seams_.stop);
+    if (status_.phase != NightPhase::waitingForTarget) {
+      if (options_.lookAhead) status_.next = rehearseAhead(status_.nowSeconds);
+      publishStatus(NightPhase::waitingForTarget);
+    }
+    waitForNextMinute();
     return false;
   }
 
   appendTargetRecord();
   targets_.targetState[chosenRow_] = 1;
   ++outcome.observedCount;
+  statusChoice();
   seams_.window.setTitle(std::string(targetTitlePrefix) + targets_.targetName[chosenRow_]);
   seams_.window.processEvents();
 
   SupervisionSettings settings;
   settings.decLimit = siteConfig_.decLimit;
   settings.dwellMinutes = siteConfig_.dwellMinutes;
+  if (options_.statusBoard) settings.onProgress = [this](const DwellProgress& p) { statusProgress(p); };
   SupervisionTarget target{targets_.raDeg[chosenRow_], targets_.decDeg[chosenRow_]};
   LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
   SupervisionResult result = superviseTarget(target, settings, mount, [this](double reportedDec) {
     appendRecord(decLimitRecord(reportedDec));
   });
+  if (options_.observer) options_.observer->dwellEnded(chosenRow_, seams_.clock.now());
   switch (result.end) {
     case SupervisionEnd::dwellOver:
       return false;

@@ -33,9 +33,12 @@
 #include "inputs/site_config.h"
 #include "inputs/target_table.h"
 #include "platform/clock.h"
+#include "schedule/target_scan.h"
+#include "status/night_status.h"
 
 namespace vantrel {
 
+struct DwellProgress;
 class FileStore;
 class MountLink;
 class SerialPort;
@@ -53,12 +56,30 @@ struct NightSeams {
   MountLink* mount = nullptr;
 };
 
+// Watches the night from inside without changing it: the plan of a night and
+// the look-ahead are built from these calls.
+class NightObserver {
+ public:
+  virtual ~NightObserver() = default;
+  // After the positions and the choice of every pass.
+  virtual void passScanned(const ClockReading& /*at*/, const TargetTable& /*table*/, const SiteConfig& /*config*/,
+                           const ScanResult& /*scan*/) {}
+  // When the supervision of a chosen row is over, however it ended.
+  virtual void dwellEnded(int /*row*/, const ClockReading& /*at*/) {}
+};
+
 struct NightOptions {
   // Put in front of the log file name; the rehearsal writes "rehearsal-log...".
   std::string logFilePrefix;
   // The real log keeps what an earlier start of the day wrote; a rehearsal
   // log shows one rehearsal only.
   bool emptyLogAtStart = false;
+  // Where the night's status is published for the views; none when null.
+  StatusBoard* statusBoard = nullptr;
+  // Predict the next goto by rehearsing ahead on a copy when the phase
+  // changes. A rehearsal has no use for it: its next goto follows at once.
+  bool lookAhead = false;
+  NightObserver* observer = nullptr;
   // Told each warning about the input files (one line for people) as soon as
   // the file has been read. The night goes on as the files say.
   std::function<void(const std::string&)> onWarning;
@@ -88,12 +109,17 @@ class Form1 {
   // internal error), the latter after the park where the line still works.
   NightOutcome Form_Load();
 
+  // The night from where `state` stands, on other seams: the cycle and the
+  // park, without the start-up. The look-ahead runs it on a simulated clock.
+  Form1(const Form1& state, NightSeams seams, NightOptions options);
+  NightOutcome runCycles();
+
  private:
   void startupWait();
   void loadTargets(const SiteConfigPlaces& places);
   void showWarnings(const std::vector<InputWarning>& warnings);
   void createLogFile();
-  void resumeFromLogs(NightOutcome& outcome);
+  void resumeFromLogs();
   bool nightIsOver(const ClockReading& reading) const;
   // One pass of the cycle; returns true when the night is over.
   bool observingPass(NightOutcome& outcome);
@@ -105,6 +131,14 @@ class Form1 {
   std::string parkAfterFault();
   MountLink& mountLink();
 
+  // The status of the night (night_status_driver.cpp).
+  void publishStatus(NightPhase phase);
+  void statusClock(const ClockReading& reading);
+  void statusChoice();
+  void statusProgress(const DwellProgress& progress);
+  void waitForNextMinute();
+  NextGoto rehearseAhead(std::int64_t fromSeconds) const;
+
   NightSeams seams_;
   NightOptions options_;
   SiteConfig siteConfig_;
@@ -115,6 +149,8 @@ class Form1 {
   std::int16_t chosenRow_ = 0;
   std::int16_t candidateCount_ = 0;
   bool logFailed_ = false;
+  int resumedCount_ = 0;  // rows taken from tonight's logs at start
+  NightStatus status_;
   bool parkSent_ = false;
   std::unique_ptr<MountLink> serialLink_;
 };

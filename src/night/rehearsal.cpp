@@ -6,7 +6,8 @@
 
 namespace vantrel {
 
-RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop) {
+RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
+                              StatusBoard* statusBoard) {
   SimulatedClock clock(startCivilMs);
   SimulatedMount mount;
   RehearsalResult result;
@@ -20,6 +21,7 @@ RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileSto
   NightOptions options;
   options.logFilePrefix = "rehearsal-";
   options.emptyLogAtStart = true;
+  options.statusBoard = statusBoard;
   Form1 night(NightSeams{clock, mount, window, files, stop}, options);
   result.outcome = night.Form_Load();
   return result;

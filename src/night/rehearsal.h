@@ -27,7 +27,9 @@ struct RehearsalResult {
   bool stoppedAtLimit = false;  // the night was still running after 72 hours
 };
 
-RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop);
+// The status goes to `statusBoard` when one is given.
+RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
+                              StatusBoard* statusBoard = nullptr);
 
 // The closing line of a rehearsal.
 std::string describeRehearsal(const RehearsalResult& result);

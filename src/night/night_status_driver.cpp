@@ -1,0 +1,190 @@
+// night_status_driver.cpp - the driver's side of the night's status.
+//
+// Form1 keeps one NightStatus and publishes it at its yields: at every phase
+// change, every second of the start-up delay, the idle wait and the dwell.
+// The next goto comes from rehearsing ahead on a copy of the night on a
+// simulated clock, at a phase change only.
+#include <cmath>
+
+#include "astro/koudo_keisan_1950.h"
+#include "inputs/number_text.h"
+#include "mount/supervision.h"
+#include "night/form1.h"
+#include "platform/file_store.h"
+#include "platform/simulated_clock.h"
+#include "platform/simulated_mount.h"
+#include "platform/stop_request.h"
+#include "platform/window.h"
+
+namespace vantrel {
+namespace {
+
+// The look-ahead gives up after a day of simulated time: a night that does
+// not end by the clock may wait that long for a target.
+constexpr std::int64_t lookAheadLimitSeconds = 24 * 3600;
+
+// The first minute of the morning at which the night is over by the clock,
+// found by the same test the driver makes; nothing when no minute before
+// 06:00 passes it.
+std::string nightEndText(double endHour) {
+  for (int minute = 0; minute < 360; ++minute) {
+    double v = minute / 60 + static_cast<double>(minute % 60) / 60;
+    if (v > endHour) {
+      char text[8];
+      std::snprintf(text, sizeof text, "%02d:%02d", minute / 60, minute % 60);
+      return text;
+    }
+  }
+  return "not by the clock";
+}
+
+// Serves the window during the idle wait and keeps the status's clock going.
+class StatusServingWindow : public Window {
+ public:
+  StatusServingWindow(Window& inner, std::function<void()> tick) : inner_(inner), tick_(std::move(tick)) {}
+  void setTitle(const std::string& title) override { inner_.setTitle(title); }
+  void processEvents() override {
+    tick_();
+    inner_.processEvents();
+  }
+  void showStatus(const std::string& line) override { inner_.showStatus(line); }
+
+ private:
+  Window& inner_;
+  std::function<void()> tick_;
+};
+
+class NullWindow : public Window {
+ public:
+  void setTitle(const std::string&) override {}
+  void processEvents() override {}
+  void showStatus(const std::string&) override {}
+};
+
+// The look-ahead reads no file (it starts after the start-up) and keeps
+// nothing it writes.
+class DiscardingFileStore : public FileStore {
+ public:
+  std::optional<std::string> readAll(const std::string&) override { return std::nullopt; }
+  void createKeeping(const std::string&) override {}
+  void createEmpty(const std::string&) override {}
+  void appendDurably(const std::string&, std::string_view) override {}
+  std::optional<std::string> legacyToUtf8(std::string_view) override { return std::nullopt; }
+};
+
+// Stops the copy at its first choice.
+class FirstChoice : public NightObserver {
+ public:
+  explicit FirstChoice(StopRequest& stop) : stop_(stop) {}
+  void passScanned(const ClockReading& at, const TargetTable& table, const SiteConfig&,
+                   const ScanResult& scan) override {
+    if (found.known || scan.chosenRow < 1) return;
+    found.known = true;
+    found.atSeconds = civilSeconds(at.dateText, at.timeText);
+    found.row = scan.chosenRow;
+    found.targetName = table.targetName[scan.chosenRow];
+    stop_.raise();
+  }
+  NextGoto found;
+
+ private:
+  StopRequest& stop_;
+};
+
+}  // namespace
+
+void Form1::publishStatus(NightPhase phase) {
+  if (phase != status_.phase) status_.phaseSinceSeconds = status_.nowSeconds;
+  status_.phase = phase;
+  if (options_.statusBoard) options_.statusBoard->publish(status_);
+}
+
+void Form1::statusClock(const ClockReading& reading) {
+  std::int64_t seconds = civilSeconds(reading.dateText, reading.timeText);
+  if (seconds < 0) return;
+  bool newDay = status_.nowSeconds / 86400 != seconds / 86400 || status_.nightEndText.empty();
+  status_.nowSeconds = seconds;
+  if (!newDay) return;
+  // The night that is running ends on the morning of this date before noon,
+  // of the next date after it.
+  std::string date = reading.dateText;
+  if (readField(reading.timeText, 1, 2) >= 12) date = civilReading((seconds / 86400 + 1) * 86400000).dateText;
+  double month = readField(date, 6, 2);
+  if (month >= 1 && month <= 12) status_.nightEndText = nightEndText(siteConfig_.nightEndByMonth[static_cast<int>(month)]);
+}
+
+void Form1::statusChoice() {
+  status_.row = chosenRow_;
+  status_.targetName = targets_.targetName[chosenRow_];
+  status_.raDeg = targets_.raDeg[chosenRow_];
+  status_.decDeg = targets_.decDeg[chosenRow_];
+  status_.dwellElapsedSeconds = 0;
+  double total = std::ceil(60 * siteConfig_.dwellMinutes);
+  status_.dwellTotalSeconds = total > 0 ? static_cast<int>(std::min(total, 1e9)) : 0;
+  ++status_.observedCount;
+  // The dwell counts one change of the seconds per reply, so it ends about
+  // dwellTotalSeconds after the goto; the look-ahead starts there.
+  if (options_.lookAhead) status_.next = rehearseAhead(status_.nowSeconds + status_.dwellTotalSeconds);
+  publishStatus(NightPhase::observing);
+}
+
+void Form1::statusProgress(const DwellProgress& progress) {
+  statusClock(seams_.clock.now());
+  status_.dwellElapsedSeconds = static_cast<int>(std::min<std::int64_t>(progress.countedChanges, 1000000000));
+  if (progress.replied) {
+    status_.reported = true;
+    status_.reportedDecDeg = progress.reportedDec;
+    status_.reportedAtSeconds = status_.nowSeconds;
+    if (seams_.window.wantsSky()) {
+      ClockReading now = civilReading(status_.nowSeconds * 1000);
+      HorizontalPosition at = koudo_keisan_1950(status_.raDeg, progress.reportedDec, siteConfig_.siteLatitude,
+                                                siteConfig_.siteLongitude, sampleClock(now.dateText, now.timeText));
+      status_.mountAzDeg = at.outAz;
+      status_.mountAltDeg = at.outAlt;
+    }
+  }
+  publishStatus(NightPhase::observing);
+}
+
+// A pass that chooses nothing gives the same answer until the minute
+// changes. The status's clock moves on while the window is served.
+void Form1::waitForNextMinute() {
+  if (!options_.statusBoard) {
+    seams_.clock.waitForNext(ClockUnit::minute, &seams_.window, seams_.stop);
+    return;
+  }
+  StatusServingWindow serving(seams_.window, [this] {
+    std::int64_t before = status_.nowSeconds;
+    statusClock(seams_.clock.now());
+    if (status_.nowSeconds != before) publishStatus(status_.phase);
+  });
+  seams_.clock.waitForNext(ClockUnit::minute, &serving, seams_.stop);
+}
+
+NextGoto Form1::rehearseAhead(std::int64_t fromSeconds) const {
+  SimulatedClock clock(fromSeconds * 1000);
+  SimulatedMount mount;
+  NullWindow window;
+  DiscardingFileStore files;
+  StopRequest stop;
+  bool overLimit = false;
+  clock.onAdvance = [&](std::int64_t civilMs) {
+    if (civilMs >= (fromSeconds + lookAheadLimitSeconds) * 1000 && !overLimit) {
+      overLimit = true;
+      stop.raise();
+    }
+  };
+  FirstChoice first(stop);
+  NightOptions options;
+  options.observer = &first;
+  Form1 copy(*this, NightSeams{clock, mount, window, files, stop}, options);
+  NightOutcome outcome = copy.runCycles();
+  if (first.found.known || overLimit) return first.found;
+  NextGoto end;
+  end.known = true;
+  end.nightEndsFirst = true;
+  end.atSeconds = civilSeconds(outcome.endedAt.dateText, outcome.endedAt.timeText);
+  return end;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,167 @@
+// The status of a night as the views see it: through a rehearsed night of the
+// examples, and the texts it is shown with.
+#include "status/night_status.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "night/form1.h"
+#include "platform/simulated_clock.h"
+#include "platform/simulated_mount.h"
+#include "platform/stop_request.h"
+#include "support/memory_file_store.h"
+#include "support/night_files.h"
+
+namespace vantrel::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in) << "cannot read " << path;
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+// Every status a night published, in order.
+struct WatchedNight {
+  SimulatedClock clock;
+  SimulatedMount mount;
+  RecordingWindow window;
+  MemoryFileStore files;
+  StopRequest stop;
+  StatusBoard board;
+  std::vector<NightStatus> published;
+  NightOutcome outcome;
+
+  WatchedNight(const std::string& ini, const std::string& adf, const char* start) {
+    files.files = {{"vantrel.ini", ini}, {"vantrel.adf", adf}};
+    clock.setCivilMs(*SimulatedClock::parseCivilTime(start));
+    board.setListener([this](const NightStatus& s) { published.push_back(s); });
+    NightOptions options;
+    options.statusBoard = &board;
+    options.lookAhead = true;
+    outcome = Form1(NightSeams{clock, mount, window, files, stop}, options).Form_Load();
+  }
+
+  // One letter per phase change: S start-up, C choosing, O observing, W waiting, P parking, E ended.
+  std::string phases() const {
+    std::string letters;
+    for (const NightStatus& s : published) {
+      char letter = "sSCOWPEF"[static_cast<int>(s.phase)];
+      if (letters.empty() || letters.back() != letter) letters += letter;
+    }
+    return letters;
+  }
+  // The first status of every phase change.
+  std::vector<NightStatus> changes() const {
+    std::vector<NightStatus> out;
+    for (const NightStatus& s : published) {
+      if (out.empty() || out.back().phase != s.phase || out.back().row != s.row) out.push_back(s);
+    }
+    return out;
+  }
+};
+
+std::string examples(const char* name) { return readFile(std::string(VANTREL_SOURCE_DIR "/examples/") + name); }
+
+TEST(NightStatus, ThroughARehearsedNightOfTheExamples) {
+  WatchedNight night(examples("vantrel.ini"), examples("vantrel.adf"), "2026-12-06T18:00");
+  ASSERT_EQ(night.outcome.end, NightEnd::clock);
+  EXPECT_THAT(night.phases(), MatchesRegex("S(C[OW]|O)+C?PE")) << night.phases();
+  EXPECT_THAT(night.phases(), HasSubstr("WO")) << "the examples wait for a target at times";
+
+  std::vector<NightStatus> changes = night.changes();
+  int observing = 0;
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    const NightStatus& s = changes[i];
+    EXPECT_EQ(s.nightEndText, "05:01");
+    if (s.phase != NightPhase::startupWait) EXPECT_EQ(s.targetCount, 56);
+    if (s.phase != NightPhase::observing && s.phase != NightPhase::waitingForTarget) continue;
+    ++observing;
+    // What comes next is the next observation that happens, or the end.
+    auto then = std::find_if(changes.begin() + static_cast<long>(i) + 1, changes.end(), [&](const NightStatus& n) {
+      return (n.phase == NightPhase::observing && (n.row != s.row || s.phase != NightPhase::observing)) ||
+             n.phase == NightPhase::parking;
+    });
+    ASSERT_NE(then, changes.end());
+    ASSERT_TRUE(s.next.known) << statusLine(s);
+    if (then->phase == NightPhase::parking) {
+      EXPECT_TRUE(s.next.nightEndsFirst) << statusLine(s);
+      EXPECT_EQ(s.next.atSeconds, then->nowSeconds) << statusLine(s);
+      continue;
+    }
+    EXPECT_FALSE(s.next.nightEndsFirst) << statusLine(s);
+    EXPECT_EQ(s.next.row, then->row) << statusLine(s);
+    EXPECT_EQ(clockText(s.next.atSeconds), clockText(then->nowSeconds)) << statusLine(s);
+    if (s.phase == NightPhase::waitingForTarget) {
+      EXPECT_THAT(statusLine(s), HasSubstr("until " + clockText(then->nowSeconds).substr(0, 5)));
+    }
+  }
+  EXPECT_GT(observing, 40);
+
+  // The dwell counts up one second at a time to its whole length.
+  int previousRow = -1, previousElapsed = 0;
+  for (const NightStatus& s : night.published) {
+    if (s.phase != NightPhase::observing) continue;
+    if (s.row != previousRow) {
+      EXPECT_TRUE(previousRow < 0 || previousElapsed == 600) << "row " << previousRow << " ended at " << previousElapsed;
+      EXPECT_EQ(s.dwellElapsedSeconds, 0);
+    } else {
+      EXPECT_EQ(s.dwellElapsedSeconds, previousElapsed + 1) << "row " << s.row;
+    }
+    EXPECT_EQ(s.dwellTotalSeconds, 600);
+    previousRow = s.row, previousElapsed = s.dwellElapsedSeconds;
+  }
+  const NightStatus& last = night.published.back();
+  EXPECT_EQ(last.phase, NightPhase::ended);
+  EXPECT_TRUE(last.parked);
+  EXPECT_EQ(last.observedCount, night.outcome.observedCount);
+}
+
+TEST(NightStatus, LinesOfEachPhase) {
+  NightStatus s;
+  s.phase = NightPhase::observing;
+  s.row = 12;
+  s.targetName = "M42 0532.9 -0525.0 Orion Nebula, cross of five 010111010";
+  s.dwellElapsedSeconds = 250;
+  s.dwellTotalSeconds = 600;
+  s.reported = true;
+  s.reportedDecDeg = 5.3;
+  s.nowSeconds = 1000;
+  s.reportedAtSeconds = 1000;
+  s.observedCount = 14;
+  s.targetCount = 56;
+  s.next = NextGoto{true, false, civilSeconds("2026-12-06", "23:41:00"), 13, "M43 0533.0 -0518.0 De Mairan 000010000"};
+  s.nightEndText = "05:01";
+  EXPECT_EQ(statusLine(s), "observing M42 Orion Nebula, cross of f… (row 12) 4:10 of 10:00 | Dec +05.3 | 14/56 | "
+                           "next M43 De Mairan at 23:41 | night ends 05:01");
+  s.reportedAtSeconds = 1000 - 75;
+  EXPECT_THAT(statusLine(s), HasSubstr("Dec +05.3 (1:15 ago)"));
+  s.phase = NightPhase::waitingForTarget;
+  EXPECT_THAT(statusLine(s), ::testing::StartsWith("waiting: no target in the window until 23:41 |"));
+  s.next.nightEndsFirst = true;
+  EXPECT_THAT(statusLine(s), HasSubstr("no further target tonight"));
+  s.phase = NightPhase::ended;
+  s.parked = true;
+  EXPECT_EQ(statusLine(s), "ended, mount parked");
+}
+
+TEST(NightStatus, CivilSecondsAndBadTexts) {
+  EXPECT_EQ(civilSeconds("1970-01-02", "00:00:01"), 86401);
+  EXPECT_EQ(clockText(civilSeconds("2026-12-06", "23:41:05")), "23:41:05");
+  for (auto [date, time] : {std::pair{"2026-02-30", "00:00:00"}, {"2026-12-06", "2x:00:00"}, {"2026-12-6", "00:00:00"}}) {
+    EXPECT_EQ(civilSeconds(date, time), -1) << date << " " << time;
+  }
+  EXPECT_EQ(durationText(3725), "1:02:05");
+  EXPECT_EQ(durationText(59), "0:59");
+}
+
+}  // namespace
+}  // namespace vantrel::testing
