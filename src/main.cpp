@@ -3,6 +3,7 @@
 // Reads "vantrel.ini" and "vantrel.adf" from the working directory and runs
 // the night against the mount on the serial line, or rehearses it on a
 // simulated clock. See --help.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <QApplication>
 
 #include "night/form1.h"
+#include "night/night_plan.h"
 #include "night/rehearsal.h"
 #include "platform/console_window.h"
 #include "platform/fault.h"
@@ -32,6 +34,7 @@ using namespace vantrel;
 const char* const usageText =
     "usage: vantrel [--console] [--resume]\n"
     "       vantrel --rehearse [START] [--console]\n"
+    "       vantrel --plan [START]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -47,6 +50,10 @@ const char* const usageText =
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
     "                     goes to rehearsal-logYYYY-MM-DD.txt; no port is opened.\n"
+    "  --plan [START]     rehearse the night from START (as --rehearse) and print\n"
+    "                     tonight's plan: every pointing with its goto and the end\n"
+    "                     of its dwell, and the rows never observed with the reason.\n"
+    "                     Writes no file.\n"
     "  --help, --version\n"
     "\n"
     "Serial port N is ./COMN when that exists at start-up (a link to /dev/ttyUSB0\n"
@@ -62,6 +69,7 @@ struct Arguments {
   bool console = false;
   bool rehearse = false;
   bool resume = false;
+  bool plan = false;
   std::optional<std::string> start;
 };
 
@@ -87,12 +95,18 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--rehearse") {
       args.rehearse = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else if (a == "--plan") {
+      args.plan = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
     } else {
       usageError("unknown argument '" + a + "'");
     }
   }
-  // A rehearsal is a whole night from its start; it reads no real log.
-  if (args.rehearse && args.resume) usageError("--resume and --rehearse cannot be combined");
+  if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
+  // A rehearsal or a plan is a whole night from its start; it reads no real log.
+  if (args.resume && (args.rehearse || args.plan)) {
+    usageError(std::string(args.plan ? "--plan" : "--rehearse") + " and --resume cannot be given together");
+  }
   return args;
 }
 
@@ -129,7 +143,7 @@ class TeeWindow : public Window {
 std::int64_t rehearsalStart(const Arguments& args) {
   if (args.start) {
     std::optional<std::int64_t> start = SimulatedClock::parseCivilTime(*args.start);
-    if (!start) usageError("--rehearse: START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
+    if (!start) usageError(std::string(args.plan ? "--plan" : "--rehearse") + ": START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
     return *start;
   }
   constexpr std::int64_t msPerDay = 86400000;
@@ -137,10 +151,28 @@ std::int64_t rehearsalStart(const Arguments& args) {
   return today + 18 * 3600 * 1000LL;
 }
 
+// Tonight's plan in the terminal.
+int printPlan(std::int64_t startCivilMs) {
+  PosixFileStore files(".");
+  try {
+    NightPlan plan = planNight(startCivilMs, files);
+    std::string table = planTable(plan);
+    for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
+      end = std::min(table.find('\n', at), table.size());
+      std::printf("%s\n", printableForTerminal(table.substr(at, end - at)).c_str());
+    }
+  } catch (const Fault& fault) {
+    std::fprintf(stderr, "vantrel: %s\n", fault.what());
+    return static_cast<int>(fault.status());
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Arguments args = parseArguments(argc, argv);
+  if (args.plan) return printPlan(rehearsalStart(args));
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
   StopRequest stop;

@@ -7,7 +7,7 @@
 namespace vantrel {
 
 RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
-                              StatusBoard* statusBoard) {
+                              StatusBoard* statusBoard, NightObserver* observer) {
   SimulatedClock clock(startCivilMs);
   SimulatedMount mount;
   RehearsalResult result;
@@ -22,6 +22,7 @@ RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileSto
   options.logFilePrefix = "rehearsal-";
   options.emptyLogAtStart = true;
   options.statusBoard = statusBoard;
+  options.observer = observer;
   Form1 night(NightSeams{clock, mount, window, files, stop}, options);
   result.outcome = night.Form_Load();
   return result;

@@ -27,9 +27,9 @@ struct RehearsalResult {
   bool stoppedAtLimit = false;  // the night was still running after 72 hours
 };
 
-// The status goes to `statusBoard` when one is given.
+// The status goes to `statusBoard` and the passes to `observer` when given.
 RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
-                              StatusBoard* statusBoard = nullptr);
+                              StatusBoard* statusBoard = nullptr, NightObserver* observer = nullptr);
 
 // The closing line of a rehearsal.
 std::string describeRehearsal(const RehearsalResult& result);

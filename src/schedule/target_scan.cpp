@@ -17,21 +17,17 @@
 #include "schedule/target_scan.h"
 
 namespace vantrel {
-namespace {
 
-bool isEligible(const TargetTable& table, int row, double minAltitude) {
+bool inChoiceWindow(const TargetTable& table, int row, double minAltitude) {
   float az = table.azDeg[row];
-  return az > azimuthWindowLowDeg && az < azimuthWindowHighDeg && table.altDeg[row] > minAltitude &&
-         table.targetState[row] == 0;
+  return az > azimuthWindowLowDeg && az < azimuthWindowHighDeg && table.altDeg[row] > minAltitude;
 }
-
-}  // namespace
 
 ScanResult scanTargets(TargetTable& table, double minAltitude) {
   ScanResult result;
   table.azDeg[0] = 0.0f;
   for (int row = 1; row <= table.targetCount; ++row) {
-    if (isEligible(table, row, minAltitude) && table.azDeg[result.chosenRow] < table.azDeg[row]) {
+    if (inChoiceWindow(table, row, minAltitude) && table.targetState[row] == 0 && table.azDeg[result.chosenRow] < table.azDeg[row]) {
       result.chosenRow = static_cast<std::int16_t>(row);
       ++result.candidateCount;
     }

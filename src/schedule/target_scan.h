@@ -29,6 +29,10 @@ struct ScanResult {
 // Writes azDeg and altDeg of rows 1..targetCount for `sample`.
 void computePositions(TargetTable& table, const SiteConfig& config, const ClockSample& sample, PositionPass& pass);
 
+// Whether a row stands where a choice can fall on it: 270 < azDeg < 352.5 and
+// altDeg > minAltitude, all strict; its targetState is not looked at.
+bool inChoiceWindow(const TargetTable& table, int row, double minAltitude);
+
 // Sets azDeg[0] to 0 (the reference value) and scans rows 1..targetCount.
 ScanResult scanTargets(TargetTable& table, double minAltitude);
 

@@ -1,0 +1,157 @@
+#include "night/night_plan.h"
+
+#include <cstdio>
+
+#include "astro/koudo_keisan_1950.h"
+#include "platform/file_store.h"
+#include "platform/simulated_clock.h"
+#include "platform/stop_request.h"
+#include "platform/window.h"
+#include "schedule/target_scan.h"
+#include "status/night_status.h"
+
+namespace vantrel {
+namespace {
+
+// The plan reads the night's files and keeps nothing the rehearsal writes.
+class ReadOnlyFileStore : public FileStore {
+ public:
+  explicit ReadOnlyFileStore(FileStore& inner) : inner_(inner) {}
+  std::optional<std::string> readAll(const std::string& name) override { return inner_.readAll(name); }
+  void createKeeping(const std::string&) override {}
+  void createEmpty(const std::string&) override {}
+  void appendDurably(const std::string&, std::string_view) override {}
+  std::optional<std::string> legacyToUtf8(std::string_view bytes) override { return inner_.legacyToUtf8(bytes); }
+
+ private:
+  FileStore& inner_;
+};
+
+class SilentWindow : public Window {
+ public:
+  void setTitle(const std::string&) override {}
+  void processEvents() override {}
+  void showStatus(const std::string&) override {}
+};
+
+class PlanRecorder : public NightObserver {
+ public:
+  explicit PlanRecorder(NightPlan& plan) : plan_(plan) {}
+
+  void passScanned(const ClockReading& at, const TargetTable& table, const SiteConfig& config,
+                   const ScanResult& scan) override {
+    plan_.config = config;
+    if (names_.empty()) {
+      names_.assign(table.targetName.begin(), table.targetName.begin() + table.targetCount + 1);
+      inWindow_.assign(names_.size(), 0);
+    }
+    for (int row = 1; row <= table.targetCount; ++row) {
+      if (table.targetState[row] == 0 && inChoiceWindow(table, row, config.minAltitude)) ++inWindow_[row];
+    }
+    if (scan.chosenRow < 1) return;
+    PlannedPointing p;
+    p.row = scan.chosenRow;
+    p.targetName = table.targetName[p.row];
+    p.gotoSeconds = civilSeconds(at.dateText, at.timeText);
+    p.dwellEndSeconds = p.gotoSeconds;
+    p.azDeg = table.azDeg[p.row];
+    p.altDeg = table.altDeg[p.row];
+    p.raDeg = table.raDeg[p.row];
+    p.decDeg = table.decDeg[p.row];
+    plan_.pointings.push_back(p);
+  }
+
+  void dwellEnded(int row, const ClockReading& at) override {
+    if (!plan_.pointings.empty() && plan_.pointings.back().row == row) {
+      plan_.pointings.back().dwellEndSeconds = civilSeconds(at.dateText, at.timeText);
+    }
+  }
+
+  // Rows still free at the end of the night, with why.
+  void finish() {
+    std::vector<bool> observed(names_.size(), false);
+    for (const PlannedPointing& p : plan_.pointings) observed[static_cast<std::size_t>(p.row)] = true;
+    for (std::size_t row = 1; row < names_.size(); ++row) {
+      if (observed[row]) continue;
+      NeverObservedRow never;
+      never.row = static_cast<int>(row);
+      never.targetName = names_[row];
+      never.passesInWindow = inWindow_[row];
+      never.reason = never.passesInWindow > 0 ? NeverObservedReason::alwaysBeaten : NeverObservedReason::neverInWindow;
+      plan_.neverObserved.push_back(never);
+    }
+  }
+
+ private:
+  NightPlan& plan_;
+  std::vector<std::string> names_;  // rows 0..targetCount
+  std::vector<int> inWindow_;
+};
+
+std::string degrees(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+}  // namespace
+
+std::int64_t NightPlan::endSeconds() const {
+  const ClockReading& end = rehearsal.outcome.endedAt;
+  return civilSeconds(end.dateText, end.timeText);
+}
+
+NightPlan planNight(std::int64_t startCivilMs, FileStore& files) {
+  NightPlan plan;
+  plan.startSeconds = startCivilMs / 1000;
+  ReadOnlyFileStore readOnly(files);
+  SilentWindow window;
+  StopRequest stop;
+  PlanRecorder recorder(plan);
+  plan.rehearsal = rehearseNight(startCivilMs, window, readOnly, stop, nullptr, &recorder);
+  recorder.finish();
+  return plan;
+}
+
+std::string neverObservedText(const NeverObservedRow& row, const SiteConfig& config) {
+  if (row.reason == NeverObservedReason::neverInWindow) {
+    return "never in the window (azimuth 270 to 352.5, above " + degrees(config.minAltitude) +
+           " degrees) at a pass before the night ended";
+  }
+  return "always beaten by a row nearer the meridian (in the window at " + std::to_string(row.passesInWindow) +
+         (row.passesInWindow == 1 ? " pass)" : " passes)");
+}
+
+double altitudeAt(double raDeg, double decDeg, const SiteConfig& config, std::int64_t seconds) {
+  ClockReading at = civilReading(seconds * 1000);
+  return koudo_keisan_1950(raDeg, decDeg, config.siteLatitude, config.siteLongitude,
+                           sampleClock(at.dateText, at.timeText))
+      .outAlt;
+}
+
+std::string planTable(const NightPlan& plan) {
+  ClockReading start = civilReading(plan.startSeconds * 1000);
+  std::string out = "Tonight's plan, rehearsed from " + start.dateText + " " + start.timeText + ":\n";
+  out += "  goto      dwell end  row   az      alt    target\n";
+  char line[128];
+  std::int64_t freeFrom = -1;
+  for (const PlannedPointing& p : plan.pointings) {
+    if (freeFrom >= 0 && p.gotoSeconds > freeFrom) {
+      out += "  " + clockText(freeFrom) + "  " + clockText(p.gotoSeconds) + "        (waiting: no target in the window)\n";
+    }
+    freeFrom = p.dwellEndSeconds;
+    std::snprintf(line, sizeof line, "  %s  %s  %4d  %6.2f  %5.2f  ", clockText(p.gotoSeconds).c_str(),
+                  clockText(p.dwellEndSeconds).c_str(), p.row, static_cast<double>(p.azDeg), p.altDeg);
+    out += line + p.targetName + "\n";
+  }
+  out += describeRehearsal(plan.rehearsal) + "\n";
+  if (plan.neverObserved.empty()) return out;
+  out += std::to_string(plan.neverObserved.size()) + " rows never observed:\n";
+  for (const NeverObservedRow& never : plan.neverObserved) {
+    std::snprintf(line, sizeof line, "  row %4d  ", never.row);
+    out += line + never.targetName + ": " + neverObservedText(never, plan.config) + "\n";
+  }
+  return out;
+}
+
+}  // namespace vantrel

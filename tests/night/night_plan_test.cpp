@@ -1,0 +1,107 @@
+// Tonight's plan: the same pointings the rehearsal observes, and the rows it
+// never observes with the reason.
+#include "night/night_plan.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "platform/simulated_clock.h"
+#include "status/night_status.h"
+#include "support/memory_file_store.h"
+#include "support/night_files.h"
+
+namespace vantrel::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in) << "cannot read " << path;
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+std::int64_t civil(const char* text) { return *SimulatedClock::parseCivilTime(text); }
+
+// "date time row" of every target record of the expected rehearsal log.
+std::vector<std::string> goldenPointings() {
+  std::istringstream in(readFile(VANTREL_SOURCE_DIR "/tests/night/golden/rehearsal-examples-2026-12-06.txt"));
+  std::vector<std::string> out;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("#", 0) == 0 || line.find(" AL=") == std::string::npos) continue;
+    std::istringstream fields(line.substr(line.size() - 12));
+    std::vector<std::string> words;
+    for (std::string w; fields >> w;) words.push_back(w);
+    out.push_back(line.substr(0, 19) + " " + words[words.size() - 2]);
+  }
+  return out;
+}
+
+TEST(NightPlan, ExamplesListWhatTheRehearsalObservesAndWhyTheRestIsNot) {
+  MemoryFileStore files;
+  files.files["vantrel.ini"] = readFile(VANTREL_SOURCE_DIR "/examples/vantrel.ini");
+  files.files["vantrel.adf"] = readFile(VANTREL_SOURCE_DIR "/examples/vantrel.adf");
+  NightPlan plan = planNight(civil("2026-12-06T18:00"), files);
+  EXPECT_EQ(files.files.size(), 2u) << "the plan writes no file";
+
+  std::vector<std::string> planned;
+  std::set<int> observed;
+  for (const PlannedPointing& p : plan.pointings) {
+    ClockReading at = civilReading(p.gotoSeconds * 1000);
+    planned.push_back(at.dateText + " " + at.timeText + " " + std::to_string(p.row));
+    EXPECT_EQ(p.dwellEndSeconds - p.gotoSeconds, 600) << "row " << p.row;
+    observed.insert(p.row);
+  }
+  EXPECT_EQ(planned, goldenPointings());
+
+  std::vector<int> never;
+  for (const NeverObservedRow& n : plan.neverObserved) {
+    never.push_back(n.row);
+    EXPECT_EQ(observed.count(n.row), 0u);
+    // M81 and M82 never rise into the window from latitude 35.5.
+    if (n.targetName.rfind("M8", 0) == 0) EXPECT_EQ(n.reason, NeverObservedReason::neverInWindow) << n.targetName;
+  }
+  EXPECT_EQ(never.size() + observed.size(), 56u);
+  EXPECT_EQ(plan.endSeconds(), civilSeconds("2026-12-07", "05:01:00"));
+
+  std::string table = planTable(plan);
+  EXPECT_THAT(table, HasSubstr("  18:00:05  18:10:05    13  295.03  30.33  M77 0240.1"));
+  EXPECT_THAT(table, HasSubstr("  18:30:05  18:58:00        (waiting: no target in the window)"));
+  EXPECT_THAT(table, HasSubstr("41 of 56 targets observed; night ended 2026-12-07 05:01:00 by the clock"));
+  EXPECT_THAT(table, HasSubstr("row   45  M81 0951.5 +6918.0 Bode's Galaxy (never in the window from here) "
+                               "000010000: never in the window (azimuth 270 to 352.5, above 30 degrees)"));
+}
+
+// Two rows in the window together while only one dwell fits before the end
+// of the night: the other one was beaten, not out of reach.
+TEST(NightPlan, ARowBeatenEveryTimeIsToldApartFromOneNeverInReach) {
+  IniValues ini;
+  ini.nightEnd = std::vector<double>(12, 4.5);
+  ini.dwellMinutes = 20;
+  std::string date = "2026-12-07", time = "04:15";
+  std::string adf = targetLine("NEAR", raHoursAtAzimuth(date, time, 10.0, 330.0), 10.0) + "\r\n" +
+                    targetLine("FAR ", raHoursAtAzimuth(date, time, 10.0, 300.0), 10.0) + "\r\n" +
+                    targetLine("LOW ", raHoursAtAzimuth(date, time, -60.0, 320.0), -60.0) + "\r\n";
+  MemoryFileStore files;
+  files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", adf}};
+  NightPlan plan = planNight(civil("2026-12-07T04:15"), files);
+  ASSERT_EQ(plan.pointings.size(), 1u);
+  EXPECT_EQ(plan.pointings[0].row, 1);
+  ASSERT_EQ(plan.neverObserved.size(), 2u);
+  EXPECT_EQ(plan.neverObserved[0].row, 2);
+  EXPECT_EQ(plan.neverObserved[0].reason, NeverObservedReason::alwaysBeaten);
+  EXPECT_EQ(plan.neverObserved[0].passesInWindow, 1);
+  EXPECT_EQ(neverObservedText(plan.neverObserved[0], plan.config),
+            "always beaten by a row nearer the meridian (in the window at 1 pass)");
+  EXPECT_EQ(plan.neverObserved[1].reason, NeverObservedReason::neverInWindow);
+}
+
+}  // namespace
+}  // namespace vantrel::testing
