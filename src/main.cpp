@@ -32,8 +32,8 @@ namespace {
 using namespace vantrel;
 
 const char* const usageText =
-    "usage: vantrel [--console] [--resume]\n"
-    "       vantrel --rehearse [START] [--console]\n"
+    "usage: vantrel [--console] [--verbose] [--resume]\n"
+    "       vantrel --rehearse [START] [--console] [--verbose]\n"
     "       vantrel --plan [START]\n"
     "       vantrel --help | --version\n"
     "\n"
@@ -42,7 +42,10 @@ const char* const usageText =
     "  vantrel.adf   targets (1950.0 positions) with their grid masks\n"
     "and writes the night's log to logYYYY-MM-DD.txt (records are appended).\n"
     "\n"
-    "  --console          use the terminal as the window even when a display is there\n"
+    "  --console          use the terminal as the window even when a display is there;\n"
+    "                     the night's status is one line, rewritten in place on a\n"
+    "                     terminal, one line per change of phase otherwise\n"
+    "  --verbose          print each new title even when the output is not a terminal\n"
     "  --resume           take as observed the rows that tonight's logs (since 12:00\n"
     "                     site time, so also yesterday's file after midnight) record\n"
     "                     with the same row number and target text\n"
@@ -67,6 +70,7 @@ const char* const usageText =
 
 struct Arguments {
   bool console = false;
+  bool verbose = false;
   bool rehearse = false;
   bool resume = false;
   bool plan = false;
@@ -90,6 +94,8 @@ Arguments parseArguments(int argc, char** argv) {
       std::exit(0);
     } else if (a == "--console") {
       args.console = true;
+    } else if (a == "--verbose") {
+      args.verbose = true;
     } else if (a == "--resume") {
       args.resume = true;
     } else if (a == "--rehearse") {
@@ -178,7 +184,12 @@ int main(int argc, char** argv) {
   StopRequest stop;
   installStopSignals(stop);
 
-  ConsoleWindow console(stdout);
+  StatusBoard board;
+  ConsoleWindow::Options consoleOptions;
+  // A rehearsal is over in a blink: its records say what happened.
+  if (!args.rehearse) consoleOptions.board = &board;
+  consoleOptions.verbose = args.verbose;
+  ConsoleWindow console(stdout, consoleOptions);
   std::unique_ptr<QApplication> app;
   std::unique_ptr<QtWindow> qtWindow;
   std::unique_ptr<TeeWindow> tee;
@@ -196,7 +207,6 @@ int main(int argc, char** argv) {
   }
 
   PosixFileStore files(".");
-  StatusBoard board;
   NightOutcome outcome;
   try {
     if (args.rehearse) {

@@ -35,7 +35,7 @@ std::string nightEndText(double endHour) {
       return text;
     }
   }
-  return "not by the clock";
+  return "";
 }
 
 // Serves the window during the idle wait and keeps the status's clock going.
@@ -102,14 +102,13 @@ void Form1::publishStatus(NightPhase phase) {
 void Form1::statusClock(const ClockReading& reading) {
   std::int64_t seconds = civilSeconds(reading.dateText, reading.timeText);
   if (seconds < 0) return;
-  bool newDay = status_.nowSeconds / 86400 != seconds / 86400 || status_.nightEndText.empty();
-  status_.nowSeconds = seconds;
-  if (!newDay) return;
   // The night that is running ends on the morning of this date before noon,
-  // of the next date after it.
-  std::string date = reading.dateText;
-  if (readField(reading.timeText, 1, 2) >= 12) date = civilReading((seconds / 86400 + 1) * 86400000).dateText;
-  double month = readField(date, 6, 2);
+  // of the next date after noon.
+  auto morning = [](std::int64_t s) { return (s + 12 * 3600) / 86400; };
+  bool newNight = status_.nowSeconds == 0 || morning(status_.nowSeconds) != morning(seconds);
+  status_.nowSeconds = seconds;
+  if (!newNight) return;
+  double month = readField(civilReading(morning(seconds) * 86400000).dateText, 6, 2);
   if (month >= 1 && month <= 12) status_.nightEndText = nightEndText(siteConfig_.nightEndByMonth[static_cast<int>(month)]);
 }
 
@@ -179,7 +178,11 @@ NextGoto Form1::rehearseAhead(std::int64_t fromSeconds) const {
   options.observer = &first;
   Form1 copy(*this, NightSeams{clock, mount, window, files, stop}, options);
   NightOutcome outcome = copy.runCycles();
-  if (first.found.known || overLimit) return first.found;
+  if (first.found.known) return first.found;
+  if (overLimit) {
+    first.found.known = true;
+    return first.found;
+  }
   NextGoto end;
   end.known = true;
   end.nightEndsFirst = true;

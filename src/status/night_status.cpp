@@ -22,6 +22,7 @@ int number(const std::string& text, int at, int length) { return std::stoi(text.
 std::string nextText(const NightStatus& s) {
   if (!s.next.known) return "";
   if (s.next.nightEndsFirst) return "no further target tonight";
+  if (s.next.row < 1) return "no target within a day";
   return "next " + targetLabel(s.next.targetName) + " at " + clockText(s.next.atSeconds).substr(0, 5);
 }
 
@@ -149,7 +150,11 @@ std::string statusLine(const NightStatus& s) {
   if (s.targetCount > 0) line += " | " + std::to_string(s.observedCount) + "/" + std::to_string(s.targetCount);
   std::string next = nextText(s);
   if (!next.empty() && s.phase != NightPhase::parking) line += " | " + next;
-  if (!s.nightEndText.empty()) line += " | night ends " + s.nightEndText;
+  if (!s.nightEndText.empty()) {
+    line += " | night ends " + s.nightEndText;
+  } else if (s.phase != NightPhase::starting) {
+    line += " | no end by the clock";
+  }
   return line;
 }
 

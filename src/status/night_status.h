@@ -33,6 +33,7 @@ const char* phaseName(NightPhase phase);
 // before any.
 struct NextGoto {
   bool known = false;           // false until a look-ahead ran, or when none runs
+  // row 0 and not nightEndsFirst: nothing within a day of simulated time
   bool nightEndsFirst = false;  // no further target before the night ends
   std::int64_t atSeconds = 0;   // the goto, or the end of the night when nightEndsFirst
   int row = 0;
@@ -64,7 +65,8 @@ struct NightStatus {
 
   int observedCount = 0;
   int targetCount = 0;
-  // The month's end of the night as "HH:MM", empty before the site file is read.
+  // The month's end of the night as "HH:MM"; empty before the site file is
+  // read and when the night does not end by the clock (an hour of 6 or later).
   std::string nightEndText;
   bool parked = false;
   NextGoto next;

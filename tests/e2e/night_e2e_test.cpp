@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 
@@ -90,7 +94,7 @@ TEST_F(Vantrel, DeclinationLimitEndsTheNightAndParks) {
   testing::IniValues ini;
   ini.decLimit = 10;  // the target itself lies above it: still commanded
   prepareNight(ini, {"--rate", "0"});
-  EXPECT_EQ(run({"--console"}), 0) << err();
+  EXPECT_EQ(run({"--console", "--verbose"}), 0) << err();
   EXPECT_THAT(bytesBetweenGotoAndPark(), MatchesRegex("E+")) << "only position queries between";
   // 20 degrees travel as 3641 units of 1/65536 turn.
   EXPECT_THAT(records(), ElementsAre(AllOf(StartsWith(today + " "), HasSubstr("E2E "), HasSubstr(" 1  1 ")),
@@ -109,6 +113,57 @@ TEST_F(Vantrel, StopRequestDuringADwellParks) {
   bytesBetweenGotoAndPark();
   EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E "), "B4000,0000"));
   EXPECT_THAT(out(), HasSubstr("by a stop request; mount parked"));
+  // Not a terminal: one status line per change of phase, no title, no \r.
+  EXPECT_THAT(out(), MatchesRegex("start-up delay until [^\n]*\n[^\n]*E2E [^\n]*\n"
+                                  "observing E2E target \\(row 1\\) 0:00 of 5:00 [^\n]*\n"
+                                  "parking the mount [^\n]*\nB4000,0000\n[^\n]*by a stop request[^\n]*\n"));
+}
+
+// On a terminal the status is one line rewritten in place, and each title is
+// printed once.
+TEST_F(Vantrel, StatusLineIsRewrittenInPlaceOnATerminal) {
+  testing::IniValues ini;
+  ini.dwellMinutes = 5;
+  prepareNight(ini, {"--rate", "2"});
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  winsize size{};
+  size.ws_row = 24, size.ws_col = 200;
+  ioctl(master, TIOCSWINSZ, &size);
+  fcntl(master, F_SETFL, O_NONBLOCK);
+  std::string terminal;
+  auto drain = [&] {
+    char buffer[4096];
+    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) terminal.append(buffer, static_cast<size_t>(n));
+    return terminal;
+  };
+  auto vantrel = std::make_unique<Child>(std::vector<std::string>{VANTREL_BINARY, "--console"}, dir.path,
+                                         ptsname(master), dir / "err");
+  ASSERT_TRUE(waitUntil([&] { return drain().find("0:02 of 5:00") != std::string::npos; }, 30s)) << terminal;
+  vantrel->signal(SIGTERM);
+  EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
+  drain();
+  close(master);
+  EXPECT_THAT(terminal, HasSubstr("\r\x1b[Kobserving E2E target (row 1) 0:01 of 5:00 | Dec "));
+  EXPECT_THAT(terminal, HasSubstr("\r\x1b[Kobserving E2E target (row 1) 0:02 of 5:00 | Dec "));
+  // Every status line is erased by the next one; none ends with a new line.
+  std::size_t lines = 0;
+  for (std::size_t at = terminal.find("observing "); at != std::string::npos; at = terminal.find("observing ", at + 1)) {
+    ++lines;
+    std::size_t next = terminal.find("\r\x1b[K", at);
+    EXPECT_EQ(terminal.substr(at, next - at).find('\n'), std::string::npos) << terminal.substr(at, next - at);
+  }
+  EXPECT_GE(lines, 3u);
+  auto count = [&](const std::string& text) {
+    std::size_t n = 0;
+    for (std::size_t at = terminal.find(text); at != std::string::npos; at = terminal.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("title: Skerrow, ver 1.30"), 1u);
+  EXPECT_EQ(count("title: Vantrel v1.10 E2E "), 1u);
+  EXPECT_THAT(terminal, HasSubstr("by a stop request; mount parked\r\n"));
 }
 
 TEST_F(Vantrel, MountThatVanishesEndsTheProgramWithTheLogIntact) {
