@@ -19,9 +19,16 @@
 //    try the link again. Any other Fault leaves the link usable for the park.
 // 2) No verb waits for the mount to move: the night decides how long to
 //    pause, and every pause goes through the clock seam.
+// 3) A link that knows what it will answer from now on (the serial link over
+//    the in-process simulated mount) says so through steadyDeclination, so a
+//    dwell can skip polls that would only repeat the last one; it then takes
+//    that many request-and-read pairs at once with takeSteadyRequests. Real
+//    links never know.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 namespace vantrel {
@@ -41,6 +48,15 @@ class MountLink {
   virtual void park() = 0;
   // "the mount at COM1": for messages to the observer.
   virtual std::string mountName() const = 0;
+
+  // The declination that every further request would be answered with, at
+  // once and validly; nothing when that is not sure (note 3).
+  virtual std::optional<double> steadyDeclination() const { return std::nullopt; }
+  // `count` requests, each answered and read, as if made one by one; only
+  // after steadyDeclination gave a value.
+  virtual void takeSteadyRequests(std::int64_t /*count*/) {
+    throw std::logic_error("takeSteadyRequests on a link without steady answers");
+  }
 };
 
 }  // namespace vantrel

@@ -1,5 +1,7 @@
 #include "mount/serial_mount_link.h"
 
+#include <stdexcept>
+
 #include "mount/protocol.h"
 #include "platform/serial_port.h"
 
@@ -36,6 +38,20 @@ std::optional<double> SerialMountLink::readDeclination() { return checkPositionR
 void SerialMountLink::prePark() { port_.sendCommand(preParkCommand); }
 
 void SerialMountLink::park() { port_.sendCommand(parkCommand); }
+
+// The port's steady reply, validated as readDeclination would validate it.
+std::optional<double> SerialMountLink::steadyDeclination() const {
+  const SteadyAnswers* answers = port_.steadyAnswers();
+  if (answers == nullptr) return std::nullopt;
+  std::optional<std::string> reply = answers->steadyPositionReply();
+  return reply ? checkPositionReply(*reply) : std::nullopt;
+}
+
+void SerialMountLink::takeSteadyRequests(std::int64_t count) {
+  SteadyAnswers* answers = port_.steadyAnswers();
+  if (answers == nullptr) throw std::logic_error("takeSteadyRequests on a port without steady answers");
+  answers->takePositionQueries(count);
+}
 
 std::string SerialMountLink::mountName() const { return "the mount at COM" + std::to_string(portNumber_); }
 

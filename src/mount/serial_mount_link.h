@@ -34,6 +34,8 @@ class SerialMountLink : public MountLink {
   void prePark() override;
   void park() override;
   std::string mountName() const override;
+  std::optional<double> steadyDeclination() const override;
+  void takeSteadyRequests(std::int64_t count) override;
 
  private:
   SerialPort& port_;

@@ -1,9 +1,11 @@
 #include "mount/supervision.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "mount/dwell_jump.h"
 #include "mount/mount_link.h"
 #include "mount/serial_mount_link.h"
 #include "platform/clock.h"
@@ -77,7 +79,7 @@ class Supervisor {
   Step query() {
     seams_.window.processEvents();
     seams_.link.requestPosition();
-    seams_.clock.pause(queryPauseMs);
+    seams_.clock.pause(settings_.queryPause);
     if (seams_.stop.raised()) {
       result_.end = SupervisionEnd::stopRequested;
       return Step::closing;
@@ -123,9 +125,34 @@ class Supervisor {
     }
     silentChanges_ = 0;
     silentClockText_ = timeText;
-    if (static_cast<double>(clockTicks_) < clockChangesPerMinute * settings_.dwellMinutes) return Step::querying;
+    if (static_cast<double>(clockTicks_) < clockChangesPerMinute * settings_.dwellMinutes) {
+      skipSteadyPolls();
+      return Step::querying;
+    }
     result_.end = SupervisionEnd::dwellOver;
     return Step::closing;
+  }
+
+  // Every poll until the one that may end the dwell would answer alike and
+  // go on: cross them in one jump of the clock (note 5).
+  void skipSteadyPolls() {
+    ClockJumps* jumps = seams_.clock.jumps();
+    if (jumps == nullptr || seams_.stop.raised()) return;
+    std::optional<double> dec = seams_.link.steadyDeclination();
+    if (!dec || *dec != result_.reportedDec) return;
+    const std::int64_t nowMs = jumps->civilMs();
+    const std::int64_t pauseMs = settings_.queryPause.count();
+    // Whoever watches the progress is told of every change: the jump then
+    // ends before the poll that counts the next one.
+    double endingChanges = clockChangesPerMinute * settings_.dwellMinutes;
+    if (settings_.onProgress) endingChanges = std::min(endingChanges, static_cast<double>(clockTicks_ + 1));
+    const std::int64_t polls = steadyPollsToSkip(nowMs, pauseMs, clockTicks_, endingChanges, jumps->stepUntilMs());
+    if (polls == 0) return;
+    seams_.link.takeSteadyRequests(polls);
+    jumps->jumpTo(nowMs + polls * pauseMs);
+    clockTicks_ = clockTicksAfter(nowMs, pauseMs, clockTicks_, polls);
+    lastClockText_ = seams_.clock.now().timeText;
+    silentClockText_ = lastClockText_;
   }
 
   void reportProgress() {

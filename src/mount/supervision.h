@@ -19,6 +19,11 @@
 //    time text, the mount is taken as not answering (mountSilent).
 // 4) Each has a form over the serial line (MountSeams) that runs it on the
 //    serial link of settings.portNumber.
+// 5) When the link knows its answers (the same valid answer to every
+//    request) and the clock can jump (ClockJumps), the polls that would only
+//    repeat the last one are crossed in one jump of the clock
+//    (dwell_jump.h); the ending, the records and the bytes stay those of the
+//    polls one by one. The window is not served during a jump.
 #pragma once
 
 #include <chrono>
@@ -75,8 +80,10 @@ struct SupervisionSettings {
   int passThroughValue = 0;  // the serial form only
   double decLimit = 90;
   double dwellMinutes = 0;
+  std::chrono::milliseconds queryPause = queryPauseMs;
   // Called when the time text changes at a counted reply or during a silence;
-  // it only watches, the supervision goes on as it would without it.
+  // it only watches, the supervision goes on as it would without it. A jump
+  // over polls (note 5) then ends before every change it would be told of.
   std::function<void(const DwellProgress&)> onProgress;
 };
 

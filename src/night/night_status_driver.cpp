@@ -166,20 +166,15 @@ NextGoto Form1::rehearseAhead(std::int64_t fromSeconds) const {
   NullWindow window;
   DiscardingFileStore files;
   StopRequest stop;
-  bool overLimit = false;
-  clock.onAdvance = [&](std::int64_t civilMs) {
-    if (civilMs >= (fromSeconds + lookAheadLimitSeconds) * 1000 && !overLimit) {
-      overLimit = true;
-      stop.raise();
-    }
-  };
+  // A stop the clock raises itself lets the copy cross its dwells in jumps.
+  clock.raiseStopAt((fromSeconds + lookAheadLimitSeconds) * 1000, stop);
   FirstChoice first(stop);
   NightOptions options;
   options.observer = &first;
   Form1 copy(*this, NightSeams{clock, mount, window, files, stop}, options);
   NightOutcome outcome = copy.runCycles();
   if (first.found.known) return first.found;
-  if (overLimit) {
+  if (clock.raisedStop()) {
     first.found.known = true;
     return first.found;
   }

@@ -1,30 +1,59 @@
 #include "night/rehearsal.h"
 
 #include "platform/simulated_clock.h"
+#include "platform/simulated_files.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
 
 namespace vantrel {
+namespace {
 
-RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
-                              StatusBoard* statusBoard, NightObserver* observer) {
+RehearsalResult rehearse(std::int64_t startCivilMs, Window& window, MemoryWrites& files, StopRequest& stop,
+                         StatusBoard* statusBoard, NightObserver* observer) {
   SimulatedClock clock(startCivilMs);
   SimulatedMount mount;
-  RehearsalResult result;
-  const std::int64_t limitMs = startCivilMs + rehearsalLimitHours * 3600 * 1000;
-  clock.onAdvance = [&](std::int64_t civilMs) {
-    if (civilMs >= limitMs && !result.stoppedAtLimit) {
-      result.stoppedAtLimit = true;
-      stop.raise();
-    }
-  };
+  clock.raiseStopAt(startCivilMs + rehearsalLimitHours * 3600 * 1000, stop);
   NightOptions options;
   options.logFilePrefix = "rehearsal-";
   options.emptyLogAtStart = true;
   options.statusBoard = statusBoard;
   options.observer = observer;
   Form1 night(NightSeams{clock, mount, window, files, stop}, options);
+  RehearsalResult result;
   result.outcome = night.Form_Load();
+  result.stoppedAtLimit = clock.raisedStop();
+  return result;
+}
+
+void takeLog(const MemoryWrites& files, RehearsalResult& result) {
+  for (const auto& [name, bytes] : files.written()) {
+    result.logFileName = name;
+    result.log = bytes;
+  }
+}
+
+}  // namespace
+
+RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
+                              StatusBoard* statusBoard, NightObserver* observer) {
+  MemoryWrites memory(files);
+  RehearsalResult result;
+  try {
+    result = rehearse(startCivilMs, window, memory, stop, statusBoard, observer);
+  } catch (...) {
+    memory.writeBack();
+    throw;
+  }
+  memory.writeBack();
+  takeLog(memory, result);
+  return result;
+}
+
+RehearsalResult rehearseInMemory(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
+                                 NightObserver* observer) {
+  MemoryWrites memory(files);
+  RehearsalResult result = rehearse(startCivilMs, window, memory, stop, nullptr, observer);
+  takeLog(memory, result);
   return result;
 }
 

@@ -6,6 +6,14 @@
 // wait to whole seconds, 100 ms per position query, 200 ms before the park
 // command, a pass without a choice to the next whole minute). The log goes to
 // "rehearsal-" + the log file name; no serial port is opened.
+//
+// Notes:
+// 1) The log is kept in memory during the night and written once at its end
+//    (rehearseNight), or not at all (rehearseInMemory): a rehearsal needs no
+//    record on disk before it goes on, and a sync per record would cost more
+//    than the rest of the night.
+// 2) The dwells are crossed in jumps of the simulated clock (supervision.h);
+//    the log is the one the night gives poll by poll.
 #pragma once
 
 #include <cstdint>
@@ -25,11 +33,21 @@ inline constexpr std::int64_t rehearsalLimitHours = 72;
 struct RehearsalResult {
   NightOutcome outcome;
   bool stoppedAtLimit = false;  // the night was still running after 72 hours
+  std::string logFileName;      // "rehearsal-logYYYY-MM-DD.txt"; empty when no log was made
+  std::string log;              // its whole content
 };
 
-// The status goes to `statusBoard` and the passes to `observer` when given.
+// Reads the inputs from `files` and writes the rehearsal log there, whole,
+// at the end of the night (also when a fault ends it). The status goes to
+// `statusBoard` and the passes to `observer` when given.
 RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
                               StatusBoard* statusBoard = nullptr, NightObserver* observer = nullptr);
+
+// The same night, writing nothing: the log is only in the result. Safe to
+// run on several threads at once when `files` reads are (MemoryWrites with
+// its copies kept).
+RehearsalResult rehearseInMemory(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
+                                 NightObserver* observer = nullptr);
 
 // The closing line of a rehearsal.
 std::string describeRehearsal(const RehearsalResult& result);

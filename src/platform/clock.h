@@ -7,6 +7,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace vantrel {
@@ -20,6 +21,21 @@ struct ClockReading {
 };
 
 enum class ClockUnit { second, minute };
+
+// A clock that can cross a run of pauses in one move, because nobody watches
+// the moments in between (the simulated clock of a rehearsal). A dwell whose
+// every poll is known in advance uses it to skip the polls.
+class ClockJumps {
+ public:
+  virtual ~ClockJumps() = default;
+  // Civil time UT + 9 h, milliseconds since 1970-01-01 00:00:00.
+  virtual std::int64_t civilMs() const = 0;
+  // The first instant that must be reached by an ordinary move because
+  // something happens there (a stop request is raised); INT64_MAX for none.
+  virtual std::int64_t stepUntilMs() const = 0;
+  // Moves the clock to `civilMs`, which lies before stepUntilMs().
+  virtual void jumpTo(std::int64_t civilMs) = 0;
+};
 
 class Clock {
  public:
@@ -36,6 +52,9 @@ class Clock {
   // time text changes), serving `window` meanwhile when it is given, and
   // returns early when `stop` is raised.
   virtual void waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) = 0;
+
+  // Jumps, for a clock that can make them now; a real clock never can.
+  virtual ClockJumps* jumps() { return nullptr; }
 };
 
 }  // namespace vantrel

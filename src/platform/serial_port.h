@@ -7,10 +7,26 @@
 // thrown as a Fault naming the device and the error.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace vantrel {
+
+// A line that knows what it will answer to the position query from now on
+// (the in-process simulated mount, whose position cannot change between
+// gotos). A dwell whose every poll is known in advance skips the polls.
+class SteadyAnswers {
+ public:
+  virtual ~SteadyAnswers() = default;
+  // The whole text that every further position query would make waiting,
+  // alone, as soon as it is sent; nothing when that is not sure.
+  virtual std::optional<std::string> steadyPositionReply() const = 0;
+  // Takes `count` position queries as if each had been sent and its reply
+  // read before the next.
+  virtual void takePositionQueries(std::int64_t count) = 0;
+};
 
 class SerialPort {
  public:
@@ -28,6 +44,9 @@ class SerialPort {
   virtual void sendCommand(std::string_view bytes) = 0;
   // Everything received since the last read; empty when nothing came.
   virtual std::string readReceived() = 0;
+
+  // Known answers, for a line that has them now; a real line never has.
+  virtual SteadyAnswers* steadyAnswers() { return nullptr; }
 };
 
 }  // namespace vantrel

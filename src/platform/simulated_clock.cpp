@@ -13,21 +13,39 @@ constexpr std::int64_t msPerMinute = 60 * msPerSecond;
 constexpr std::int64_t msPerDay = 24 * 60 * msPerMinute;
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+// Writes `value` as `width` decimal digits into `out`.
+void putDigits(char* out, int width, unsigned value) {
+  for (int i = width - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+}
+
 }  // namespace
 
+// A rehearsal reads the clock at every position query, thousands of times a
+// dwell: the texts are put together digit by digit rather than through printf.
 ClockReading civilReading(std::int64_t civilMs) {
   using namespace std::chrono;
   std::int64_t days = floorDiv(civilMs, msPerDay);
   std::int64_t msOfDay = civilMs - days * msPerDay;
   year_month_day ymd{sys_days{std::chrono::days{days}}};
-  int secondsOfDay = static_cast<int>(msOfDay / msPerSecond);
-  char date[32];
-  char time[16];
-  std::snprintf(date, sizeof date, "%04d-%02u-%02u", static_cast<int>(ymd.year()),
-                static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
-  std::snprintf(time, sizeof time, "%02d:%02d:%02d", secondsOfDay / 3600, secondsOfDay / 60 % 60,
-                secondsOfDay % 60);
-  return ClockReading{date, time};
+  const int year = static_cast<int>(ymd.year());
+  const auto secondsOfDay = static_cast<unsigned>(msOfDay / msPerSecond);
+  ClockReading reading{std::string(10, '-'), std::string(8, ':')};
+  if (year >= 0 && year <= 9999) {
+    putDigits(reading.dateText.data(), 4, static_cast<unsigned>(year));
+  } else {
+    // Years beyond four digits keep the form "%04d" gives them.
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d", year);
+    reading.dateText.replace(0, 4, text);
+  }
+  const std::size_t at = reading.dateText.size() - 6;  // "-MM-DD" follows the year
+  putDigits(reading.dateText.data() + at + 1, 2, static_cast<unsigned>(ymd.month()));
+  putDigits(reading.dateText.data() + at + 4, 2, static_cast<unsigned>(ymd.day()));
+  putDigits(reading.timeText.data(), 2, secondsOfDay / 3600);
+  putDigits(reading.timeText.data() + 3, 2, secondsOfDay / 60 % 60);
+  putDigits(reading.timeText.data() + 6, 2, secondsOfDay % 60);
+  return reading;
 }
 
 std::optional<std::int64_t> SimulatedClock::parseCivilTime(std::string_view text) {
@@ -64,8 +82,20 @@ void SimulatedClock::waitForNext(ClockUnit unit, Window* window, const StopReque
   advanceTo((floorDiv(civilMs_, step) + 1) * step);
 }
 
+void SimulatedClock::raiseStopAt(std::int64_t civilMs, StopRequest& stop) {
+  stopAtMs_ = civilMs;
+  stop_ = &stop;
+  stopRaised_ = false;
+}
+
+std::int64_t SimulatedClock::stepUntilMs() const { return stop_ != nullptr && !stopRaised_ ? stopAtMs_ : INT64_MAX; }
+
 void SimulatedClock::advanceTo(std::int64_t civilMs) {
   civilMs_ = civilMs;
+  if (stop_ != nullptr && !stopRaised_ && civilMs_ >= stopAtMs_) {
+    stopRaised_ = true;
+    stop_->raise();
+  }
   if (onAdvance) onAdvance(civilMs_);
 }
 

@@ -17,7 +17,9 @@
 
 namespace vantrel {
 
-class SimulatedClock : public Clock {
+class StopRequest;
+
+class SimulatedClock : public Clock, public ClockJumps {
  public:
   // Milliseconds since 1970-01-01 00:00:00 of the clock's own civil time.
   explicit SimulatedClock(std::int64_t civilMs = 0) : civilMs_(civilMs) {}
@@ -30,8 +32,17 @@ class SimulatedClock : public Clock {
   void pause(std::chrono::milliseconds duration) override;
   void waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) override;
 
-  std::int64_t civilMs() const { return civilMs_; }
+  // Jumps only while onAdvance is empty: a watcher sees every move.
+  ClockJumps* jumps() override { return onAdvance ? nullptr : this; }
+
+  std::int64_t civilMs() const override { return civilMs_; }
+  std::int64_t stepUntilMs() const override;
+  void jumpTo(std::int64_t civilMs) override { civilMs_ = civilMs; }
   void setCivilMs(std::int64_t civilMs) { civilMs_ = civilMs; }
+
+  // Raises `stop` once, at the first move that reaches `civilMs`.
+  void raiseStopAt(std::int64_t civilMs, StopRequest& stop);
+  bool raisedStop() const { return stopRaised_; }
 
   // Called after every move of the clock, with the new time; tests use it to
   // raise stop requests or change the mount at a given moment.
@@ -40,6 +51,9 @@ class SimulatedClock : public Clock {
  private:
   void advanceTo(std::int64_t civilMs);
   std::int64_t civilMs_;
+  std::int64_t stopAtMs_ = INT64_MAX;
+  StopRequest* stop_ = nullptr;
+  bool stopRaised_ = false;
 };
 
 // Date and time texts of a civil time in milliseconds since 1970-01-01.

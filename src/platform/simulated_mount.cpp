@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <ostream>
+#include <stdexcept>
 
 #include "platform/fault.h"
 
@@ -53,14 +54,14 @@ void SimulatedMount::open(int portNumber) {
   portNumber_ = portNumber;
   pending_.clear();
   received_.clear();
-  transcript_.push_back({MountEvent::Kind::open, portNumber, {}});
+  note(MountEvent::Kind::open);
 }
 
 void SimulatedMount::close() {
   // Closing works on a vanished line too: the handle is still ours to let go.
   if (!open_) throw Fault("cannot close the simulated mount: the port is not open");
   open_ = false;
-  transcript_.push_back({MountEvent::Kind::close, portNumber_, {}});
+  note(MountEvent::Kind::close);
 }
 
 void SimulatedMount::requireOpen(const char* operation) const {
@@ -70,7 +71,7 @@ void SimulatedMount::requireOpen(const char* operation) const {
 
 void SimulatedMount::sendCommand(std::string_view bytes) {
   requireOpen("write to");
-  transcript_.push_back({MountEvent::Kind::bytes, portNumber_, std::string(bytes)});
+  note(MountEvent::Kind::bytes, bytes);
   pending_.append(bytes);
   takeCommands();
 }
@@ -82,9 +83,29 @@ std::string SimulatedMount::readReceived() {
   return out;
 }
 
+void SimulatedMount::note(MountEvent::Kind kind, std::string_view bytes) {
+  if (keepTranscript_) transcript_.push_back({kind, portNumber_, std::string(bytes)});
+}
+
+const std::vector<MountEvent>& SimulatedMount::transcript() const {
+  if (!keepTranscript_) throw std::logic_error("the simulated mount keeps no transcript: make it with Transcript::kept");
+  return transcript_;
+}
+
+std::optional<std::string> SimulatedMount::steadyPositionReply() const {
+  if (!open_ || gone_ || silent_ || positionScript_ || !pending_.empty() || !received_.empty()) return std::nullopt;
+  return raField_ + "," + decField_ + "#";
+}
+
+void SimulatedMount::takePositionQueries(std::int64_t count) {
+  requireOpen("write to");
+  queries_ += count;
+  for (std::int64_t i = 0; keepTranscript_ && i < count; ++i) note(MountEvent::Kind::bytes, "E");
+}
+
 std::string SimulatedMount::bytesSent() const {
   std::string all;
-  for (const MountEvent& e : transcript_) all += e.bytes;
+  for (const MountEvent& e : transcript()) all += e.bytes;
   return all;
 }
 
@@ -111,7 +132,7 @@ void SimulatedMount::answer(std::string_view command) {
     decField_ = std::string(command.substr(6, 4));
   } else if (command.front() == 'E') {
     ++queries_;
-    reply = positionScript_ ? positionScript_(queries_, raField_, decField_) : raField_ + "," + decField_ + "#";
+    reply = positionScript_ ? positionScript_(static_cast<int>(queries_), raField_, decField_) : raField_ + "," + decField_ + "#";
   }
   if (silent_ || reply.empty()) return;
   received_ += reply;

@@ -16,9 +16,10 @@
 // routines, so a fault in them cannot hide itself here.
 //
 // Notes:
-// 1) Every open, close and sendCommand (its bytes as handed over) is kept in
-//    order in transcript(), so a test can check what was sent and when the
-//    port was open.
+// 1) When it is made with Transcript::kept, every open, close and sendCommand
+//    (its bytes as handed over) is kept in order in transcript(), so a test
+//    can check what was sent and when the port was open. A rehearsal sends
+//    hundreds of thousands of queries a night and keeps none of them.
 // 2) Sending, reading or closing while closed, and opening twice, are faults
 //    of the caller and throw Fault.
 // 3) Scripting for tests: silence, a script for the position replies (which
@@ -47,18 +48,26 @@ struct MountEvent {
 // open(3), bytes "R4000,F8E4" (other than printable ASCII as \xNN), close(3).
 std::ostream& operator<<(std::ostream& out, const MountEvent& event);
 
-class SimulatedMount : public SerialPort {
+class SimulatedMount : public SerialPort, public SteadyAnswers {
  public:
   // Decides the whole reply to the n-th position query (n from 1), given the
   // angle fields of the last goto ("0000" before the first). An empty reply
   // sends nothing.
   using PositionScript = std::function<std::string(int query, const std::string& raField, const std::string& decField)>;
+  enum class Transcript { none, kept };
+
+  explicit SimulatedMount(Transcript transcript = Transcript::none) : keepTranscript_(transcript == Transcript::kept) {}
 
   void open(int portNumber) override;
   void close() override;
   bool isOpen() const override { return open_; }
   void sendCommand(std::string_view bytes) override;
   std::string readReceived() override;
+  SteadyAnswers* steadyAnswers() override { return this; }
+  // Sure only while open, unscripted, answering, with nothing waiting in
+  // either direction.
+  std::optional<std::string> steadyPositionReply() const override;
+  void takePositionQueries(std::int64_t count) override;
 
   // No reply to anything.
   void setSilent(bool silent) { silent_ = silent; }
@@ -70,22 +79,25 @@ class SimulatedMount : public SerialPort {
   // The next opens fail, as a port held by another program.
   void refuseOpen(bool refuse) { refuseOpen_ = refuse; }
 
-  const std::vector<MountEvent>& transcript() const { return transcript_; }
+  // What was sent; throws std::logic_error when the mount keeps no transcript.
+  const std::vector<MountEvent>& transcript() const;
   // Every byte sent, in order, as one text.
   std::string bytesSent() const;
-  int positionQueries() const { return queries_; }
+  std::int64_t positionQueries() const { return queries_; }
 
  private:
   void requireOpen(const char* operation) const;
   void takeCommands();
   void answer(std::string_view command);
+  void note(MountEvent::Kind kind, std::string_view bytes = {});
 
+  bool keepTranscript_;
   bool open_ = false;
   bool silent_ = false;
   bool gone_ = false;
   bool refuseOpen_ = false;
   int portNumber_ = 0;
-  int queries_ = 0;
+  std::int64_t queries_ = 0;
   std::string raField_ = "0000";
   std::string decField_ = "0000";
   PositionScript positionScript_;

@@ -3,6 +3,7 @@
 // Its bytes are written out here, not taken from the mount routines.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@ namespace {
 using K = MountEvent::Kind;
 
 TEST(SimulatedMount, AnswersHashAndTheLastGotoPositionAndKeepsATranscript) {
-  SimulatedMount mount;
+  SimulatedMount mount{SimulatedMount::Transcript::kept};
   mount.open(4);
   mount.sendCommand("E");
   EXPECT_EQ(mount.readReceived(), "0000,0000#") << "before any goto";
@@ -45,6 +46,7 @@ TEST(SimulatedMount, RefusedPortAndVanishedLineFail) {
   mount.close();
   EXPECT_FALSE(mount.isOpen());
   EXPECT_THROW(mount.open(4), Fault);
+  EXPECT_THROW(mount.transcript(), std::logic_error) << "made without a transcript: none to give";
 }
 
 }  // namespace

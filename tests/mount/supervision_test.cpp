@@ -68,7 +68,7 @@ struct Rig : Window {
   }
 
   SimulatedClock clock{start};
-  SimulatedMount mount;
+  SimulatedMount mount{SimulatedMount::Transcript::kept};
   StopRequest stop;
   std::function<void(std::int64_t msSinceStart)> onClock;
   bool failRecords = false;

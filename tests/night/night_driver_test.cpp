@@ -37,7 +37,7 @@ std::string targetInWindowAt(const std::string& civilTime) {
 // One night on the simulated clock and mount with its files in memory.
 struct Night {
   SimulatedClock clock;
-  SimulatedMount mount;
+  SimulatedMount mount{SimulatedMount::Transcript::kept};
   RecordingWindow window;
   MemoryFileStore files;
   StopRequest stop;

@@ -55,6 +55,30 @@ TEST(SimulatedClock, WaitsEndOnWholeSecondsAndMinutesAndStopRequests) {
   EXPECT_EQ(clock.now().timeText, "00:02:00") << "a raised stop request ends the wait at once";
 }
 
+// The texts are made digit by digit; the C library's calendar and printf are
+// the reference, from before 1970 to beyond four-digit years.
+TEST(SimulatedClock, TextsAgreeWithTheCLibraryOverTheCalendar) {
+  const std::int64_t msPerDay = 86400000;
+  std::vector<std::int64_t> instants = {0, -1, msPerDay - 1, -msPerDay, 253402300799999, 253402300800000,
+                                        -62167219200001};
+  std::uint64_t x = 88172645463325252u;  // xorshift: fixed, so a failure repeats
+  for (int i = 0; i < 2000; ++i) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    instants.push_back(static_cast<std::int64_t>(x % (2 * 300000000000000ull)) - 300000000000000);
+  }
+  for (std::int64_t ms : instants) {
+    std::int64_t seconds = ms / 1000 - (ms % 1000 < 0);
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char date[32], time[16];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
+    ClockReading reading = civilReading(ms);
+    ASSERT_EQ(reading.dateText + " " + reading.timeText, std::string(date) + " " + time) << ms << " ms";
+  }
+}
+
 TEST(SimulatedClock, ParsesOnlyRealTimes) {
   EXPECT_TRUE(SimulatedClock::parseCivilTime("2024-02-29T18:00"));
   EXPECT_TRUE(SimulatedClock::parseCivilTime("2024-02-29 18:00:30"));
