@@ -14,6 +14,7 @@
 
 #include <QApplication>
 
+#include "inputs/text_lines.h"
 #include "night/form1.h"
 #include "night/night_plan.h"
 #include "night/rehearsal.h"
@@ -229,7 +230,7 @@ int main(int argc, char** argv) {
       window->showStatus(describeNight(outcome));
     }
   } catch (const Fault& fault) {
-    std::fprintf(stderr, "vantrel: %s\n", fault.what());
+    std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
     if (qtWindow) {
       // On a desktop nobody reads standard error: the window keeps the
       // message until it is closed.
@@ -244,7 +245,7 @@ int main(int argc, char** argv) {
   }
 
   if (outcome.end == NightEnd::mountSilent) {
-    std::fprintf(stderr, "vantrel: the mount does not answer position queries; %s\n",
+    std::fprintf(stderr, "vantrel: %s; %s\n", describeSilentMount(outcome).c_str(),
                  outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)");
     return static_cast<int>(ExitStatus::mountSilent);
   }

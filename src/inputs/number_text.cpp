@@ -1,10 +1,12 @@
 #include "inputs/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 
 namespace vantrel {
 namespace {
@@ -45,14 +47,43 @@ NumberScan scanHex(std::u32string_view text, std::size_t i) {
   return scan;
 }
 
-// Decimal text that from_chars could not hold: a huge exponent overflows to
-// infinity, a tiny one underflows to zero.
+// Decimal text that from_chars could not hold is beyond the largest double
+// or below the smallest one. Which of the two is told by the position of its
+// first significant digit, not by the exponent alone: "1" and 309 zeros is
+// huge without any exponent, "0.(330 zeros)1e5" tiny with a positive one.
 double outOfRangeValue(const std::string& clean) {
   bool negative = clean.front() == '-';
-  auto e = clean.find('e');
-  bool hugeExponent = e != std::string::npos && clean[e + 1] != '-';
-  double magnitude = hugeExponent ? std::numeric_limits<double>::infinity() : 0.0;
-  return negative ? -magnitude : magnitude;
+  std::size_t e = clean.find('e');
+  std::size_t first = negative ? 1 : 0;
+  std::string_view mantissa = std::string_view(clean).substr(first, e == std::string::npos ? e : e - first);
+  // The value lies in [10^(magnitude-1), 10^magnitude): count the digits
+  // before the point from the first significant one, or the zeros after it.
+  std::int64_t magnitude = 0;
+  bool beforePoint = true, significant = false;
+  for (char c : mantissa) {
+    if (c == '.') {
+      beforePoint = false;
+    } else if (significant || c != '0') {
+      significant = true;
+      if (beforePoint) ++magnitude;
+      else break;
+    } else if (!beforePoint) {
+      --magnitude;
+    }
+  }
+  if (!significant) return negative ? -0.0 : 0.0;
+  if (e != std::string::npos) {
+    // Saturated: an exponent of any length counts only by its sign beyond this.
+    constexpr std::int64_t saturation = 1'000'000'000;
+    std::int64_t exponent = 0;
+    bool negativeExponent = clean[e + 1] == '-';
+    for (std::size_t i = e + 1; i < clean.size(); ++i) {
+      if (clean[i] >= '0' && clean[i] <= '9') exponent = std::min(saturation, exponent * 10 + (clean[i] - '0'));
+    }
+    magnitude += negativeExponent ? -exponent : exponent;
+  }
+  double value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  return negative ? -value : value;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "inputs/number_text.h"
@@ -18,14 +19,29 @@ class ConfigCursor {
  public:
   ConfigCursor(std::string_view text, std::string_view fileName) : text_(text), fileName_(fileName) {}
 
+  // After a value that ended at a comma, the rest of its line is what is
+  // skipped, and the label line that follows is then read as the next value.
+  // That is how the file has always been read; it is remembered so that a
+  // failing value can be blamed on the value line that holds the extra text.
   void skipLine() {
+    std::size_t start = pos_;
     while (pos_ < text_.size() && !atLineEnd()) ++pos_;
+    pendingStray_.reset();
+    if (start > lineStart_) {
+      std::string_view rest = text_.substr(start, pos_ - start);
+      while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+      while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t')) rest.remove_suffix(1);
+      pendingStray_ = Stray{line_, std::string(rest), currentName_};
+    }
     passLineEnd();
   }
 
   // The text of the next value, blanks around it removed. Throws when the
   // file ends before it.
   std::string_view readValue(const char* name) {
+    stray_ = std::move(pendingStray_);
+    pendingStray_.reset();
+    currentName_ = name;
     while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
     valueLine_ = line_;
     valueColumn_ = static_cast<int>(pos_ - lineStart_) + 1;
@@ -51,6 +67,14 @@ class ConfigCursor {
   }
 
   [[noreturn]] void fail(const std::string& what) const {
+    if (stray_) {
+      std::string extra = stray_->text.empty() ? "ends with a comma after " + stray_->after
+                                               : "holds text after " + stray_->after + ": " + quotedForMessage(stray_->text);
+      throw Fault(std::string(fileName_) + " line " + std::to_string(stray_->line) + ": the value line " + extra +
+                      " (a stray comma, or a value too many?); line " + std::to_string(valueLine_) +
+                      " was then read as the next value: " + what,
+                  ExitStatus::inputFile);
+    }
     throw Fault(std::string(fileName_) + " line " + std::to_string(valueLine_) + ": " + what,
                 ExitStatus::inputFile);
   }
@@ -66,6 +90,15 @@ class ConfigCursor {
     lineStart_ = pos_;
   }
 
+  struct Stray {
+    int line;            // the value line
+    std::string text;    // what follows the comma on it, blanks removed
+    std::string after;   // the value before the comma
+  };
+
+  std::optional<Stray> pendingStray_;  // from the last skipLine
+  std::optional<Stray> stray_;         // in front of the value being read
+  std::string currentName_;
   std::string_view text_;
   std::string_view fileName_;
   std::size_t pos_ = 0;

@@ -73,23 +73,48 @@ std::vector<std::u32string> splitLines(std::u32string_view text) {
   return lines;
 }
 
-std::string quotedForMessage(std::string_view text) {
+namespace {
+
+void appendEscape(std::string& out, unsigned char byte) {
   static const char hex[] = "0123456789ABCDEF";
-  std::string out = "\"";
+  out += "\\x";
+  out += hex[byte >> 4];
+  out += hex[byte & 15];
+}
+
+// Length of the valid UTF-8 sequence starting at s[i], or 0.
+std::size_t sequenceLength(std::string_view s, std::size_t i) {
+  unsigned char b = static_cast<unsigned char>(s[i]);
+  std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+  if (n <= 1 || i + n > s.size()) return n == 1 ? 1 : 0;
+  return decodeUtf8(s.substr(i, n)) ? n : 0;
+}
+
+}  // namespace
+
+std::string escapedForDisplay(std::string_view bytes) {
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size();) {
+    unsigned char b = static_cast<unsigned char>(bytes[i]);
+    std::size_t n = sequenceLength(bytes, i);
+    bool c1 = n == 2 && b == 0xC2 && static_cast<unsigned char>(bytes[i + 1]) < 0xA0;  // U+0080..U+009F
+    if (n == 0 || b < 0x20 || b == 0x7F || c1) {
+      std::size_t count = c1 ? 2 : 1;
+      for (std::size_t k = 0; k < count; ++k) appendEscape(out, static_cast<unsigned char>(bytes[i + k]));
+      i += count;
+      continue;
+    }
+    out.append(bytes, i, n);
+    i += n;
+  }
+  return out;
+}
+
+std::string quotedForMessage(std::string_view text) {
   std::size_t shown = text.size() > 40 ? 40 : text.size();
   // Never cut inside a UTF-8 sequence.
   while (shown < text.size() && shown > 0 && (static_cast<unsigned char>(text[shown]) & 0xC0) == 0x80) --shown;
-  for (unsigned char c : text.substr(0, shown)) {
-    if (c < 0x20 || c == 0x7f) {
-      out += "\\x";
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  if (shown < text.size()) out += "...";
-  return out + "\"";
+  return "\"" + escapedForDisplay(text.substr(0, shown)) + (shown < text.size() ? "..." : "") + "\"";
 }
 
 }  // namespace vantrel

@@ -20,8 +20,14 @@ std::string encodeUtf8(std::u32string_view text);
 
 std::vector<std::u32string> splitLines(std::u32string_view text);
 
-// Text in double quotes for a message: control bytes as \xNN, and at most
-// 40 bytes followed by "..." when it is longer.
+// Text made safe to show on a terminal or in a one-line message: valid
+// UTF-8 characters are kept; C0 and C1 control characters, DEL and every
+// byte that is not part of valid UTF-8 (a Latin-1 or Shift_JIS byte) are
+// written as "\xHH".
+std::string escapedForDisplay(std::string_view bytes);
+
+// Text in double quotes for a message, escaped as above, at most 40 bytes of
+// it followed by "..." when it is longer.
 std::string quotedForMessage(std::string_view text);
 
 }  // namespace vantrel

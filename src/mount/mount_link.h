@@ -44,6 +44,10 @@ class MountLink {
   virtual void gotoTarget(double raDeg, double decDeg) = 0;
   virtual void requestPosition() = 0;
   virtual std::optional<double> readDeclination() = 0;
+  // What the last readDeclination received when it gave nothing (stray or
+  // split bytes, a reply of the wrong form); empty when nothing arrived, so
+  // that a garbled line can be told from a silent mount.
+  virtual std::string unreadReply() const { return {}; }
   virtual void prePark() = 0;
   virtual void park() = 0;
   // "the mount at COM1": for messages to the observer.

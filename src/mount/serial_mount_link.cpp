@@ -33,7 +33,12 @@ void SerialMountLink::gotoTarget(double raDeg, double decDeg) {
 
 void SerialMountLink::requestPosition() { port_.sendCommand(positionQuery); }
 
-std::optional<double> SerialMountLink::readDeclination() { return checkPositionReply(port_.readReceived()); }
+std::optional<double> SerialMountLink::readDeclination() {
+  std::string received = port_.readReceived();
+  std::optional<double> dec = checkPositionReply(received);
+  unreadReply_ = dec ? std::string() : std::move(received);
+  return dec;
+}
 
 void SerialMountLink::prePark() { port_.sendCommand(preParkCommand); }
 

@@ -31,6 +31,7 @@ class SerialMountLink : public MountLink {
   void gotoTarget(double raDeg, double decDeg) override;
   void requestPosition() override;
   std::optional<double> readDeclination() override;
+  std::string unreadReply() const override { return unreadReply_; }
   void prePark() override;
   void park() override;
   std::string mountName() const override;
@@ -41,6 +42,7 @@ class SerialMountLink : public MountLink {
   SerialPort& port_;
   int portNumber_;
   int passThroughValue_;
+  std::string unreadReply_;
 };
 
 }  // namespace vantrel

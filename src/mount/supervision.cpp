@@ -91,6 +91,8 @@ class Supervisor {
   // A rejected read only sends the query again, unless the mount has given
   // nothing acceptable for too long.
   Step rejected() {
+    std::string unread = seams_.link.unreadReply();
+    if (!unread.empty() && result_.unreadReplies++ == 0) result_.unreadExample = unread;
     std::string timeText = seams_.clock.now().timeText;
     if (timeText != silentClockText_) {
       silentClockText_ = timeText;
@@ -125,10 +127,16 @@ class Supervisor {
     }
     silentChanges_ = 0;
     silentClockText_ = timeText;
+<<<<<<< HEAD
+    result_.unreadReplies = 0;
+    result_.unreadExample.clear();
+    if (static_cast<double>(clockTicks_) < clockChangesPerMinute * settings_.dwellMinutes) return Step::querying;
+=======
     if (static_cast<double>(clockTicks_) < clockChangesPerMinute * settings_.dwellMinutes) {
       skipSteadyPolls();
       return Step::querying;
     }
+>>>>>>> main
     result_.end = SupervisionEnd::dwellOver;
     return Step::closing;
   }

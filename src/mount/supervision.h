@@ -29,6 +29,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace vantrel {
 
@@ -92,6 +93,10 @@ enum class SupervisionEnd { dwellOver, limitReached, stopRequested, mountSilent 
 struct SupervisionResult {
   SupervisionEnd end = SupervisionEnd::dwellOver;
   double reportedDec = 0;  // the last accepted declination (degrees)
+  // Since the last accepted reply: the reads that held bytes but no valid
+  // reply, and the first of them.
+  int unreadReplies = 0;
+  std::string unreadExample;
 };
 
 // appendDecLimitRecord is called with reportedDec before the link is closed.

@@ -143,14 +143,18 @@ void Form1::showWarnings(const std::vector<InputWarning>& warnings) {
 }
 
 // The day's log keeps what an earlier start of the same day wrote: the new
-// records follow the old ones.
+// records follow the old ones. A record torn by a crash or a full disk is
+// ended first, so the first new record starts a line of its own.
 void Form1::createLogFile() {
   logFileName_ = options_.logFilePrefix + logFileNameFor(seams_.clock.now().dateText);
   if (options_.emptyLogAtStart) {
     seams_.files.createEmpty(logFileName_);
-  } else {
-    seams_.files.createKeeping(logFileName_);
+    return;
   }
+  seams_.files.createKeeping(logFileName_);
+  std::string end = seams_.files.tail(logFileName_, 2);
+  if (end.empty() || end == "\r\n") return;
+  seams_.files.appendDurably(logFileName_, end.back() == '\r' ? "\n" : "\r\n");
 }
 
 void Form1::resumeFromLogs() {
@@ -232,7 +236,9 @@ bool Form1::observingPass(NightOutcome& outcome) {
       return true;
     case SupervisionEnd::mountSilent:
       outcome.end = NightEnd::mountSilent;
-      seams_.window.showStatus(mountLink().mountName() + " does not answer position queries; parking it blind");
+      outcome.unreadReplies = result.unreadReplies;
+      outcome.unreadExample = result.unreadExample;
+      seams_.window.showStatus(describeSilentMount(outcome, mountLink().mountName()) + "; parking it blind");
       return true;
   }
   return true;

@@ -97,6 +97,10 @@ struct NightOutcome {
   ClockReading endedAt;         // the clock after the park
   bool parked = false;          // park commands were sent
   double reportedDec = 0;       // the declination that ended the night at the limit
+  // A mount that gave no valid reply for too long: how many reads held bytes
+  // nonetheless, and the first of them.
+  int unreadReplies = 0;
+  std::string unreadExample;
 };
 
 class Form1 {
@@ -159,5 +163,11 @@ class Form1 {
 // 2026-12-07 04:31:00 by the clock; mount parked".
 // `stopReason` tells why a stop request came.
 std::string describeNight(const NightOutcome& outcome, const std::string& stopReason = "by a stop request");
+
+// Why a mount was given up: "the mount at COM1 does not answer position
+// queries" when nothing came back, "the replies of the mount at COM1 could
+// not be read: 1200 replies with unexpected bytes, e.g. "x0000,0000#"" when
+// bytes did arrive.
+std::string describeSilentMount(const NightOutcome& outcome, const std::string& mountName = "the mount");
 
 }  // namespace vantrel

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "night/form1.h"
+#include "inputs/text_lines.h"
 #include "obslog/log_format.h"
 
 namespace vantrel {
@@ -14,6 +15,13 @@ std::string trimmed(std::string text) {
 }
 
 }  // namespace
+
+std::string describeSilentMount(const NightOutcome& outcome, const std::string& mountName) {
+  if (outcome.unreadReplies == 0) return mountName + " does not answer position queries";
+  return "the replies of " + mountName + " could not be read: " + std::to_string(outcome.unreadReplies) +
+         (outcome.unreadReplies == 1 ? " reply" : " replies") + " with unexpected bytes, e.g. " +
+         quotedForMessage(outcome.unreadExample);
+}
 
 std::string describeNight(const NightOutcome& outcome, const std::string& stopReason) {
   std::string text = std::to_string(outcome.observedCount) + " of " + std::to_string(outcome.targetCount) +
@@ -35,7 +43,8 @@ std::string describeNight(const NightOutcome& outcome, const std::string& stopRe
       text += " " + stopReason;
       break;
     case NightEnd::mountSilent:
-      text += " because the mount stopped answering";
+      text += outcome.unreadReplies > 0 ? " because the mount's replies could not be read"
+                                        : " because the mount stopped answering";
       break;
   }
   text += outcome.parked ? "; mount parked" : "; mount not parked (parkEnabled is not 1)";

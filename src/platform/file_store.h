@@ -5,8 +5,18 @@
 // durable (written, flushed and synced) before it returns, so a record is on
 // disk before the program moves on. Failures are thrown as a Fault naming
 // the file and the error.
+//
+// Notes:
+// 1) readAll is for the input files: it takes only a regular file of at most
+//    maxReadBytes, and every way it fails (not a regular file, too large,
+//    permission, a loop of links, a read error) is a Fault with the
+//    input-file status. A FIFO or a device never blocks it.
+// 2) An append either lands whole or not at all: after a failed write (a full
+//    disk) the file is cut back to its length before the append, so the log
+//    holds only whole records.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,8 +26,16 @@ namespace vantrel {
 class FileStore {
  public:
   virtual ~FileStore() = default;
+  // Far beyond any real input (2700 rows are about 200 kB), small enough
+  // that a link to /dev/zero or a runaway file is refused, not read until
+  // memory runs out.
+  static constexpr std::size_t maxReadBytes = 64 * 1024 * 1024;
+
   // The whole content, or nothing when the file does not exist.
   virtual std::optional<std::string> readAll(const std::string& name) = 0;
+  // The last `count` bytes (fewer when the file is shorter; empty when it is
+  // missing or empty). A store whose appends go nowhere has nothing to show.
+  virtual std::string tail(const std::string& /*name*/, std::size_t /*count*/) { return {}; }
   // Creates the file empty when it is missing; an existing file keeps its content.
   virtual void createKeeping(const std::string& name) = 0;
   // Creates the file empty; an existing file loses its content.

@@ -2,15 +2,27 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/fault.h"
 
 namespace vantrel {
 namespace {
+
+const char* kindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "something else";
+}
 
 [[noreturn]] void failOn(const std::string& name, const char* what, int error) {
   throw Fault(name + ": cannot " + what + ": " + std::strerror(error));
@@ -44,22 +56,59 @@ std::string PosixFileStore::pathOf(const std::string& name) const {
   return directory_ + "/" + name;
 }
 
+// A FIFO would block the open and the read, a device (a link to /dev/zero)
+// never ends: only a regular file is read, opened without blocking.
 std::optional<std::string> PosixFileStore::readAll(const std::string& name) {
-  Descriptor fd(::open(pathOf(name).c_str(), O_RDONLY | O_CLOEXEC));
+  auto refuse = [&](const std::string& why) -> std::optional<std::string> {
+    throw Fault(name + ": " + why, ExitStatus::inputFile);
+  };
+  Descriptor fd(::open(pathOf(name).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) {
     if (errno == ENOENT) return std::nullopt;
-    failOn(name, "open", errno);
+    return refuse(std::string("cannot open: ") + std::strerror(errno));
   }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) return refuse(std::string("cannot read: ") + std::strerror(errno));
+  if (!S_ISREG(info.st_mode)) {
+    return refuse(std::string("not a regular file but ") + kindOf(info.st_mode) + "; give the file itself");
+  }
+  const std::string tooLarge = "larger than " + std::to_string(maxReadBytes / (1024 * 1024)) + " MiB: not an input file";
+  if (static_cast<std::uint64_t>(info.st_size) > maxReadBytes) return refuse(tooLarge);
   std::string content;
   char buffer[65536];
   for (;;) {
     ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) failOn(name, "read", errno);
+    if (n < 0) return refuse(std::string("cannot read: ") + std::strerror(errno));
     if (n == 0) break;
     content.append(buffer, static_cast<std::size_t>(n));
+    if (content.size() > maxReadBytes) return refuse(tooLarge);  // it grew while we read
   }
   return content;
+}
+
+std::string PosixFileStore::tail(const std::string& name, std::size_t count) {
+  Descriptor fd(::open(pathOf(name).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    if (errno == ENOENT) return "";
+    failOn(name, "open", errno);
+  }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) failOn(name, "read", errno);
+  if (!S_ISREG(info.st_mode)) return "";
+  std::size_t size = static_cast<std::size_t>(info.st_size);
+  std::size_t take = std::min(count, size);
+  std::string bytes(take, '\0');
+  std::size_t done = 0;
+  while (done < take) {
+    ssize_t n = ::pread(fd.get(), bytes.data() + done, take - done, static_cast<off_t>(size - take + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) failOn(name, "read", errno);
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
+  return bytes;
 }
 
 void PosixFileStore::createKeeping(const std::string& name) {
@@ -74,17 +123,31 @@ void PosixFileStore::createEmpty(const std::string& name) {
   if (fd.release() != 0) failOn(name, "create", errno);
 }
 
+// A write that fails half-way (a full disk: a short write, then ENOSPC)
+// would leave half a record without its line end, and the next start of the
+// day would write onto that line. The file is cut back to where it was.
 void PosixFileStore::appendDurably(const std::string& name, std::string_view bytes) {
   Descriptor fd(::open(pathOf(name).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
   if (fd.get() < 0) failOn(name, "open for appending", errno);
+  struct stat before {};
+  if (::fstat(fd.get(), &before) != 0) failOn(name, "open for appending", errno);
+  auto failAndCutBack = [&](const char* what, int error) {
+    if (S_ISREG(before.st_mode) && ::ftruncate(fd.get(), before.st_size) != 0) {
+      throw Fault(name + ": cannot " + what + ": " + std::strerror(error) +
+                  "; and cannot cut the torn record off: " + std::strerror(errno));
+    }
+    ::fsync(fd.get());
+    failOn(name, what, error);
+  };
   std::size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) failOn(name, "write", errno);
+    if (n < 0) failAndCutBack("write", errno);
+    if (n == 0) failAndCutBack("write", EIO);
     done += static_cast<std::size_t>(n);
   }
-  if (::fsync(fd.get()) != 0 && errno != EINVAL) failOn(name, "sync", errno);
+  if (::fsync(fd.get()) != 0 && errno != EINVAL) failAndCutBack("sync", errno);
   if (fd.release() != 0) failOn(name, "close", errno);
 }
 

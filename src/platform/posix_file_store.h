@@ -12,6 +12,7 @@ class PosixFileStore : public FileStore {
   explicit PosixFileStore(std::string directory) : directory_(std::move(directory)) {}
 
   std::optional<std::string> readAll(const std::string& name) override;
+  std::string tail(const std::string& name, std::size_t count) override;
   void createKeeping(const std::string& name) override;
   void createEmpty(const std::string& name) override;
   void appendDurably(const std::string& name, std::string_view bytes) override;

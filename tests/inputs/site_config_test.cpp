@@ -114,9 +114,16 @@ TEST(SiteConfigFaults, FileEndingEarlyOrATrailingComma) {
   EXPECT_THAT(faultOf(text), HasSubstr("the file ends before the value of raOffset"));
   EXPECT_THAT(faultOf(""), HasSubstr("siteLongitude"));
   // "20," leaves the cursor before the line end; the skip eats only that
-  // rest, and the label "dec limit" is then read as decLimit.
-  EXPECT_THAT(faultOf(replaceLine(usualFile(), 8, "20,")),
-              HasSubstr("line 9: decLimit is not a number: \"dec limit\""));
+  // rest, and the label "dec limit" is then read as decLimit. The message
+  // blames the value line, not the label.
+  EXPECT_EQ(faultOf(replaceLine(usualFile(), 8, "20,")),
+            "vantrel.ini line 8: the value line ends with a comma after minAltitude (a stray comma, or a value too "
+            "many?); line 9 was then read as the next value: decLimit is not a number: \"dec limit\"");
+  EXPECT_EQ(faultOf(replaceLine(usualFile(), 6, "4.5,4.25,4,3.5,3,3,3,3.5,4,4.5,5,5.25, 6 ")),
+            "vantrel.ini line 6: the value line holds text after nightEndByMonth[12]: \"6\" (a stray comma, or a value "
+            "too many?); line 7 was then read as the next value: minAltitude is not a number: \"min altitude\"");
+  EXPECT_THAT(faultOf(replaceLine(usualFile(), 2, "139.5,35.5,\xE9t\xE9")),
+              HasSubstr("line 2: the value line holds text after siteLatitude: \"\\xE9t\\xE9\""));
 }
 
 TEST(SiteConfigFaults, TrailingCommaWithNumericLabelsLoadsOutOfStep) {

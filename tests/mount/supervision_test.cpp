@@ -131,6 +131,30 @@ TEST(Supervision, EndsOnTheLimitTheDwellASilentMountOrAStopRequest) {
   }
 }
 
+// The acceptance rule stays as it is; what is counted tells a garbled line
+// (bytes came, none formed a reply) from a silent one.
+TEST(Supervision, AGarbledLineIsToldFromASilentMount) {
+  const struct {
+    const char* what;
+    std::function<std::string(int)> reply;  // nullptr: silent
+    int wantUnread;
+    std::string wantExample;
+  } cases[] = {
+      {"silent", nullptr, 0, ""},
+      {"a stray byte before every reply", [](int) { return "x" + replyWith(20); }, 1200, "###x0000,0E39#"},
+      {"half replies (split over more than the pause)", [](int) { return std::string("0000,"); }, 1200, "###0000,"},
+      {"an accepted reply restarts the count", [](int n) { return n == 1000 ? replyWith(20) : "#"; }, 1200, "#"},
+  };
+  for (const auto& c : cases) {
+    Rig rig;
+    if (c.reply) rig.replies(c.reply); else rig.mount.setSilent(true);
+    SupervisionResult result = rig.supervise({15, 30}, {1, 0, 45, 60});
+    EXPECT_EQ(result.end, SupervisionEnd::mountSilent) << c.what;
+    EXPECT_EQ(result.unreadReplies, c.wantUnread) << c.what;
+    EXPECT_EQ(result.unreadExample, c.wantExample) << c.what;
+  }
+}
+
 TEST(Supervision, CommandsBackToBackThenYieldQueryPauseRead) {
   Rig rig;
   rig.supervise({90, -10}, {3, 7, 45, 0});

@@ -170,11 +170,22 @@ TEST(NightDriver, ParkDisabledSendsNothingAndLogsNothing) {
       << "nothing sent; the port is still opened and closed once";
 }
 
-TEST(NightDriver, LogOfAnEarlierStartIsKept) {
-  Night night(IniValues{}, "");
-  night.files.files["log2026-12-07.txt"] = "earlier record\r\n";
-  night.run("2026-12-07T05:00:00");
-  EXPECT_THAT(night.log("2026-12-07"), ElementsAre("earlier record", "B4000,0000"));
+// An earlier start's records are kept; one torn by a crash or a full disk
+// is ended first, so the new records start on a line of their own.
+TEST(NightDriver, LogOfAnEarlierStartIsKeptAndATornRecordEnded) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"earlier record\r\n", "earlier record\r\nB4000,0000\r\n"},
+      {"", "B4000,0000\r\n"},
+      {"torn rec", "torn rec\r\nB4000,0000\r\n"},
+      {"torn record\r", "torn record\r\nB4000,0000\r\n"},
+      {"unix line end\n", "unix line end\n\r\nB4000,0000\r\n"},
+  };
+  for (const auto& [before, after] : cases) {
+    Night night(IniValues{}, "");
+    night.files.files["log2026-12-07.txt"] = before;
+    night.run("2026-12-07T05:00:00");
+    EXPECT_EQ(night.files.files["log2026-12-07.txt"], after) << before;
+  }
 }
 
 TEST(NightDriver, BadInputsStopBeforeTheLogOrThePort) {
@@ -265,6 +276,20 @@ TEST(NightDriver, ASecondStopRequestWaitsOnlyForThePark) {
   EXPECT_THAT(night.mount.bytesSent(), ::testing::EndsWith(parkBytes));
   EXPECT_TRUE(night.stop.parkSent());
   EXPECT_THAT(night.stop.leavingNowText(), HasSubstr("the mount was parked"));
+}
+
+TEST(NightSummary, AGarbledLineIsNotCalledSilent) {
+  NightOutcome outcome;
+  outcome.end = NightEnd::mountSilent;
+  outcome.parked = true;
+  EXPECT_EQ(describeSilentMount(outcome, "the mount at COM1"), "the mount at COM1 does not answer position queries");
+  EXPECT_THAT(describeNight(outcome), HasSubstr(" because the mount stopped answering; mount parked"));
+  outcome.unreadReplies = 1;
+  outcome.unreadExample = std::string("\xFF\x00", 2) + "0000,0E39#";
+  EXPECT_EQ(describeSilentMount(outcome, "the mount at COM1"),
+            "the replies of the mount at COM1 could not be read: 1 reply with unexpected bytes, e.g. "
+            "\"\\xFF\\x000000,0E39#\"");
+  EXPECT_THAT(describeNight(outcome), HasSubstr(" because the mount's replies could not be read; mount parked"));
 }
 
 TEST(StopRequest, LaterRequestsLeaveAtOnceExceptDuringThePark) {

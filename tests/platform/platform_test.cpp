@@ -3,9 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "platform/console_window.h"
 #include "platform/fault.h"
@@ -115,6 +120,67 @@ TEST(PosixFileStore, AppendsKeepEarlierRecordsAndFailuresNameTheFile) {
     EXPECT_THAT(f.what(), HasSubstr("no-such-dir/log.txt: cannot open for appending: No such file or directory"));
   }
   std::filesystem::remove_all(dir);
+}
+
+// Scratch directory of a file store test.
+struct StoreDir {
+  std::string path = (std::filesystem::temp_directory_path() / "vantrel-store-XXXXXX").string();
+  StoreDir() { EXPECT_TRUE(mkdtemp(path.data())); }
+  ~StoreDir() { std::filesystem::remove_all(path); }
+  std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
+
+std::string faultOf(const std::function<void()>& action, ExitStatus wantStatus) {
+  try {
+    action();
+  } catch (const Fault& f) {
+    EXPECT_EQ(f.status(), wantStatus) << f.what();
+    return f.what();
+  }
+  return "no fault";
+}
+
+// Only regular files are input files: nothing blocks, nothing runs out of
+// memory, and every refusal is an input-file fault that says why.
+TEST(PosixFileStore, InputsThatAreNoRegularFilesAreRefused) {
+  StoreDir dir;
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", dir / "zero");
+  std::filesystem::create_directory(dir / "folder");
+  std::filesystem::create_symlink(dir / "loop", dir / "loop");
+  { std::ofstream(dir / "huge"); }
+  std::filesystem::resize_file(dir / "huge", FileStore::maxReadBytes + 1);  // sparse
+  const std::pair<const char*, const char*> cases[] = {
+      {"fifo", "fifo: not a regular file but a FIFO; give the file itself"},
+      {"zero", "zero: not a regular file but a character device; give the file itself"},
+      {"folder", "folder: not a regular file but a directory; give the file itself"},
+      {"loop", "loop: cannot open: Too many levels of symbolic links"},
+      {"huge", "huge: larger than 64 MiB: not an input file"},
+  };
+  PosixFileStore store(dir.path);
+  for (const auto& [name, want] : cases) {
+    EXPECT_EQ(faultOf([&] { store.readAll(name); }, ExitStatus::inputFile), want);
+  }
+}
+
+// A full disk: the write stops part of the way into a record. Simulated by
+// the file size limit, which fails a write the same way (short, then EFBIG).
+TEST(PosixFileStore, AFailedAppendLeavesOnlyWholeRecords) {
+  StoreDir dir;
+  PosixFileStore store(dir.path);
+  store.appendDurably("log.txt", "first record\r\n");
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto savedHandler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 20;
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string fault = faultOf([&] { store.appendDurably("log.txt", "a record that does not fit\r\n"); },
+                              ExitStatus::runtimeFault);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, savedHandler);
+  EXPECT_EQ(fault, "log.txt: cannot write: File too large");
+  EXPECT_EQ(*store.readAll("log.txt"), "first record\r\n");
 }
 
 }  // namespace

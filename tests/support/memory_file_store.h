@@ -1,6 +1,7 @@
 // A FileStore held in memory, for tests that need no disk.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
@@ -19,6 +20,10 @@ class MemoryFileStore : public FileStore {
     auto it = files.find(name);
     if (it == files.end()) return std::nullopt;
     return it->second;
+  }
+  std::string tail(const std::string& name, std::size_t count) override {
+    const std::string& text = files[name];
+    return text.substr(text.size() - std::min(count, text.size()));
   }
   void createKeeping(const std::string& name) override { files[name]; }
   void createEmpty(const std::string& name) override { files[name].clear(); }
