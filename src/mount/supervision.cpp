@@ -127,16 +127,12 @@ class Supervisor {
     }
     silentChanges_ = 0;
     silentClockText_ = timeText;
-<<<<<<< HEAD
     result_.unreadReplies = 0;
     result_.unreadExample.clear();
-    if (static_cast<double>(clockTicks_) < clockChangesPerMinute * settings_.dwellMinutes) return Step::querying;
-=======
     if (static_cast<double>(clockTicks_) < clockChangesPerMinute * settings_.dwellMinutes) {
       skipSteadyPolls();
       return Step::querying;
     }
->>>>>>> main
     result_.end = SupervisionEnd::dwellOver;
     return Step::closing;
   }
