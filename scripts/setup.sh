@@ -5,7 +5,9 @@ set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           libbenchmark-dev qt6-base-dev liberfa-dev
-          dpkg-dev file man-db lintian)
+          libcpp-httplib-dev  # the web status server (src/web)
+          chromium            # the browser test of the status page
+          dpkg-dev file man-db lintian)  # the Debian package and its test
 
 missing=()
 for p in "${packages[@]}"; do

@@ -18,6 +18,7 @@
 #include "night/form1.h"
 #include "night/night_plan.h"
 #include "night/rehearsal.h"
+#include "obslog/log_format.h"
 #include "platform/console_window.h"
 #include "platform/fault.h"
 #include "platform/posix_clock.h"
@@ -26,6 +27,9 @@
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "platform/stop_signals.h"
+#include "web/status_server.h"
+#include "web/web_feed.h"
+#include "web/web_settings.h"
 #include "window/qt_window.h"
 
 namespace {
@@ -33,8 +37,8 @@ namespace {
 using namespace vantrel;
 
 const char* const usageText =
-    "usage: vantrel [--console] [--verbose] [--resume]\n"
-    "       vantrel --rehearse [START] [--console] [--verbose]\n"
+    "usage: vantrel [--console] [--verbose] [--resume | --rehearse [START]]\n"
+    "               [--web [ADDR:]PORT [--web-token FILE]]\n"
     "       vantrel --plan [START]\n"
     "       vantrel --help | --version\n"
     "\n"
@@ -58,6 +62,13 @@ const char* const usageText =
     "                     tonight's plan: every pointing with its goto and the end\n"
     "                     of its dwell, and the rows never observed with the reason.\n"
     "                     Writes no file.\n"
+    "  --web [ADDR:]PORT  serve the night's status read-only over HTTP: a page (/),\n"
+    "                     /status.json, /log.txt and /plan.json. A bare PORT serves\n"
+    "                     this computer only (127.0.0.1); port 0 picks a free one.\n"
+    "                     Any other ADDR (e.g. 0.0.0.0:8080) needs --web-token.\n"
+    "  --web-token FILE   the first line of FILE (16 or more of A-Z a-z 0-9 . _ ~ -)\n"
+    "                     must come with every request: once as /?token=TOKEN (a\n"
+    "                     cookie keeps it) or as \"Authorization: Bearer TOKEN\".\n"
     "  --help, --version\n"
     "\n"
     "Serial port N is ./COMN when that exists at start-up (a link to /dev/ttyUSB0\n"
@@ -76,6 +87,8 @@ struct Arguments {
   bool resume = false;
   bool plan = false;
   std::optional<std::string> start;
+  std::string webAddress;  // empty: no web server
+  std::string webTokenFile;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -105,6 +118,9 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--plan") {
       args.plan = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else if (a == "--web" || a == "--web-token") {
+      if (i + 1 >= argc) usageError(a + " needs a value");
+      (a == "--web" ? args.webAddress : args.webTokenFile) = argv[++i];
     } else {
       usageError("unknown argument '" + a + "'");
     }
@@ -114,6 +130,7 @@ Arguments parseArguments(int argc, char** argv) {
   if (args.resume && (args.rehearse || args.plan)) {
     usageError(std::string(args.plan ? "--plan" : "--rehearse") + " and --resume cannot be given together");
   }
+  if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
   return args;
 }
 
@@ -186,6 +203,25 @@ int main(int argc, char** argv) {
   installStopSignals(stop);
 
   StatusBoard board;
+  // The status server listens before the night starts, so that an address
+  // it cannot serve ends the program before the mount is touched.
+  PosixFileStore files(".");
+  std::unique_ptr<WebFeed> webFeed;
+  std::unique_ptr<StatusServer> webServer;
+  if (!args.webAddress.empty()) {
+    try {
+      WebSettings settings = webSettingsFor(args.webAddress, args.webTokenFile);
+      std::int64_t logDayMs = args.rehearse ? startCivilMs : PosixClock::civilMs();
+      webFeed = std::make_unique<WebFeed>((args.rehearse ? "rehearsal-" : "") +
+                                          logFileNameFor(civilReading(logDayMs).dateText));
+      webServer = startStatusServer(settings, *webFeed, files);
+      std::fprintf(stderr, "vantrel: status at %s\n", webServer->url().c_str());
+    } catch (const Fault& fault) {
+      std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
+      return static_cast<int>(fault.status());
+    }
+  }
+
   ConsoleWindow::Options consoleOptions;
   // A rehearsal is over in a blink: its records say what happened.
   if (!args.rehearse) consoleOptions.board = &board;
@@ -206,8 +242,12 @@ int main(int argc, char** argv) {
   } else {
     console.setTitle(initialWindowTitle);
   }
+  std::unique_ptr<TeeWindow> webTee;
+  if (webFeed) {
+    webTee = std::make_unique<TeeWindow>(*window, *webFeed);
+    window = webTee.get();
+  }
 
-  PosixFileStore files(".");
   NightOutcome outcome;
   try {
     if (args.rehearse) {
@@ -231,6 +271,7 @@ int main(int argc, char** argv) {
     }
   } catch (const Fault& fault) {
     std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
+    if (webFeed) webFeed->showStatus(std::string("Fault: ") + fault.what());
     if (qtWindow) {
       // On a desktop nobody reads standard error: the window keeps the
       // message until it is closed.

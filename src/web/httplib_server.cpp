@@ -1,0 +1,229 @@
+// The status server on cpp-httplib (Debian's libcpp-httplib-dev): a small,
+// widely used HTTP/1.1 server that needs no event loop of its own, so it can
+// run beside the night on plain threads. The library's request parser and
+// response writer are used as they are; the connection loop is ours, so
+// that every connection has a deadline, a byte budget and a bounded pool.
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "platform/fault.h"
+#include "platform/file_store.h"
+#include "web/http_connection.h"
+#include "web/status_server.h"
+#include "web/web_access.h"
+#include "web/web_feed.h"
+#include "web/web_pages.h"
+
+namespace vantrel {
+namespace {
+
+// The page may run its own inline script and style and talk to this server
+// only: nothing is loaded from anywhere else, and no other site may frame it.
+const char* const contentPolicy =
+    "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; img-src 'self'; "
+    "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+
+// Set by the routing of a request that the connection must not outlive,
+// e.g. one with a body that will never be read.
+thread_local bool closeAfterAnswer = false;
+
+class GuardedServer : public httplib::Server {
+ public:
+  GuardedServer(const WebSettings& settings, const WebFeed& feed, FileStore& files, const WebLimits& limits)
+      : settings_(settings), limits_(limits), feed_(feed), files_(files) {
+    new_task_queue = [this] { return new BoundedPool(limits_.maxClients); };
+    set_keep_alive_timeout(std::max<time_t>(1, limits.keepAliveIdle.count() / 1000));
+    set_keep_alive_max_count(static_cast<std::size_t>(limits.maxRequestsPerConnection));
+    set_payload_max_length(0);
+    // SO_REUSEADDR only: the library's default also sets SO_REUSEPORT, which
+    // would let a second program share the port instead of being told it is taken.
+    set_socket_options([](socket_t s) {
+      int yes = 1;
+      ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+      answer(req, res);
+      return HandlerResponse::Handled;
+    });
+    // A request the library could not read (400, 414) leaves the stream at
+    // an unknown place: nothing after it can be trusted to be a request.
+    set_error_handler(HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
+      if (res.status == 400 || res.status == 414) closeAfterAnswer = true;
+      return HandlerResponse::Unhandled;
+    }));
+  }
+
+  // The library listens with a queue of 5 connections. Clients that come
+  // while every place is taken wait in that queue; when it is full the
+  // system drops their connection requests, and they only try again a
+  // second later. Listening again on the bound socket only widens the queue.
+  void widenBacklog() { ::listen(svr_sock_, listenBacklog); }
+
+ private:
+  static constexpr int listenBacklog = 64;
+
+  bool process_and_close_socket(socket_t fd) override {
+    // The library writes the head and the body of an answer separately; with
+    // Nagle's algorithm the body would wait for the client's delayed
+    // acknowledgement of the head, about 40 ms.
+    int yes = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    ConnectionStream stream(fd, svr_sock_);
+    for (int served = 0; served < limits_.maxRequestsPerConnection; ++served) {
+      if (!stream.awaitRequest(limits_.keepAliveIdle)) break;
+      stream.beginRequest(std::chrono::steady_clock::now() + limits_.requestTimeout, limits_.maxRequestBytes);
+      closeAfterAnswer = false;
+      bool clientCloses = false;
+      bool last = served + 1 == limits_.maxRequestsPerConnection;
+      bool answered = process_request(stream, last, clientCloses, nullptr);
+      if (!answered || clientCloses || closeAfterAnswer || stream.broken()) break;
+    }
+    ::shutdown(fd, SHUT_RDWR);
+    ::close(fd);
+    return true;
+  }
+
+  void answer(const httplib::Request& req, httplib::Response& res) const {
+    res.set_header("Cache-Control", "no-store");
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_header("Referrer-Policy", "no-referrer");
+    if (req.has_header("Content-Length") || req.has_header("Transfer-Encoding")) {
+      closeAfterAnswer = true;
+      res.set_header("Connection", "close");
+    }
+    WebRequest request{req.method, req.path, req.get_header_value("Authorization"), req.get_header_value("Cookie"),
+                       std::nullopt};
+    if (req.has_param("token")) request.queryToken = req.get_param_value("token");
+    WebDecision decision = decideWebAccess(request, settings_.token);
+    res.status = decision.status;
+    switch (decision.status) {
+      case 200:
+        serve(*decision.page, res);
+        return;
+      case 303:
+        res.set_header("Set-Cookie", decision.setCookie);
+        res.set_header("Location", decision.location);
+        return;
+      case 401:
+        res.set_header("WWW-Authenticate", "Bearer realm=\"vantrel\"");
+        res.set_content("This status server needs its token: open the page once as /?token=TOKEN, "
+                        "or send \"Authorization: Bearer TOKEN\".\n", "text/plain; charset=utf-8");
+        return;
+      case 405:
+        closeAfterAnswer = true;
+        res.set_header("Allow", "GET, HEAD");
+        res.set_content("This status server is read-only: only GET and HEAD.\n", "text/plain; charset=utf-8");
+        return;
+      default:
+        res.set_content("No such page. The pages are /, /status.json, /log.txt and /plan.json.\n",
+                        "text/plain; charset=utf-8");
+        return;
+    }
+  }
+
+  void serve(WebPage page, httplib::Response& res) const {
+    WebSnapshot snapshot = feed_.snapshot();
+    switch (page) {
+      case WebPage::index:
+        res.set_header("Content-Security-Policy", contentPolicy);
+        res.set_content(indexHtml(snapshot), "text/html; charset=utf-8");
+        return;
+      case WebPage::statusJson:
+        res.set_content(statusJson(snapshot), "application/json");
+        return;
+      case WebPage::planJson:
+        res.set_content("{\"plan\":[]}\n", "application/json");
+        return;
+      case WebPage::logText:
+        serveLog(snapshot.logFileName, res);
+        return;
+    }
+  }
+
+  // The log is read by the name the program gave it; nothing of the request
+  // takes part in naming a file.
+  void serveLog(const std::string& name, httplib::Response& res) const {
+    try {
+      std::optional<std::string> log = files_.readAll(name);
+      if (!log) {
+        res.status = 404;
+        res.set_content("No log yet: " + name + " is written from the first record on.\n",
+                        "text/plain; charset=utf-8");
+        return;
+      }
+      res.set_content(std::move(*log), "text/plain; charset=utf-8");
+    } catch (const Fault& fault) {
+      res.status = 500;
+      res.set_content(std::string(fault.what()) + "\n", "text/plain; charset=utf-8");
+    }
+  }
+
+  const WebSettings settings_;
+  const WebLimits limits_;
+  const WebFeed& feed_;
+  FileStore& files_;
+};
+
+class HttplibStatusServer : public StatusServer {
+ public:
+  HttplibStatusServer(const WebSettings& settings, const WebFeed& feed, FileStore& files, const WebLimits& limits)
+      : server_(settings, feed, files, limits), host_(settings.host), port_(settings.port) {
+    errno = 0;
+    if (port_ == 0) {
+      port_ = server_.bind_to_any_port(host_);
+      if (port_ < 0) failToListen(errno);
+    } else if (!server_.bind_to_port(host_, port_)) {
+      failToListen(errno);
+    }
+    server_.widenBacklog();
+    // The server's threads leave the stop signals to the night.
+    sigset_t stopSignals, previous;
+    sigemptyset(&stopSignals);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, s);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    // stop() only stops a server that runs: wait until it does (it starts at
+    // once; the bound only keeps a broken start from hanging the program).
+    for (int ms = 0; ms < 5000 && !server_.is_running(); ++ms) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+
+  ~HttplibStatusServer() override {
+    server_.stop();
+    thread_.join();
+  }
+
+  std::string url() const override { return webUrl(host_, port_); }
+
+ private:
+  [[noreturn]] void failToListen(int error) const {
+    std::string where = host_ + " port " + std::to_string(port_);
+    if (error == EADDRINUSE) {
+      throw Fault("--web: cannot serve at " + where + ": the port is in use by another program; "
+                  "choose another port with --web");
+    }
+    throw Fault("--web: cannot serve at " + where + ": " +
+                (error != 0 ? std::strerror(error) : "the address cannot be resolved or bound"));
+  }
+
+  GuardedServer server_;
+  std::string host_;
+  int port_;
+  std::thread thread_;
+};
+
+}  // namespace
+
+std::unique_ptr<StatusServer> startStatusServer(const WebSettings& settings, const WebFeed& feed, FileStore& files,
+                                                const WebLimits& limits) {
+  return std::make_unique<HttplibStatusServer>(settings, feed, files, limits);
+}
+
+}  // namespace vantrel

@@ -1,0 +1,46 @@
+// web_feed.h - what the night has shown, kept for the web thread.
+//
+// The feed is one more window of the night: the driver shows it the title,
+// the status lines and the sky at its yields, exactly as it shows the other
+// windows. Each of those calls copies the new state under a mutex and
+// returns; the web thread takes a copy of the whole under the same mutex and
+// makes its pages from the copy, outside the lock. So the night never waits
+// for a client: at most for the copy of one snapshot.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace vantrel {
+
+struct WebSnapshot {
+  std::uint64_t version = 0;       // counts the changes, so a page can tell a new state
+  std::string title;
+  std::vector<std::string> lines;  // every status line: records, faults, the end of the night
+  SkyView sky;
+  bool hasSky = false;
+  std::string logFileName;         // tonight's log, named by the program only
+};
+
+class WebFeed : public Window {
+ public:
+  explicit WebFeed(std::string logFileName);
+
+  void setTitle(const std::string& title) override;
+  void processEvents() override {}
+  void showStatus(const std::string& line) override;
+  bool wantsSky() const override { return true; }
+  void showSky(const SkyView& sky) override;
+
+  WebSnapshot snapshot() const;
+
+ private:
+  mutable std::mutex mutex_;
+  WebSnapshot state_;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,86 @@
+#include "web/web_pages.h"
+
+#include "web/json_text.h"
+
+namespace vantrel {
+namespace {
+
+int observedCount(const SkyView& sky) {
+  int count = 0;
+  for (const SkyView::Point& p : sky.points) count += p.observed ? 1 : 0;
+  return count;
+}
+
+std::string statusLineOf(const WebSnapshot& s) {
+  std::string line = s.title;
+  if (!s.lines.empty()) line += " | " + s.lines.back();
+  return line;
+}
+
+std::string skyJson(const SkyView& sky) {
+  std::string json = "{\"time\":" + jsonString(sky.timeText) + ",\"minAltitude\":" + jsonNumber(sky.minAltitude) +
+                     ",\"current\":" + (sky.chosenIndex >= 0 ? std::to_string(sky.chosenIndex + 1) : "null") +
+                     ",\"points\":[";
+  for (std::size_t i = 0; i < sky.points.size(); ++i) {
+    const SkyView::Point& p = sky.points[i];
+    json += (i ? ",{\"az\":" : "{\"az\":") + jsonNumber(p.azDeg) + ",\"alt\":" + jsonNumber(p.altDeg) +
+            ",\"observed\":" + (p.observed ? "true}" : "false}");
+  }
+  return json + "]}";
+}
+
+const char* const pageStyle =
+    "body{font:15px/1.4 system-ui,sans-serif;margin:0 auto;max-width:46em;padding:0 .8em;background:#10131a;"
+    "color:#e8e8e8}h1{font-size:1.1em;margin:.8em 0 .2em}h2{font-size:1em;margin:1em 0 .3em}"
+    "#live{color:#9aa;font-size:.85em;margin:0}#live.lost{color:#f77}"
+    "svg{width:100%;max-width:28em;display:block;margin:.5em auto}"
+    ".horizon{fill:#1b2130;stroke:#778}.ring{fill:none;stroke:#445;stroke-dasharray:2 2}"
+    ".window{fill:#2a3a55}.free{fill:#fff}.observed{fill:#777}.current{fill:none;stroke:#f33;stroke-width:1.5}"
+    ".label{fill:#889;font-size:7px}.compass{fill:#ccd;font-size:9px;text-anchor:middle}"
+    "ol{padding-left:2.2em;font:12px/1.35 ui-monospace,monospace;overflow-wrap:anywhere}";
+
+// Asks for the page again and swaps in its content; says when the program
+// cannot be reached, and keeps the last content on the screen.
+const char* const pageScript =
+    "(function(){var live=document.getElementById('live'),last=null;"
+    "function clock(){return new Date().toLocaleTimeString();}"
+    "function poll(){fetch(location.pathname,{cache:'no-store',credentials:'same-origin'})"
+    ".then(function(r){if(!r.ok)throw new Error('HTTP '+r.status);return r.text();})"
+    ".then(function(html){var doc=new DOMParser().parseFromString(html,'text/html');"
+    "var fresh=doc.getElementById('night');if(fresh)document.getElementById('night').replaceWith(fresh);"
+    "last=clock();live.className='';live.textContent='live, updated '+last;})"
+    ".catch(function(e){live.className='lost';live.textContent='no contact with vantrel'+"
+    "(last?' since '+last:'')+' ('+e.message+')';})"
+    ".finally(function(){setTimeout(poll,REFRESH_MS);});}"
+    "poll();})();";
+
+}  // namespace
+
+std::string statusJson(const WebSnapshot& s) {
+  std::string json = "{\"version\":" + std::to_string(s.version) + ",\"title\":" + jsonString(s.title) +
+                     ",\"status\":" + jsonString(statusLineOf(s)) + ",\"observed\":" +
+                     std::to_string(observedCount(s.sky)) + ",\"targets\":" + std::to_string(s.sky.points.size()) +
+                     ",\"records\":[";
+  for (std::size_t i = 0; i < s.lines.size(); ++i) json += (i ? "," : "") + jsonString(s.lines[i]);
+  json += "],\"sky\":" + (s.hasSky ? skyJson(s.sky) : std::string("null"));
+  return json + "}\n";
+}
+
+std::string indexHtml(const WebSnapshot& s) {
+  std::string script = pageScript;
+  script.replace(script.find("REFRESH_MS"), 10, std::to_string(pageRefreshSeconds * 1000));
+  std::string html =
+      "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+      "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
+      "<title>Vantrel</title><style>" + std::string(pageStyle) + "</style></head><body>"
+      "<p id=\"live\">waiting for the first update</p><main id=\"night\"><h1 id=\"status\">" +
+      htmlText(statusLineOf(s)) + "</h1><p>" + std::to_string(observedCount(s.sky)) + " of " +
+      std::to_string(s.sky.points.size()) + " targets observed</p>";
+  html += s.hasSky ? skySvg(s.sky) : "<p>no sky yet: the night has not made its first pass</p>";
+  html += "<h2>Records</h2><ol id=\"records\">";
+  for (const std::string& line : s.lines) html += "<li>" + htmlText(line) + "</li>";
+  html += "</ol></main><script>" + script + "</script></body></html>\n";
+  return html;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,26 @@
+// web_pages.h - the pages of the status server, made from one snapshot.
+//
+// statusJson: the status of the night (fields in the README).
+// indexHtml: one self-contained page (no outside scripts, fonts or styles):
+//   the status line, the sky as inline SVG, the records and tonight's plan.
+//   Its script asks for the page again every few seconds and swaps the new
+//   content in, so there is one renderer of the chart, here.
+// skySvg: the chart alone: zenith in the middle, north up, east left,
+//   altitude rings at 30 and 60 degrees, the sector where targets are chosen
+//   shaded; free targets white, observed grey, the current one ringed red.
+#pragma once
+
+#include <string>
+
+#include "web/web_feed.h"
+
+namespace vantrel {
+
+std::string statusJson(const WebSnapshot& snapshot);
+std::string indexHtml(const WebSnapshot& snapshot);
+std::string skySvg(const SkyView& sky);
+
+// Seconds between two requests of the page's script.
+inline constexpr int pageRefreshSeconds = 2;
+
+}  // namespace vantrel

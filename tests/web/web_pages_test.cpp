@@ -1,0 +1,132 @@
+// The pages made from a snapshot: valid text whatever the names hold, and
+// a chart with every dot where the sky puts it.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "web/json_text.h"
+#include "web/web_pages.h"
+
+namespace vantrel {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct TextCase {
+  const char* name;
+  std::string in;
+  const char* json;
+  const char* html;
+};
+
+class PageText : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(PageText, IsEscaped) {
+  EXPECT_EQ(jsonString(GetParam().in), GetParam().json);
+  EXPECT_EQ(htmlText(GetParam().in), GetParam().html);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PageText,
+    ::testing::Values(TextCase{"Plain", "M42 Orion", "\"M42 Orion\"", "M42 Orion"},
+                      TextCase{"Quotes", "a\"b\\c'd", "\"a\\\"b\\\\c'd\"", "a&quot;b\\c&#39;d"},
+                      TextCase{"Markup", "<script>&", "\"<script>&\"", "&lt;script&gt;&amp;"},
+                      TextCase{"LineEnds", "a\r\nb\tc", "\"a\\r\\nb\\tc\"", "a\xEF\xBF\xBD\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c"},
+                      TextCase{"Controls", std::string("\x01\x1b\x7f\0", 4), "\"\\u0001\\u001b\\u007f\\u0000\"",
+                               "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+                      TextCase{"Utf8Kept", "\xE3\x82\xAA\xE3\x83\xAA\xE3\x82\xAA\xE3\x83\xB3 \xF0\x9F\x94\xAD",
+                               "\"\xE3\x82\xAA\xE3\x83\xAA\xE3\x82\xAA\xE3\x83\xB3 \xF0\x9F\x94\xAD\"",
+                               "\xE3\x82\xAA\xE3\x83\xAA\xE3\x82\xAA\xE3\x83\xB3 \xF0\x9F\x94\xAD"},
+                      TextCase{"ShiftJisByte", "M\x83\x49", "\"M\xEF\xBF\xBDI\"", "M\xEF\xBF\xBDI"},
+                      TextCase{"Overlong", "\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\"", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+                      TextCase{"Surrogate", "\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"",
+                               "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+                      TextCase{"CutSequence", "ab\xE3\x82", "\"ab\xEF\xBF\xBD\xEF\xBF\xBD\"",
+                               "ab\xEF\xBF\xBD\xEF\xBF\xBD"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PageNumbers, ShortestExactOrNull) {
+  EXPECT_EQ(jsonNumber(30), "30");
+  EXPECT_EQ(jsonNumber(-25.6), "-25.6");
+  EXPECT_EQ(jsonNumber(0.1 + 0.2), "0.30000000000000004");
+  EXPECT_EQ(jsonNumber(static_cast<float>(275.6f)), "275.6000061035156");
+  EXPECT_EQ(jsonNumber(1.0 / 0.0), "null");
+  EXPECT_EQ(jsonNumber(0.0 / 0.0), "null");
+}
+
+// (x, y) of every dot of the chart, in the order drawn.
+std::vector<std::pair<std::string, std::string>> dots(const std::string& svg, const char* cls) {
+  std::vector<std::pair<std::string, std::string>> found;
+  std::regex dot(std::string("<circle class=\"") + cls + "\" cx=\"([-0-9.]+)\" cy=\"([-0-9.]+)\"");
+  for (std::sregex_iterator it(svg.begin(), svg.end(), dot), end; it != end; ++it) found.emplace_back((*it)[1], (*it)[2]);
+  return found;
+}
+
+SkyView sampleSky() {
+  SkyView sky;
+  sky.points = {{0.0f, 0.0, false},     // south on the horizon: straight down
+                {90.0f, 45.0, true},    // west, half way up: right
+                {180.0f, 90.0, false},  // the zenith: the middle
+                {270.0f, 30.0, false},  // east at 30: left, on the 30-degree ring
+                {300.0f, -5.0, false},  // below the horizon: not drawn
+                {45.0f, 91.0, false}};  // no such altitude: not drawn
+  sky.chosenIndex = 3;
+  sky.minAltitude = 30;
+  sky.timeText = "23:41:07";
+  return sky;
+}
+
+TEST(SkyChart, PutsEachDotWhereTheSkyIs) {
+  std::string svg = skySvg(sampleSky());
+  using P = std::pair<std::string, std::string>;
+  EXPECT_EQ(dots(svg, "free"), (std::vector<P>{{"0.00", "100.00"}, {"0.00", "0.00"}, {"-66.67", "0.00"}}));
+  EXPECT_EQ(dots(svg, "observed"), (std::vector<P>{{"50.00", "0.00"}}));
+  EXPECT_EQ(dots(svg, "current"), (std::vector<P>{{"-66.67", "0.00"}})) << "the current row is ringed";
+  // The choosing sector: from due east to 7.5 degrees short of south, out to 30 degrees.
+  EXPECT_THAT(svg, HasSubstr("<path class=\"window\" d=\"M0 0L-66.67 0.00A66.67 66.67 0 0 0 -8.70 66.10Z\"/>"));
+  EXPECT_THAT(svg, HasSubstr(">23:41:07</text>"));
+}
+
+TEST(SkyChart, SectorStopsAtTheHorizon) {
+  SkyView sky = sampleSky();
+  sky.minAltitude = -90;
+  EXPECT_THAT(skySvg(sky), HasSubstr("d=\"M0 0L-100.00 0.00A100.00 100.00 0 0 0 -13.05 99.14Z\""));
+}
+
+WebSnapshot sampleSnapshot() {
+  WebSnapshot s;
+  s.version = 7;
+  s.title = "Vantrel v1.10 M42 <Orion>";
+  s.lines = {"2026-12-06 23:41:07 AL=...", "RD Limit, over : < 80.1 >"};
+  s.sky = sampleSky();
+  s.hasSky = true;
+  return s;
+}
+
+TEST(StatusJson, CarriesTheSnapshot) {
+  std::string json = statusJson(sampleSnapshot());
+  EXPECT_THAT(json, HasSubstr("\"version\":7,\"title\":\"Vantrel v1.10 M42 <Orion>\""));
+  EXPECT_THAT(json, HasSubstr("\"status\":\"Vantrel v1.10 M42 <Orion> | RD Limit, over : < 80.1 >\""));
+  EXPECT_THAT(json, HasSubstr("\"observed\":1,\"targets\":6"));
+  EXPECT_THAT(json, HasSubstr("\"records\":[\"2026-12-06 23:41:07 AL=...\",\"RD Limit, over : < 80.1 >\"]"));
+  EXPECT_THAT(json, HasSubstr("\"current\":4,"));
+  EXPECT_THAT(json, HasSubstr("{\"az\":90,\"alt\":45,\"observed\":true}"));
+  WebSnapshot empty;
+  EXPECT_THAT(statusJson(empty), HasSubstr("\"records\":[],\"sky\":null}"));
+}
+
+TEST(IndexPage, IsSelfContainedAndEscaped) {
+  std::string html = indexHtml(sampleSnapshot());
+  EXPECT_THAT(html, HasSubstr("<h1 id=\"status\">Vantrel v1.10 M42 &lt;Orion&gt; | RD Limit"));
+  EXPECT_THAT(html, HasSubstr("<li>RD Limit, over : &lt; 80.1 &gt;</li>"));
+  EXPECT_THAT(html, HasSubstr("setTimeout(poll,2000)"));
+  EXPECT_EQ(dots(html, "free").size(), 3u);
+  for (const char* outside : {"http:", "https:", "src=", "href=", "@import", "url("}) {
+    EXPECT_THAT(html, Not(HasSubstr(outside))) << "loads nothing from elsewhere";
+  }
+}
+
+}  // namespace
+}  // namespace vantrel
