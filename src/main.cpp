@@ -38,6 +38,7 @@ using namespace vantrel;
 
 const char* const usageText =
     "usage: vantrel [--console] [--verbose] [--resume | --rehearse [START]]\n"
+    "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
     "       vantrel --plan [START]\n"
     "       vantrel --help | --version\n"
@@ -54,6 +55,9 @@ const char* const usageText =
     "  --resume           take as observed the rows that tonight's logs (since 12:00\n"
     "                     site time, so also yesterday's file after midnight) record\n"
     "                     with the same row number and target text\n"
+    "  --snapshot FILE.png  write the window's picture (status, sky chart, records)\n"
+    "                     at the end of the night or rehearsal; without a display\n"
+    "                     (or with --console) the window is drawn off-screen\n"
     "  --rehearse [START] run the whole night at once on a simulated clock against a\n"
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
@@ -86,6 +90,7 @@ struct Arguments {
   bool rehearse = false;
   bool resume = false;
   bool plan = false;
+  std::optional<std::string> snapshot;
   std::optional<std::string> start;
   std::string webAddress;  // empty: no web server
   std::string webTokenFile;
@@ -115,6 +120,9 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--rehearse") {
       args.rehearse = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else if (a == "--snapshot") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--snapshot needs a file name, e.g. night.png");
+      args.snapshot = argv[++i];
     } else if (a == "--plan") {
       args.plan = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
@@ -126,6 +134,7 @@ Arguments parseArguments(int argc, char** argv) {
     }
   }
   if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
+  if (args.plan && args.snapshot) usageError("--snapshot is for a night or a rehearsal, not for --plan");
   // A rehearsal or a plan is a whole night from its start; it reads no real log.
   if (args.resume && (args.rehearse || args.plan)) {
     usageError(std::string(args.plan ? "--plan" : "--rehearse") + " and --resume cannot be given together");
@@ -192,6 +201,13 @@ int printPlan(std::int64_t startCivilMs) {
   return 0;
 }
 
+// The summary of the night goes into the status too, for the window.
+void publishSummary(StatusBoard& board, const std::string& summary) {
+  NightStatus status = board.snapshot();
+  status.message = summary;
+  board.publish(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -231,17 +247,29 @@ int main(int argc, char** argv) {
   std::unique_ptr<QtWindow> qtWindow;
   std::unique_ptr<TeeWindow> tee;
   Window* window = &console;
-  if (!args.console && hasDisplay()) {
+  const bool onScreen = !args.console && hasDisplay();
+  // A snapshot needs the window even where nobody sees it: then it is drawn
+  // off-screen and the terminal stays the window people read.
+  const bool offScreen = !onScreen && args.snapshot;
+  if (offScreen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (onScreen || offScreen) {
     app = std::make_unique<QApplication>(argc, argv);
-    qtWindow = std::make_unique<QtWindow>(stop);
+    qtWindow = std::make_unique<QtWindow>(stop, &board);
     window = qtWindow.get();
-    if (args.rehearse) {
+    if (args.rehearse || offScreen) {
       tee = std::make_unique<TeeWindow>(*qtWindow, console);
       window = tee.get();
     }
-  } else {
-    console.setTitle(initialWindowTitle);
   }
+  if (!onScreen) console.setTitle(initialWindowTitle);
+  auto saveSnapshot = [&]() -> bool {
+    if (!args.snapshot || !qtWindow) return true;
+    qtWindow->nightIsOver();
+    if (qtWindow->saveSnapshot(*args.snapshot)) return true;
+    std::fprintf(stderr, "vantrel: cannot write the snapshot %s (is the folder there and writable?)\n",
+                 args.snapshot->c_str());
+    return false;
+  };
   std::unique_ptr<TeeWindow> webTee;
   if (webFeed) {
     webTee = std::make_unique<TeeWindow>(*window, *webFeed);
@@ -253,6 +281,7 @@ int main(int argc, char** argv) {
     if (args.rehearse) {
       RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop, &board);
       outcome = result.outcome;
+      publishSummary(board, describeRehearsal(result));
       window->showStatus(describeRehearsal(result));
     } else {
       PosixClock clock;
@@ -267,6 +296,7 @@ int main(int argc, char** argv) {
       };
       Form1 night(NightSeams{clock, MSComm1, *window, files, stop}, options);
       outcome = night.Form_Load();
+      publishSummary(board, describeNight(outcome));
       window->showStatus(describeNight(outcome));
     }
   } catch (const Fault& fault) {
@@ -276,8 +306,9 @@ int main(int argc, char** argv) {
       // On a desktop nobody reads standard error: the window keeps the
       // message until it is closed.
       qtWindow->showStatus(std::string("Fault: ") + fault.what());
+      saveSnapshot();
       qtWindow->nightIsOver();
-      qtWindow->runUntilClosed();
+      if (onScreen) qtWindow->runUntilClosed();
     }
     return static_cast<int>(fault.status());
   } catch (const std::exception& error) {
@@ -285,12 +316,14 @@ int main(int argc, char** argv) {
     return static_cast<int>(ExitStatus::runtimeFault);
   }
 
+  bool snapshotSaved = saveSnapshot();
   if (outcome.end == NightEnd::mountSilent) {
     std::fprintf(stderr, "vantrel: %s; %s\n", describeSilentMount(outcome).c_str(),
                  outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)");
     return static_cast<int>(ExitStatus::mountSilent);
   }
-  if (qtWindow && outcome.end != NightEnd::stopRequest) {
+  if (!snapshotSaved) return static_cast<int>(ExitStatus::runtimeFault);
+  if (onScreen && outcome.end != NightEnd::stopRequest) {
     qtWindow->nightIsOver();
     return qtWindow->runUntilClosed();
   }

@@ -278,6 +278,24 @@ TEST_F(Vantrel, RehearsalOfTheExamples) {
   EXPECT_TRUE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir / "log2026-12-06.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir / "COM1")) << "a rehearsal opens no port";
+  std::string printed = out();
+
+  // The same rehearsal with a picture of the window at the end, drawn
+  // off-screen: the same output, and a PNG.
+  EXPECT_EQ(run({"--rehearse", "2026-12-06T18:00", "--console", "--snapshot", "night.png"}), 0) << err();
+  EXPECT_EQ(out(), printed);
+  EXPECT_EQ(readFile(dir / "night.png").substr(1, 3), "PNG");
+  EXPECT_EQ(run({"--rehearse", "2026-12-06T18:00", "--snapshot", "no-such-dir/night.png"}), 1);
+  EXPECT_THAT(err(), HasSubstr("cannot write the snapshot no-such-dir/night.png"));
+
+  // Tonight's plan writes nothing and lists what the rehearsal observed.
+  std::filesystem::remove(dir / "rehearsal-log2026-12-06.txt");
+  EXPECT_EQ(run({"--plan", "2026-12-06T18:00"}), 0) << err();
+  EXPECT_FALSE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
+  EXPECT_THAT(out(), AllOf(HasSubstr("\n  18:00:05  18:10:05    13  295.03  30.33  M77 0240.1 -0014.0 Cetus A"),
+                           HasSubstr("\n41 of 56 targets observed; night ended 2026-12-07 05:01:00 by the clock"),
+                           HasSubstr("\n15 rows never observed:\n")));
+  EXPECT_EQ(run({"--plan", "2026-12-06T18:00", "--rehearse"}), 2);
 }
 
 }  // namespace
