@@ -86,6 +86,11 @@ struct NightOptions {
   std::function<void(const std::string&)> onWarning;
   // Take the rows that tonight's logs record as observed before the first cycle.
   bool resume = false;
+  // Before the first cycle (after the start-up wait and the target list),
+  // ask the mount once for its position and end the program when the line
+  // fails or no valid answer comes within a second. A real night does; the
+  // rehearsal's mount always answers.
+  bool checkLineAtStart = false;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
@@ -126,6 +131,7 @@ class Form1 {
   void loadTargets(const SiteConfigPlaces& places);
   void showWarnings(const std::vector<InputWarning>& warnings);
   void warnOfTheSun();
+  void checkLine();
   void createLogFile();
   void resumeFromLogs();
   bool nightIsOver(const ClockReading& reading) const;
