@@ -4,6 +4,7 @@
 // the night against the mount on the serial line, or rehearses it on a
 // simulated clock. See --help.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,14 +12,19 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include <QApplication>
 
+#include "indi/indi_address.h"
+#include "indi/indi_client.h"
+#include "indi/indi_mirror.h"
+#include "indi/indi_mount_link.h"
 #include "inputs/text_lines.h"
 #include "night/form1.h"
 #include "night/night_plan.h"
+#include "night/nights_plan.h"
 #include "night/rehearsal.h"
-#include "obslog/log_format.h"
 #include "platform/console_window.h"
 #include "platform/fault.h"
 #include "platform/posix_clock.h"
@@ -37,9 +43,11 @@ namespace {
 using namespace vantrel;
 
 const char* const usageText =
-    "usage: vantrel [--console] [--verbose] [--rehearse [START]]\n"
+    "usage: vantrel [--console] [--verbose] [--rehearse [START] | --indi DEVICE[@HOST[:PORT]]]\n"
+    "               [--resume]\n"
+    "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
-    "       vantrel --plan [START]\n"
+    "       vantrel --plan [START] [--nights N] [--csv FILE]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -51,14 +59,32 @@ const char* const usageText =
     "                     the night's status is one line, rewritten in place on a\n"
     "                     terminal, one line per change of phase otherwise\n"
     "  --verbose          print each new title even when the output is not a terminal\n"
+    "  --resume           take as observed the rows that tonight's logs (since 12:00\n"
+    "                     site time, so also yesterday's file after midnight) record\n"
+    "                     with the same row number and target text\n"
+    "  --snapshot FILE.png  write the window's picture (status, sky chart, records)\n"
+    "                     at the end of the night or rehearsal; without a display\n"
+    "                     (or with --console) the window is drawn off-screen\n"
     "  --rehearse [START] run the whole night at once on a simulated clock against a\n"
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
     "                     goes to rehearsal-logYYYY-MM-DD.txt; no port is opened.\n"
+    "  --indi DEVICE[@HOST[:PORT]]\n"
+    "                     drive the mount DEVICE of the INDI server at HOST:PORT\n"
+    "                     (default localhost:7624) instead of the serial port; the\n"
+    "                     port number of vantrel.ini is not used\n"
     "  --plan [START]     rehearse the night from START (as --rehearse) and print\n"
     "                     tonight's plan: every pointing with its goto and the end\n"
     "                     of its dwell, and the rows never observed with the reason.\n"
     "                     Writes no file.\n"
+    "  --nights N         with --plan: N nights in a row (1 to 366), each rehearsed\n"
+    "                     from START's time of day with every target free; prints\n"
+    "                     each night's timeline, then every list line with the\n"
+    "                     nights on which each of its pointings is observed, and\n"
+    "                     the lines never observed in the period with the reason\n"
+    "  --csv FILE         with --plan: also write one record per pointing (the goto\n"
+    "                     time on each night, or the reason it is never observed)\n"
+    "                     to FILE for a spreadsheet\n"
     "  --web [ADDR:]PORT  serve the night's status read-only over HTTP: a page (/),\n"
     "                     /status.json, /log.txt and /plan.json. A bare PORT serves\n"
     "                     this computer only (127.0.0.1); port 0 picks a free one.\n"
@@ -74,15 +100,25 @@ const char* const usageText =
     "Ctrl-C leaves at once, unless the park is under way.\n"
     "\n"
     "Exit status: 0 the night ended (clock, declination limit or stop request);\n"
-    "1 a fault during the night (serial line, log file); 2 bad command line;\n"
+    "1 a fault during the night (serial line, INDI, log file, a park the INDI\n"
+    "mount did not confirm); 2 bad command line;\n"
     "3 a bad or missing vantrel.ini or vantrel.adf; 4 the mount stopped answering.\n";
+
+// A year and a day: enough for any season, small enough to print.
+constexpr long maxPlanNights = 366;
 
 struct Arguments {
   bool console = false;
   bool verbose = false;
   bool rehearse = false;
+  bool resume = false;
   bool plan = false;
+  std::optional<std::string> snapshot;
   std::optional<std::string> start;
+  int nights = 1;
+  bool nightsGiven = false;
+  std::optional<std::string> csvFile;
+  std::optional<IndiAddress> indi;
   std::string webAddress;  // empty: no web server
   std::string webTokenFile;
 };
@@ -106,12 +142,36 @@ Arguments parseArguments(int argc, char** argv) {
       args.console = true;
     } else if (a == "--verbose") {
       args.verbose = true;
+    } else if (a == "--resume") {
+      args.resume = true;
     } else if (a == "--rehearse") {
       args.rehearse = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else if (a == "--indi") {
+      if (i + 1 >= argc) usageError("--indi needs DEVICE[@HOST[:PORT]], e.g. --indi \"Telescope Simulator\"");
+      auto address = parseIndiAddress(argv[++i]);
+      if (auto* message = std::get_if<std::string>(&address)) usageError("--indi '" + std::string(argv[i]) + "': " + *message);
+      args.indi = std::get<IndiAddress>(address);
+    } else if (a == "--snapshot") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--snapshot needs a file name, e.g. night.png");
+      args.snapshot = argv[++i];
     } else if (a == "--plan") {
       args.plan = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else if (a == "--nights") {
+      if (i + 1 >= argc) usageError("--nights needs a number of nights (1 to 366)");
+      std::string text = argv[++i];
+      char* end = nullptr;
+      errno = 0;
+      long n = std::strtol(text.c_str(), &end, 10);
+      if (text.empty() || *end != '\0' || errno != 0 || n < 1 || n > maxPlanNights) {
+        usageError("--nights must be a whole number from 1 to 366, got '" + text + "'");
+      }
+      args.nights = static_cast<int>(n);
+      args.nightsGiven = true;
+    } else if (a == "--csv") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--csv needs a file name");
+      args.csvFile = argv[++i];
     } else if (a == "--web" || a == "--web-token") {
       if (i + 1 >= argc) usageError(a + " needs a value");
       (a == "--web" ? args.webAddress : args.webTokenFile) = argv[++i];
@@ -120,6 +180,19 @@ Arguments parseArguments(int argc, char** argv) {
     }
   }
   if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
+  if (!args.plan && args.nightsGiven) usageError("--nights goes with --plan");
+  if (!args.plan && args.csvFile) usageError("--csv goes with --plan");
+  if (args.indi && (args.rehearse || args.plan)) {
+    usageError("--rehearse and --plan run on their own simulated mount; leave out --indi");
+  }
+  if (args.indi && !indiBuiltIn()) {
+    usageError("--indi: this vantrel was built without INDI (install libindi-dev and build with -DVANTREL_WITH_INDI=ON)");
+  }
+  if (args.plan && args.snapshot) usageError("--snapshot is for a night or a rehearsal, not for --plan");
+  // A rehearsal or a plan is a whole night from its start; it reads no real log.
+  if (args.resume && (args.rehearse || args.plan)) {
+    usageError(std::string(args.plan ? "--plan" : "--rehearse") + " and --resume cannot be given together");
+  }
   if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
   return args;
 }
@@ -166,14 +239,18 @@ std::int64_t rehearsalStart(const Arguments& args) {
 }
 
 // Tonight's plan in the terminal.
-int printPlan(std::int64_t startCivilMs) {
+int printPlan(std::int64_t startCivilMs, const Arguments& args) {
   PosixFileStore files(".");
   try {
-    NightPlan plan = planNight(startCivilMs, files);
-    std::string table = planTable(plan);
+    NightsPlan plan = planNights(startCivilMs, args.nights, files);
+    std::string table = args.nights == 1 ? planTable(plan.nights.front()) : nightsTable(plan);
     for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
       end = std::min(table.find('\n', at), table.size());
       std::printf("%s\n", printableForTerminal(table.substr(at, end - at)).c_str());
+    }
+    if (args.csvFile) {
+      files.createEmpty(*args.csvFile);
+      files.appendDurably(*args.csvFile, nightsCsv(plan));
     }
   } catch (const Fault& fault) {
     std::fprintf(stderr, "vantrel: %s\n", fault.what());
@@ -182,11 +259,18 @@ int printPlan(std::int64_t startCivilMs) {
   return 0;
 }
 
+// The summary of the night goes into the status too, for the window.
+void publishSummary(StatusBoard& board, const std::string& summary) {
+  NightStatus status = board.snapshot();
+  status.message = summary;
+  board.publish(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Arguments args = parseArguments(argc, argv);
-  if (args.plan) return printPlan(rehearsalStart(args));
+  if (args.plan) return printPlan(rehearsalStart(args), args);
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
   StopRequest stop;
@@ -201,9 +285,14 @@ int main(int argc, char** argv) {
   if (!args.webAddress.empty()) {
     try {
       WebSettings settings = webSettingsFor(args.webAddress, args.webTokenFile);
-      std::int64_t logDayMs = args.rehearse ? startCivilMs : PosixClock::civilMs();
-      webFeed = std::make_unique<WebFeed>((args.rehearse ? "rehearsal-" : "") +
-                                          logFileNameFor(civilReading(logDayMs).dateText));
+      std::int64_t planStartMs = args.rehearse ? startCivilMs : PosixClock::civilMs();
+      // Tonight's plan, made once: a bad input file is the night's to report.
+      std::shared_ptr<const NightPlan> plan;
+      try {
+        plan = std::make_shared<const NightPlan>(planNight(planStartMs, files));
+      } catch (const Fault&) {
+      }
+      webFeed = std::make_unique<WebFeed>("", &board, std::move(plan));
       webServer = startStatusServer(settings, *webFeed, files);
       std::fprintf(stderr, "vantrel: status at %s\n", webServer->url().c_str());
     } catch (const Fault& fault) {
@@ -221,17 +310,29 @@ int main(int argc, char** argv) {
   std::unique_ptr<QtWindow> qtWindow;
   std::unique_ptr<TeeWindow> tee;
   Window* window = &console;
-  if (!args.console && hasDisplay()) {
+  const bool onScreen = !args.console && hasDisplay();
+  // A snapshot needs the window even where nobody sees it: then it is drawn
+  // off-screen and the terminal stays the window people read.
+  const bool offScreen = !onScreen && args.snapshot;
+  if (offScreen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (onScreen || offScreen) {
     app = std::make_unique<QApplication>(argc, argv);
-    qtWindow = std::make_unique<QtWindow>(stop);
+    qtWindow = std::make_unique<QtWindow>(stop, &board);
     window = qtWindow.get();
-    if (args.rehearse) {
+    if (args.rehearse || offScreen) {
       tee = std::make_unique<TeeWindow>(*qtWindow, console);
       window = tee.get();
     }
-  } else {
-    console.setTitle(initialWindowTitle);
   }
+  if (!onScreen) console.setTitle(initialWindowTitle);
+  auto saveSnapshot = [&]() -> bool {
+    if (!args.snapshot || !qtWindow) return true;
+    qtWindow->nightIsOver();
+    if (qtWindow->saveSnapshot(*args.snapshot)) return true;
+    std::fprintf(stderr, "vantrel: cannot write the snapshot %s (is the folder there and writable?)\n",
+                 args.snapshot->c_str());
+    return false;
+  };
   std::unique_ptr<TeeWindow> webTee;
   if (webFeed) {
     webTee = std::make_unique<TeeWindow>(*window, *webFeed);
@@ -243,19 +344,35 @@ int main(int argc, char** argv) {
     if (args.rehearse) {
       RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop, &board);
       outcome = result.outcome;
+      publishSummary(board, describeRehearsal(result));
       window->showStatus(describeRehearsal(result));
     } else {
       PosixClock clock;
       PosixSerialPort MSComm1(std::filesystem::current_path().string());
       NightOptions options;
+      options.resume = args.resume;
       options.statusBoard = &board;
       options.lookAhead = true;
+      options.checkLineAtStart = true;
       options.onWarning = [&](const std::string& warning) {
         std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
         if (qtWindow) qtWindow->showStatus("Warning: " + warning);
       };
-      Form1 night(NightSeams{clock, MSComm1, *window, files, stop}, options);
+      NightSeams seams{clock, MSComm1, *window, files, stop};
+      std::unique_ptr<IndiMirror> indiMirror;
+      std::unique_ptr<IndiWire> indiWire;
+      if (args.indi) {
+        indiMirror = std::make_unique<IndiMirror>(args.indi->device);
+        indiWire = makeIndiClient(*args.indi, *indiMirror);
+        seams.makeMountLink = [&](const SiteConfig& site) -> std::unique_ptr<MountLink> {
+          return std::make_unique<IndiMountLink>(*indiWire, *indiMirror, clock,
+                                                 IndiLinkSettings{*args.indi, site.siteLatitude, site.siteLongitude},
+                                                 window);
+        };
+      }
+      Form1 night(seams, options);
       outcome = night.Form_Load();
+      publishSummary(board, describeNight(outcome));
       window->showStatus(describeNight(outcome));
     }
   } catch (const Fault& fault) {
@@ -265,8 +382,9 @@ int main(int argc, char** argv) {
       // On a desktop nobody reads standard error: the window keeps the
       // message until it is closed.
       qtWindow->showStatus(std::string("Fault: ") + fault.what());
+      saveSnapshot();
       qtWindow->nightIsOver();
-      qtWindow->runUntilClosed();
+      if (onScreen) qtWindow->runUntilClosed();
     }
     return static_cast<int>(fault.status());
   } catch (const std::exception& error) {
@@ -274,14 +392,22 @@ int main(int argc, char** argv) {
     return static_cast<int>(ExitStatus::runtimeFault);
   }
 
+  bool snapshotSaved = saveSnapshot();
   if (outcome.end == NightEnd::mountSilent) {
     std::fprintf(stderr, "vantrel: %s; %s\n", describeSilentMount(outcome).c_str(),
                  outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)");
     return static_cast<int>(ExitStatus::mountSilent);
   }
-  if (qtWindow && outcome.end != NightEnd::stopRequest) {
-    qtWindow->nightIsOver();
-    return qtWindow->runUntilClosed();
+  if (!snapshotSaved) return static_cast<int>(ExitStatus::runtimeFault);
+  int status = 0;
+  if (outcome.parkReply == ParkReply::notConfirmed) {
+    std::fprintf(stderr, "vantrel: the mount did not confirm the park; it may still point at the sky\n");
+    status = static_cast<int>(ExitStatus::runtimeFault);
   }
-  return 0;
+  if (onScreen && outcome.end != NightEnd::stopRequest) {
+    qtWindow->nightIsOver();
+    int closed = qtWindow->runUntilClosed();
+    return status != 0 ? status : closed;
+  }
+  return status;
 }

@@ -2,19 +2,23 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <exception>
 
 #include "inputs/number_text.h"
 #include "inputs/target_list.h"
+#include "mount/line_check.h"
 #include "mount/protocol.h"
 #include "mount/serial_mount_link.h"
 #include "mount/supervision.h"
+#include "night/resume.h"
 #include "obslog/log_format.h"
 #include "platform/fault.h"
 #include "platform/file_store.h"
 #include "platform/serial_port.h"
 #include "platform/stop_request.h"
 #include "platform/window.h"
+#include "schedule/sun_guard.h"
 #include "schedule/target_scan.h"
 
 namespace vantrel {
@@ -35,27 +39,32 @@ Form1::Form1(const Form1& state, NightSeams seams, NightOptions options)
 
 Form1::~Form1() = default;
 
-// The serial link is made once the configuration has been read.
+// The link is made once the configuration has been read.
 MountLink& Form1::mountLink() {
-  if (seams_.mount != nullptr) return *seams_.mount;
-  if (!serialLink_) {
-    serialLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
-                                                    passThroughByte(siteConfig_.passThroughValue));
+  if (!mountLink_ && seams_.makeMountLink) mountLink_ = seams_.makeMountLink(siteConfig_);
+  if (!mountLink_) {
+    mountLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
+                                                   passThroughByte(siteConfig_.passThroughValue));
   }
-  return *serialLink_;
+  return *mountLink_;
 }
 
 NightOutcome Form1::Form_Load() {
   try {
     SiteConfigPlaces places;
     siteConfig_ = loadSiteConfig(seams_.files, &places);
-    if (options_.onWarning) showWarnings(siteConfigWarnings(siteConfig_, places));
+    if (options_.onWarning) {
+      showWarnings(siteConfigWarnings(siteConfig_, places));
+      warnOfTheSun();
+    }
     // The port is the one it is at start-up for the whole night, the park
     // included.
-    if (seams_.mount == nullptr) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
+    if (!seams_.makeMountLink) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
     startupWait();
     loadTargets(places);
     status_.targetCount = targets_.targetCount;
+    if (options_.resume) resumeFromLogs();
+    if (options_.checkLineAtStart) checkLine();
     createLogFile();
   } catch (const Fault& fault) {
     status_.message = fault.what();
@@ -69,6 +78,7 @@ NightOutcome Form1::runCycles() {
   NightOutcome outcome;
   outcome.targetCount = targets_.targetCount;
   outcome.observedCount = status_.observedCount;
+  outcome.resumedCount = resumedCount_;
   try {
     try {
       while (!observingPass(outcome)) {
@@ -139,11 +149,37 @@ void Form1::showWarnings(const std::vector<InputWarning>& warnings) {
   for (const InputWarning& warning : warnings) options_.onWarning(describeWarning(warning));
 }
 
+// A line that leads nowhere, or to a mount that does not answer, ends the
+// program now, before a record says that a target was observed.
+void Form1::checkLine() {
+  MountLink& link = mountLink();
+  LineCheck check = checkMountAnswers(link, seams_.clock);
+  if (!check.decDeg) {
+    throw Fault(describeSilence(check, link.mountName()) + "; nothing was logged and the mount was not moved",
+                ExitStatus::mountSilent);
+  }
+}
+
+// Started by day or in twilight: say so, and that the Sun guard is at work.
+void Form1::warnOfTheSun() {
+  ClockReading now = seams_.clock.now();
+  SunGuard guard = sunGuardAt(now.dateText, now.timeText, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
+  if (!(guard.sun.altDeg > twilightAltitudeDeg)) return;
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "the Sun stands %.1f degrees %s the horizon at %s %s%s", std::fabs(guard.sun.altDeg),
+                guard.sun.altDeg < 0 ? "below" : "above", now.dateText.c_str(), now.timeText.c_str(),
+                guard.sunUp ? ": while it is up, no target within 30 degrees of it is chosen"
+                            : ": it is not yet night");
+  options_.onWarning(text);
+}
+
 // The day's log keeps what an earlier start of the same day wrote: the new
 // records follow the old ones. A record torn by a crash or a full disk is
 // ended first, so the first new record starts a line of its own.
 void Form1::createLogFile() {
   logFileName_ = options_.logFilePrefix + logFileNameFor(seams_.clock.now().dateText);
+  status_.logFileName = logFileName_;
   if (options_.emptyLogAtStart) {
     seams_.files.createEmpty(logFileName_);
     return;
@@ -152,6 +188,14 @@ void Form1::createLogFile() {
   std::string end = seams_.files.tail(logFileName_, 2);
   if (end.empty() || end == "\r\n") return;
   seams_.files.appendDurably(logFileName_, end.back() == '\r' ? "\n" : "\r\n");
+}
+
+void Form1::resumeFromLogs() {
+  ClockReading now = seams_.clock.now();
+  ResumeResult result = resumeTonight(seams_.files, now, targets_);
+  resumedCount_ = static_cast<int>(result.observedRows.size());
+  seams_.window.showStatus(describeResume(result, now));
+  for (const std::string& complaint : result.complaints) seams_.window.showStatus("resuming: " + complaint);
 }
 
 // Only before 06:00 is the night tested against the month's end hour; hour,
@@ -182,7 +226,10 @@ bool Form1::observingPass(NightOutcome& outcome) {
   if (status_.phase != NightPhase::waitingForTarget) publishStatus(NightPhase::choosing);
   sample_ = sampleClock(reading.dateText, reading.timeText);
   computePositions(targets_, siteConfig_, sample_, positionPass_);
-  ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude);
+  SunGuard sun = sunGuardAt(reading.dateText, reading.timeText, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
+  std::vector<int> passedOver;
+  ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude, sun, &passedOver);
+  outcome.rowsNearSun.insert(passedOver.begin(), passedOver.end());
   chosenRow_ = scan.chosenRow;
   candidateCount_ = scan.candidateCount;
   if (options_.observer) options_.observer->passScanned(reading, targets_, siteConfig_, scan);
@@ -272,11 +319,12 @@ void Form1::showSky() {
 
 // The stop request knows while the park is under way, so that a second
 // request waits for it instead of cutting it in half.
-void Form1::runPark(bool enabled, const std::function<void()>& afterParkCommand) {
+ParkReply Form1::runPark(bool enabled, const std::function<void()>& afterParkCommand) {
   LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
   if (enabled) seams_.stop.parkBegins();
+  ParkReply reply = ParkReply::notRead;
   try {
-    parkMount(enabled, mount, [&] {
+    reply = parkMount(enabled, mount, [&] {
       parkSent_ = true;
       afterParkCommand();
     });
@@ -285,11 +333,12 @@ void Form1::runPark(bool enabled, const std::function<void()>& afterParkCommand)
     throw;
   }
   if (enabled) seams_.stop.parkEnds(parkSent_);
+  return reply;
 }
 
 void Form1::park(NightOutcome& outcome) {
   outcome.parked = siteConfig_.parkEnabled == 1;
-  runPark(outcome.parked, [this] { appendRecord(parkRecord()); });
+  outcome.parkReply = runPark(outcome.parked, [this] { appendRecord(parkRecord()); });
 }
 
 // A fault during the night (a log that cannot be written, an internal error)
@@ -299,8 +348,9 @@ void Form1::park(NightOutcome& outcome) {
 // one is only named. Returns what became of the mount, for the message.
 std::string Form1::parkAfterFault() {
   if (siteConfig_.parkEnabled != 1) return "; mount not parked (parkEnabled is not 1)";
+  ParkReply reply = ParkReply::notRead;
   try {
-    runPark(true, [this] {
+    reply = runPark(true, [this] {
       if (logFailed_) return;
       try {
         appendRecord(parkRecord());
@@ -310,7 +360,7 @@ std::string Form1::parkAfterFault() {
   } catch (const std::exception& error) {
     if (!parkSent_) return std::string("; mount not parked (the park failed: ") + error.what() + ")";
   }
-  return "; mount parked";
+  return describePark(reply);
 }
 
 }  // namespace vantrel

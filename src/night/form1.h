@@ -8,7 +8,7 @@
 //
 // Notes:
 // 1) Start-up: the site configuration, the start-up wait, the target list,
-//    the log file, then the cycle. A bad input file ends the program before
+//    with --resume the rows tonight's logs record, the log file, then the cycle. A bad input file ends the program before
 //    the log is touched or the port is opened.
 // 2) Each cycle: yield, stop request?, end-of-night test (one reading of the
 //    clock), clock sample, positions and choice. A pass that chooses nothing
@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@
 #include "inputs/input_warnings.h"
 #include "inputs/site_config.h"
 #include "inputs/target_table.h"
+#include "mount/mount_link.h"
 #include "platform/clock.h"
 #include "schedule/target_scan.h"
 #include "status/night_status.h"
@@ -40,7 +42,6 @@ namespace vantrel {
 
 struct DwellProgress;
 class FileStore;
-class MountLink;
 class SerialPort;
 class StopRequest;
 class Window;
@@ -51,9 +52,9 @@ struct NightSeams {
   Window& window;
   FileStore& files;
   StopRequest& stop;
-  // Another mount link than the serial line: then MSComm1 is never opened
-  // and the port number of the configuration is not used.
-  MountLink* mount = nullptr;
+  // Makes another mount link than the serial line, once the configuration
+  // has been read; MSComm1 is then never opened.
+  std::function<std::unique_ptr<MountLink>(const SiteConfig&)> makeMountLink = {};
 };
 
 // Watches the night from inside without changing it: the plan of a night and
@@ -83,6 +84,13 @@ struct NightOptions {
   // Told each warning about the input files (one line for people) as soon as
   // the file has been read. The night goes on as the files say.
   std::function<void(const std::string&)> onWarning;
+  // Take the rows that tonight's logs record as observed before the first cycle.
+  bool resume = false;
+  // Before the first cycle (after the start-up wait and the target list),
+  // ask the mount once for its position and end the program when the line
+  // fails or no valid answer comes within a second. A real night does; the
+  // rehearsal's mount always answers.
+  bool checkLineAtStart = false;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
@@ -90,10 +98,13 @@ enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
 struct NightOutcome {
   NightEnd end = NightEnd::clock;
   int observedCount = 0;        // rows chosen during the night
+  int resumedCount = 0;         // rows taken as observed from tonight's logs at start
   int targetCount = 0;          // rows in the table
   ClockReading endedAt;         // the clock after the park
   bool parked = false;          // park commands were sent
+  ParkReply parkReply = ParkReply::notRead;  // what the mount said to them
   double reportedDec = 0;       // the declination that ended the night at the limit
+  std::set<int> rowsNearSun;    // rows passed over at least once for standing near the Sun
   // A mount that gave no valid reply for too long: how many reads held bytes
   // nonetheless, and the first of them.
   int unreadReplies = 0;
@@ -119,7 +130,10 @@ class Form1 {
   void startupWait();
   void loadTargets(const SiteConfigPlaces& places);
   void showWarnings(const std::vector<InputWarning>& warnings);
+  void warnOfTheSun();
+  void checkLine();
   void createLogFile();
+  void resumeFromLogs();
   bool nightIsOver(const ClockReading& reading) const;
   // One pass of the cycle; returns true when the night is over.
   bool observingPass(NightOutcome& outcome);
@@ -127,7 +141,7 @@ class Form1 {
   void appendTargetRecord();
   void showSky();
   void park(NightOutcome& outcome);
-  void runPark(bool enabled, const std::function<void()>& afterParkCommand);
+  ParkReply runPark(bool enabled, const std::function<void()>& afterParkCommand);
   std::string parkAfterFault();
   MountLink& mountLink();
 
@@ -149,15 +163,18 @@ class Form1 {
   std::int16_t chosenRow_ = 0;
   std::int16_t candidateCount_ = 0;
   bool logFailed_ = false;
+  int resumedCount_ = 0;  // rows taken from tonight's logs at start
   NightStatus status_;
   bool parkSent_ = false;
-  std::unique_ptr<MountLink> serialLink_;
+  std::unique_ptr<MountLink> mountLink_;
 };
 
 // The summary of a night for people: "3 of 40 targets observed; night ended
 // 2026-12-07 04:31:00 by the clock; mount parked".
 // `stopReason` tells why a stop request came.
 std::string describeNight(const NightOutcome& outcome, const std::string& stopReason = "by a stop request");
+// "; mount parked", or what the mount said to the park when it was asked.
+std::string describePark(ParkReply reply);
 
 // Why a mount was given up: "the mount at COM1 does not answer position
 // queries" when nothing came back, "the replies of the mount at COM1 could

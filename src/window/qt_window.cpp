@@ -2,50 +2,80 @@
 
 #include <unistd.h>
 
-#include <cstdio>
-
 #include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
-#include <QMessageBox>
-#include <QMainWindow>
-#include <QPlainTextEdit>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QPlainTextEdit>
 #include <QVBoxLayout>
 
 #include "platform/stop_request.h"
+#include "status/night_status.h"
 #include "window/qt_sky_chart.h"
 
 namespace vantrel {
+namespace {
+
+QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
 
 class QtWindow::View : public QMainWindow {
  public:
-  explicit View(StopRequest& stop) : stop_(stop) {
+  View(StopRequest& stop, const StatusBoard* board) : stop_(stop), board_(board) {
     auto* central = new QWidget(this);
-    auto* columns = new QHBoxLayout(central);
-    auto* text = new QVBoxLayout();
+    auto* rows = new QVBoxLayout(central);
     status_ = new QLabel(QStringLiteral("Starting the night"), central);
     status_->setWordWrap(true);
+    QFont bold = status_->font();
+    bold.setBold(true);
+    status_->setFont(bold);
+    status_->setMinimumHeight(2 * status_->fontMetrics().lineSpacing() + 6);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     records_ = new QPlainTextEdit(central);
     records_->setReadOnly(true);
-    records_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long records wrap at the list's width: no sideways scrolling.
+    records_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    records_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     records_->setMaximumBlockCount(5000);
-    text->addWidget(status_);
-    text->addWidget(records_);
     chart = new QtSkyChart(central);
+    auto* columns = new QHBoxLayout();
     columns->addWidget(chart, 2);
-    columns->addLayout(text, 3);
+    columns->addWidget(records_, 3);
+    rows->addWidget(status_);
+    rows->addLayout(columns, 1);
     setCentralWidget(central);
-    resize(1100, 460);
+    resize(1100, 520);
   }
 
   void addLine(const QString& line) {
     records_->appendPlainText(line);
-    status_->setText(line);
+    if (board_ == nullptr) status_->setText(line);
+  }
+
+  // A real night changes its status about once a second; a rehearsal runs
+  // through thousands a second, and redrawing each would slow it down a
+  // hundredfold. Between phase changes the window redraws at most every
+  // redrawMs of wall time; `force` draws the latest at once.
+  void refreshStatus(bool force = false) {
+    constexpr qint64 redrawMs = 200;
+    if (board_ == nullptr || board_->version() == seenVersion_) return;
+    if (!force && sinceRedraw_.isValid() && sinceRedraw_.elapsed() < redrawMs) return;
+    sinceRedraw_.start();
+    seenVersion_ = board_->version();
+    NightStatus status = board_->snapshot();
+    std::string text = clockText(status.nowSeconds) + "  " + statusLine(status);
+    if (!status.message.empty() && status.phase != NightPhase::fault) text += "\n" + status.message;
+    status_->setText(fromUtf8(text));
+    chart->setStatus(status);
   }
 
   bool nightRunning = true;
   QtSkyChart* chart = nullptr;
+  QLabel* status_ = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override {
@@ -54,39 +84,22 @@ class QtWindow::View : public QMainWindow {
       return;
     }
     // The night is still running: the first close ends it through the park,
-    // a second one leaves at once, unless the park is under way.
+    // a second one leaves at once.
+    if (stop_.raised()) _exit(130);
+    stop_.raise();
+    addLine(QStringLiteral("Stop requested: parking the mount and ending the night"));
     event->ignore();
-    switch (stop_.request()) {
-      case StopRequest::Then::endTheNight:
-        addLine(QStringLiteral("Stop requested: parking the mount and ending the night"));
-        return;
-      case StopRequest::Then::carryOn:
-        addLine(QStringLiteral("The park is under way; the night ends when it is done"));
-        return;
-      case StopRequest::Then::leaveNow:
-        leaveNow();
-    }
   }
 
  private:
-  // Whoever closed the window twice must still learn that the mount may be
-  // left pointing at the sky: the box holds the program (nothing more is sent
-  // to the mount) until it is read.
-  [[noreturn]] void leaveNow() {
-    const char* text = stop_.leavingNowText();
-    std::fprintf(stderr, "vantrel: %s\n", text);
-    std::fflush(stderr);
-    addLine(QString::fromUtf8(text));
-    QMessageBox::warning(this, QStringLiteral("Vantrel"), QString::fromUtf8(text));
-    _exit(130);
-  }
-
   StopRequest& stop_;
-  QLabel* status_ = nullptr;
+  const StatusBoard* board_;
+  std::uint64_t seenVersion_ = 0;
+  QElapsedTimer sinceRedraw_;
   QPlainTextEdit* records_ = nullptr;
 };
 
-QtWindow::QtWindow(StopRequest& stop) : view_(std::make_unique<View>(stop)) {
+QtWindow::QtWindow(StopRequest& stop, const StatusBoard* board) : view_(std::make_unique<View>(stop, board)) {
   view_->setWindowTitle(QString::fromUtf8(initialWindowTitle));
   view_->show();
   QCoreApplication::processEvents();
@@ -94,23 +107,36 @@ QtWindow::QtWindow(StopRequest& stop) : view_(std::make_unique<View>(stop)) {
 
 QtWindow::~QtWindow() = default;
 
-void QtWindow::setTitle(const std::string& title) {
-  view_->setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+void QtWindow::setTitle(const std::string& title) { view_->setWindowTitle(fromUtf8(title)); }
+
+void QtWindow::processEvents() {
+  view_->refreshStatus();
+  QCoreApplication::processEvents();
 }
 
-void QtWindow::processEvents() { QCoreApplication::processEvents(); }
-
 void QtWindow::showStatus(const std::string& line) {
-  view_->addLine(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+  view_->refreshStatus(true);
+  view_->addLine(fromUtf8(line));
 }
 
 void QtWindow::showSky(const SkyView& sky) { view_->chart->setSky(sky); }
 
-void QtWindow::nightIsOver() { view_->nightRunning = false; }
+void QtWindow::nightIsOver() {
+  view_->refreshStatus(true);
+  view_->nightRunning = false;
+}
 
 int QtWindow::runUntilClosed() {
   if (!view_->isVisible()) return 0;
   return QApplication::exec();
 }
+
+bool QtWindow::saveSnapshot(const std::string& path) {
+  view_->refreshStatus(true);
+  QCoreApplication::processEvents();
+  return view_->grab().save(QString::fromStdString(path), "PNG");
+}
+
+std::string QtWindow::statusText() const { return view_->status_->text().toStdString(); }
 
 }  // namespace vantrel

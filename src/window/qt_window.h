@@ -1,8 +1,11 @@
 // qt_window.h - the Qt 6 window of the night.
 //
-// Shows the title (the current target) and a list of what the night did.
-// Closing it while the night runs raises the stop request, so the night ends
-// through the park; a second close ends the program at once.
+// Shows the night's status above the sky chart and the list of what the
+// night did, and the title (the current target). The status comes from the
+// status board, read whenever the driver yields, so it moves every second
+// during waits and dwells. Closing the window while the night runs raises the
+// stop request, so the night ends through the park; a second close ends the
+// program at once.
 #pragma once
 
 #include <memory>
@@ -12,12 +15,14 @@
 
 namespace vantrel {
 
+class StatusBoard;
 class StopRequest;
 
 class QtWindow : public Window {
  public:
-  // A QApplication must exist.
-  explicit QtWindow(StopRequest& stop);
+  // A QApplication must exist. Without a board the status line shows the
+  // last line the night printed.
+  explicit QtWindow(StopRequest& stop, const StatusBoard* board = nullptr);
   ~QtWindow() override;
 
   void setTitle(const std::string& title) override;
@@ -30,6 +35,11 @@ class QtWindow : public Window {
   void nightIsOver();
   // Runs the event loop until the window is closed.
   int runUntilClosed();
+
+  // The window's picture as a PNG file; false when it cannot be written.
+  bool saveSnapshot(const std::string& path);
+  // What the status line says now (UTF-8), for tests.
+  std::string statusText() const;
 
  private:
   class View;

@@ -10,9 +10,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "astro/sun_position.h"
 #include "e2e/process.h"
 #include "e2e/vantrel_fixture.h"
 #include "platform/posix_clock.h"
+#include "platform/posix_serial_port.h"
 #include "platform/simulated_clock.h"
 #include "support/night_files.h"
 
@@ -113,6 +115,54 @@ TEST_F(Vantrel, MountThatVanishesEndsTheProgramWithTheLogIntact) {
   EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E ")));
 }
 
+// The line is tried before the night: a mount that does not answer, a
+// device that is not there or one that another program holds end the
+// program at once, before any record.
+TEST_F(Vantrel, TheLineIsCheckedBeforeTheFirstRecord) {
+  testing::IniValues ini;
+  prepareNight(ini, {"--silent"});
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(run({"--console"}), 4);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+  EXPECT_THAT(err(), EndsWith("vantrel: the mount at COM1 does not answer a position query within 1 s: is it "
+                              "switched on, and is the cable in this port?; nothing was logged and the mount was "
+                              "not moved\n"));
+  EXPECT_FALSE(std::filesystem::exists(dir / ("log" + today + ".txt")));
+  EXPECT_EQ(transcript(), "E") << "the query, and nothing else";
+
+  // Held by another program (here: this test) that locked it.
+  mountsim.reset();
+  prepareNight(ini, {});
+  // Root passes the lock only with CAP_SYS_ADMIN: the program runs without.
+  PosixSerialPort holder(dir.path);
+  holder.open(1);
+  std::vector<std::string> argv = {VANTREL_BINARY, "--console"};
+  if (geteuid() == 0) argv.insert(argv.begin(), {"/usr/bin/setpriv", "--bounding-set", "-sys_admin"});
+  EXPECT_EQ(exitStatus(*std::make_unique<Child>(argv, dir.path, dir / "out", dir / "err"), 60s), 1);
+  EXPECT_THAT(err(), HasSubstr("cannot open COM1 (" + (dir / "COM1") + "): Device or resource busy; held by " +
+                               std::to_string(getpid()) + " ("));
+  holder.close();
+
+  // No COM4000 in the directory, and no /dev/ttyS3999.
+  ini.port = 4000;
+  writeFile(dir / "vantrel.ini", testing::iniText(ini));
+  EXPECT_EQ(run({"--console"}), 1);
+  EXPECT_THAT(err(), HasSubstr("cannot open COM4000 (/dev/ttyS3999): No such file or directory; there is no COM4000 in "
+                               "the working directory either: link the adapter there, e.g. ln -s /dev/ttyUSB0 COM4000\n"));
+  EXPECT_FALSE(std::filesystem::exists(dir / ("log" + today + ".txt")));
+  EXPECT_EQ(transcript().find("R"), std::string::npos) << "no goto in any of them";
+}
+
+// A reply that comes in two halves 150 ms apart is put together.
+TEST_F(Vantrel, TheLineCheckTakesAReplyInPieces) {
+  prepareNight(testing::IniValues{}, {"--split"});
+  auto vantrel = start({"--console"});
+  ASSERT_TRUE(waitUntil([&] { return transcript().find("ER") == 0; }, 30s)) << err();
+  vantrel->signal(SIGTERM);
+  EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
+}
+
+// The COM1 link vanishes mid-night: the park must not go to /dev/ttyS0.
 TEST_F(Vantrel, BadInputsExitWithTheirMessage) {
   EXPECT_EQ(run({"--console"}), 3);
   EXPECT_THAT(err(), HasSubstr("vantrel.ini: no such file"));
@@ -139,6 +189,45 @@ TEST_F(Vantrel, CommandLine) {
   EXPECT_THAT(err(), HasSubstr("unknown argument '--bogus'"));
   EXPECT_EQ(run({"--rehearse", "tomorrow"}), 2);
   EXPECT_THAT(err(), HasSubstr("START must be"));
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } usage[] = {
+      {{"--plan", "--nights", "0"}, "--nights must be a whole number from 1 to 366, got '0'"},
+      {{"--plan", "--nights", "367"}, "got '367'"},
+      {{"--plan", "--nights", "3x"}, "got '3x'"},
+      {{"--plan", "--nights"}, "--nights needs a number of nights"},
+      {{"--nights", "3"}, "--nights goes with --plan"},
+      {{"--rehearse", "--csv", "plan.csv"}, "--csv goes with --plan"},
+  };
+  for (const auto& u : usage) {
+    EXPECT_EQ(run(u.args), 2) << u.message;
+    EXPECT_THAT(err(), HasSubstr(u.message));
+  }
+}
+
+TEST_F(Vantrel, PlanOfSeveralNightsWithASpreadsheet) {
+  for (const char* name : {"vantrel.ini", "vantrel.adf"}) {
+    writeFile(dir / name, readFile(std::string(EXAMPLES_DIR) + "/" + name));
+  }
+  EXPECT_EQ(run({"--plan", "2026-12-06T18:00", "--nights", "3", "--csv", "plan.csv"}), 0) << err();
+  EXPECT_THAT(out(), AllOf(HasSubstr("Night 3, rehearsed from 2026-12-08 18:00:00:\n"),
+                           HasSubstr("Each list line over 3 nights (night 1 2026-12-06, night 3 2026-12-08)"),
+                           HasSubstr("M81 0951.5 +6918.0 Bode's Galaxy (never in the window from here) 000010000: "
+                                     "never in the window")));
+  std::vector<std::string> csv = testing::logRecords(readFile(dir / "plan.csv"));
+  ASSERT_EQ(csv.size(), 57u) << "a header and the 56 pointings";
+  EXPECT_EQ(csv[0], "line,pointing,row,target,ra_deg,dec_deg,nights_observed,2026-12-06,2026-12-07,2026-12-08,reason");
+  EXPECT_EQ(std::vector<std::string>(1, "plan.csv"), [&] {
+    std::vector<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+      std::string name = entry.path().filename();
+      if (name != "vantrel.ini" && name != "vantrel.adf" && name != "out" && name != "err") written.push_back(name);
+    }
+    return written;
+  }()) << "the plan writes nothing else";
+  EXPECT_EQ(run({"--plan", "2026-12-06T18:00", "--nights", "2", "--csv", "no/such/dir/plan.csv"}), 1);
+  EXPECT_THAT(err(), HasSubstr("no/such/dir/plan.csv: cannot create: No such file or directory"));
 }
 
 // --rehearse at the end of the line starts at 18:00 today; without a display
@@ -171,6 +260,24 @@ TEST_F(Vantrel, RehearsalOfTheExamples) {
   EXPECT_TRUE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir / "log2026-12-06.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir / "COM1")) << "a rehearsal opens no port";
+  std::string printed = out();
+
+  // The same rehearsal with a picture of the window at the end, drawn
+  // off-screen: the same output, and a PNG.
+  EXPECT_EQ(run({"--rehearse", "2026-12-06T18:00", "--console", "--snapshot", "night.png"}), 0) << err();
+  EXPECT_EQ(out(), printed);
+  EXPECT_EQ(readFile(dir / "night.png").substr(1, 3), "PNG");
+  EXPECT_EQ(run({"--rehearse", "2026-12-06T18:00", "--snapshot", "no-such-dir/night.png"}), 1);
+  EXPECT_THAT(err(), HasSubstr("cannot write the snapshot no-such-dir/night.png"));
+
+  // Tonight's plan writes nothing and lists what the rehearsal observed.
+  std::filesystem::remove(dir / "rehearsal-log2026-12-06.txt");
+  EXPECT_EQ(run({"--plan", "2026-12-06T18:00"}), 0) << err();
+  EXPECT_FALSE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
+  EXPECT_THAT(out(), AllOf(HasSubstr("\n  18:00:05  18:10:05    13  295.03  30.33  M77 0240.1 -0014.0 Cetus A"),
+                           HasSubstr("\n41 of 56 targets observed; night ended 2026-12-07 05:01:00 by the clock"),
+                           HasSubstr("\n15 rows never observed:\n")));
+  EXPECT_EQ(run({"--plan", "2026-12-06T18:00", "--rehearse"}), 2);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "astro/sun_position.h"
 #include "e2e/process.h"
 #include "platform/posix_clock.h"
 #include "platform/simulated_clock.h"
@@ -58,7 +59,15 @@ class Vantrel : public ::testing::Test {
   void prepareNight(testing::IniValues ini, std::vector<std::string> mountsimArgs) {
     ClockReading now = civilReading(PosixClock::civilMs());
     today = now.dateText;
-    double raHours = testing::raHoursAtAzimuth(now.dateText, now.timeText.substr(0, 5), decDeg, 320.0);
+    double lowestSun = 90;
+    // A site where it is night now, whatever the time of the test: the
+    // longitude, in steps of an hour, where the Sun stands lowest.
+    for (double longitude = -165; longitude <= 180; longitude += 15) {
+      double sunAlt = sunPosition(civilTextsToMjdUt(now.dateText, now.timeText), 35.0, longitude).altDeg;
+      if (sunAlt < lowestSun) lowestSun = sunAlt, ini.longitude = longitude;
+    }
+    ASSERT_LT(lowestSun, -18) << "no longitude where it is night";
+    double raHours = testing::raHoursAtAzimuth(now.dateText, now.timeText.substr(0, 5), decDeg, 320.0, ini.longitude);
     std::string line = testing::targetLine("E2E ", raHours, decDeg);
     raDeg = (std::stod(line.substr(4, 2)) + std::stod(line.substr(6, 4)) / 60) / 24 * 360;
     ini.nightEnd = std::vector<double>(12, 5.99);
@@ -75,18 +84,19 @@ class Vantrel : public ::testing::Test {
   // The transcript once the park has reached it: the simulator writes what
   // it reads a moment after the program has sent it and may have ended.
   std::string transcriptWithPark() {
-    waitUntil([&] { std::string t = transcript(); return t.size() >= parkBytes.size() &&
-                                                   t.compare(t.size() - parkBytes.size(), parkBytes.size(), parkBytes) == 0; },
-              5s);
+    waitUntil([&] { return transcript().ends_with(parkBytes); }, 5s);
     return transcript();
   }
   std::vector<std::string> records() { return testing::logRecords(readFile(dir / ("log" + today + ".txt"))); }
 
-  // Checks that the mount got the goto and both pass-throughs first and the
-  // park last, and returns what it got in between.
+  // Checks that the mount got the line check's query, the goto and both
+  // pass-throughs first and the park last, and returns what it got in between.
   std::string bytesBetweenGotoAndPark() {
-    std::string bytes = transcriptWithPark();
-    std::string head = "R" + angleField(raDeg) + "," + angleField(decDeg) +
+    // vantrel may have left before the simulator read the last bytes off
+    // the pseudo-terminal and wrote them down.
+    waitUntil([&] { return transcript().ends_with(parkBytes); }, 5s);
+    std::string bytes = transcript();
+    std::string head = "ER" + angleField(raDeg) + "," + angleField(decDeg) +
                        std::string("P\x02\x10\x24\0\0\0\0" "P\x02\x11\x24\0\0\0\0", 16);
     EXPECT_THAT(bytes, ::testing::StartsWith(head));
     EXPECT_THAT(bytes, ::testing::EndsWith(parkBytes));

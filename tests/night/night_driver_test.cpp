@@ -5,13 +5,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <stdexcept>
 
+#include "astro/sun_position.h"
 #include "night/form1.h"
+#include "obslog/log_reader.h"
 #include "platform/fault.h"
 #include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
+#include "schedule/sun_guard.h"
 #include "support/memory_file_store.h"
 #include "support/night_files.h"
 
@@ -94,6 +98,115 @@ TEST(NightDriver, WarningsAboutTheFilesChangeNothing) {
   EXPECT_EQ(told.log("2026-12-06"), quiet.log("2026-12-06"));
   EXPECT_EQ(told.mount.transcript(), quiet.mount.transcript());
   EXPECT_FALSE(told.log("2026-12-06").empty());
+}
+
+// The line check at start: one query, then the night; a silent mount or a
+// port that cannot be opened ends the program before the log exists.
+TEST(NightDriver, TheLineIsCheckedAfterTheStartupWait) {
+  const struct {
+    const char* what;
+    void (*prepare)(SimulatedMount&);
+    ExitStatus fault;  // nightEnded: no fault
+    const char* says;
+  } cases[] = {
+      {"answers", [](SimulatedMount&) {}, ExitStatus::nightEnded, ""},
+      {"silent", [](SimulatedMount& m) { m.setSilent(true); }, ExitStatus::mountSilent,
+       "the mount at COM1 does not answer a position query within 1 s"},
+      {"garbled", [](SimulatedMount& m) { m.setPositionScript([](int, auto&, auto&) { return std::string("?"); }); },
+       ExitStatus::mountSilent, "(it sent \"?\", which is no position reply)"},
+      {"cannot be opened", [](SimulatedMount& m) { m.refuseOpen(true); }, ExitStatus::runtimeFault, "COM1"},
+  };
+  for (const auto& c : cases) {
+    IniValues ini;
+    ini.startDelaySeconds = 2;
+    Night night(ini, targetInWindowAt("2026-12-06T18:00"));
+    night.options.checkLineAtStart = true;
+    c.prepare(night.mount);
+    try {
+      night.run("2026-12-06T18:00:00", "2026-12-06T18:01:00");
+      EXPECT_EQ(c.fault, ExitStatus::nightEnded) << c.what;
+      ASSERT_GE(night.mount.transcript().size(), 3u);
+      EXPECT_THAT(std::vector<MountEvent>(night.mount.transcript().begin(), night.mount.transcript().begin() + 3),
+                  ElementsAre(MountEvent{MountEvent::Kind::open, 1, ""}, MountEvent{MountEvent::Kind::bytes, 1, "E"},
+                              MountEvent{MountEvent::Kind::close, 1, ""}));
+      EXPECT_EQ(night.clockMoves.at(2), civil("2026-12-06T18:00:02") + 100) << "after the wait, 100 ms for the reply";
+    } catch (const Fault& fault) {
+      EXPECT_EQ(fault.status(), c.fault) << c.what;
+      EXPECT_THAT(fault.what(), HasSubstr(c.says)) << c.what;
+      EXPECT_FALSE(night.files.files.count("log2026-12-06.txt")) << c.what;
+      EXPECT_EQ(night.mount.bytesSent().find('R'), std::string::npos) << c.what;
+      EXPECT_FALSE(night.mount.isOpen()) << c.what;
+    }
+  }
+}
+
+// A line for a star that stands at (azDeg, altDeg) at the civil time, seen
+// from latitude 35, longitude 135: the hour angle and declination of that
+// direction, and the right ascension from the sidereal angle of the night.
+std::string lineAt(const std::string& name4, const std::string& date, const std::string& time, double azDeg,
+                   double altDeg) {
+  const double r = M_PI / 180, phi = 35.0 * r, a = azDeg * r, h = altDeg * r;
+  double dec = std::asin(std::sin(phi) * std::sin(h) - std::cos(phi) * std::cos(h) * std::cos(a));
+  double hourAngle = std::atan2(std::sin(a) * std::cos(h), std::cos(a) * std::cos(h) * std::sin(phi) +
+                                                               std::sin(h) * std::cos(phi));
+  double raDeg = std::fmod(localSiderealAngle(sampleClock(date, time), 135.0) / r - hourAngle / r + 720.0, 360.0);
+  return targetLine(name4, raDeg / 15, dec / r) + "\r\n";
+}
+
+// A line `degrees` straight above the Sun at the civil time.
+std::string lineAboveTheSun(const std::string& name4, const std::string& date, const std::string& time,
+                            double degrees) {
+  SunPlace sun = sunGuardAt(date, time + ":00", 35.0, 135.0).sun;
+  return lineAt(name4, date, time, sun.azDeg, sun.altDeg + degrees);
+}
+
+// By day no row near the Sun is chosen; a row far from it is, as before.
+TEST(NightDriver, NoGotoNearTheSun) {
+  IniValues ini;
+  ini.minAltitude = 10;
+  // At 09:00 the Sun stands at azimuth 317, altitude 19.6: in the window.
+  std::string nearSun = lineAboveTheSun("NEAR", "2026-12-07", "09:00", 10);
+  std::string farFromSun = lineAt("FAR ", "2026-12-07", "09:00", 280, 60);
+  Night night(ini, nearSun + farFromSun);
+  NightOutcome outcome = night.run("2026-12-07T09:00:00", "2026-12-07T10:00:00");
+  auto log = night.log("2026-12-07");
+  ASSERT_EQ(log.size(), 2u) << "one target, then the park";
+  EXPECT_THAT(log[0], HasSubstr("FAR "));
+  EXPECT_EQ(night.mount.bytesSent().find("R"), night.mount.bytesSent().rfind("R")) << "one goto only";
+  EXPECT_EQ(outcome.rowsNearSun, std::set<int>{1});
+
+  // At dawn: a row 15 degrees above the Sun is chosen while the Sun is still
+  // below the horizon (06:40, -3.5 degrees), and passed over once it is up
+  // (07:05, +1.1 degrees).
+  for (auto [time, chosen] : {std::pair{"06:40", true}, {"07:05", false}}) {
+    Night dawn(ini, lineAboveTheSun("DAWN", "2026-12-07", time, 15));
+    NightOutcome dawnOutcome = dawn.run("2026-12-07T" + std::string(time) + ":00", "2026-12-07T07:30:00");
+    EXPECT_EQ(dawn.log("2026-12-07").size(), chosen ? 2u : 1u) << time;
+    EXPECT_EQ(dawnOutcome.rowsNearSun.empty(), chosen) << time;
+  }
+}
+
+// The start of a night by day or in twilight is warned about; at night not.
+TEST(NightDriver, TheSunAtStartIsWarnedAbout) {
+  const struct {
+    const char* start;
+    const char* warning;  // "" for none
+  } cases[] = {
+      {"2026-12-07T09:00:00", "the Sun stands 19.6 degrees above the horizon at 2026-12-07 09:00:00: while it is up"},
+      {"2026-12-07T17:05:00", "the Sun stands 3.9 degrees below the horizon at 2026-12-07 17:05:00: it is not yet"},
+      {"2026-12-07T18:00:00", ""},
+  };
+  for (const auto& c : cases) {
+    Night night(IniValues{}, "");
+    std::vector<std::string> warnings;
+    night.options.onWarning = [&](const std::string& w) { warnings.push_back(w); };
+    night.run(c.start, c.start);
+    if (*c.warning == 0) {
+      EXPECT_THAT(warnings, ::testing::IsEmpty()) << c.start;
+    } else {
+      EXPECT_THAT(warnings, ElementsAre(StartsWith(c.warning))) << c.start;
+    }
+  }
 }
 
 // Every way the night ends goes through the park; when and why it ends.
@@ -313,6 +426,75 @@ TEST(StopRequest, LaterRequestsLeaveAtOnceExceptDuringThePark) {
   stop.parkEnds(true);
   EXPECT_EQ(stop.request(), Then::leaveNow);
   EXPECT_THAT(stop.leavingNowText(), HasSubstr("the mount was parked"));
+}
+
+// A night stopped after two of three targets and started again: with
+// --resume the second start goes on where the first stopped.
+TEST(NightDriver, RestartWithOrWithoutResume) {
+  struct Case {
+    const char* description;
+    const char* secondStart;
+    const char* secondStop;
+    bool resume;
+    bool changeFirstChosen;  // the list is edited between the two starts
+    std::vector<std::string> wantSecondChoices;
+    const char* wantStatus;
+  };
+  const Case cases[] = {
+      {"resumed the same evening", "2026-12-06T23:10:00", "2026-12-06T23:15:00", true, false, {"W300"},
+       "resuming: 2 rows taken as observed from log2026-12-06.txt (records since 2026-12-06 12:00:00)"},
+      {"resumed after midnight: yesterday's log", "2026-12-07T00:05:00", "2026-12-07T00:10:00", true, false, {"W300"},
+       "resuming: 2 rows taken as observed from log2026-12-06.txt (records since 2026-12-06 12:00:00)"},
+      {"a changed row is chosen again", "2026-12-06T23:10:00", "2026-12-06T23:15:00", true, true, {"W320", "W300"},
+       "resuming: 1 row taken as observed from log2026-12-06.txt (records since 2026-12-06 12:00:00)"},
+      {"without --resume every row is free", "2026-12-06T23:10:00", "2026-12-06T23:15:00", false, false,
+       {"W320", "W310", "W300"}, ""},
+  };
+  const std::string firstStart = "2026-12-06T23:00:00";
+  std::string adf;
+  for (double az : {300.0, 310.0, 320.0}) {
+    adf += targetLine("W" + std::to_string(static_cast<int>(az)), raHoursAtAzimuth("2026-12-06", "23:05", 10.0, az),
+                      10.0) + "\r\n";
+  }
+  auto choices = [](const std::vector<std::string>& log) {
+    std::vector<std::string> names;
+    for (const std::string& line : log) {
+      if (auto read = readTargetRecord(line)) names.push_back(read->targetName.substr(0, 4));
+    }
+    return names;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.description);
+    IniValues ini;
+    ini.dwellMinutes = 2;
+    Night first(ini, adf);
+    first.run(firstStart, "2026-12-06T23:03:00");
+    ASSERT_EQ(choices(first.log("2026-12-06")), (std::vector<std::string>{"W320", "W310"}));
+
+    Night second(ini, adf);
+    second.files.files = first.files.files;
+    if (c.changeFirstChosen) {
+      std::string& list = second.files.files["vantrel.adf"];
+      list.replace(list.find("W320") + 19, 6, "edited");
+    }
+    second.options.resume = c.resume;
+    const std::string secondDate = std::string(c.secondStart).substr(0, 10);
+    NightOutcome outcome = second.run(c.secondStart, c.secondStop);
+    std::vector<std::string> secondLog = second.log(secondDate);
+    if (secondDate == "2026-12-06") secondLog.erase(secondLog.begin(), secondLog.begin() + 3);  // the first start's
+    EXPECT_EQ(choices(secondLog), c.wantSecondChoices);
+    const int wantResumed = c.resume ? 3 - static_cast<int>(c.wantSecondChoices.size()) : 0;
+    EXPECT_EQ(outcome.resumedCount, wantResumed);
+    EXPECT_THAT(describeNight(outcome),
+                StartsWith(std::to_string(c.wantSecondChoices.size()) + " of 3 targets observed" +
+                           (wantResumed ? " (and " + std::to_string(wantResumed) + " before the restart);" : ";")));
+    if (*c.wantStatus != '\0') {
+      ASSERT_FALSE(second.window.statuses.empty());
+      EXPECT_EQ(second.window.statuses.front(), c.wantStatus);
+    } else {
+      EXPECT_THAT(second.window.statuses, ::testing::Not(::testing::Contains(HasSubstr("resuming"))));
+    }
+  }
 }
 
 }  // namespace

@@ -1,13 +1,26 @@
-// The Qt window: its titles, and closing it as a stop request.
+// The Qt window: its titles, closing it as a stop request, the status it
+// shows during a night, and its picture.
 #include "window/qt_window.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QWidget>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <thread>
 
+#include "night/form1.h"
+#include "platform/posix_clock.h"
+#include "platform/simulated_clock.h"
+#include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
+#include "status/night_status.h"
+#include "support/memory_file_store.h"
+#include "support/night_files.h"
+#include "window/qt_sky_chart.h"
 
 namespace vantrel {
 namespace {
@@ -19,12 +32,27 @@ QWidget* topLevelWindow() {
   return nullptr;
 }
 
-TEST(QtWindow, TitlesAndClosingWhileTheNightRuns) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  int argc = 1;
-  char name[] = "window_tests";
-  char* argv[] = {name, nullptr};
-  QApplication app(argc, argv);
+QtSkyChart* chartOf(QWidget* window) {
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    if (auto* chart = dynamic_cast<QtSkyChart*>(w)) return chart;
+  }
+  return nullptr;
+}
+
+class QtWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static int argc = 1;
+    static char name[] = "window_tests";
+    static char* argv[] = {name, nullptr};
+    app = new QApplication(argc, argv);
+  }
+  static QApplication* app;
+};
+QApplication* QtWindowTest::app = nullptr;
+
+TEST_F(QtWindowTest, TitlesAndClosingWhileTheNightRuns) {
   StopRequest stop;
   QtWindow window(stop);
   QWidget* shown = topLevelWindow();
@@ -44,6 +72,113 @@ TEST(QtWindow, TitlesAndClosingWhileTheNightRuns) {
   shown->close();
   EXPECT_FALSE(shown->isVisible());
   EXPECT_EQ(stop.count(), 1);
+}
+
+// Keeps what the window's status line said at each yield, with the time.
+class WatchingWindow : public Window {
+ public:
+  explicit WatchingWindow(QtWindow& inner) : inner_(inner) {}
+  void setTitle(const std::string& t) override { inner_.setTitle(t); }
+  void processEvents() override {
+    inner_.processEvents();
+    std::string text = inner_.statusText();
+    if (seen.empty() || seen.back().second != text) seen.emplace_back(std::chrono::steady_clock::now(), text);
+  }
+  void showStatus(const std::string& l) override { inner_.showStatus(l); }
+  bool wantsSky() const override { return true; }
+  void showSky(const SkyView& sky) override { inner_.showSky(sky); }
+  std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> seen;
+
+ private:
+  QtWindow& inner_;
+};
+
+// A few seconds of a real night on the real clock: the status moves during
+// the dwell, and the park is shown at the end.
+TEST_F(QtWindowTest, StatusMovesDuringADwellAndTheParkIsShown) {
+  testing::IniValues ini;
+  ini.dwellMinutes = 1;
+  ini.latitude = 35.0, ini.longitude = 135.0;
+  ini.nightEnd = std::vector<double>(12, 6.0);  // never by the clock
+  ClockReading now = civilReading(PosixClock::civilMs() + 60000);
+  std::string adf =
+      testing::targetLine("WIN ", testing::raHoursAtAzimuth(now.dateText, now.timeText.substr(0, 5), 20.0, 320.0), 20.0) +
+      "\r\n";
+  testing::MemoryFileStore files;
+  files.files = {{"vantrel.ini", testing::iniText(ini)}, {"vantrel.adf", adf}};
+  PosixClock clock;
+  SimulatedMount mount;
+  StopRequest stop;
+  StatusBoard board;
+  QtWindow window(stop, &board);
+  WatchingWindow watching(window);
+  NightOptions options;
+  options.statusBoard = &board;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    stop.raise();
+  });
+  NightOutcome outcome = Form1(NightSeams{clock, mount, watching, files, stop}, options).Form_Load();
+  stopper.join();
+  EXPECT_EQ(outcome.observedCount, 1);
+
+  std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> dwell;
+  for (const auto& seen : watching.seen) {
+    if (seen.second.find("observing WIN target (row 1)") != std::string::npos) dwell.push_back(seen);
+  }
+  ASSERT_GE(dwell.size(), 2u) << "the status never changed during the dwell";
+  EXPECT_LT(dwell[1].first - dwell[0].first, std::chrono::seconds(2)) << dwell[0].second << "\n" << dwell[1].second;
+  EXPECT_NE(dwell[0].second.find("0:00 of 1:00"), std::string::npos) << dwell[0].second;
+  EXPECT_NE(dwell[1].second.find("0:01 of 1:00"), std::string::npos) << dwell[1].second;
+
+  window.nightIsOver();
+  EXPECT_NE(window.statusText().find("ended, mount parked"), std::string::npos) << window.statusText();
+  QtSkyChart* chart = chartOf(topLevelWindow());
+  ASSERT_NE(chart, nullptr);
+  EXPECT_TRUE(chart->showsEnd());
+}
+
+// The colour at a point of the picture, and whether it is near `want`.
+bool near(QRgb got, QColor want, int tolerance = 40) {
+  return std::abs(qRed(got) - want.red()) + std::abs(qGreen(got) - want.green()) +
+             std::abs(qBlue(got) - want.blue()) <=
+         tolerance;
+}
+
+TEST_F(QtWindowTest, SnapshotShowsFreeObservedAndCurrentRowsWhereTheyStand) {
+  StopRequest stop;
+  StatusBoard board;
+  QtWindow window(stop, &board);
+  SkyView sky;
+  sky.points = {{300.0f, 50.0, false}, {320.0f, 40.0, true}, {330.0f, 65.0, false}, {100.0f, -10.0, false}};
+  sky.chosenIndex = 2;
+  sky.minAltitude = 30;
+  window.showSky(sky);
+  NightStatus status;
+  status.phase = NightPhase::observing;
+  status.row = 3;
+  status.targetName = "M42 0532.9 -0525.0 Orion Nebula 000010000";
+  board.publish(status);
+  window.processEvents();
+
+  std::string path = (std::filesystem::temp_directory_path() / "vantrel-snapshot-test.png").string();
+  ASSERT_TRUE(window.saveSnapshot(path));
+  QImage picture(QString::fromStdString(path));
+  std::filesystem::remove(path);
+  ASSERT_FALSE(picture.isNull());
+  QWidget* shown = topLevelWindow();
+  QtSkyChart* chart = chartOf(shown);
+  ASSERT_NE(chart, nullptr);
+  auto at = [&](double az, double alt, QPointF offset = {}) {
+    QPoint p = chart->mapTo(shown, (chart->place(az, alt) + offset).toPoint());
+    return picture.pixel(p);
+  };
+  EXPECT_TRUE(near(at(300, 50), QColor(235, 235, 245))) << "a waiting row is white";
+  EXPECT_TRUE(near(at(320, 40), QColor(110, 110, 120))) << "an observed row is grey";
+  EXPECT_TRUE(near(at(330, 65, {6, 0}), QColor(240, 70, 60), 90)) << "the current row is ringed red";
+  EXPECT_FALSE(near(at(330, 65, {4, 0}), QColor(240, 70, 60), 90)) << "a ring, not a disc";
+  EXPECT_TRUE(near(at(100, 10), QColor(10, 14, 30), 60)) << "a row below the horizon is not drawn";
+  EXPECT_FALSE(near(at(100, 10), QColor(235, 235, 245)));
 }
 
 }  // namespace
