@@ -39,7 +39,7 @@ using namespace vantrel;
 const char* const usageText =
     "usage: vantrel [--console] [--verbose] [--rehearse [START]] [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
-    "       vantrel --plan [START]\n"
+    "       vantrel --plan [START] [--svg FILE.svg]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -61,7 +61,8 @@ const char* const usageText =
     "  --plan [START]     rehearse the night from START (as --rehearse) and print\n"
     "                     tonight's plan: every pointing with its goto and the end\n"
     "                     of its dwell, and the rows never observed with the reason.\n"
-    "                     Writes no file.\n"
+    "                     Writes no file, except with\n"
+    "    --svg FILE.svg   the plan as a picture: altitude curves, a bar per pointing\n"
     "  --web [ADDR:]PORT  serve the night's status read-only over HTTP: a page (/),\n"
     "                     /status.json, /log.txt and /plan.json. A bare PORT serves\n"
     "                     this computer only (127.0.0.1); port 0 picks a free one.\n"
@@ -86,6 +87,7 @@ struct Arguments {
   bool rehearse = false;
   bool plan = false;
   std::optional<std::string> snapshot;
+  std::optional<std::string> svg;
   std::optional<std::string> start;
   std::string webAddress;  // empty: no web server
   std::string webTokenFile;
@@ -116,6 +118,9 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--snapshot") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--snapshot needs a file name, e.g. night.png");
       args.snapshot = argv[++i];
+    } else if (a == "--svg") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--svg needs a file name, e.g. plan.svg");
+      args.svg = argv[++i];
     } else if (a == "--plan") {
       args.plan = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
@@ -128,6 +133,7 @@ Arguments parseArguments(int argc, char** argv) {
   }
   if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
   if (args.plan && args.snapshot) usageError("--snapshot is for a night or a rehearsal, not for --plan");
+  if (args.svg && !args.plan) usageError("--svg goes with --plan");
   if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
   return args;
 }
@@ -174,10 +180,14 @@ std::int64_t rehearsalStart(const Arguments& args) {
 }
 
 // Tonight's plan in the terminal.
-int printPlan(std::int64_t startCivilMs) {
+int printPlan(std::int64_t startCivilMs, const std::optional<std::string>& svgFile) {
   PosixFileStore files(".");
   try {
     NightPlan plan = planNight(startCivilMs, files);
+    if (svgFile) {
+      files.createEmpty(*svgFile);
+      files.appendDurably(*svgFile, planSvg(plan));
+    }
     std::string table = planTable(plan);
     for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
       end = std::min(table.find('\n', at), table.size());
@@ -201,7 +211,7 @@ void publishSummary(StatusBoard& board, const std::string& summary) {
 
 int main(int argc, char** argv) {
   Arguments args = parseArguments(argc, argv);
-  if (args.plan) return printPlan(rehearsalStart(args));
+  if (args.plan) return printPlan(rehearsalStart(args), args.svg);
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
   StopRequest stop;

@@ -69,4 +69,9 @@ double altitudeAt(double raDeg, double decDeg, const SiteConfig& config, std::in
 // and the never-observed rows with their reasons.
 std::string planTable(const NightPlan& plan);
 
+// The plan as an SVG picture: the altitude of every observed row over the
+// night, a bar per pointing in one lane per target line, and the rows never
+// observed with the reason.
+std::string planSvg(const NightPlan& plan);
+
 }  // namespace vantrel
