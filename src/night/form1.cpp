@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <exception>
 
 #include "inputs/number_text.h"
@@ -15,6 +16,7 @@
 #include "platform/serial_port.h"
 #include "platform/stop_request.h"
 #include "platform/window.h"
+#include "schedule/sun_guard.h"
 #include "schedule/target_scan.h"
 
 namespace vantrel {
@@ -49,7 +51,10 @@ NightOutcome Form1::Form_Load() {
   try {
     SiteConfigPlaces places;
     siteConfig_ = loadSiteConfig(seams_.files, &places);
-    if (options_.onWarning) showWarnings(siteConfigWarnings(siteConfig_, places));
+    if (options_.onWarning) {
+      showWarnings(siteConfigWarnings(siteConfig_, places));
+      warnOfTheSun();
+    }
     // The port is the one it is at start-up for the whole night, the park
     // included.
     if (seams_.mount == nullptr) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
@@ -139,6 +144,20 @@ void Form1::showWarnings(const std::vector<InputWarning>& warnings) {
   for (const InputWarning& warning : warnings) options_.onWarning(describeWarning(warning));
 }
 
+// Started by day or in twilight: say so, and that the Sun guard is at work.
+void Form1::warnOfTheSun() {
+  ClockReading now = seams_.clock.now();
+  SunGuard guard = sunGuardAt(now.dateText, now.timeText, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
+  if (!(guard.sun.altDeg > twilightAltitudeDeg)) return;
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "the Sun stands %.1f degrees %s the horizon at %s %s%s", std::fabs(guard.sun.altDeg),
+                guard.sun.altDeg < 0 ? "below" : "above", now.dateText.c_str(), now.timeText.c_str(),
+                guard.sunUp ? ": while it is up, no target within 30 degrees of it is chosen"
+                            : ": it is not yet night");
+  options_.onWarning(text);
+}
+
 // The day's log keeps what an earlier start of the same day wrote: the new
 // records follow the old ones. A record torn by a crash or a full disk is
 // ended first, so the first new record starts a line of its own.
@@ -182,7 +201,10 @@ bool Form1::observingPass(NightOutcome& outcome) {
   if (status_.phase != NightPhase::waitingForTarget) publishStatus(NightPhase::choosing);
   sample_ = sampleClock(reading.dateText, reading.timeText);
   computePositions(targets_, siteConfig_, sample_, positionPass_);
-  ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude);
+  SunGuard sun = sunGuardAt(reading.dateText, reading.timeText, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
+  std::vector<int> passedOver;
+  ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude, sun, &passedOver);
+  outcome.rowsNearSun.insert(passedOver.begin(), passedOver.end());
   chosenRow_ = scan.chosenRow;
   candidateCount_ = scan.candidateCount;
   if (options_.observer) options_.observer->passScanned(reading, targets_, siteConfig_, scan);

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,7 @@ struct NightOutcome {
   ClockReading endedAt;         // the clock after the park
   bool parked = false;          // park commands were sent
   double reportedDec = 0;       // the declination that ended the night at the limit
+  std::set<int> rowsNearSun;    // rows passed over at least once for standing near the Sun
   // A mount that gave no valid reply for too long: how many reads held bytes
   // nonetheless, and the first of them.
   int unreadReplies = 0;
@@ -119,6 +121,7 @@ class Form1 {
   void startupWait();
   void loadTargets(const SiteConfigPlaces& places);
   void showWarnings(const std::vector<InputWarning>& warnings);
+  void warnOfTheSun();
   void createLogFile();
   bool nightIsOver(const ClockReading& reading) const;
   // One pass of the cycle; returns true when the night is over.

@@ -23,11 +23,16 @@ bool inChoiceWindow(const TargetTable& table, int row, double minAltitude) {
   return az > azimuthWindowLowDeg && az < azimuthWindowHighDeg && table.altDeg[row] > minAltitude;
 }
 
-ScanResult scanTargets(TargetTable& table, double minAltitude) {
+ScanResult scanTargets(TargetTable& table, double minAltitude, const SunGuard& sun, std::vector<int>* passedOver) {
   ScanResult result;
   table.azDeg[0] = 0.0f;
   for (int row = 1; row <= table.targetCount; ++row) {
-    if (inChoiceWindow(table, row, minAltitude) && table.targetState[row] == 0 && table.azDeg[result.chosenRow] < table.azDeg[row]) {
+    if (!inChoiceWindow(table, row, minAltitude) || table.targetState[row] != 0) continue;
+    if (sun.passesOver(table.azDeg[row], table.altDeg[row])) {
+      if (passedOver != nullptr) passedOver->push_back(row);
+      continue;
+    }
+    if (table.azDeg[result.chosenRow] < table.azDeg[row]) {
       result.chosenRow = static_cast<std::int16_t>(row);
       ++result.candidateCount;
     }

@@ -7,14 +7,17 @@
 //    choice only when its azimuth is strictly larger, so among equal azimuths
 //    the lowest row wins. candidateCount counts the replacements; it is 0
 //    exactly when no row is eligible.
+// 3) While the Sun is up, rows near it are not eligible (sun_guard.h).
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "astro/clock_sample.h"
 #include "astro/position_pass.h"
 #include "inputs/site_config.h"
 #include "inputs/target_table.h"
+#include "schedule/sun_guard.h"
 
 namespace vantrel {
 
@@ -34,6 +37,9 @@ void computePositions(TargetTable& table, const SiteConfig& config, const ClockS
 bool inChoiceWindow(const TargetTable& table, int row, double minAltitude);
 
 // Sets azDeg[0] to 0 (the reference value) and scans rows 1..targetCount.
-ScanResult scanTargets(TargetTable& table, double minAltitude);
+// A row the Sun guard passes over is not eligible; when `passedOver` is
+// given, every row that would have been eligible but for the Sun is added.
+ScanResult scanTargets(TargetTable& table, double minAltitude, const SunGuard& sun = {},
+                       std::vector<int>* passedOver = nullptr);
 
 }  // namespace vantrel

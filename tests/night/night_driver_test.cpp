@@ -5,13 +5,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <stdexcept>
 
+#include "astro/sun_position.h"
 #include "night/form1.h"
 #include "platform/fault.h"
 #include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
+#include "schedule/sun_guard.h"
 #include "support/memory_file_store.h"
 #include "support/night_files.h"
 
@@ -94,6 +97,75 @@ TEST(NightDriver, WarningsAboutTheFilesChangeNothing) {
   EXPECT_EQ(told.log("2026-12-06"), quiet.log("2026-12-06"));
   EXPECT_EQ(told.mount.transcript(), quiet.mount.transcript());
   EXPECT_FALSE(told.log("2026-12-06").empty());
+}
+
+// A line for a star that stands at (azDeg, altDeg) at the civil time, seen
+// from latitude 35, longitude 135: the hour angle and declination of that
+// direction, and the right ascension from the sidereal angle of the night.
+std::string lineAt(const std::string& name4, const std::string& date, const std::string& time, double azDeg,
+                   double altDeg) {
+  const double r = M_PI / 180, phi = 35.0 * r, a = azDeg * r, h = altDeg * r;
+  double dec = std::asin(std::sin(phi) * std::sin(h) - std::cos(phi) * std::cos(h) * std::cos(a));
+  double hourAngle = std::atan2(std::sin(a) * std::cos(h), std::cos(a) * std::cos(h) * std::sin(phi) +
+                                                               std::sin(h) * std::cos(phi));
+  double raDeg = std::fmod(localSiderealAngle(sampleClock(date, time), 135.0) / r - hourAngle / r + 720.0, 360.0);
+  return targetLine(name4, raDeg / 15, dec / r) + "\r\n";
+}
+
+// A line `degrees` straight above the Sun at the civil time.
+std::string lineAboveTheSun(const std::string& name4, const std::string& date, const std::string& time,
+                            double degrees) {
+  SunPlace sun = sunGuardAt(date, time + ":00", 35.0, 135.0).sun;
+  return lineAt(name4, date, time, sun.azDeg, sun.altDeg + degrees);
+}
+
+// By day no row near the Sun is chosen; a row far from it is, as before.
+TEST(NightDriver, NoGotoNearTheSun) {
+  IniValues ini;
+  ini.minAltitude = 10;
+  // At 09:00 the Sun stands at azimuth 317, altitude 19.6: in the window.
+  std::string nearSun = lineAboveTheSun("NEAR", "2026-12-07", "09:00", 10);
+  std::string farFromSun = lineAt("FAR ", "2026-12-07", "09:00", 280, 60);
+  Night night(ini, nearSun + farFromSun);
+  NightOutcome outcome = night.run("2026-12-07T09:00:00", "2026-12-07T10:00:00");
+  auto log = night.log("2026-12-07");
+  ASSERT_EQ(log.size(), 2u) << "one target, then the park";
+  EXPECT_THAT(log[0], HasSubstr("FAR "));
+  EXPECT_EQ(night.mount.bytesSent().find("R"), night.mount.bytesSent().rfind("R")) << "one goto only";
+  EXPECT_EQ(outcome.rowsNearSun, std::set<int>{1});
+
+  // At dawn: a row 15 degrees above the Sun is chosen while the Sun is still
+  // below the horizon (06:40, -3.5 degrees), and passed over once it is up
+  // (07:05, +1.1 degrees).
+  for (auto [time, chosen] : {std::pair{"06:40", true}, {"07:05", false}}) {
+    Night dawn(ini, lineAboveTheSun("DAWN", "2026-12-07", time, 15));
+    NightOutcome dawnOutcome = dawn.run("2026-12-07T" + std::string(time) + ":00", "2026-12-07T07:30:00");
+    EXPECT_EQ(dawn.log("2026-12-07").size(), chosen ? 2u : 1u) << time;
+    EXPECT_EQ(dawnOutcome.rowsNearSun.empty(), chosen) << time;
+  }
+}
+
+// The start of a night by day or in twilight is warned about; at night not.
+TEST(NightDriver, TheSunAtStartIsWarnedAbout) {
+  const struct {
+    const char* start;
+    const char* warning;  // "" for none
+  } cases[] = {
+      {"2026-12-07T09:00:00", "the Sun stands 19.6 degrees above the horizon at 2026-12-07 09:00:00: while it is up"},
+      {"2026-12-07T17:05:00", "the Sun stands 3.9 degrees below the horizon at 2026-12-07 17:05:00: it is not yet"},
+      {"2026-12-07T18:00:00", ""},
+  };
+  for (const auto& c : cases) {
+    Night night(IniValues{}, "");
+    std::vector<std::string> warnings;
+    night.options.onWarning = [&](const std::string& w) { warnings.push_back(w); };
+    night.run(c.start, c.start);
+    if (*c.warning == 0) {
+      EXPECT_THAT(warnings, ::testing::IsEmpty()) << c.start;
+    } else {
+      EXPECT_THAT(warnings, ElementsAre(StartsWith(c.warning))) << c.start;
+    }
+  }
 }
 
 // Every way the night ends goes through the park; when and why it ends.

@@ -64,13 +64,15 @@ inline std::string targetLine(const std::string& name4, double raHours, double d
 }
 
 // A right ascension (hours, to 0.1 minute) at which a star of declination
-// `decDeg` stands at about azimuth `wantAz` at the given civil time.
-inline double raHoursAtAzimuth(const std::string& date, const std::string& time, double decDeg, double wantAz) {
+// `decDeg` stands at about azimuth `wantAz` at the given civil time, seen
+// from latitude 35 and `longitude`.
+inline double raHoursAtAzimuth(const std::string& date, const std::string& time, double decDeg, double wantAz,
+                               double longitude = 135.0) {
   ClockSample sample = sampleClock(date, time);
   double best = 0, bestError = 1e9;
   for (int tenths = 0; tenths < 24 * 600; ++tenths) {
     double hours = tenths / 600.0;
-    HorizontalPosition p = koudo_keisan_1950(hours * 15, decDeg, 35.0, 135.0, sample);
+    HorizontalPosition p = koudo_keisan_1950(hours * 15, decDeg, 35.0, longitude, sample);
     double error = std::abs(p.outAz - wantAz);
     if (error < bestError) bestError = error, best = hours;
   }
