@@ -227,8 +227,15 @@ int main(int argc, char** argv) {
     try {
       WebSettings settings = webSettingsFor(args.webAddress, args.webTokenFile);
       std::int64_t logDayMs = args.rehearse ? startCivilMs : PosixClock::civilMs();
+      // Tonight's plan, made once: a bad input file is the night's to report.
+      std::shared_ptr<const NightPlan> plan;
+      try {
+        plan = std::make_shared<const NightPlan>(planNight(logDayMs, files));
+      } catch (const Fault&) {
+      }
       webFeed = std::make_unique<WebFeed>((args.rehearse ? "rehearsal-" : "") +
-                                          logFileNameFor(civilReading(logDayMs).dateText));
+                                              logFileNameFor(civilReading(logDayMs).dateText),
+                                          &board, std::move(plan));
       webServer = startStatusServer(settings, *webFeed, files);
       std::fprintf(stderr, "vantrel: status at %s\n", webServer->url().c_str());
     } catch (const Fault& fault) {

@@ -139,7 +139,7 @@ class GuardedServer : public httplib::Server {
         res.set_content(statusJson(snapshot), "application/json");
         return;
       case WebPage::planJson:
-        res.set_content("{\"plan\":[]}\n", "application/json");
+        res.set_content(planJson(snapshot), "application/json");
         return;
       case WebPage::logText:
         serveLog(snapshot.logFileName, res);

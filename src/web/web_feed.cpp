@@ -2,9 +2,12 @@
 
 namespace vantrel {
 
-WebFeed::WebFeed(std::string logFileName) {
+WebFeed::WebFeed(std::string logFileName, const StatusBoard* board, std::shared_ptr<const NightPlan> plan)
+    : board_(board) {
   state_.title = initialWindowTitle;
   state_.logFileName = std::move(logFileName);
+  state_.hasStatus = board != nullptr;
+  state_.plan = std::move(plan);
 }
 
 void WebFeed::setTitle(const std::string& title) {
@@ -27,8 +30,16 @@ void WebFeed::showSky(const SkyView& sky) {
 }
 
 WebSnapshot WebFeed::snapshot() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return state_;
+  WebSnapshot copy;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    copy = state_;
+  }
+  if (board_ != nullptr) {
+    copy.status = board_->snapshot();
+    copy.version += board_->version();
+  }
+  return copy;
 }
 
 }  // namespace vantrel

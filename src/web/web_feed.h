@@ -4,16 +4,20 @@
 // the status lines and the sky at its yields, exactly as it shows the other
 // windows. Each of those calls copies the new state under a mutex and
 // returns; the web thread takes a copy of the whole under the same mutex and
-// makes its pages from the copy, outside the lock. So the night never waits
+// makes its pages from the copy, outside the lock. The status of the night
+// comes from the night's status board, copied under the board's own lock. So the night never waits
 // for a client: at most for the copy of one snapshot.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "night/night_plan.h"
 #include "platform/window.h"
+#include "status/night_status.h"
 
 namespace vantrel {
 
@@ -24,11 +28,16 @@ struct WebSnapshot {
   SkyView sky;
   bool hasSky = false;
   std::string logFileName;         // tonight's log, named by the program only
+  bool hasStatus = false;          // the night publishes its status on a board
+  NightStatus status;
+  std::shared_ptr<const NightPlan> plan;  // tonight's plan, when it could be made
 };
 
 class WebFeed : public Window {
  public:
-  explicit WebFeed(std::string logFileName);
+  // `board` (may be null) must outlive the feed; the plan is made before
+  // the night and never changes.
+  WebFeed(std::string logFileName, const StatusBoard* board, std::shared_ptr<const NightPlan> plan);
 
   void setTitle(const std::string& title) override;
   void processEvents() override {}
@@ -39,6 +48,7 @@ class WebFeed : public Window {
   WebSnapshot snapshot() const;
 
  private:
+  const StatusBoard* board_;
   mutable std::mutex mutex_;
   WebSnapshot state_;
 };

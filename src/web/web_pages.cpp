@@ -11,10 +11,45 @@ int observedCount(const SkyView& sky) {
   return count;
 }
 
+// The night's own status line; without a status board, the title and the
+// latest line shown.
 std::string statusLineOf(const WebSnapshot& s) {
+  if (s.hasStatus) return s.status.message.empty() ? statusLine(s.status) : statusLine(s.status) + " | " + s.status.message;
   std::string line = s.title;
   if (!s.lines.empty()) line += " | " + s.lines.back();
   return line;
+}
+
+std::string timeJson(std::int64_t civilSeconds) {
+  return civilSeconds > 0 ? jsonString(clockText(civilSeconds)) : std::string("null");
+}
+
+// The fields of the night's status board.
+std::string nightJson(const NightStatus& n) {
+  std::string json = ",\"phase\":" + jsonString(phaseName(n.phase)) + ",\"now\":" + timeJson(n.nowSeconds) +
+                     ",\"phaseSince\":" + timeJson(n.phaseSinceSeconds) + ",\"row\":" +
+                     (n.row > 0 ? std::to_string(n.row) : "null") + ",\"target\":" +
+                     (n.row > 0 ? jsonString(n.targetName) : "null") +
+                     ",\"dwellElapsedSeconds\":" + std::to_string(n.dwellElapsedSeconds) +
+                     ",\"dwellTotalSeconds\":" + std::to_string(n.dwellTotalSeconds) + ",\"reported\":";
+  if (n.reported) {
+    json += "{\"decDeg\":" + jsonNumber(n.reportedDecDeg) + ",\"ageSeconds\":" +
+            std::to_string(positionAgeSeconds(n)) + ",\"az\":" + jsonNumber(n.mountAzDeg) +
+            ",\"alt\":" + jsonNumber(n.mountAltDeg) + "}";
+  } else {
+    json += "null";
+  }
+  json += ",\"nightEnds\":" + (n.nightEndText.empty() ? std::string("null") : jsonString(n.nightEndText)) +
+          ",\"parked\":" + (n.parked ? "true" : "false") + ",\"next\":";
+  if (!n.next.known) {
+    json += "null";
+  } else if (n.next.nightEndsFirst) {
+    json += "{\"nightEndsFirst\":true,\"at\":" + timeJson(n.next.atSeconds) + "}";
+  } else {
+    json += "{\"nightEndsFirst\":false,\"at\":" + timeJson(n.next.atSeconds) + ",\"row\":" +
+            std::to_string(n.next.row) + ",\"target\":" + jsonString(n.next.targetName) + "}";
+  }
+  return json + ",\"message\":" + jsonString(n.message);
 }
 
 std::string skyJson(const SkyView& sky) {
@@ -59,8 +94,10 @@ const char* const pageScript =
 std::string statusJson(const WebSnapshot& s) {
   std::string json = "{\"version\":" + std::to_string(s.version) + ",\"title\":" + jsonString(s.title) +
                      ",\"status\":" + jsonString(statusLineOf(s)) + ",\"observed\":" +
-                     std::to_string(observedCount(s.sky)) + ",\"targets\":" + std::to_string(s.sky.points.size()) +
-                     ",\"records\":[";
+                     std::to_string(s.hasStatus ? s.status.observedCount : observedCount(s.sky)) +
+                     ",\"targets\":" +
+                     std::to_string(s.hasStatus ? static_cast<std::size_t>(s.status.targetCount) : s.sky.points.size()) +
+                     (s.hasStatus ? nightJson(s.status) : "") + ",\"records\":[";
   for (std::size_t i = 0; i < s.lines.size(); ++i) json += (i ? "," : "") + jsonString(s.lines[i]);
   json += "],\"sky\":" + (s.hasSky ? skyJson(s.sky) : std::string("null"));
   return json + "}\n";
@@ -74,12 +111,14 @@ std::string indexHtml(const WebSnapshot& s) {
       "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
       "<title>Vantrel</title><style>" + std::string(pageStyle) + "</style></head><body>"
       "<p id=\"live\">waiting for the first update</p><main id=\"night\"><h1 id=\"status\">" +
-      htmlText(statusLineOf(s)) + "</h1><p>" + std::to_string(observedCount(s.sky)) + " of " +
-      std::to_string(s.sky.points.size()) + " targets observed</p>";
+      htmlText(statusLineOf(s)) + "</h1><p>" +
+      std::to_string(s.hasStatus ? s.status.observedCount : observedCount(s.sky)) + " of " +
+      std::to_string(s.hasStatus ? static_cast<std::size_t>(s.status.targetCount) : s.sky.points.size()) +
+      " targets observed</p>";
   html += s.hasSky ? skySvg(s.sky) : "<p>no sky yet: the night has not made its first pass</p>";
   html += "<h2>Records</h2><ol id=\"records\">";
   for (const std::string& line : s.lines) html += "<li>" + htmlText(line) + "</li>";
-  html += "</ol></main><script>" + script + "</script></body></html>\n";
+  html += "</ol>" + planHtml(s) + "</main><script>" + script + "</script></body></html>\n";
   return html;
 }
 

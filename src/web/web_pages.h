@@ -17,6 +17,9 @@
 namespace vantrel {
 
 std::string statusJson(const WebSnapshot& snapshot);
+// Tonight's plan: every pointing, the rows never observed and why.
+std::string planJson(const WebSnapshot& snapshot);
+std::string planHtml(const WebSnapshot& snapshot);
 std::string indexHtml(const WebSnapshot& snapshot);
 std::string skySvg(const SkyView& sky);
 

@@ -44,7 +44,7 @@ TEST_F(Browser, ShowsTheStatusAndTheChart) {
   EXPECT_THAT(dom, HasSubstr("<p id=\"live\" class=\"\">live, updated ")) << "the script ran and refreshed";
   std::smatch status;
   ASSERT_TRUE(std::regex_search(dom, status, std::regex("<h1 id=\"status\">([^<]*)</h1>"))) << dom;
-  EXPECT_THAT(status[1].str(), HasSubstr("Vantrel v1.10 W0 "));
+  EXPECT_THAT(status[1].str(), HasSubstr("observing W0 target (row 1) "));
   const std::regex dot("<circle class=\"(free|observed)\"");
   std::ptrdiff_t dots = std::distance(std::sregex_iterator(dom.begin(), dom.end(), dot), std::sregex_iterator());
   EXPECT_EQ(dots, 2) << "one dot per target above the horizon";

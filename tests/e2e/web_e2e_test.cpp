@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <regex>
 #include <set>
 
 #include "e2e/web_night.h"
@@ -34,14 +35,22 @@ TEST_F(WebNight, StatusFollowsTheNightAndTheLogIsTheFile) {
   startVantrel({"--console", "--web", "0"});
   // Poll as a browser would, and keep every new state seen.
   std::set<std::size_t> counts;
+  std::set<std::string> phases;
   std::string json;
+  std::regex phase("\"phase\":\"([a-z -]+)\"");
   ASSERT_TRUE(waitUntil([&] {
     json = httpGet(port, "/status.json").body;
     counts.insert(recordCount(json));
+    std::smatch m;
+    if (std::regex_search(json, m, phase)) phases.insert(m[1]);
     return recordCount(json) == 3;
   }, 60s)) << json << readFile(dir / "err");
   EXPECT_EQ(counts, (std::set<std::size_t>{0, 1, 2, 3})) << "every record seen as it came";
-  EXPECT_THAT(json, AllOf(HasSubstr("\"title\":\"Vantrel v1.10 W2 "), HasSubstr("\"targets\":3")));
+  EXPECT_TRUE(phases.count("start-up delay") && phases.count("observing")) << json;
+  EXPECT_THAT(json, AllOf(HasSubstr("\"title\":\"Vantrel v1.10 W2 "), HasSubstr("\"targets\":3"),
+                          HasSubstr("\"phase\":\"observing\""), HasSubstr("\"row\":3,\"target\":\"W2 ")));
+  testing::HttpAnswer plan = httpGet(port, "/plan.json");
+  EXPECT_THAT(plan.body, AllOf(StartsWith("{\"plan\":{\"start\":"), HasSubstr("\"row\":3,\"target\":\"W2 ")));
 
   testing::HttpAnswer logAnswer = httpGet(port, "/log.txt");
   EXPECT_EQ(logAnswer.status, 200);
@@ -57,7 +66,8 @@ TEST_F(WebNight, StatusFollowsTheNightAndTheLogIsTheFile) {
   }
   EXPECT_EQ(httpGet(port, "/", "", "HEAD").status, 200);
   testing::HttpAnswer page = httpGet(port, "/");
-  EXPECT_THAT(page.body, AllOf(HasSubstr("<h1 id=\"status\">Vantrel v1.10 W2 "), HasSubstr("<circle class=\"observed\"")));
+  EXPECT_THAT(page.body, AllOf(HasSubstr("<h1 id=\"status\">observing W2 target (row 3) "),
+                               HasSubstr("<circle class=\"observed\""), HasSubstr("<ol id=\"plan\"><li>")));
 
   vantrel->signal(SIGTERM);
   EXPECT_EQ(vantrel->waitForExit(30s), 0) << readFile(dir / "err");

@@ -27,7 +27,7 @@ int portOf(const StatusServer& server) {
 
 class Server : public ::testing::Test {
  protected:
-  WebFeed feed{"log2026-12-06.txt"};
+  WebFeed feed{"log2026-12-06.txt", nullptr, nullptr};
   testing::MemoryFileStore files;
   WebLimits limits;
   std::unique_ptr<StatusServer> server;

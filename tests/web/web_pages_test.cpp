@@ -130,3 +130,39 @@ TEST(IndexPage, IsSelfContainedAndEscaped) {
 
 }  // namespace
 }  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+TEST(StatusJson, CarriesTheNightsStatus) {
+  WebSnapshot s = sampleSnapshot();
+  s.hasStatus = true;
+  s.status.phase = NightPhase::observing;
+  s.status.nowSeconds = civilSeconds("2026-12-06", "23:45:07");
+  s.status.row = 12;
+  s.status.targetName = "M42 0532.9 -0525.0 Orion";
+  s.status.dwellElapsedSeconds = 250;
+  s.status.dwellTotalSeconds = 600;
+  s.status.reported = true;
+  s.status.reportedDecDeg = -5.25;
+  s.status.reportedAtSeconds = s.status.nowSeconds - 1;
+  s.status.observedCount = 14;
+  s.status.targetCount = 56;
+  s.status.nightEndText = "05:00";
+  s.status.next = NextGoto{true, false, civilSeconds("2026-12-06", "23:55:08"), 13, "M43 0533.0 -0518.0 x"};
+  std::string json = statusJson(s);
+  EXPECT_THAT(json, HasSubstr("\"observed\":14,\"targets\":56,\"phase\":\"observing\",\"now\":\"23:45:07\""));
+  EXPECT_THAT(json, HasSubstr("\"row\":12,\"target\":\"M42 0532.9 -0525.0 Orion\",\"dwellElapsedSeconds\":250,"
+                              "\"dwellTotalSeconds\":600,\"reported\":{\"decDeg\":-5.25,\"ageSeconds\":1,"));
+  EXPECT_THAT(json, HasSubstr("\"nightEnds\":\"05:00\",\"parked\":false,\"next\":{\"nightEndsFirst\":false,"
+                              "\"at\":\"23:55:08\",\"row\":13,\"target\":\"M43 0533.0 -0518.0 x\"}"));
+  EXPECT_THAT(json, HasSubstr("\"status\":" + jsonString(statusLine(s.status))));
+  s.status.next = NextGoto{true, true, civilSeconds("2026-12-07", "05:01:00"), 0, ""};
+  s.status.row = 0;
+  EXPECT_THAT(statusJson(s), HasSubstr("\"row\":null,\"target\":null,"));
+  EXPECT_THAT(statusJson(s), HasSubstr("\"next\":{\"nightEndsFirst\":true,\"at\":\"05:01:00\"}"));
+  EXPECT_EQ(planJson(s), "{\"plan\":null}\n");
+}
+
+}  // namespace
+}  // namespace vantrel
