@@ -11,9 +11,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include <QApplication>
 
+#include "indi/indi_address.h"
+#include "indi/indi_client.h"
+#include "indi/indi_mirror.h"
+#include "indi/indi_mount_link.h"
 #include "inputs/text_lines.h"
 #include "night/form1.h"
 #include "night/night_plan.h"
@@ -37,7 +42,8 @@ namespace {
 using namespace vantrel;
 
 const char* const usageText =
-    "usage: vantrel [--console] [--verbose] [--rehearse [START]] [--snapshot FILE.png]\n"
+    "usage: vantrel [--console] [--verbose] [--rehearse [START] | --indi DEVICE[@HOST[:PORT]]]\n"
+    "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
     "       vantrel --plan [START] [--svg FILE.svg]\n"
     "       vantrel --help | --version\n"
@@ -58,6 +64,10 @@ const char* const usageText =
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
     "                     site's civil time (UT+9), by default 18:00 today. The log\n"
     "                     goes to rehearsal-logYYYY-MM-DD.txt; no port is opened.\n"
+    "  --indi DEVICE[@HOST[:PORT]]\n"
+    "                     drive the mount DEVICE of the INDI server at HOST:PORT\n"
+    "                     (default localhost:7624) instead of the serial port; the\n"
+    "                     port number of vantrel.ini is not used\n"
     "  --plan [START]     rehearse the night from START (as --rehearse) and print\n"
     "                     tonight's plan: every pointing with its goto and the end\n"
     "                     of its dwell, and the rows never observed with the reason.\n"
@@ -78,7 +88,8 @@ const char* const usageText =
     "Ctrl-C leaves at once, unless the park is under way.\n"
     "\n"
     "Exit status: 0 the night ended (clock, declination limit or stop request);\n"
-    "1 a fault during the night (serial line, log file); 2 bad command line;\n"
+    "1 a fault during the night (serial line, INDI, log file, a park the INDI\n"
+    "mount did not confirm); 2 bad command line;\n"
     "3 a bad or missing vantrel.ini or vantrel.adf; 4 the mount stopped answering.\n";
 
 struct Arguments {
@@ -89,6 +100,7 @@ struct Arguments {
   std::optional<std::string> snapshot;
   std::optional<std::string> svg;
   std::optional<std::string> start;
+  std::optional<IndiAddress> indi;
   std::string webAddress;  // empty: no web server
   std::string webTokenFile;
 };
@@ -115,6 +127,11 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--rehearse") {
       args.rehearse = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else if (a == "--indi") {
+      if (i + 1 >= argc) usageError("--indi needs DEVICE[@HOST[:PORT]], e.g. --indi \"Telescope Simulator\"");
+      auto address = parseIndiAddress(argv[++i]);
+      if (auto* message = std::get_if<std::string>(&address)) usageError("--indi '" + std::string(argv[i]) + "': " + *message);
+      args.indi = std::get<IndiAddress>(address);
     } else if (a == "--snapshot") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--snapshot needs a file name, e.g. night.png");
       args.snapshot = argv[++i];
@@ -132,6 +149,12 @@ Arguments parseArguments(int argc, char** argv) {
     }
   }
   if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
+  if (args.indi && (args.rehearse || args.plan)) {
+    usageError("--rehearse and --plan run on their own simulated mount; leave out --indi");
+  }
+  if (args.indi && !indiBuiltIn()) {
+    usageError("--indi: this vantrel was built without INDI (install libindi-dev and build with -DVANTREL_WITH_INDI=ON)");
+  }
   if (args.plan && args.snapshot) usageError("--snapshot is for a night or a rehearsal, not for --plan");
   if (args.svg && !args.plan) usageError("--svg goes with --plan");
   if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
@@ -299,7 +322,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
         if (qtWindow) qtWindow->showStatus("Warning: " + warning);
       };
-      Form1 night(NightSeams{clock, MSComm1, *window, files, stop}, options);
+      NightSeams seams{clock, MSComm1, *window, files, stop};
+      std::unique_ptr<IndiMirror> indiMirror;
+      std::unique_ptr<IndiWire> indiWire;
+      if (args.indi) {
+        indiMirror = std::make_unique<IndiMirror>(args.indi->device);
+        indiWire = makeIndiClient(*args.indi, *indiMirror);
+        seams.makeMountLink = [&](const SiteConfig& site) -> std::unique_ptr<MountLink> {
+          return std::make_unique<IndiMountLink>(*indiWire, *indiMirror, clock,
+                                                 IndiLinkSettings{*args.indi, site.siteLatitude, site.siteLongitude});
+        };
+      }
+      Form1 night(seams, options);
       outcome = night.Form_Load();
       publishSummary(board, describeNight(outcome));
       window->showStatus(describeNight(outcome));
@@ -328,9 +362,15 @@ int main(int argc, char** argv) {
     return static_cast<int>(ExitStatus::mountSilent);
   }
   if (!snapshotSaved) return static_cast<int>(ExitStatus::runtimeFault);
+  int status = 0;
+  if (outcome.parkReply == ParkReply::notConfirmed) {
+    std::fprintf(stderr, "vantrel: the mount did not confirm the park; it may still point at the sky\n");
+    status = static_cast<int>(ExitStatus::runtimeFault);
+  }
   if (onScreen && outcome.end != NightEnd::stopRequest) {
     qtWindow->nightIsOver();
-    return qtWindow->runUntilClosed();
+    int closed = qtWindow->runUntilClosed();
+    return status != 0 ? status : closed;
   }
-  return 0;
+  return status;
 }

@@ -11,7 +11,8 @@
 //   readDeclination  the declination (degrees) answered since the request,
 //                    or nothing when no valid answer came
 //   prePark          what the mount needs before the park command
-//   park             send the mount to its park position
+//   park             send the mount to its park position; says whether the
+//                    mount confirmed it
 //
 // Notes:
 // 1) A failure of the link (it cannot be opened, the line is gone) is thrown
@@ -33,6 +34,12 @@
 
 namespace vantrel {
 
+enum class ParkReply {
+  notRead,       // the link reads no answer to the park
+  confirmed,     // the mount reported itself parked
+  notConfirmed,  // the mount reported a failure, or nothing in time
+};
+
 class MountLink {
  public:
   virtual ~MountLink() = default;
@@ -49,7 +56,7 @@ class MountLink {
   // that a garbled line can be told from a silent mount.
   virtual std::string unreadReply() const { return {}; }
   virtual void prePark() = 0;
-  virtual void park() = 0;
+  virtual ParkReply park() = 0;
   // "the mount at COM1": for messages to the observer.
   virtual std::string mountName() const = 0;
 

@@ -17,9 +17,10 @@ class Parker {
   Parker(bool parkEnabled, LinkSeams seams, const std::function<void()>& appendParkRecord)
       : parkEnabled_(parkEnabled), seams_(seams), appendParkRecord_(appendParkRecord) {}
 
-  void run() {
+  ParkReply run() {
     ParkStep step = ParkStep::reopening;
     while (step != ParkStep::ended) step = next(step);
+    return reply_;
   }
 
  private:
@@ -33,7 +34,7 @@ class Parker {
         // No yield and no read during the pause, and a stop request changes
         // nothing: the park is the way the night ends anyway.
         seams_.clock.pause(parkPauseMs);
-        seams_.link.park();
+        reply_ = seams_.link.park();
         appendParkRecord_();
         return ParkStep::closing;
       case ParkStep::closing:
@@ -48,22 +49,24 @@ class Parker {
   bool parkEnabled_;
   LinkSeams seams_;
   const std::function<void()>& appendParkRecord_;
+  ParkReply reply_ = ParkReply::notRead;
 };
 
 }  // namespace
 
-void parkMount(bool parkEnabled, LinkSeams seams, const std::function<void()>& appendParkRecord) {
+ParkReply parkMount(bool parkEnabled, LinkSeams seams, const std::function<void()>& appendParkRecord) {
   try {
-    Parker(parkEnabled, seams, appendParkRecord).run();
+    return Parker(parkEnabled, seams, appendParkRecord).run();
   } catch (...) {
     seams.link.closeQuietly();
     throw;
   }
 }
 
-void parkMount(int portNumber, bool parkEnabled, MountSeams seams, const std::function<void()>& appendParkRecord) {
+ParkReply parkMount(int portNumber, bool parkEnabled, MountSeams seams,
+                    const std::function<void()>& appendParkRecord) {
   SerialMountLink link(seams.port, portNumber, 0);
-  parkMount(parkEnabled, LinkSeams{link, seams.clock, seams.window, seams.stop}, appendParkRecord);
+  return parkMount(parkEnabled, LinkSeams{link, seams.clock, seams.window, seams.stop}, appendParkRecord);
 }
 
 }  // namespace vantrel

@@ -42,7 +42,10 @@ std::optional<double> SerialMountLink::readDeclination() {
 
 void SerialMountLink::prePark() { port_.sendCommand(preParkCommand); }
 
-void SerialMountLink::park() { port_.sendCommand(parkCommand); }
+ParkReply SerialMountLink::park() {
+  port_.sendCommand(parkCommand);
+  return ParkReply::notRead;
+}
 
 // The port's steady reply, validated as readDeclination would validate it.
 std::optional<double> SerialMountLink::steadyDeclination() const {

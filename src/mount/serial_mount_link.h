@@ -33,7 +33,7 @@ class SerialMountLink : public MountLink {
   std::optional<double> readDeclination() override;
   std::string unreadReply() const override { return unreadReply_; }
   void prePark() override;
-  void park() override;
+  ParkReply park() override;
   std::string mountName() const override;
   std::optional<double> steadyDeclination() const override;
   void takeSteadyRequests(std::int64_t count) override;

@@ -31,10 +31,11 @@
 #include <functional>
 #include <string>
 
+#include "mount/mount_link.h"
+
 namespace vantrel {
 
 class Clock;
-class MountLink;
 class SerialPort;
 class StopRequest;
 class Window;
@@ -106,8 +107,9 @@ SupervisionResult superviseTarget(const SupervisionTarget& target, const Supervi
                                   MountSeams seams, const std::function<void(double)>& appendDecLimitRecord);
 
 // appendParkRecord is called after the park was handed over, before the link
-// is closed.
-void parkMount(bool parkEnabled, LinkSeams seams, const std::function<void()>& appendParkRecord);
-void parkMount(int portNumber, bool parkEnabled, MountSeams seams, const std::function<void()>& appendParkRecord);
+// is closed. Returns what the mount said to the park.
+ParkReply parkMount(bool parkEnabled, LinkSeams seams, const std::function<void()>& appendParkRecord);
+ParkReply parkMount(int portNumber, bool parkEnabled, MountSeams seams,
+                    const std::function<void()>& appendParkRecord);
 
 }  // namespace vantrel

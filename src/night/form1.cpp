@@ -37,14 +37,14 @@ Form1::Form1(const Form1& state, NightSeams seams, NightOptions options)
 
 Form1::~Form1() = default;
 
-// The serial link is made once the configuration has been read.
+// The link is made once the configuration has been read.
 MountLink& Form1::mountLink() {
-  if (seams_.mount != nullptr) return *seams_.mount;
-  if (!serialLink_) {
-    serialLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
-                                                    passThroughByte(siteConfig_.passThroughValue));
+  if (!mountLink_ && seams_.makeMountLink) mountLink_ = seams_.makeMountLink(siteConfig_);
+  if (!mountLink_) {
+    mountLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
+                                                   passThroughByte(siteConfig_.passThroughValue));
   }
-  return *serialLink_;
+  return *mountLink_;
 }
 
 NightOutcome Form1::Form_Load() {
@@ -57,7 +57,7 @@ NightOutcome Form1::Form_Load() {
     }
     // The port is the one it is at start-up for the whole night, the park
     // included.
-    if (seams_.mount == nullptr) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
+    if (!seams_.makeMountLink) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
     startupWait();
     loadTargets(places);
     status_.targetCount = targets_.targetCount;
@@ -294,11 +294,12 @@ void Form1::showSky() {
 
 // The stop request knows while the park is under way, so that a second
 // request waits for it instead of cutting it in half.
-void Form1::runPark(bool enabled, const std::function<void()>& afterParkCommand) {
+ParkReply Form1::runPark(bool enabled, const std::function<void()>& afterParkCommand) {
   LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
   if (enabled) seams_.stop.parkBegins();
+  ParkReply reply = ParkReply::notRead;
   try {
-    parkMount(enabled, mount, [&] {
+    reply = parkMount(enabled, mount, [&] {
       parkSent_ = true;
       afterParkCommand();
     });
@@ -307,11 +308,12 @@ void Form1::runPark(bool enabled, const std::function<void()>& afterParkCommand)
     throw;
   }
   if (enabled) seams_.stop.parkEnds(parkSent_);
+  return reply;
 }
 
 void Form1::park(NightOutcome& outcome) {
   outcome.parked = siteConfig_.parkEnabled == 1;
-  runPark(outcome.parked, [this] { appendRecord(parkRecord()); });
+  outcome.parkReply = runPark(outcome.parked, [this] { appendRecord(parkRecord()); });
 }
 
 // A fault during the night (a log that cannot be written, an internal error)
@@ -321,8 +323,9 @@ void Form1::park(NightOutcome& outcome) {
 // one is only named. Returns what became of the mount, for the message.
 std::string Form1::parkAfterFault() {
   if (siteConfig_.parkEnabled != 1) return "; mount not parked (parkEnabled is not 1)";
+  ParkReply reply = ParkReply::notRead;
   try {
-    runPark(true, [this] {
+    reply = runPark(true, [this] {
       if (logFailed_) return;
       try {
         appendRecord(parkRecord());
@@ -332,7 +335,7 @@ std::string Form1::parkAfterFault() {
   } catch (const std::exception& error) {
     if (!parkSent_) return std::string("; mount not parked (the park failed: ") + error.what() + ")";
   }
-  return "; mount parked";
+  return describePark(reply);
 }
 
 }  // namespace vantrel

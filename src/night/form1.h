@@ -33,6 +33,7 @@
 #include "inputs/input_warnings.h"
 #include "inputs/site_config.h"
 #include "inputs/target_table.h"
+#include "mount/mount_link.h"
 #include "platform/clock.h"
 #include "schedule/target_scan.h"
 #include "status/night_status.h"
@@ -41,7 +42,6 @@ namespace vantrel {
 
 struct DwellProgress;
 class FileStore;
-class MountLink;
 class SerialPort;
 class StopRequest;
 class Window;
@@ -52,9 +52,9 @@ struct NightSeams {
   Window& window;
   FileStore& files;
   StopRequest& stop;
-  // Another mount link than the serial line: then MSComm1 is never opened
-  // and the port number of the configuration is not used.
-  MountLink* mount = nullptr;
+  // Makes another mount link than the serial line, once the configuration
+  // has been read; MSComm1 is then never opened.
+  std::function<std::unique_ptr<MountLink>(const SiteConfig&)> makeMountLink = {};
 };
 
 // Watches the night from inside without changing it: the plan of a night and
@@ -94,6 +94,7 @@ struct NightOutcome {
   int targetCount = 0;          // rows in the table
   ClockReading endedAt;         // the clock after the park
   bool parked = false;          // park commands were sent
+  ParkReply parkReply = ParkReply::notRead;  // what the mount said to them
   double reportedDec = 0;       // the declination that ended the night at the limit
   std::set<int> rowsNearSun;    // rows passed over at least once for standing near the Sun
   // A mount that gave no valid reply for too long: how many reads held bytes
@@ -130,7 +131,7 @@ class Form1 {
   void appendTargetRecord();
   void showSky();
   void park(NightOutcome& outcome);
-  void runPark(bool enabled, const std::function<void()>& afterParkCommand);
+  ParkReply runPark(bool enabled, const std::function<void()>& afterParkCommand);
   std::string parkAfterFault();
   MountLink& mountLink();
 
@@ -154,13 +155,15 @@ class Form1 {
   bool logFailed_ = false;
   NightStatus status_;
   bool parkSent_ = false;
-  std::unique_ptr<MountLink> serialLink_;
+  std::unique_ptr<MountLink> mountLink_;
 };
 
 // The summary of a night for people: "3 of 40 targets observed; night ended
 // 2026-12-07 04:31:00 by the clock; mount parked".
 // `stopReason` tells why a stop request came.
 std::string describeNight(const NightOutcome& outcome, const std::string& stopReason = "by a stop request");
+// "; mount parked", or what the mount said to the park when it was asked.
+std::string describePark(ParkReply reply);
 
 // Why a mount was given up: "the mount at COM1 does not answer position
 // queries" when nothing came back, "the replies of the mount at COM1 could

@@ -16,6 +16,18 @@ std::string trimmed(std::string text) {
 
 }  // namespace
 
+std::string describePark(ParkReply reply) {
+  switch (reply) {
+    case ParkReply::notRead:
+      break;
+    case ParkReply::confirmed:
+      return "; mount parked, as the mount confirmed";
+    case ParkReply::notConfirmed:
+      return "; park sent, but the mount did not confirm it: it may not be parked";
+  }
+  return "; mount parked";
+}
+
 std::string describeSilentMount(const NightOutcome& outcome, const std::string& mountName) {
   if (outcome.unreadReplies == 0) return mountName + " does not answer position queries";
   return "the replies of " + mountName + " could not be read: " + std::to_string(outcome.unreadReplies) +
@@ -43,8 +55,8 @@ std::string describeNight(const NightOutcome& outcome, const std::string& stopRe
                                         : " because the mount stopped answering";
       break;
   }
-  text += outcome.parked ? "; mount parked" : "; mount not parked (parkEnabled is not 1)";
-  return text;
+  if (!outcome.parked) return text + "; mount not parked (parkEnabled is not 1)";
+  return text + describePark(outcome.parkReply);
 }
 
 }  // namespace vantrel

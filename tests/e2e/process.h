@@ -75,6 +75,7 @@ class Child {
   }
 
   void signal(int number) const { kill(pid_, number); }
+  pid_t pid() const { return pid_; }
 
   // Reads the piped stdout until a line starting with `prefix` arrives.
   bool waitForLine(const std::string& prefix, std::chrono::seconds timeout) {

@@ -1,0 +1,96 @@
+// indi_mount_link.h - the mount link to any INDI telescope driver.
+//
+//   open             connect to the server (again after a loss), wait for the
+//                    device, CONNECT it, tell it the site and the time (once
+//                    per appearance of the device), unpark it when it says it
+//                    is parked, switch tracking on
+//   gotoTarget       ON_COORD_SET = TRACK, then EQUATORIAL_EOD_COORD with the
+//                    right ascension in hours [0, 24) and the declination;
+//                    refused (a Fault) unless the driver goes Busy within
+//                    replyWaitMs
+//   requestPosition  a ping to the server
+//   readDeclination  the declination of EQUATORIAL_EOD_COORD as the driver
+//                    last pushed it, only while the link is healthy: the
+//                    server connected, the device there with CONNECT on, and
+//                    the ping of the request answered
+//   prePark          tracking off
+//   park             TELESCOPE_PARK = PARK, then wait (bounded) until the
+//                    driver leaves Busy; confirmed when it ends Ok or Idle
+//                    with PARK on
+//   close            nothing: the server connection stays for the next open
+//
+// Notes:
+// 1) A goto is finished at the first state other than Busy after a Busy;
+//    Alert there is a failed goto, reported (a Fault) at the next read.
+// 2) Every wait is a series of short pauses on the clock seam; the mirror is
+//    filled meanwhile by the client library's thread (or by a test).
+// 3) There is nothing to send for the serial line's two pass-through
+//    commands: they are not sent.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "indi/indi_address.h"
+#include "mount/mount_link.h"
+
+namespace vantrel {
+
+class Clock;
+class IndiMirror;
+class IndiWire;
+
+struct IndiLinkSettings {
+  IndiAddress address;
+  double siteLatitude = 0;   // degrees, north positive
+  double siteLongitude = 0;  // degrees, east positive
+};
+
+class IndiMountLink : public MountLink {
+ public:
+  IndiMountLink(IndiWire& wire, IndiMirror& mirror, Clock& clock, IndiLinkSettings settings)
+      : wire_(wire), mirror_(mirror), clock_(clock), settings_(std::move(settings)) {}
+
+  void open() override;
+  void close() override {}
+  void closeQuietly() noexcept override {}
+  void gotoTarget(double raDeg, double decDeg) override;
+  void requestPosition() override;
+  std::optional<double> readDeclination() override;
+  void prePark() override;
+  ParkReply park() override;
+  std::string mountName() const override;
+
+ private:
+  template <class Done>
+  bool await(std::chrono::milliseconds limit, Done done);
+  void connectServer();
+  void awaitDevice();
+  void connectDevice();
+  void sendSiteAndTime();
+  void unparkIfParked();
+  bool sendOneOfMany(const char* property, const char* element);
+  bool healthy() const;
+  [[noreturn]] void fail(const std::string& what) const;
+
+  IndiWire& wire_;
+  IndiMirror& mirror_;
+  Clock& clock_;
+  IndiLinkSettings settings_;
+  bool everConnected_ = false;
+  std::optional<std::uint64_t> siteSentInSession_;
+  bool slewing_ = false;
+  std::uint64_t pings_ = 0;
+  std::string pendingPing_;
+};
+
+// The right ascension in hours in [0, 24) for raDeg degrees: INDI takes
+// hours, and a row's right ascension plus its offset may leave 0..360.
+double indiHours(double raDeg);
+
+// "YYYY-MM-DDTHH:MM:SS" in UTC for the clock's civil reading (UT + 9 h).
+std::string indiUtcText(const std::string& dateText, const std::string& timeText);
+
+}  // namespace vantrel

@@ -1,0 +1,203 @@
+// End to end through INDI: the real vantrel binary on the real clock against
+// indiserver and INDI's own telescope simulator, started here on a private
+// port, a private socket path and a private HOME (where the simulator keeps
+// its park position), and stopped by process id: the server and its driver,
+// which outlives the server by about two seconds.
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+#include "astro/clock_sample.h"
+#include "astro/koudo_keisan_1950.h"
+#include "e2e/process.h"
+#include "platform/posix_clock.h"
+#include "platform/simulated_clock.h"
+#include "support/night_files.h"
+
+#if !defined(INDISERVER_PROGRAM) || !defined(INDI_SIMULATOR_PROGRAM) || !defined(INDI_GETPROP)
+#define VANTREL_INDI_E2E 0
+#define INDISERVER_PROGRAM ""
+#define INDI_SIMULATOR_PROGRAM ""
+#define INDI_GETPROP ""
+#define INDI_SETPROP ""
+#else
+#define VANTREL_INDI_E2E 1
+#endif
+
+namespace vantrel::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::AllOf;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+const std::string device = "Telescope Simulator";
+
+// A TCP port nobody listens on now.
+int freePort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+// The process ids whose parent is `parent`.
+std::vector<pid_t> childrenOf(pid_t parent) {
+  std::vector<pid_t> children;
+  DIR* proc = opendir("/proc");
+  for (dirent* entry; proc && (entry = readdir(proc));) {
+    pid_t pid = std::atoi(entry->d_name);
+    if (pid <= 0) continue;
+    std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    std::size_t paren = text.rfind(')');
+    int ppid = 0;
+    if (paren != std::string::npos && std::sscanf(text.c_str() + paren + 1, " %*c %d", &ppid) == 1 &&
+        ppid == parent) {
+      children.push_back(pid);
+    }
+  }
+  if (proc) closedir(proc);
+  return children;
+}
+
+// A right ascension (hours) where a star of `decDeg` stands at azimuth
+// `wantAz` and at least 20 degrees high at the given civil time, for the site
+// of testing::IniValues.
+double raHoursAt(const ClockReading& now, double decDeg, double wantAz) {
+  ClockSample sample = sampleClock(now.dateText, now.timeText.substr(0, 5));
+  double best = 0, bestError = 1e9;
+  for (int tenths = 0; tenths < 24 * 600; ++tenths) {
+    double hours = tenths / 600.0;
+    HorizontalPosition p = koudo_keisan_1950(hours * 15, decDeg, 35.0, 135.0, sample);
+    double error = std::abs(p.outAz - wantAz);
+    if (p.outAlt > 20 && error < bestError) bestError = error, best = hours;
+  }
+  return best;
+}
+
+class IndiNight : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!VANTREL_INDI_E2E) GTEST_SKIP() << "built without INDI, or indi-bin is not installed";
+    port = freePort();
+    std::filesystem::create_directories(dir / "home");
+    server = std::make_unique<Child>(
+        std::vector<std::string>{"/usr/bin/env", "HOME=" + (dir / "home"), INDISERVER_PROGRAM, "-p",
+                                 std::to_string(port), "-u", dir / "indi.socket", INDI_SIMULATOR_PROGRAM},
+        dir.path, dir / "server.out", dir / "server.err");
+    ASSERT_TRUE(waitUntil([&] { return property("CONNECTION.CONNECT").size() > 0; }, 20s))
+        << readFile(dir / "server.err");
+  }
+
+  // The server first, then its driver, each by its own process id.
+  void TearDown() override {
+    if (!server) return;
+    std::vector<pid_t> drivers = childrenOf(server->pid());
+    server->signal(SIGTERM);
+    server->waitForExit(5s);
+    for (pid_t driver : drivers) kill(driver, SIGKILL);
+    for (pid_t driver : drivers) waitUntil([&] { return kill(driver, 0) != 0; }, 5s);
+  }
+
+  // "On", "12.5", ... of device.NAME as the server has it; empty when it does not answer.
+  std::string property(const std::string& name) {
+    Child get({INDI_GETPROP, "-p", std::to_string(port), "-t", "2", device + "." + name}, dir.path, dir / "get.out",
+              dir / "get.err");
+    if (get.waitForExit(10s) != 0) return "";
+    std::string text = readFile(dir / "get.out");
+    std::size_t equals = text.find('=');
+    if (equals == std::string::npos) return "";
+    return text.substr(equals + 1, text.find('\n') - equals - 1);
+  }
+  bool setProperty(const std::string& spec) {
+    Child set({INDI_SETPROP, "-p", std::to_string(port), device + "." + spec}, dir.path, dir / "set.out",
+              dir / "set.err");
+    return set.waitForExit(10s) == 0;
+  }
+
+  ScratchDir dir;
+  int port = 0;
+  std::unique_ptr<Child> server;
+};
+
+TEST_F(IndiNight, TwoTargetsThenTheDeclinationLimitAndTheConfirmedPark) {
+  ClockReading now = civilReading(PosixClock::civilMs());
+  const std::string today = now.dateText;
+  // Chosen nearest the meridian first: A, then B, then C, whose declination
+  // lies above the limit.
+  testing::IniValues ini;
+  ini.nightEnd = std::vector<double>(12, 5.99);
+  ini.minAltitude = 0;
+  ini.decLimit = 20;
+  ini.dwellMinutes = 0.05;
+  writeFile(dir / "vantrel.ini", testing::iniText(ini));
+  std::string lines = testing::targetLine("A   ", raHoursAt(now, 5, 345), 5) + "\r\n" +
+                      testing::targetLine("B   ", raHoursAt(now, 10, 335), 10) + "\r\n" +
+                      testing::targetLine("C   ", raHoursAt(now, 25, 310), 25) + "\r\n";
+  writeFile(dir / "vantrel.adf", lines);
+
+  // The simulator starts at the pole, above the limit: it is put at
+  // declination 0 first, without a slew.
+  ASSERT_TRUE(setProperty("CONNECTION.CONNECT=On"));
+  ASSERT_TRUE(waitUntil([&] { return property("EQUATORIAL_EOD_COORD.DEC").size() > 0; }, 10s));
+  ASSERT_TRUE(setProperty("ON_COORD_SET.SYNC=On"));
+  ASSERT_TRUE(setProperty("EQUATORIAL_EOD_COORD.RA;DEC=" + std::to_string(raHoursAt(now, 5, 345)) + ";0"));
+  ASSERT_TRUE(waitUntil([&] { return std::abs(std::atof(property("EQUATORIAL_EOD_COORD.DEC").c_str())) < 1; },
+                        10s));
+
+  Child vantrel({VANTREL_BINARY, "--console", "--indi", device + "@localhost:" + std::to_string(port)}, dir.path,
+                dir / "out", dir / "err");
+  std::optional<int> status = vantrel.waitForExit(60s);
+  ASSERT_TRUE(status) << "still running\n" << readFile(dir / "out") << readFile(dir / "err");
+  EXPECT_EQ(*status, 0) << readFile(dir / "err");
+
+  EXPECT_THAT(testing::logRecords(readFile(dir / ("log" + today + ".txt"))),
+              ElementsAre(AllOf(StartsWith(today + " "), HasSubstr(" A   ")), HasSubstr(" B   "),
+                          HasSubstr(" C   "), MatchesRegex("RD Limit, over : < 2[0-9.]+ >"), "B4000,0000"));
+  EXPECT_THAT(readFile(dir / "out"),
+              MatchesRegex("(.|\n)*3 of 3 targets observed; night ended [-0-9]+ [:0-9]+ by the declination limit "
+                           "\\(the mount reported 2[0-9.]+ degrees\\); mount parked, as the mount confirmed\n"));
+  EXPECT_EQ(property("TELESCOPE_PARK.PARK"), "On") << "the simulator is not parked";
+  // Warnings about the night's files, and the client library's own
+  // "creating new connection", but no fault.
+  EXPECT_THAT(readFile(dir / "err"), Not(MatchesRegex("(.|\n)*vantrel: [^w](.|\n)*"))) << "a fault after a good night";
+}
+
+TEST_F(IndiNight, NoSuchDeviceOrNoServer) {
+  writeFile(dir / "vantrel.ini", testing::iniText(testing::IniValues{}));
+  ClockReading now = civilReading(PosixClock::civilMs());
+  writeFile(dir / "vantrel.adf", testing::targetLine("A   ", raHoursAt(now, 20, 345), 20) + "\r\n");
+  const struct {
+    std::string address, message;
+  } cases[] = {
+      {"Dome@localhost:" + std::to_string(port),
+       "the mount 'Dome' at localhost:" + std::to_string(port) + ": the server has no such device (it has '" +
+           device + "')"},
+      {device + "@localhost:" + std::to_string(freePort()), "no server answers there"},
+  };
+  for (const auto& c : cases) {
+    Child vantrel({VANTREL_BINARY, "--console", "--indi", c.address}, dir.path, dir / "out", dir / "err");
+    EXPECT_EQ(vantrel.waitForExit(60s), 1) << c.address;
+    EXPECT_THAT(readFile(dir / "err"), HasSubstr(c.message)) << c.address;
+  }
+}
+
+}  // namespace
+}  // namespace vantrel::e2e
