@@ -89,6 +89,9 @@ class Vantrel : public ::testing::Test {
   // Checks that the mount got the goto and both pass-throughs first and the
   // park last, and returns what it got in between.
   std::string bytesBetweenGotoAndPark() {
+    // vantrel may have left before the simulator read the last bytes off
+    // the pseudo-terminal and wrote them down.
+    waitUntil([&] { return transcript().ends_with(parkBytes); }, 5s);
     std::string bytes = transcript();
     std::string head = "R" + angleField(raDeg) + "," + angleField(decDeg) +
                        std::string("P\x02\x10\x24\0\0\0\0" "P\x02\x11\x24\0\0\0\0", 16);

@@ -1,0 +1,362 @@
+// The INDI mount link against a fake server that answers into the mirror as
+// a telescope driver does (no server, no library), on the simulated clock:
+// every wait of the link is a pause, and the fake's timed events happen as
+// the clock passes them.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "indi/indi_mirror.h"
+#include "indi/indi_mount_link.h"
+#include "indi/indi_wire.h"
+#include "mount/supervision.h"
+#include "platform/fault.h"
+#include "platform/simulated_clock.h"
+#include "platform/stop_request.h"
+#include "platform/window.h"
+
+namespace vantrel {
+namespace {
+
+const std::int64_t start = *SimulatedClock::parseCivilTime("2026-12-07T22:00:00");
+const std::string device = "Scope";
+using Switches = std::vector<std::pair<std::string, bool>>;
+
+IndiProperty numbers(IndiState state, std::map<std::string, double> values) {
+  IndiProperty p;
+  p.state = state;
+  p.numbers = std::move(values);
+  return p;
+}
+IndiProperty switches(IndiState state, Switches values) {
+  IndiProperty p;
+  p.state = state;
+  p.switches = std::move(values);
+  return p;
+}
+
+// How the fake driver takes a goto or a park.
+enum class Answer { busyThenOk, busyThenAlert, staysBusy, alertAtOnce, nothing };
+
+// A telescope driver behind a server, as the link sees it through the
+// mirror. Each send is noted as "PROPERTY E1=v1 E2=v2".
+struct FakeServer : IndiWire, Window {
+  FakeServer() {
+    clock.onAdvance = [this](std::int64_t civilMs) {
+      while (!timed.empty() && timed.begin()->first <= civilMs - start) {
+        auto event = timed.begin()->second;
+        timed.erase(timed.begin());
+        event();
+      }
+    };
+  }
+  void at(std::int64_t msFromNow, std::function<void()> event) {
+    timed.emplace(clock.civilMs() - start + msFromNow, std::move(event));
+  }
+  void push(const std::string& name, const IndiProperty& property) { mirror.propertyChanged(device, name, property); }
+
+  // The device as a driver defines it: disconnected until CONNECT.
+  void appear() {
+    mirror.deviceSeen(device);
+    push("CONNECTION", switches(IndiState::idle, {{"CONNECT", false}, {"DISCONNECT", true}}));
+  }
+  void defineTelescope() {
+    push("EQUATORIAL_EOD_COORD", numbers(IndiState::idle, {{"RA", 0}, {"DEC", dec}}));
+    push("ON_COORD_SET", switches(IndiState::idle, {{"SLEW", false}, {"TRACK", true}, {"SYNC", false}}));
+    push("TELESCOPE_PARK", switches(IndiState::ok, {{"PARK", parked}, {"UNPARK", !parked}}));
+    push("TELESCOPE_TRACK_STATE", switches(IndiState::idle, {{"TRACK_ON", false}, {"TRACK_OFF", true}}));
+    push("GEOGRAPHIC_COORD", numbers(IndiState::ok, {{"LAT", 0}, {"LONG", 0}, {"ELEV", 120}}));
+    push("TIME_UTC", IndiProperty{});
+  }
+
+  bool connectServer() override {
+    sent.push_back("connect");
+    if (!serverRunning) return false;
+    mirror.serverConnected();
+    mirror.deviceSeen("Other");
+    if (devicePresent) appear();
+    return true;
+  }
+  void disconnectServer() override {
+    sent.push_back("disconnect");
+    mirror.serverLost();
+  }
+  void sendNumbers(const std::string& property, const std::vector<std::pair<std::string, double>>& values) override {
+    std::string text = property;
+    for (const auto& [name, value] : values) text += " " + name + "=" + std::to_string(value);
+    sent.push_back(text);
+    if (property == "EQUATORIAL_EOD_COORD") slew(values[1].second);
+  }
+  void sendSwitches(const std::string& property, const Switches& states) override {
+    std::string text = property;
+    for (const auto& [name, on] : states) text += " " + name + "=" + (on ? "On" : "Off");
+    sent.push_back(text);
+    if (text == "CONNECTION CONNECT=On DISCONNECT=Off") {
+      push("CONNECTION", switches(IndiState::ok, {{"CONNECT", true}, {"DISCONNECT", false}}));
+      defineTelescope();
+    } else if (text == "TELESCOPE_PARK PARK=Off UNPARK=On") {
+      parked = false;
+      push("TELESCOPE_PARK", switches(IndiState::ok, {{"PARK", false}, {"UNPARK", true}}));
+    } else if (text == "TELESCOPE_PARK PARK=On UNPARK=Off") {
+      parkMount();
+    }
+  }
+  void sendTexts(const std::string& property, const std::vector<std::pair<std::string, std::string>>& texts) override {
+    std::string text = property;
+    for (const auto& [name, value] : texts) text += " " + name + "=" + value;
+    sent.push_back(text);
+  }
+  void sendPing(const std::string& uid) override {
+    if (serverRunning && pingsAnswered) at(45, [this, uid] { mirror.pingReplied(uid); });
+  }
+
+  // A slew of 5 s; the declination as the driver pushes it, Busy meanwhile.
+  void slew(double target) {
+    auto state = [](Answer a) { return a == Answer::alertAtOnce ? IndiState::alert : IndiState::busy; };
+    if (gotoAnswer == Answer::nothing) return;
+    at(40, [=, this] { push("EQUATORIAL_EOD_COORD", numbers(state(gotoAnswer), {{"RA", 1}, {"DEC", dec}})); });
+    if (gotoAnswer == Answer::alertAtOnce || gotoAnswer == Answer::staysBusy) return;
+    at(5000, [=, this] {
+      dec = target;
+      push("EQUATORIAL_EOD_COORD", numbers(gotoAnswer == Answer::busyThenOk ? IndiState::ok : IndiState::alert,
+                                           {{"RA", 1}, {"DEC", dec}}));
+    });
+  }
+  void parkMount() {
+    auto parkState = [this](IndiState state) {
+      push("TELESCOPE_PARK", switches(state, {{"PARK", state != IndiState::alert}, {"UNPARK", state == IndiState::alert}}));
+    };
+    if (parkAnswer == Answer::nothing) return;
+    if (parked) return at(40, [=] { parkState(IndiState::idle); });  // already there: no Busy
+    if (parkAnswer == Answer::alertAtOnce) return at(40, [=] { parkState(IndiState::alert); });
+    at(40, [=] { parkState(IndiState::busy); });
+    if (parkAnswer == Answer::staysBusy) return;
+    at(20000, [=] { parkState(parkAnswer == Answer::busyThenOk ? IndiState::idle : IndiState::alert); });
+  }
+
+  // The server goes away: the library reports it, and a reconnect fails.
+  void dies() {
+    serverRunning = false;
+    mirror.serverLost();
+  }
+  // The driver restarts: the device goes, then comes back disconnected.
+  void driverRestarts() {
+    mirror.deviceRemoved(device);
+    at(1000, [this] { appear(); });
+  }
+
+  void setTitle(const std::string&) override {}
+  void showStatus(const std::string&) override {}
+  void processEvents() override {}
+
+  IndiMirror mirror{device};
+  SimulatedClock clock{start};
+  StopRequest stop;
+  IndiMountLink link{*this, mirror, clock, IndiLinkSettings{IndiAddress{device, "localhost", 7624}, 35.5, -139.5}};
+  std::multimap<std::int64_t, std::function<void()>> timed;
+  std::vector<std::string> sent;
+  bool serverRunning = true, devicePresent = true, parked = true, pingsAnswered = true;
+  double dec = 0;
+  Answer gotoAnswer = Answer::busyThenOk, parkAnswer = Answer::busyThenOk;
+
+  LinkSeams seams() { return {link, clock, *this, stop}; }
+  SupervisionResult supervise(double decDeg, double dwellMinutes, double decLimit = 80) {
+    SupervisionSettings settings;
+    settings.decLimit = decLimit;
+    settings.dwellMinutes = dwellMinutes;
+    return superviseTarget({90, decDeg}, settings, seams(), [](double) {});
+  }
+  std::string faultOf(const std::function<void()>& action) {
+    try {
+      action();
+    } catch (const Fault& fault) {
+      return fault.what();
+    }
+    return "no fault";
+  }
+};
+
+TEST(IndiMountLink, OpenConnectsTellsSiteAndTimeUnparksAndTracksOncePerDevice) {
+  FakeServer server;
+  server.link.open();
+  const std::vector<std::string> first = {
+      "connect",
+      "CONNECTION CONNECT=On DISCONNECT=Off",
+      // INDI longitude runs 0..360 east; the elevation stays the driver's.
+      "GEOGRAPHIC_COORD LAT=35.500000 LONG=220.500000 ELEV=120.000000",
+      "TIME_UTC UTC=2026-12-07T13:00:00 OFFSET=9",
+      "TELESCOPE_PARK PARK=Off UNPARK=On",
+      "TELESCOPE_TRACK_STATE TRACK_ON=On TRACK_OFF=Off"};
+  EXPECT_EQ(server.sent, first);
+
+  server.sent.clear();
+  server.link.close();
+  server.link.open();
+  EXPECT_EQ(server.sent, std::vector<std::string>{"TELESCOPE_TRACK_STATE TRACK_ON=On TRACK_OFF=Off"})
+      << "the fake keeps tracking off: only that is sent again";
+
+  // A driver that restarts comes back disconnected, and knows nothing.
+  server.sent.clear();
+  server.driverRestarts();
+  server.clock.pause(std::chrono::milliseconds(1500));
+  server.link.open();
+  ASSERT_GE(server.sent.size(), 3u);
+  EXPECT_EQ(server.sent[0], "CONNECTION CONNECT=On DISCONNECT=Off");
+  EXPECT_EQ(server.sent[1].rfind("GEOGRAPHIC_COORD ", 0), 0u);
+  EXPECT_EQ(server.sent[2].rfind("TIME_UTC ", 0), 0u);
+}
+
+TEST(IndiMountLink, OpenFailsWithTheServerOrTheDeviceNamed) {
+  FakeServer noServer;
+  noServer.serverRunning = false;
+  EXPECT_EQ(noServer.faultOf([&] { noServer.link.open(); }),
+            "cannot connect to the INDI server at localhost:7624 for the mount 'Scope' at localhost:7624: no server "
+            "answers there");
+  FakeServer noDevice;
+  noDevice.devicePresent = false;
+  EXPECT_EQ(noDevice.faultOf([&] { noDevice.link.open(); }),
+            "the mount 'Scope' at localhost:7624: the server has no such device (it has 'Other')");
+  EXPECT_EQ(noDevice.clock.now().timeText, "22:00:02") << "the device is waited for about 2 s";
+}
+
+TEST(IndiMountLink, GotoIsTakenWhenTheDriverGoesBusyAndRefusedOtherwise) {
+  const struct {
+    const char* what;
+    Answer answer;
+    double raDeg, decDeg;
+    const char* sent;  // the coordinates sent, or the start of the fault
+  } cases[] = {
+      {"Busy: the slew began", Answer::busyThenOk, 90, 30, "EQUATORIAL_EOD_COORD RA=6.000000 DEC=30.000000"},
+      {"right ascension below 0 wraps", Answer::busyThenOk, -15, 30, "EQUATORIAL_EOD_COORD RA=23.000000 DEC=30.000000"},
+      {"right ascension 360 is 0 h", Answer::busyThenOk, 360, -90, "EQUATORIAL_EOD_COORD RA=0.000000 DEC=-90.000000"},
+      {"no answer in 0.5 s is a refusal", Answer::nothing, 90, 30,
+       "the mount 'Scope' at localhost:7624: the goto to RA 6.0000 h, Dec +30.0000 was refused"},
+      {"Alert is a refusal", Answer::alertAtOnce, 90, 30,
+       "the mount 'Scope' at localhost:7624: the goto to RA 6.0000 h, Dec +30.0000 was refused"},
+      {"declination beyond the pole is not sent", Answer::busyThenOk, 90, 90.5,
+       "the mount 'Scope' at localhost:7624: cannot go to right ascension 90, declination 90.5 degrees"},
+  };
+  for (const auto& c : cases) {
+    FakeServer server;
+    server.gotoAnswer = c.answer;
+    server.link.open();
+    server.sent.clear();
+    std::string fault = server.faultOf([&] { server.link.gotoTarget(c.raDeg, c.decDeg); });
+    if (fault == "no fault") {
+      EXPECT_EQ(server.sent.back(), c.sent) << c.what;
+      EXPECT_EQ(server.sent.size(), 1u) << c.what << ": ON_COORD_SET is TRACK already";
+    } else {
+      EXPECT_EQ(fault.rfind(c.sent, 0), 0u) << c.what << ": " << fault;
+    }
+  }
+}
+
+TEST(IndiMountLink, ADwellReadsThePushedDeclinationAndAFailedSlewIsAFault) {
+  FakeServer server;
+  SupervisionResult result = server.supervise(30, 0.2);
+  EXPECT_EQ(result.end, SupervisionEnd::dwellOver);
+  EXPECT_EQ(result.reportedDec, 30) << "the slew of 5 s is over within the dwell of 12 s";
+  EXPECT_EQ(server.clock.now().timeText, "22:00:12");
+
+  FakeServer failing;
+  failing.gotoAnswer = Answer::busyThenAlert;
+  EXPECT_EQ(failing.faultOf([&] { failing.supervise(30, 1); }),
+            "the mount 'Scope' at localhost:7624: the goto failed during the slew");
+  EXPECT_EQ(failing.clock.now().timeText, "22:00:05");
+}
+
+// A link that is no longer healthy gives no answer, so the dwell ends as for
+// a silent serial mount after mountSilentClockChanges changes, and the park
+// is tried: it fails clearly when the server is gone, and works when the
+// device came back.
+TEST(IndiMountLink, LossMidDwellEndsSilentThenTheParkIsTried) {
+  FakeServer lost;
+  lost.at(3000, [&] { lost.dies(); });
+  EXPECT_EQ(lost.supervise(30, 10).end, SupervisionEnd::mountSilent);
+  EXPECT_EQ(lost.clock.now().timeText, "22:02:02");
+  EXPECT_EQ(lost.faultOf([&] { parkMount(true, lost.seams(), [] {}); }),
+            "cannot connect to the INDI server at localhost:7624 for the mount 'Scope' at localhost:7624: no server "
+            "answers there");
+  EXPECT_EQ(lost.sent.back(), "connect");
+  EXPECT_EQ(lost.sent.end()[-2], "disconnect") << "a dead connection is dropped before connecting again";
+
+  // A server that hangs says nothing: only its pings go unanswered.
+  FakeServer hung;
+  hung.at(3000, [&] { hung.pingsAnswered = false; });
+  EXPECT_EQ(hung.supervise(30, 10).end, SupervisionEnd::mountSilent);
+  EXPECT_EQ(hung.clock.now().timeText, "22:02:03");
+
+  FakeServer removed;
+  removed.at(3000, [&] { removed.mirror.deviceRemoved(device); });
+  removed.at(60000, [&] { removed.appear(); });  // the driver comes back disconnected
+  EXPECT_EQ(removed.supervise(30, 10).end, SupervisionEnd::mountSilent);
+  removed.sent.clear();
+  EXPECT_EQ(parkMount(true, removed.seams(), [] {}), ParkReply::confirmed);
+  EXPECT_EQ(removed.sent.front(), "CONNECTION CONNECT=On DISCONNECT=Off");
+  EXPECT_EQ(removed.sent.end()[-2], "TELESCOPE_TRACK_STATE TRACK_ON=Off TRACK_OFF=On") << "the pre-park";
+  EXPECT_EQ(removed.sent.back(), "TELESCOPE_PARK PARK=On UNPARK=Off");
+}
+
+TEST(IndiMountLink, ParkIsConfirmedOnlyWhenTheDriverEndsParked) {
+  const struct {
+    const char* what;
+    Answer answer;
+    bool alreadyParked, serverDies;
+    ParkReply reply;
+    const char* endTime;  // the park's 200 ms pause, then the wait
+  } cases[] = {
+      {"Busy, then Idle with PARK on", Answer::busyThenOk, false, false, ParkReply::confirmed, "22:00:20"},
+      {"already parked: Idle at once", Answer::busyThenOk, true, false, ParkReply::confirmed, "22:00:00"},
+      {"Busy, then Alert", Answer::busyThenAlert, false, false, ParkReply::notConfirmed, "22:00:20"},
+      {"Alert at once", Answer::alertAtOnce, false, false, ParkReply::notConfirmed, "22:00:00"},
+      {"no answer within 0.5 s", Answer::nothing, false, false, ParkReply::notConfirmed, "22:00:00"},
+      {"Busy for three minutes", Answer::staysBusy, false, false, ParkReply::notConfirmed, "22:03:00"},
+      {"server lost while parking", Answer::busyThenOk, false, true, ParkReply::notConfirmed, "22:00:05"},
+  };
+  for (const auto& c : cases) {
+    FakeServer server;
+    server.parkAnswer = c.answer;
+    server.link.open();
+    server.parked = c.alreadyParked;
+    if (c.serverDies) server.at(5000, [&] { server.dies(); });
+    bool recorded = false;
+    EXPECT_EQ(parkMount(true, server.seams(), [&] { recorded = true; }), c.reply) << c.what;
+    EXPECT_TRUE(recorded) << c.what << ": the park record follows the park, confirmed or not";
+    EXPECT_EQ(server.clock.now().timeText, c.endTime) << c.what;
+  }
+}
+
+TEST(IndiAddress, DeviceHostAndPort) {
+  const struct {
+    const char* text;
+    const char* want;  // device|host|port, or the message
+  } cases[] = {
+      {"Telescope Simulator", "Telescope Simulator|localhost|7624"},
+      {"EQMod Mount@observatory", "EQMod Mount|observatory|7624"},
+      {"LX200@10.0.0.2:7625", "LX200|10.0.0.2|7625"},
+      {"a@b@host:1", "a@b|host|1"},
+      {"", "no device name before the '@'"},
+      {"@host", "no device name before the '@'"},
+      {"Scope@", "no host after the '@'"},
+      {"Scope@host:", "port '' is not a number 1..65535"},
+      {"Scope@host:0", "port '0' is not a number 1..65535"},
+      {"Scope@host:65536", "port '65536' is not a number 1..65535"},
+      {"Scope@host:99999999999", "port '99999999999' is not a number 1..65535"},
+      {"Scope@host:12x", "port '12x' is not a number 1..65535"},
+  };
+  for (const auto& c : cases) {
+    auto parsed = parseIndiAddress(c.text);
+    std::string got = std::holds_alternative<std::string>(parsed)
+                          ? std::get<std::string>(parsed)
+                          : std::get<IndiAddress>(parsed).device + "|" + std::get<IndiAddress>(parsed).host + "|" +
+                                std::to_string(std::get<IndiAddress>(parsed).port);
+    EXPECT_EQ(got, c.want) << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace vantrel
