@@ -318,6 +318,7 @@ int main(int argc, char** argv) {
       NightOptions options;
       options.statusBoard = &board;
       options.lookAhead = true;
+      options.checkLineAtStart = true;
       options.onWarning = [&](const std::string& warning) {
         std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
         if (qtWindow) qtWindow->showStatus("Warning: " + warning);

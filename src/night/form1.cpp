@@ -7,6 +7,7 @@
 
 #include "inputs/number_text.h"
 #include "inputs/target_list.h"
+#include "mount/line_check.h"
 #include "mount/protocol.h"
 #include "mount/serial_mount_link.h"
 #include "mount/supervision.h"
@@ -61,6 +62,7 @@ NightOutcome Form1::Form_Load() {
     startupWait();
     loadTargets(places);
     status_.targetCount = targets_.targetCount;
+    if (options_.checkLineAtStart) checkLine();
     createLogFile();
   } catch (const Fault& fault) {
     status_.message = fault.what();
@@ -142,6 +144,17 @@ void Form1::loadTargets(const SiteConfigPlaces& places) {
 
 void Form1::showWarnings(const std::vector<InputWarning>& warnings) {
   for (const InputWarning& warning : warnings) options_.onWarning(describeWarning(warning));
+}
+
+// A line that leads nowhere, or to a mount that does not answer, ends the
+// program now, before a record says that a target was observed.
+void Form1::checkLine() {
+  MountLink& link = mountLink();
+  LineCheck check = checkMountAnswers(link, seams_.clock);
+  if (!check.decDeg) {
+    throw Fault(describeSilence(check, link.mountName()) + "; nothing was logged and the mount was not moved",
+                ExitStatus::mountSilent);
+  }
 }
 
 // Started by day or in twilight: say so, and that the Sun guard is at work.

@@ -84,6 +84,11 @@ struct NightOptions {
   // Told each warning about the input files (one line for people) as soon as
   // the file has been read. The night goes on as the files say.
   std::function<void(const std::string&)> onWarning;
+  // Before the first cycle (after the start-up wait and the target list),
+  // ask the mount once for its position and end the program when the line
+  // fails or no valid answer comes within a second. A real night does; the
+  // rehearsal's mount always answers.
+  bool checkLineAtStart = false;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
@@ -123,6 +128,7 @@ class Form1 {
   void loadTargets(const SiteConfigPlaces& places);
   void showWarnings(const std::vector<InputWarning>& warnings);
   void warnOfTheSun();
+  void checkLine();
   void createLogFile();
   bool nightIsOver(const ClockReading& reading) const;
   // One pass of the cycle; returns true when the night is over.

@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "platform/device_users.h"
 #include "platform/fault.h"
 
 namespace vantrel {
@@ -83,7 +84,11 @@ void PosixSerialPort::open(int portNumber) {
     throw LineFault("cannot open " + name_ + " (" + device_ + "): the link is gone or leads nowhere; it last led to " +
                 lastLedTo_);
   }
-  if (fd < 0) fail("cannot open", errno);
+  if (fd < 0) {
+    int error = errno;
+    throw LineFault("cannot open " + name_ + " (" + device_ + "): " + std::strerror(error) +
+                    openFailureHint(device_, error, name_));
+  }
   std::string ledTo = resolvedPath(device_);
   if (!ledTo.empty()) lastLedTo_ = ledTo;
   auto refuse = [&](const char* operation) {

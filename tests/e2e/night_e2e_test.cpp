@@ -10,10 +10,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "astro/sun_position.h"
 #include "e2e/process.h"
 #include "platform/posix_clock.h"
+#include "platform/posix_serial_port.h"
 #include "platform/simulated_clock.h"
-#include "astro/sun_position.h"
 #include "support/night_files.h"
 
 namespace vantrel::e2e {
@@ -86,14 +87,14 @@ class Vantrel : public ::testing::Test {
   std::string transcript() { return readFile(dir / "transcript.bin"); }
   std::vector<std::string> records() { return testing::logRecords(readFile(dir / ("log" + today + ".txt"))); }
 
-  // Checks that the mount got the goto and both pass-throughs first and the
-  // park last, and returns what it got in between.
+  // Checks that the mount got the line check's query, the goto and both
+  // pass-throughs first and the park last, and returns what it got in between.
   std::string bytesBetweenGotoAndPark() {
     // vantrel may have left before the simulator read the last bytes off
     // the pseudo-terminal and wrote them down.
     waitUntil([&] { return transcript().ends_with(parkBytes); }, 5s);
     std::string bytes = transcript();
-    std::string head = "R" + angleField(raDeg) + "," + angleField(decDeg) +
+    std::string head = "ER" + angleField(raDeg) + "," + angleField(decDeg) +
                        std::string("P\x02\x10\x24\0\0\0\0" "P\x02\x11\x24\0\0\0\0", 16);
     EXPECT_THAT(bytes, StartsWith(head));
     EXPECT_THAT(bytes, EndsWith(parkBytes));
@@ -186,6 +187,53 @@ TEST_F(Vantrel, MountThatVanishesEndsTheProgramWithTheLogIntact) {
   // After the warning that the nights never end by the clock.
   EXPECT_THAT(err(), MatchesRegex("(vantrel: warning: [^\n]*\n)*[^\n]*COM1[^\n]*\n")) << "one line naming the port";
   EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E ")));
+}
+
+// The line is tried before the night: a mount that does not answer, a
+// device that is not there or one that another program holds end the
+// program at once, before any record.
+TEST_F(Vantrel, TheLineIsCheckedBeforeTheFirstRecord) {
+  testing::IniValues ini;
+  prepareNight(ini, {"--silent"});
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(run({"--console"}), 4);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+  EXPECT_THAT(err(), EndsWith("vantrel: the mount at COM1 does not answer a position query within 1 s: is it "
+                              "switched on, and is the cable in this port?; nothing was logged and the mount was "
+                              "not moved\n"));
+  EXPECT_FALSE(std::filesystem::exists(dir / ("log" + today + ".txt")));
+  EXPECT_EQ(transcript(), "E") << "the query, and nothing else";
+
+  // Held by another program (here: this test) that locked it.
+  mountsim.reset();
+  prepareNight(ini, {});
+  // Root passes the lock only with CAP_SYS_ADMIN: the program runs without.
+  PosixSerialPort holder(dir.path);
+  holder.open(1);
+  std::vector<std::string> argv = {VANTREL_BINARY, "--console"};
+  if (geteuid() == 0) argv.insert(argv.begin(), {"/usr/bin/setpriv", "--bounding-set", "-sys_admin"});
+  EXPECT_EQ(exitStatus(*std::make_unique<Child>(argv, dir.path, dir / "out", dir / "err"), 60s), 1);
+  EXPECT_THAT(err(), HasSubstr("cannot open COM1 (" + (dir / "COM1") + "): Device or resource busy; held by " +
+                               std::to_string(getpid()) + " ("));
+  holder.close();
+
+  // No COM4000 in the directory, and no /dev/ttyS3999.
+  ini.port = 4000;
+  writeFile(dir / "vantrel.ini", testing::iniText(ini));
+  EXPECT_EQ(run({"--console"}), 1);
+  EXPECT_THAT(err(), HasSubstr("cannot open COM4000 (/dev/ttyS3999): No such file or directory; there is no COM4000 in "
+                               "the working directory either: link the adapter there, e.g. ln -s /dev/ttyUSB0 COM4000\n"));
+  EXPECT_FALSE(std::filesystem::exists(dir / ("log" + today + ".txt")));
+  EXPECT_EQ(transcript().find("R"), std::string::npos) << "no goto in any of them";
+}
+
+// A reply that comes in two halves 150 ms apart is put together.
+TEST_F(Vantrel, TheLineCheckTakesAReplyInPieces) {
+  prepareNight(testing::IniValues{}, {"--split"});
+  auto vantrel = start({"--console"});
+  ASSERT_TRUE(waitUntil([&] { return transcript().find("ER") == 0; }, 30s)) << err();
+  vantrel->signal(SIGTERM);
+  EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
 }
 
 // The COM1 link vanishes mid-night: the park must not go to /dev/ttyS0.

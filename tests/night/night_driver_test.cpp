@@ -99,6 +99,46 @@ TEST(NightDriver, WarningsAboutTheFilesChangeNothing) {
   EXPECT_FALSE(told.log("2026-12-06").empty());
 }
 
+// The line check at start: one query, then the night; a silent mount or a
+// port that cannot be opened ends the program before the log exists.
+TEST(NightDriver, TheLineIsCheckedAfterTheStartupWait) {
+  const struct {
+    const char* what;
+    void (*prepare)(SimulatedMount&);
+    ExitStatus fault;  // nightEnded: no fault
+    const char* says;
+  } cases[] = {
+      {"answers", [](SimulatedMount&) {}, ExitStatus::nightEnded, ""},
+      {"silent", [](SimulatedMount& m) { m.setSilent(true); }, ExitStatus::mountSilent,
+       "the mount at COM1 does not answer a position query within 1 s"},
+      {"garbled", [](SimulatedMount& m) { m.setPositionScript([](int, auto&, auto&) { return std::string("?"); }); },
+       ExitStatus::mountSilent, "(it sent \"?\", which is no position reply)"},
+      {"cannot be opened", [](SimulatedMount& m) { m.refuseOpen(true); }, ExitStatus::runtimeFault, "COM1"},
+  };
+  for (const auto& c : cases) {
+    IniValues ini;
+    ini.startDelaySeconds = 2;
+    Night night(ini, targetInWindowAt("2026-12-06T18:00"));
+    night.options.checkLineAtStart = true;
+    c.prepare(night.mount);
+    try {
+      night.run("2026-12-06T18:00:00", "2026-12-06T18:01:00");
+      EXPECT_EQ(c.fault, ExitStatus::nightEnded) << c.what;
+      ASSERT_GE(night.mount.transcript().size(), 3u);
+      EXPECT_THAT(std::vector<MountEvent>(night.mount.transcript().begin(), night.mount.transcript().begin() + 3),
+                  ElementsAre(MountEvent{MountEvent::Kind::open, 1, ""}, MountEvent{MountEvent::Kind::bytes, 1, "E"},
+                              MountEvent{MountEvent::Kind::close, 1, ""}));
+      EXPECT_EQ(night.clockMoves.at(2), civil("2026-12-06T18:00:02") + 100) << "after the wait, 100 ms for the reply";
+    } catch (const Fault& fault) {
+      EXPECT_EQ(fault.status(), c.fault) << c.what;
+      EXPECT_THAT(fault.what(), HasSubstr(c.says)) << c.what;
+      EXPECT_FALSE(night.files.files.count("log2026-12-06.txt")) << c.what;
+      EXPECT_EQ(night.mount.bytesSent().find('R'), std::string::npos) << c.what;
+      EXPECT_FALSE(night.mount.isOpen()) << c.what;
+    }
+  }
+}
+
 // A line for a star that stands at (azDeg, altDeg) at the civil time, seen
 // from latitude 35, longitude 135: the hour angle and declination of that
 // direction, and the right ascension from the sidereal angle of the night.

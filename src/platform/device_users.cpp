@@ -1,0 +1,82 @@
+#include "platform/device_users.h"
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace vantrel {
+namespace {
+
+std::string resolved(const std::string& path) {
+  char buffer[PATH_MAX];
+  return ::realpath(path.c_str(), buffer) == nullptr ? std::string() : std::string(buffer);
+}
+
+std::string processName(const std::filesystem::path& processDir) {
+  std::ifstream comm(processDir / "comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
+}
+
+std::string joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+  return text;
+}
+
+}  // namespace
+
+std::string deviceGroup(const std::string& path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return "";
+  if (const group* g = ::getgrgid(info.st_gid)) return g->gr_name;
+  return std::to_string(info.st_gid);
+}
+
+std::vector<std::string> deviceHolders(const std::string& path) {
+  std::vector<std::string> holders;
+  const std::string target = resolved(path);
+  if (target.empty()) return holders;
+  const std::string self = std::to_string(::getpid());
+  std::error_code error;
+  for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+    const std::string pid = process.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) continue;
+    std::error_code fdError;
+    for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", fdError)) {
+      std::error_code linkError;
+      if (std::filesystem::read_symlink(fd.path(), linkError).string() == target) {
+        holders.push_back(pid + " (" + processName(process.path()) + ")");
+        break;
+      }
+    }
+  }
+  return holders;
+}
+
+std::string openFailureHint(const std::string& device, int error, const std::string& portName) {
+  if (error == EACCES || error == EPERM) {
+    std::string group = deviceGroup(device);
+    if (group.empty() || group == "root") return "";
+    return "; the device belongs to group " + group + ": add yourself (sudo usermod -aG " + group +
+           " $USER) and log in again";
+  }
+  if (error == EBUSY) {
+    std::vector<std::string> holders = deviceHolders(device);
+    return holders.empty() ? "" : "; held by " + joined(holders);
+  }
+  if (error == ENOENT && device.rfind("/dev/ttyS", 0) == 0) {
+    return "; there is no " + portName + " in the working directory either: link the adapter there, e.g. ln -s "
+           "/dev/ttyUSB0 " + portName;
+  }
+  return "";
+}
+
+}  // namespace vantrel
