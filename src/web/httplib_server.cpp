@@ -151,11 +151,11 @@ class GuardedServer : public httplib::Server {
   // takes part in naming a file.
   void serveLog(const std::string& name, httplib::Response& res) const {
     try {
-      std::optional<std::string> log = files_.readAll(name);
+      std::optional<std::string> log;
+      if (!name.empty()) log = files_.readAll(name);
       if (!log) {
         res.status = 404;
-        res.set_content("No log yet: " + name + " is written from the first record on.\n",
-                        "text/plain; charset=utf-8");
+        res.set_content("No log yet: the night creates it after the start-up delay.\n", "text/plain; charset=utf-8");
         return;
       }
       res.set_content(std::move(*log), "text/plain; charset=utf-8");

@@ -38,6 +38,7 @@ WebSnapshot WebFeed::snapshot() const {
   if (board_ != nullptr) {
     copy.status = board_->snapshot();
     copy.version += board_->version();
+    copy.logFileName = copy.status.logFileName;
   }
   return copy;
 }
