@@ -44,3 +44,16 @@ WebSnapshot WebFeed::snapshot() const {
 }
 
 }  // namespace vantrel
+
+namespace vantrel {
+
+std::uint64_t WebFeed::version() const {
+  std::uint64_t own;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    own = state_.version;
+  }
+  return own + (board_ != nullptr ? board_->version() : 0);
+}
+
+}  // namespace vantrel

@@ -47,6 +47,8 @@ class WebFeed : public Window {
   void showSky(const SkyView& sky) override;
 
   WebSnapshot snapshot() const;
+  // Grows with every change of what a snapshot would hold.
+  std::uint64_t version() const;
 
  private:
   const StatusBoard* board_;
