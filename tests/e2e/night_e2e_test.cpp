@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 
 #include "astro/sun_position.h"
@@ -130,6 +131,40 @@ TEST_F(Vantrel, StopRequestDuringADwellParks) {
   EXPECT_THAT(out(), MatchesRegex("start-up delay until [^\n]*\n[^\n]*E2E [^\n]*\n"
                                   "observing E2E target \\(row 1\\) 0:00 of 5:00 [^\n]*\n"
                                   "parking the mount [^\n]*\nB4000,0000\n[^\n]*by a stop request[^\n]*\n"));
+}
+
+// While one night supervises its target, a second copy in the same folder
+// stops before it reads anything, and one in another folder whose COM1 leads
+// to the same device stops at the line check, before its log exists. Both as
+// root too, which TIOCEXCL alone does not keep out.
+TEST_F(Vantrel, TwoCopiesNeverDriveOneMount) {
+  testing::IniValues ini;
+  ini.dwellMinutes = 5;
+  prepareNight(ini, {"--rate", "2"});
+  auto first = start({"--console"});
+  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
+  const std::string logBefore = readFile(dir / ("log" + today + ".txt"));
+  const std::string pid = "(pid " + std::to_string(first->pid()) + ")";
+
+  Child sameFolder({VANTREL_BINARY, "--console"}, dir.path, dir / "out2", dir / "err2");
+  EXPECT_EQ(sameFolder.waitForExit(10s), 1) << readFile(dir / "err2");
+  EXPECT_EQ(readFile(dir / "err2"), "vantrel: another vantrel " + pid + " is running in this folder\n");
+  EXPECT_EQ(readFile(dir / ("log" + today + ".txt")), logBefore);
+
+  ScratchDir other;
+  writeFile(other / "vantrel.ini", readFile(dir / "vantrel.ini"));
+  writeFile(other / "vantrel.adf", readFile(dir / "vantrel.adf"));
+  char device[256] = {};
+  ASSERT_GT(readlink((dir / "COM1").c_str(), device, sizeof device - 1), 0);
+  ASSERT_EQ(symlink(device, (other / "COM1").c_str()), 0);
+  Child samePort({VANTREL_BINARY, "--console"}, other.path, other / "out", other / "err");
+  EXPECT_EQ(samePort.waitForExit(20s), 1) << readFile(other / "err");
+  EXPECT_THAT(readFile(other / "err"), HasSubstr("another vantrel " + pid + " holds COM1 (" + device + ")"));
+  EXPECT_FALSE(std::filesystem::exists(other / ("log" + today + ".txt"))) << "no log, so no record";
+
+  first->signal(SIGTERM);
+  EXPECT_EQ(exitStatus(*first, 20s), 0) << err();
+  EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E "), "B4000,0000")) << "the first night parks its mount";
 }
 
 // On a terminal the status is one line rewritten in place, and each title is
