@@ -239,18 +239,21 @@ TEST_F(Vantrel, TheLineIsCheckedBeforeTheFirstRecord) {
   EXPECT_FALSE(std::filesystem::exists(dir / ("log" + today + ".txt")));
   EXPECT_EQ(transcript(), "E") << "the query, and nothing else";
 
-  // Held by another program (here: this test) that locked it.
+  // Held by another program (here: this test) that locked it with TIOCEXCL
+  // alone, as a terminal program does.
   mountsim.reset();
   prepareNight(ini, {});
   // Root passes the lock only with CAP_SYS_ADMIN: the program runs without.
-  PosixSerialPort holder(dir.path);
-  holder.open(1);
+  int holder = ::open((dir / "COM1").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::ioctl(holder, TIOCEXCL), 0);
   std::vector<std::string> argv = {VANTREL_BINARY, "--console"};
   if (geteuid() == 0) argv.insert(argv.begin(), {"/usr/bin/setpriv", "--bounding-set", "-sys_admin"});
   EXPECT_EQ(exitStatus(*std::make_unique<Child>(argv, dir.path, dir / "out", dir / "err"), 60s), 1);
   EXPECT_THAT(err(), HasSubstr("cannot open COM1 (" + (dir / "COM1") + "): Device or resource busy; held by " +
                                std::to_string(getpid()) + " ("));
-  holder.close();
+  ::ioctl(holder, TIOCNXCL);
+  ::close(holder);
 
   // No COM4000 in the directory, and no /dev/ttyS3999.
   ini.port = 4000;
