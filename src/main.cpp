@@ -23,7 +23,6 @@
 #include "night/form1.h"
 #include "night/night_plan.h"
 #include "night/rehearsal.h"
-#include "obslog/log_format.h"
 #include "platform/console_window.h"
 #include "platform/fault.h"
 #include "platform/posix_clock.h"
@@ -239,16 +238,14 @@ int main(int argc, char** argv) {
   if (!args.webAddress.empty()) {
     try {
       WebSettings settings = webSettingsFor(args.webAddress, args.webTokenFile);
-      std::int64_t logDayMs = args.rehearse ? startCivilMs : PosixClock::civilMs();
+      std::int64_t planStartMs = args.rehearse ? startCivilMs : PosixClock::civilMs();
       // Tonight's plan, made once: a bad input file is the night's to report.
       std::shared_ptr<const NightPlan> plan;
       try {
-        plan = std::make_shared<const NightPlan>(planNight(logDayMs, files));
+        plan = std::make_shared<const NightPlan>(planNight(planStartMs, files));
       } catch (const Fault&) {
       }
-      webFeed = std::make_unique<WebFeed>((args.rehearse ? "rehearsal-" : "") +
-                                              logFileNameFor(civilReading(logDayMs).dateText),
-                                          &board, std::move(plan));
+      webFeed = std::make_unique<WebFeed>("", &board, std::move(plan));
       webServer = startStatusServer(settings, *webFeed, files);
       std::fprintf(stderr, "vantrel: status at %s\n", webServer->url().c_str());
     } catch (const Fault& fault) {

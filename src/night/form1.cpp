@@ -176,6 +176,7 @@ void Form1::warnOfTheSun() {
 // ended first, so the first new record starts a line of its own.
 void Form1::createLogFile() {
   logFileName_ = options_.logFilePrefix + logFileNameFor(seams_.clock.now().dateText);
+  status_.logFileName = logFileName_;
   if (options_.emptyLogAtStart) {
     seams_.files.createEmpty(logFileName_);
     return;

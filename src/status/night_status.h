@@ -72,6 +72,8 @@ struct NightStatus {
   NextGoto next;
   // The summary after the end, or the fault's message.
   std::string message;
+  // Tonight's log file, named once it is created; empty before.
+  std::string logFileName;
 };
 
 // Seconds since the last reply, or -1 without one.

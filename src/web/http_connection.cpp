@@ -3,7 +3,9 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -108,6 +110,12 @@ void ConnectionStream::get_local_ip_and_port(std::string& ip, int& port) const {
   if (::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) addressOf(address, ip, port);
 }
 
+void lowerThreadPriority() {
+  // On Linux the nice value belongs to the thread, named by its id. A
+  // failure leaves the priority as it was, which is no reason to stop.
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+}
+
 BoundedPool::BoundedPool(std::size_t threads) : size_(threads) {
   for (std::size_t i = 0; i < threads; ++i) threads_.emplace_back([this] { work(); });
 }
@@ -135,6 +143,7 @@ void BoundedPool::shutdown() {
 
 // Jobs still queued at shutdown run too: each one closes its socket.
 void BoundedPool::work() {
+  lowerThreadPriority();
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     jobReady_.wait(lock, [&] { return stopping_ || !jobs_.empty(); });

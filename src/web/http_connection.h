@@ -64,6 +64,11 @@ class ConnectionStream : public httplib::Stream {
   std::size_t bufferEnd_ = 0;
 };
 
+// Lowers the calling thread's scheduling priority (nice 10): on a small
+// machine the night's one thread must win the processor over any number of
+// busy clients.
+void lowerThreadPriority();
+
 class BoundedPool : public httplib::TaskQueue {
  public:
   explicit BoundedPool(std::size_t threads);

@@ -16,10 +16,10 @@
 #include "platform/fault.h"
 #include "platform/file_store.h"
 #include "web/http_connection.h"
+#include "web/page_cache.h"
 #include "web/status_server.h"
 #include "web/web_access.h"
 #include "web/web_feed.h"
-#include "web/web_pages.h"
 
 namespace vantrel {
 namespace {
@@ -129,20 +129,17 @@ class GuardedServer : public httplib::Server {
   }
 
   void serve(WebPage page, httplib::Response& res) const {
-    WebSnapshot snapshot = feed_.snapshot();
     switch (page) {
       case WebPage::index:
         res.set_header("Content-Security-Policy", contentPolicy);
-        res.set_content(indexHtml(snapshot), "text/html; charset=utf-8");
+        res.set_content(pages_.page(page), "text/html; charset=utf-8");
         return;
       case WebPage::statusJson:
-        res.set_content(statusJson(snapshot), "application/json");
-        return;
       case WebPage::planJson:
-        res.set_content(planJson(snapshot), "application/json");
+        res.set_content(pages_.page(page), "application/json");
         return;
       case WebPage::logText:
-        serveLog(snapshot.logFileName, res);
+        serveLog(feed_.snapshot().logFileName, res);
         return;
     }
   }
@@ -151,11 +148,11 @@ class GuardedServer : public httplib::Server {
   // takes part in naming a file.
   void serveLog(const std::string& name, httplib::Response& res) const {
     try {
-      std::optional<std::string> log = files_.readAll(name);
+      std::optional<std::string> log;
+      if (!name.empty()) log = files_.readAll(name);
       if (!log) {
         res.status = 404;
-        res.set_content("No log yet: " + name + " is written from the first record on.\n",
-                        "text/plain; charset=utf-8");
+        res.set_content("No log yet: the night creates it after the start-up delay.\n", "text/plain; charset=utf-8");
         return;
       }
       res.set_content(std::move(*log), "text/plain; charset=utf-8");
@@ -169,6 +166,7 @@ class GuardedServer : public httplib::Server {
   const WebLimits limits_;
   const WebFeed& feed_;
   FileStore& files_;
+  mutable PageCache pages_{feed_};
 };
 
 class HttplibStatusServer : public StatusServer {
@@ -188,7 +186,10 @@ class HttplibStatusServer : public StatusServer {
     sigemptyset(&stopSignals);
     for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, s);
     pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    thread_ = std::thread([this] {
+      lowerThreadPriority();
+      server_.listen_after_bind();
+    });
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     // stop() only stops a server that runs: wait until it does (it starts at
     // once; the bound only keeps a broken start from hanging the program).

@@ -38,8 +38,22 @@ WebSnapshot WebFeed::snapshot() const {
   if (board_ != nullptr) {
     copy.status = board_->snapshot();
     copy.version += board_->version();
+    copy.logFileName = copy.status.logFileName;
   }
   return copy;
+}
+
+}  // namespace vantrel
+
+namespace vantrel {
+
+std::uint64_t WebFeed::version() const {
+  std::uint64_t own;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    own = state_.version;
+  }
+  return own + (board_ != nullptr ? board_->version() : 0);
 }
 
 }  // namespace vantrel

@@ -27,7 +27,7 @@ struct WebSnapshot {
   std::vector<std::string> lines;  // every status line: records, faults, the end of the night
   SkyView sky;
   bool hasSky = false;
-  std::string logFileName;         // tonight's log, named by the program only
+  std::string logFileName;         // tonight's log, named by the night only; empty before it exists
   bool hasStatus = false;          // the night publishes its status on a board
   NightStatus status;
   std::shared_ptr<const NightPlan> plan;  // tonight's plan, when it could be made
@@ -35,8 +35,9 @@ struct WebSnapshot {
 
 class WebFeed : public Window {
  public:
-  // `board` (may be null) must outlive the feed; the plan is made before
-  // the night and never changes.
+  // `board` (may be null) must outlive the feed; with a board, the log's name
+  // comes from the night's status. The plan is made before the night and
+  // never changes.
   WebFeed(std::string logFileName, const StatusBoard* board, std::shared_ptr<const NightPlan> plan);
 
   void setTitle(const std::string& title) override;
@@ -46,6 +47,8 @@ class WebFeed : public Window {
   void showSky(const SkyView& sky) override;
 
   WebSnapshot snapshot() const;
+  // Grows with every change of what a snapshot would hold.
+  std::uint64_t version() const;
 
  private:
   const StatusBoard* board_;

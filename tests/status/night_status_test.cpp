@@ -125,6 +125,16 @@ TEST(NightStatus, ThroughARehearsedNightOfTheExamples) {
   EXPECT_EQ(last.observedCount, night.outcome.observedCount);
 }
 
+// A start-up delay across midnight names the log after the new day: the
+// status tells the views which file that is, nobody has to guess it.
+TEST(NightStatus, NamesTheLogTheNightCreated) {
+  WatchedNight night(examples("vantrel.ini"), examples("vantrel.adf"), "2026-12-06T23:59:58");
+  EXPECT_EQ(night.published.front().logFileName, "");
+  EXPECT_EQ(night.published.back().logFileName, "log2026-12-07.txt");
+  EXPECT_EQ(night.files.files.count("log2026-12-07.txt"), 1u);
+  EXPECT_EQ(night.files.files.count("log2026-12-06.txt"), 0u);
+}
+
 TEST(NightStatus, LinesOfEachPhase) {
   NightStatus s;
   s.phase = NightPhase::observing;

@@ -1,0 +1,36 @@
+// page_cache.h - each page made once per state of the night.
+//
+// Many clients polling the same state get the same text: the page is made
+// from a snapshot when the feed's version has moved on since it was last
+// made, and copied out otherwise. One client makes a page at a time; the
+// others wait for it rather than make it again.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "web/web_access.h"
+#include "web/web_feed.h"
+
+namespace vantrel {
+
+class PageCache {
+ public:
+  explicit PageCache(const WebFeed& feed) : feed_(feed) {}
+  // The page (not the log) for the feed's state now.
+  std::string page(WebPage which);
+
+ private:
+  struct Made {
+    bool valid = false;
+    std::uint64_t version = 0;
+    std::string text;
+  };
+  const WebFeed& feed_;
+  std::mutex mutex_;
+  std::array<Made, 4> made_;
+};
+
+}  // namespace vantrel
