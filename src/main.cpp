@@ -318,7 +318,8 @@ int main(int argc, char** argv) {
         indiWire = makeIndiClient(*args.indi, *indiMirror);
         seams.makeMountLink = [&](const SiteConfig& site) -> std::unique_ptr<MountLink> {
           return std::make_unique<IndiMountLink>(*indiWire, *indiMirror, clock,
-                                                 IndiLinkSettings{*args.indi, site.siteLatitude, site.siteLongitude});
+                                                 IndiLinkSettings{*args.indi, site.siteLatitude, site.siteLongitude},
+                                                 window);
         };
       }
       Form1 night(seams, options);

@@ -23,7 +23,9 @@
 // 1) A goto is finished at the first state other than Busy after a Busy;
 //    Alert there is a failed goto, reported (a Fault) at the next read.
 // 2) Every wait is a series of short pauses on the clock seam; the mirror is
-//    filled meanwhile by the client library's thread (or by a test).
+//    filled meanwhile by the client library's thread (or by a test). The
+//    window, when given, is served between the pauses: a park may take
+//    minutes.
 // 3) There is nothing to send for the serial line's two pass-through
 //    commands: they are not sent.
 #pragma once
@@ -41,6 +43,7 @@ namespace vantrel {
 class Clock;
 class IndiMirror;
 class IndiWire;
+class Window;
 
 struct IndiLinkSettings {
   IndiAddress address;
@@ -50,8 +53,9 @@ struct IndiLinkSettings {
 
 class IndiMountLink : public MountLink {
  public:
-  IndiMountLink(IndiWire& wire, IndiMirror& mirror, Clock& clock, IndiLinkSettings settings)
-      : wire_(wire), mirror_(mirror), clock_(clock), settings_(std::move(settings)) {}
+  IndiMountLink(IndiWire& wire, IndiMirror& mirror, Clock& clock, IndiLinkSettings settings,
+                Window* window = nullptr)
+      : wire_(wire), mirror_(mirror), clock_(clock), settings_(std::move(settings)), window_(window) {}
 
   void open() override;
   void close() override {}
@@ -79,6 +83,7 @@ class IndiMountLink : public MountLink {
   IndiMirror& mirror_;
   Clock& clock_;
   IndiLinkSettings settings_;
+  Window* window_;
   bool everConnected_ = false;
   std::optional<std::uint64_t> siteSentInSession_;
   bool slewing_ = false;

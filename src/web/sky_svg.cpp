@@ -34,7 +34,7 @@ std::string n(double v) {
 
 }  // namespace
 
-std::string skySvg(const SkyView& sky) {
+std::string skySvg(const SkyView& sky, const NightStatus* mount) {
   std::string svg =
       "<svg id=\"sky\" viewBox=\"-112 -112 224 224\" role=\"img\" "
       "aria-label=\"sky chart\"><circle class=\"horizon\" r=\"100\"/>";
@@ -62,6 +62,12 @@ std::string skySvg(const SkyView& sky) {
     svg += std::string("<circle class=\"") + (p.observed ? "observed" : "free") + "\" " + at + " r=\"2.2\"><title>row " +
            std::to_string(i + 1) + "</title></circle>";
     if (static_cast<int>(i) == sky.chosenIndex) svg += "<circle class=\"current\" " + at + " r=\"5\"/>";
+  }
+  if (mount != nullptr && mount->reported && mount->mountAltDeg >= 0 && mount->mountAltDeg <= 90 &&
+      std::isfinite(mount->mountAzDeg)) {
+    double x, y;
+    place(mount->mountAzDeg, mount->mountAltDeg, x, y);
+    svg += "<path class=\"mount\" d=\"M" + n(x - 4) + " " + n(y) + "h8M" + n(x) + " " + n(y - 4) + "v8\"/>";
   }
   svg += "<text class=\"label\" x=\"-110\" y=\"-100\">" + htmlText(sky.timeText) + "</text></svg>";
   return svg;

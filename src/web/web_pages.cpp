@@ -115,7 +115,7 @@ std::string indexHtml(const WebSnapshot& s) {
       std::to_string(s.hasStatus ? s.status.observedCount : observedCount(s.sky)) + " of " +
       std::to_string(s.hasStatus ? static_cast<std::size_t>(s.status.targetCount) : s.sky.points.size()) +
       " targets observed</p>";
-  html += s.hasSky ? skySvg(s.sky) : "<p>no sky yet: the night has not made its first pass</p>";
+  html += s.hasSky ? skySvg(s.sky, s.hasStatus ? &s.status : nullptr) : "<p>no sky yet: the night has not made its first pass</p>";
   html += "<h2>Records</h2><ol id=\"records\">";
   for (const std::string& line : s.lines) html += "<li>" + htmlText(line) + "</li>";
   html += "</ol>" + planHtml(s) + "</main><script>" + script + "</script></body></html>\n";

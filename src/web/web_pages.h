@@ -7,7 +7,8 @@
 //   content in, so there is one renderer of the chart, here.
 // skySvg: the chart alone: zenith in the middle, north up, east left,
 //   altitude rings at 30 and 60 degrees, the sector where targets are chosen
-//   shaded; free targets white, observed grey, the current one ringed red.
+//   shaded; free targets white, observed grey, the current one ringed red,
+//   the mount's last reported position a cross.
 #pragma once
 
 #include <string>
@@ -21,7 +22,8 @@ std::string statusJson(const WebSnapshot& snapshot);
 std::string planJson(const WebSnapshot& snapshot);
 std::string planHtml(const WebSnapshot& snapshot);
 std::string indexHtml(const WebSnapshot& snapshot);
-std::string skySvg(const SkyView& sky);
+// `mount` (may be null): the mount's reported position, marked with a cross.
+std::string skySvg(const SkyView& sky, const NightStatus* mount = nullptr);
 
 // Seconds between two requests of the page's script.
 inline constexpr int pageRefreshSeconds = 2;

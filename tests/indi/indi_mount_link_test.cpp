@@ -131,11 +131,11 @@ struct FakeServer : IndiWire, Window {
       push("TELESCOPE_PARK", switches(state, {{"PARK", state != IndiState::alert}, {"UNPARK", state == IndiState::alert}}));
     };
     if (parkAnswer == Answer::nothing) return;
-    if (parked) return at(40, [=] { parkState(IndiState::idle); });  // already there: no Busy
-    if (parkAnswer == Answer::alertAtOnce) return at(40, [=] { parkState(IndiState::alert); });
-    at(40, [=] { parkState(IndiState::busy); });
+    if (parked) return at(40, [=, this] { parkState(IndiState::idle); });  // already there: no Busy
+    if (parkAnswer == Answer::alertAtOnce) return at(40, [=, this] { parkState(IndiState::alert); });
+    at(40, [=, this] { parkState(IndiState::busy); });
     if (parkAnswer == Answer::staysBusy) return;
-    at(20000, [=] { parkState(parkAnswer == Answer::busyThenOk ? IndiState::idle : IndiState::alert); });
+    at(20000, [=, this] { parkState(parkAnswer == Answer::busyThenOk ? IndiState::idle : IndiState::alert); });
   }
 
   // The server goes away: the library reports it, and a reconnect fails.
@@ -151,16 +151,18 @@ struct FakeServer : IndiWire, Window {
 
   void setTitle(const std::string&) override {}
   void showStatus(const std::string&) override {}
-  void processEvents() override {}
+  void processEvents() override { ++served; }
 
   IndiMirror mirror{device};
   SimulatedClock clock{start};
   StopRequest stop;
-  IndiMountLink link{*this, mirror, clock, IndiLinkSettings{IndiAddress{device, "localhost", 7624}, 35.5, -139.5}};
+  IndiMountLink link{*this, mirror, clock, IndiLinkSettings{IndiAddress{device, "localhost", 7624}, 35.5, -139.5},
+                     this};
   std::multimap<std::int64_t, std::function<void()>> timed;
   std::vector<std::string> sent;
   bool serverRunning = true, devicePresent = true, parked = true, pingsAnswered = true;
   double dec = 0;
+  int served = 0;  // window passes
   Answer gotoAnswer = Answer::busyThenOk, parkAnswer = Answer::busyThenOk;
 
   LinkSeams seams() { return {link, clock, *this, stop}; }
@@ -324,7 +326,9 @@ TEST(IndiMountLink, ParkIsConfirmedOnlyWhenTheDriverEndsParked) {
     server.parked = c.alreadyParked;
     if (c.serverDies) server.at(5000, [&] { server.dies(); });
     bool recorded = false;
+    server.served = 0;
     EXPECT_EQ(parkMount(true, server.seams(), [&] { recorded = true; }), c.reply) << c.what;
+    EXPECT_GT(server.served, 0) << c.what << ": the window is served while the driver parks";
     EXPECT_TRUE(recorded) << c.what << ": the park record follows the park, confirmed or not";
     EXPECT_EQ(server.clock.now().timeText, c.endTime) << c.what;
   }

@@ -89,6 +89,17 @@ TEST(SkyChart, PutsEachDotWhereTheSkyIs) {
   EXPECT_THAT(svg, HasSubstr(">23:41:07</text>"));
 }
 
+TEST(SkyChart, MarksTheMountWhereItReported) {
+  NightStatus mount;
+  EXPECT_THAT(skySvg(sampleSky(), &mount), Not(HasSubstr("class=\"mount\""))) << "no reply yet";
+  mount.reported = true;
+  mount.mountAzDeg = 90;
+  mount.mountAltDeg = 45;
+  EXPECT_THAT(skySvg(sampleSky(), &mount), HasSubstr("<path class=\"mount\" d=\"M46.00 0.00h8M50.00 -4.00v8\"/>"));
+  mount.mountAltDeg = -1;
+  EXPECT_THAT(skySvg(sampleSky(), &mount), Not(HasSubstr("class=\"mount\""))) << "below the horizon";
+}
+
 TEST(SkyChart, SectorStopsAtTheHorizon) {
   SkyView sky = sampleSky();
   sky.minAltitude = -90;
