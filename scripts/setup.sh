@@ -7,7 +7,8 @@ packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           libbenchmark-dev qt6-base-dev liberfa-dev
           libindi-dev indi-bin  # INDI mounts (src/indi) and their end-to-end test
           libcpp-httplib-dev  # the web status server (src/web)
-          chromium)           # the browser test of the status page
+          chromium            # the browser test of the status page
+          dpkg-dev file man-db lintian)  # the Debian package and its test
 
 missing=()
 for p in "${packages[@]}"; do

@@ -42,6 +42,7 @@ using namespace vantrel;
 
 const char* const usageText =
     "usage: vantrel [--console] [--verbose] [--rehearse [START] | --indi DEVICE[@HOST[:PORT]]]\n"
+    "               [--resume]\n"
     "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
     "       vantrel --plan [START]\n"
@@ -56,6 +57,9 @@ const char* const usageText =
     "                     the night's status is one line, rewritten in place on a\n"
     "                     terminal, one line per change of phase otherwise\n"
     "  --verbose          print each new title even when the output is not a terminal\n"
+    "  --resume           take as observed the rows that tonight's logs (since 12:00\n"
+    "                     site time, so also yesterday's file after midnight) record\n"
+    "                     with the same row number and target text\n"
     "  --snapshot FILE.png  write the window's picture (status, sky chart, records)\n"
     "                     at the end of the night or rehearsal; without a display\n"
     "                     (or with --console) the window is drawn off-screen\n"
@@ -94,6 +98,7 @@ struct Arguments {
   bool console = false;
   bool verbose = false;
   bool rehearse = false;
+  bool resume = false;
   bool plan = false;
   std::optional<std::string> snapshot;
   std::optional<std::string> start;
@@ -121,6 +126,8 @@ Arguments parseArguments(int argc, char** argv) {
       args.console = true;
     } else if (a == "--verbose") {
       args.verbose = true;
+    } else if (a == "--resume") {
+      args.resume = true;
     } else if (a == "--rehearse") {
       args.rehearse = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
@@ -150,6 +157,10 @@ Arguments parseArguments(int argc, char** argv) {
     usageError("--indi: this vantrel was built without INDI (install libindi-dev and build with -DVANTREL_WITH_INDI=ON)");
   }
   if (args.plan && args.snapshot) usageError("--snapshot is for a night or a rehearsal, not for --plan");
+  // A rehearsal or a plan is a whole night from its start; it reads no real log.
+  if (args.resume && (args.rehearse || args.plan)) {
+    usageError(std::string(args.plan ? "--plan" : "--rehearse") + " and --resume cannot be given together");
+  }
   if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
   return args;
 }
@@ -303,6 +314,7 @@ int main(int argc, char** argv) {
       PosixClock clock;
       PosixSerialPort MSComm1(std::filesystem::current_path().string());
       NightOptions options;
+      options.resume = args.resume;
       options.statusBoard = &board;
       options.lookAhead = true;
       options.checkLineAtStart = true;

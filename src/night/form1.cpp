@@ -11,6 +11,7 @@
 #include "mount/protocol.h"
 #include "mount/serial_mount_link.h"
 #include "mount/supervision.h"
+#include "night/resume.h"
 #include "obslog/log_format.h"
 #include "platform/fault.h"
 #include "platform/file_store.h"
@@ -62,6 +63,7 @@ NightOutcome Form1::Form_Load() {
     startupWait();
     loadTargets(places);
     status_.targetCount = targets_.targetCount;
+    if (options_.resume) resumeFromLogs();
     if (options_.checkLineAtStart) checkLine();
     createLogFile();
   } catch (const Fault& fault) {
@@ -76,6 +78,7 @@ NightOutcome Form1::runCycles() {
   NightOutcome outcome;
   outcome.targetCount = targets_.targetCount;
   outcome.observedCount = status_.observedCount;
+  outcome.resumedCount = resumedCount_;
   try {
     try {
       while (!observingPass(outcome)) {
@@ -185,6 +188,14 @@ void Form1::createLogFile() {
   std::string end = seams_.files.tail(logFileName_, 2);
   if (end.empty() || end == "\r\n") return;
   seams_.files.appendDurably(logFileName_, end.back() == '\r' ? "\n" : "\r\n");
+}
+
+void Form1::resumeFromLogs() {
+  ClockReading now = seams_.clock.now();
+  ResumeResult result = resumeTonight(seams_.files, now, targets_);
+  resumedCount_ = static_cast<int>(result.observedRows.size());
+  seams_.window.showStatus(describeResume(result, now));
+  for (const std::string& complaint : result.complaints) seams_.window.showStatus("resuming: " + complaint);
 }
 
 // Only before 06:00 is the night tested against the month's end hour; hour,

@@ -8,7 +8,7 @@
 //
 // Notes:
 // 1) Start-up: the site configuration, the start-up wait, the target list,
-//    the log file, then the cycle. A bad input file ends the program before
+//    with --resume the rows tonight's logs record, the log file, then the cycle. A bad input file ends the program before
 //    the log is touched or the port is opened.
 // 2) Each cycle: yield, stop request?, end-of-night test (one reading of the
 //    clock), clock sample, positions and choice. A pass that chooses nothing
@@ -84,6 +84,8 @@ struct NightOptions {
   // Told each warning about the input files (one line for people) as soon as
   // the file has been read. The night goes on as the files say.
   std::function<void(const std::string&)> onWarning;
+  // Take the rows that tonight's logs record as observed before the first cycle.
+  bool resume = false;
   // Before the first cycle (after the start-up wait and the target list),
   // ask the mount once for its position and end the program when the line
   // fails or no valid answer comes within a second. A real night does; the
@@ -96,6 +98,7 @@ enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
 struct NightOutcome {
   NightEnd end = NightEnd::clock;
   int observedCount = 0;        // rows chosen during the night
+  int resumedCount = 0;         // rows taken as observed from tonight's logs at start
   int targetCount = 0;          // rows in the table
   ClockReading endedAt;         // the clock after the park
   bool parked = false;          // park commands were sent
@@ -130,6 +133,7 @@ class Form1 {
   void warnOfTheSun();
   void checkLine();
   void createLogFile();
+  void resumeFromLogs();
   bool nightIsOver(const ClockReading& reading) const;
   // One pass of the cycle; returns true when the night is over.
   bool observingPass(NightOutcome& outcome);
@@ -159,6 +163,7 @@ class Form1 {
   std::int16_t chosenRow_ = 0;
   std::int16_t candidateCount_ = 0;
   bool logFailed_ = false;
+  int resumedCount_ = 0;  // rows taken from tonight's logs at start
   NightStatus status_;
   bool parkSent_ = false;
   std::unique_ptr<MountLink> mountLink_;

@@ -37,7 +37,11 @@ std::string describeSilentMount(const NightOutcome& outcome, const std::string& 
 
 std::string describeNight(const NightOutcome& outcome, const std::string& stopReason) {
   std::string text = std::to_string(outcome.observedCount) + " of " + std::to_string(outcome.targetCount) +
-                     " targets observed; night ended " + outcome.endedAt.dateText + " " +
+                     " targets observed" +
+                     (outcome.resumedCount > 0
+                          ? " (and " + std::to_string(outcome.resumedCount) + " before the restart)"
+                          : std::string()) +
+                     "; night ended " + outcome.endedAt.dateText + " " +
                      outcome.endedAt.timeText;
   switch (outcome.end) {
     case NightEnd::clock:

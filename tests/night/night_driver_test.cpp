@@ -10,6 +10,7 @@
 
 #include "astro/sun_position.h"
 #include "night/form1.h"
+#include "obslog/log_reader.h"
 #include "platform/fault.h"
 #include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
@@ -418,6 +419,75 @@ TEST(StopRequest, LaterRequestsLeaveAtOnceExceptDuringThePark) {
   stop.parkEnds(true);
   EXPECT_EQ(stop.request(), Then::leaveNow);
   EXPECT_THAT(stop.leavingNowText(), HasSubstr("the mount was parked"));
+}
+
+// A night stopped after two of three targets and started again: with
+// --resume the second start goes on where the first stopped.
+TEST(NightDriver, RestartWithOrWithoutResume) {
+  struct Case {
+    const char* description;
+    const char* secondStart;
+    const char* secondStop;
+    bool resume;
+    bool changeFirstChosen;  // the list is edited between the two starts
+    std::vector<std::string> wantSecondChoices;
+    const char* wantStatus;
+  };
+  const Case cases[] = {
+      {"resumed the same evening", "2026-12-06T23:10:00", "2026-12-06T23:15:00", true, false, {"W300"},
+       "resuming: 2 rows taken as observed from log2026-12-06.txt (records since 2026-12-06 12:00:00)"},
+      {"resumed after midnight: yesterday's log", "2026-12-07T00:05:00", "2026-12-07T00:10:00", true, false, {"W300"},
+       "resuming: 2 rows taken as observed from log2026-12-06.txt (records since 2026-12-06 12:00:00)"},
+      {"a changed row is chosen again", "2026-12-06T23:10:00", "2026-12-06T23:15:00", true, true, {"W320", "W300"},
+       "resuming: 1 row taken as observed from log2026-12-06.txt (records since 2026-12-06 12:00:00)"},
+      {"without --resume every row is free", "2026-12-06T23:10:00", "2026-12-06T23:15:00", false, false,
+       {"W320", "W310", "W300"}, ""},
+  };
+  const std::string firstStart = "2026-12-06T23:00:00";
+  std::string adf;
+  for (double az : {300.0, 310.0, 320.0}) {
+    adf += targetLine("W" + std::to_string(static_cast<int>(az)), raHoursAtAzimuth("2026-12-06", "23:05", 10.0, az),
+                      10.0) + "\r\n";
+  }
+  auto choices = [](const std::vector<std::string>& log) {
+    std::vector<std::string> names;
+    for (const std::string& line : log) {
+      if (auto read = readTargetRecord(line)) names.push_back(read->targetName.substr(0, 4));
+    }
+    return names;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.description);
+    IniValues ini;
+    ini.dwellMinutes = 2;
+    Night first(ini, adf);
+    first.run(firstStart, "2026-12-06T23:03:00");
+    ASSERT_EQ(choices(first.log("2026-12-06")), (std::vector<std::string>{"W320", "W310"}));
+
+    Night second(ini, adf);
+    second.files.files = first.files.files;
+    if (c.changeFirstChosen) {
+      std::string& list = second.files.files["vantrel.adf"];
+      list.replace(list.find("W320") + 19, 6, "edited");
+    }
+    second.options.resume = c.resume;
+    const std::string secondDate = std::string(c.secondStart).substr(0, 10);
+    NightOutcome outcome = second.run(c.secondStart, c.secondStop);
+    std::vector<std::string> secondLog = second.log(secondDate);
+    if (secondDate == "2026-12-06") secondLog.erase(secondLog.begin(), secondLog.begin() + 3);  // the first start's
+    EXPECT_EQ(choices(secondLog), c.wantSecondChoices);
+    const int wantResumed = c.resume ? 3 - static_cast<int>(c.wantSecondChoices.size()) : 0;
+    EXPECT_EQ(outcome.resumedCount, wantResumed);
+    EXPECT_THAT(describeNight(outcome),
+                StartsWith(std::to_string(c.wantSecondChoices.size()) + " of 3 targets observed" +
+                           (wantResumed ? " (and " + std::to_string(wantResumed) + " before the restart);" : ";")));
+    if (*c.wantStatus != '\0') {
+      ASSERT_FALSE(second.window.statuses.empty());
+      EXPECT_EQ(second.window.statuses.front(), c.wantStatus);
+    } else {
+      EXPECT_THAT(second.window.statuses, ::testing::Not(::testing::Contains(HasSubstr("resuming"))));
+    }
+  }
 }
 
 }  // namespace

@@ -97,10 +97,11 @@ inline double nightLongitude(const std::string& date, const std::string& time) {
 class RecordingWindow : public Window {
  public:
   std::vector<std::string> titles;
+  std::vector<std::string> statuses;
   int eventPasses = 0;
   void setTitle(const std::string& title) override { titles.push_back(title); }
   void processEvents() override { ++eventPasses; }
-  void showStatus(const std::string&) override {}
+  void showStatus(const std::string& line) override { statuses.push_back(line); }
 };
 
 // The records of a log without their CR LF; a record without one fails the test.
