@@ -4,6 +4,7 @@
 // the night against the mount on the serial line, or rehearses it on a
 // simulated clock. See --help.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include "inputs/text_lines.h"
 #include "night/form1.h"
 #include "night/night_plan.h"
+#include "night/nights_plan.h"
 #include "night/rehearsal.h"
 #include "platform/console_window.h"
 #include "platform/fault.h"
@@ -45,7 +47,7 @@ const char* const usageText =
     "               [--resume]\n"
     "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
-    "       vantrel --plan [START]\n"
+    "       vantrel --plan [START] [--nights N] [--csv FILE]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -75,6 +77,14 @@ const char* const usageText =
     "                     tonight's plan: every pointing with its goto and the end\n"
     "                     of its dwell, and the rows never observed with the reason.\n"
     "                     Writes no file.\n"
+    "  --nights N         with --plan: N nights in a row (1 to 366), each rehearsed\n"
+    "                     from START's time of day with every target free; prints\n"
+    "                     each night's timeline, then every list line with the\n"
+    "                     nights on which each of its pointings is observed, and\n"
+    "                     the lines never observed in the period with the reason\n"
+    "  --csv FILE         with --plan: also write one record per pointing (the goto\n"
+    "                     time on each night, or the reason it is never observed)\n"
+    "                     to FILE for a spreadsheet\n"
     "  --web [ADDR:]PORT  serve the night's status read-only over HTTP: a page (/),\n"
     "                     /status.json, /log.txt and /plan.json. A bare PORT serves\n"
     "                     this computer only (127.0.0.1); port 0 picks a free one.\n"
@@ -94,6 +104,9 @@ const char* const usageText =
     "mount did not confirm); 2 bad command line;\n"
     "3 a bad or missing vantrel.ini or vantrel.adf; 4 the mount stopped answering.\n";
 
+// A year and a day: enough for any season, small enough to print.
+constexpr long maxPlanNights = 366;
+
 struct Arguments {
   bool console = false;
   bool verbose = false;
@@ -102,6 +115,9 @@ struct Arguments {
   bool plan = false;
   std::optional<std::string> snapshot;
   std::optional<std::string> start;
+  int nights = 1;
+  bool nightsGiven = false;
+  std::optional<std::string> csvFile;
   std::optional<IndiAddress> indi;
   std::string webAddress;  // empty: no web server
   std::string webTokenFile;
@@ -142,6 +158,20 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--plan") {
       args.plan = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else if (a == "--nights") {
+      if (i + 1 >= argc) usageError("--nights needs a number of nights (1 to 366)");
+      std::string text = argv[++i];
+      char* end = nullptr;
+      errno = 0;
+      long n = std::strtol(text.c_str(), &end, 10);
+      if (text.empty() || *end != '\0' || errno != 0 || n < 1 || n > maxPlanNights) {
+        usageError("--nights must be a whole number from 1 to 366, got '" + text + "'");
+      }
+      args.nights = static_cast<int>(n);
+      args.nightsGiven = true;
+    } else if (a == "--csv") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--csv needs a file name");
+      args.csvFile = argv[++i];
     } else if (a == "--web" || a == "--web-token") {
       if (i + 1 >= argc) usageError(a + " needs a value");
       (a == "--web" ? args.webAddress : args.webTokenFile) = argv[++i];
@@ -150,6 +180,8 @@ Arguments parseArguments(int argc, char** argv) {
     }
   }
   if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
+  if (!args.plan && args.nightsGiven) usageError("--nights goes with --plan");
+  if (!args.plan && args.csvFile) usageError("--csv goes with --plan");
   if (args.indi && (args.rehearse || args.plan)) {
     usageError("--rehearse and --plan run on their own simulated mount; leave out --indi");
   }
@@ -207,14 +239,18 @@ std::int64_t rehearsalStart(const Arguments& args) {
 }
 
 // Tonight's plan in the terminal.
-int printPlan(std::int64_t startCivilMs) {
+int printPlan(std::int64_t startCivilMs, const Arguments& args) {
   PosixFileStore files(".");
   try {
-    NightPlan plan = planNight(startCivilMs, files);
-    std::string table = planTable(plan);
+    NightsPlan plan = planNights(startCivilMs, args.nights, files);
+    std::string table = args.nights == 1 ? planTable(plan.nights.front()) : nightsTable(plan);
     for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
       end = std::min(table.find('\n', at), table.size());
       std::printf("%s\n", printableForTerminal(table.substr(at, end - at)).c_str());
+    }
+    if (args.csvFile) {
+      files.createEmpty(*args.csvFile);
+      files.appendDurably(*args.csvFile, nightsCsv(plan));
     }
   } catch (const Fault& fault) {
     std::fprintf(stderr, "vantrel: %s\n", fault.what());
@@ -234,7 +270,7 @@ void publishSummary(StatusBoard& board, const std::string& summary) {
 
 int main(int argc, char** argv) {
   Arguments args = parseArguments(argc, argv);
-  if (args.plan) return printPlan(rehearsalStart(args));
+  if (args.plan) return printPlan(rehearsalStart(args), args);
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
   StopRequest stop;

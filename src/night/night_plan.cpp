@@ -13,20 +13,6 @@
 namespace vantrel {
 namespace {
 
-// The plan reads the night's files and keeps nothing the rehearsal writes.
-class ReadOnlyFileStore : public FileStore {
- public:
-  explicit ReadOnlyFileStore(FileStore& inner) : inner_(inner) {}
-  std::optional<std::string> readAll(const std::string& name) override { return inner_.readAll(name); }
-  void createKeeping(const std::string&) override {}
-  void createEmpty(const std::string&) override {}
-  void appendDurably(const std::string&, std::string_view) override {}
-  std::optional<std::string> legacyToUtf8(std::string_view bytes) override { return inner_.legacyToUtf8(bytes); }
-
- private:
-  FileStore& inner_;
-};
-
 class SilentWindow : public Window {
  public:
   void setTitle(const std::string&) override {}
@@ -104,11 +90,10 @@ std::int64_t NightPlan::endSeconds() const {
 NightPlan planNight(std::int64_t startCivilMs, FileStore& files) {
   NightPlan plan;
   plan.startSeconds = startCivilMs / 1000;
-  ReadOnlyFileStore readOnly(files);
   SilentWindow window;
   StopRequest stop;
   PlanRecorder recorder(plan);
-  plan.rehearsal = rehearseNight(startCivilMs, window, readOnly, stop, nullptr, &recorder);
+  plan.rehearsal = rehearseInMemory(startCivilMs, window, files, stop, &recorder);
   recorder.finish();
   return plan;
 }
@@ -129,9 +114,9 @@ double altitudeAt(double raDeg, double decDeg, const SiteConfig& config, std::in
       .outAlt;
 }
 
-std::string planTable(const NightPlan& plan) {
+std::string planTimeline(const NightPlan& plan, const std::string& title) {
   ClockReading start = civilReading(plan.startSeconds * 1000);
-  std::string out = "Tonight's plan, rehearsed from " + start.dateText + " " + start.timeText + ":\n";
+  std::string out = title + ", rehearsed from " + start.dateText + " " + start.timeText + ":\n";
   out += "  goto      dwell end  row   az      alt    target\n";
   char line[128];
   std::int64_t freeFrom = -1;
@@ -145,8 +130,14 @@ std::string planTable(const NightPlan& plan) {
     out += line + p.targetName + "\n";
   }
   out += describeRehearsal(plan.rehearsal) + "\n";
+  return out;
+}
+
+std::string planTable(const NightPlan& plan) {
+  std::string out = planTimeline(plan, "Tonight's plan");
   if (plan.neverObserved.empty()) return out;
   out += std::to_string(plan.neverObserved.size()) + " rows never observed:\n";
+  char line[32];
   for (const NeverObservedRow& never : plan.neverObserved) {
     std::snprintf(line, sizeof line, "  row %4d  ", never.row);
     out += line + never.targetName + ": " + neverObservedText(never, plan.config) + "\n";

@@ -1,7 +1,8 @@
 // night_plan.h - tonight's plan: the rehearsal of a night as a timeline.
 //
 // planNight rehearses the night from a start time on the simulated clock and
-// mount, as --rehearse does, but writes no file, and keeps what a plan needs:
+// mount, as --rehearse does, but writes no file (its log is kept in memory,
+// in rehearsal.log), and keeps what a plan needs:
 // every pointing with its goto and the end of its dwell, and every row that
 // was never observed with the reason.
 //
@@ -55,7 +56,8 @@ struct NightPlan {
 };
 
 // Reads vantrel.ini and vantrel.adf from `files` and writes nothing. Throws
-// Fault for a bad input file, as the night would.
+// Fault for a bad input file, as the night would. Several plans may run on
+// several threads at once when reading `files` is safe to share.
 NightPlan planNight(std::int64_t startCivilMs, FileStore& files);
 
 // "never in the window above 30 degrees before the night ended", or "always
@@ -68,5 +70,7 @@ double altitudeAt(double raDeg, double decDeg, const SiteConfig& config, std::in
 // The plan as a table for the terminal: one line per pointing, the summary,
 // and the never-observed rows with their reasons.
 std::string planTable(const NightPlan& plan);
+// The same without the never-observed rows, under `title` ("Tonight's plan").
+std::string planTimeline(const NightPlan& plan, const std::string& title);
 
 }  // namespace vantrel

@@ -318,6 +318,45 @@ TEST_F(Vantrel, CommandLine) {
   EXPECT_THAT(err(), HasSubstr("unknown argument '--bogus'"));
   EXPECT_EQ(run({"--rehearse", "tomorrow"}), 2);
   EXPECT_THAT(err(), HasSubstr("START must be"));
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } usage[] = {
+      {{"--plan", "--nights", "0"}, "--nights must be a whole number from 1 to 366, got '0'"},
+      {{"--plan", "--nights", "367"}, "got '367'"},
+      {{"--plan", "--nights", "3x"}, "got '3x'"},
+      {{"--plan", "--nights"}, "--nights needs a number of nights"},
+      {{"--nights", "3"}, "--nights goes with --plan"},
+      {{"--rehearse", "--csv", "plan.csv"}, "--csv goes with --plan"},
+  };
+  for (const auto& u : usage) {
+    EXPECT_EQ(run(u.args), 2) << u.message;
+    EXPECT_THAT(err(), HasSubstr(u.message));
+  }
+}
+
+TEST_F(Vantrel, PlanOfSeveralNightsWithASpreadsheet) {
+  for (const char* name : {"vantrel.ini", "vantrel.adf"}) {
+    writeFile(dir / name, readFile(std::string(EXAMPLES_DIR) + "/" + name));
+  }
+  EXPECT_EQ(run({"--plan", "2026-12-06T18:00", "--nights", "3", "--csv", "plan.csv"}), 0) << err();
+  EXPECT_THAT(out(), AllOf(HasSubstr("Night 3, rehearsed from 2026-12-08 18:00:00:\n"),
+                           HasSubstr("Each list line over 3 nights (night 1 2026-12-06, night 3 2026-12-08)"),
+                           HasSubstr("M81 0951.5 +6918.0 Bode's Galaxy (never in the window from here) 000010000: "
+                                     "never in the window")));
+  std::vector<std::string> csv = testing::logRecords(readFile(dir / "plan.csv"));
+  ASSERT_EQ(csv.size(), 57u) << "a header and the 56 pointings";
+  EXPECT_EQ(csv[0], "line,pointing,row,target,ra_deg,dec_deg,nights_observed,2026-12-06,2026-12-07,2026-12-08,reason");
+  EXPECT_EQ(std::vector<std::string>(1, "plan.csv"), [&] {
+    std::vector<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+      std::string name = entry.path().filename();
+      if (name != "vantrel.ini" && name != "vantrel.adf" && name != "out" && name != "err") written.push_back(name);
+    }
+    return written;
+  }()) << "the plan writes nothing else";
+  EXPECT_EQ(run({"--plan", "2026-12-06T18:00", "--nights", "2", "--csv", "no/such/dir/plan.csv"}), 1);
+  EXPECT_THAT(err(), HasSubstr("no/such/dir/plan.csv: cannot create: No such file or directory"));
 }
 
 TEST_F(Vantrel, RehearsalOfTheExamples) {
