@@ -136,9 +136,12 @@ std::vector<std::string> IndiMirror::otherDevices() const {
   return otherDevices_;
 }
 
+// What the driver says about a command comes after it: an older message
+// would only mislead.
 void IndiMirror::armWatch(const std::string& name) {
   std::lock_guard lock(mutex_);
   watches_[name] = IndiWatch{};
+  lastMessage_.clear();
 }
 
 IndiWatch IndiMirror::watch(const std::string& name) const {

@@ -11,6 +11,7 @@
 //    (before a command is sent), so that a Busy state shorter than the
 //    night's polling is still seen: busySeen, and the first state after it.
 // 3) reset() forgets everything: a new server connection starts afresh.
+// 4) lastMessage() is the driver's last message since a watch was armed.
 #pragma once
 
 #include <cstdint>
