@@ -28,13 +28,16 @@ for file in usr/bin/vantrel usr/bin/vantrel-mountsim usr/share/man/man1/vantrel.
 done
 
 "$root/usr/bin/vantrel" --version | grep -qx 'vantrel [0-9.]*' || fail "vantrel --version"
-"$root/usr/bin/vantrel" --help | grep -q -- '--resume' || fail "vantrel --help does not list --resume"
+# The help is read whole first: grep -q stops at the first match, and under
+# pipefail the writer's SIGPIPE would count as a failure.
+help=$("$root/usr/bin/vantrel" --help)
+grep -q -- '--resume' <<<"$help" || fail "vantrel --help does not list --resume"
 "$root/usr/bin/vantrel-mountsim" --help | grep -q -- '--transcript' || fail "vantrel-mountsim --help"
 
 # Every option the program's help lists is in its manual page.
 page=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/vantrel.1.gz" 2>"$scratch/man.err")
 [[ ! -s $scratch/man.err ]] || { cat "$scratch/man.err" >&2; fail "man reports problems in vantrel(1)"; }
-for option in $("$root/usr/bin/vantrel" --help | grep -o -- '--[a-z-]*' | sort -u); do
+for option in $(grep -o -- '--[a-z-]*' <<<"$help" | sort -u); do
   grep -q -- "$option" <<<"$page" || fail "vantrel(1) does not document $option"
 done
 for section in 'EXIT STATUS' 'vantrel.ini' 'vantrel.adf' 'THE LOG'; do
