@@ -28,16 +28,17 @@ for file in usr/bin/vantrel usr/bin/vantrel-mountsim usr/share/man/man1/vantrel.
 done
 
 "$root/usr/bin/vantrel" --version | grep -qx 'vantrel [0-9.]*' || fail "vantrel --version"
-# The help is read whole first: grep -q stops at the first match, and under
-# pipefail the writer's SIGPIPE would count as a failure.
-help=$("$root/usr/bin/vantrel" --help)
+# The help is read whole before it is searched: grep -q leaves at the first
+# match, and a help longer than one buffer would then die of SIGPIPE.
+help=$("$root/usr/bin/vantrel" --help) || fail "vantrel --help"
 grep -q -- '--resume' <<<"$help" || fail "vantrel --help does not list --resume"
-"$root/usr/bin/vantrel-mountsim" --help | grep -q -- '--transcript' || fail "vantrel-mountsim --help"
+help=$("$root/usr/bin/vantrel-mountsim" --help) || fail "vantrel-mountsim --help"
+grep -q -- '--transcript' <<<"$help" || fail "vantrel-mountsim --help does not list --transcript"
 
 # Every option the program's help lists is in its manual page.
 page=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/vantrel.1.gz" 2>"$scratch/man.err")
 [[ ! -s $scratch/man.err ]] || { cat "$scratch/man.err" >&2; fail "man reports problems in vantrel(1)"; }
-for option in $(grep -o -- '--[a-z-]*' <<<"$help" | sort -u); do
+for option in $("$root/usr/bin/vantrel" --help | grep -o -- '--[a-z-]*' | sort -u); do
   grep -q -- "$option" <<<"$page" || fail "vantrel(1) does not document $option"
 done
 for section in 'EXIT STATUS' 'vantrel.ini' 'vantrel.adf' 'THE LOG'; do
