@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <cstdio>
 
-#include "astro/sun_position.h"
 #include "e2e/process.h"
 #include "e2e/vantrel_fixture.h"
 #include "platform/posix_clock.h"
