@@ -27,6 +27,7 @@
 #include "night/rehearsal.h"
 #include "platform/console_window.h"
 #include "platform/fault.h"
+#include "platform/folder_lock.h"
 #include "platform/posix_clock.h"
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
@@ -47,7 +48,7 @@ const char* const usageText =
     "               [--resume]\n"
     "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
-    "       vantrel --plan [START] [--nights N] [--csv FILE]\n"
+    "       vantrel --plan [START] [--nights N] [--csv FILE] [--svg FILE.svg]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -76,7 +77,9 @@ const char* const usageText =
     "  --plan [START]     rehearse the night from START (as --rehearse) and print\n"
     "                     tonight's plan: every pointing with its goto and the end\n"
     "                     of its dwell, and the rows never observed with the reason.\n"
-    "                     Writes no file.\n"
+    "                     Writes no file, except with\n"
+    "  --svg FILE.svg     with --plan: the plan as a picture (altitude curves, a bar\n"
+    "                     per pointing, the rows never observed); one night only\n"
     "  --nights N         with --plan: N nights in a row (1 to 366), each rehearsed\n"
     "                     from START's time of day with every target free; prints\n"
     "                     each night's timeline, then every list line with the\n"
@@ -96,6 +99,8 @@ const char* const usageText =
     "\n"
     "Serial port N is ./COMN when that exists at start-up (a link to /dev/ttyUSB0\n"
     "or to vantrel-mountsim), otherwise /dev/ttyS<N-1>; the choice holds all night.\n"
+    "A night locks its folder (vantrel.lock) and, while open, its port: a second\n"
+    "copy in the same folder or on the same port stops with status 1.\n"
     "Ctrl-C (or closing the window) ends the night through the park; a second\n"
     "Ctrl-C leaves at once, unless the park is under way.\n"
     "\n"
@@ -114,6 +119,7 @@ struct Arguments {
   bool resume = false;
   bool plan = false;
   std::optional<std::string> snapshot;
+  std::optional<std::string> svg;
   std::optional<std::string> start;
   int nights = 1;
   bool nightsGiven = false;
@@ -155,6 +161,9 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--snapshot") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--snapshot needs a file name, e.g. night.png");
       args.snapshot = argv[++i];
+    } else if (a == "--svg") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--svg needs a file name, e.g. plan.svg");
+      args.svg = argv[++i];
     } else if (a == "--plan") {
       args.plan = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
@@ -189,6 +198,8 @@ Arguments parseArguments(int argc, char** argv) {
     usageError("--indi: this vantrel was built without INDI (install libindi-dev and build with -DVANTREL_WITH_INDI=ON)");
   }
   if (args.plan && args.snapshot) usageError("--snapshot is for a night or a rehearsal, not for --plan");
+  if (args.svg && !args.plan) usageError("--svg goes with --plan");
+  if (args.svg && args.nights != 1) usageError("--svg draws one night; leave out --nights");
   // A rehearsal or a plan is a whole night from its start; it reads no real log.
   if (args.resume && (args.rehearse || args.plan)) {
     usageError(std::string(args.plan ? "--plan" : "--rehearse") + " and --resume cannot be given together");
@@ -243,6 +254,10 @@ int printPlan(std::int64_t startCivilMs, const Arguments& args) {
   PosixFileStore files(".");
   try {
     NightsPlan plan = planNights(startCivilMs, args.nights, files);
+    if (args.svg) {
+      files.createEmpty(*args.svg);
+      files.appendDurably(*args.svg, planSvg(plan.nights.front()));
+    }
     std::string table = args.nights == 1 ? planTable(plan.nights.front()) : nightsTable(plan);
     for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
       end = std::min(table.find('\n', at), table.size());
@@ -273,6 +288,16 @@ int main(int argc, char** argv) {
   if (args.plan) return printPlan(rehearsalStart(args), args);
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
+  // One night per folder: taken before anything is read, held to the end.
+  std::unique_ptr<FolderLock> folderLock;
+  if (!args.rehearse) {
+    try {
+      folderLock = std::make_unique<FolderLock>(".");
+    } catch (const Fault& fault) {
+      std::fprintf(stderr, "vantrel: %s\n", fault.what());
+      return static_cast<int>(fault.status());
+    }
+  }
   StopRequest stop;
   installStopSignals(stop);
 
