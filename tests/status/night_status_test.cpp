@@ -117,6 +117,12 @@ TEST(NightStatus, ThroughARehearsedNightOfTheExamples) {
       EXPECT_EQ(s.dwellElapsedSeconds, previousElapsed + 1) << "row " << s.row;
     }
     EXPECT_EQ(s.dwellTotalSeconds, 600);
+    // The mount stands on its target, which was chosen above 30 degrees in
+    // the window and moves less than 3 degrees in a dwell.
+    if (s.dwellElapsedSeconds > 0) {
+      EXPECT_GT(s.mountAltDeg, 27) << "row " << s.row;
+      EXPECT_TRUE(s.mountAzDeg > 265 && s.mountAzDeg < 356) << "row " << s.row << " az " << s.mountAzDeg;
+    }
     previousRow = s.row, previousElapsed = s.dwellElapsedSeconds;
   }
   const NightStatus& last = night.published.back();
@@ -155,7 +161,10 @@ TEST(NightStatus, LinesOfEachPhase) {
   s.reportedAtSeconds = 1000 - 75;
   EXPECT_THAT(statusLine(s), HasSubstr("Dec +05.3 (1:15 ago)"));
   s.phase = NightPhase::waitingForTarget;
-  EXPECT_THAT(statusLine(s), ::testing::StartsWith("waiting: no target in the window until 23:41 |"));
+  s.nowSeconds = civilSeconds("2026-12-06", "23:38:30");
+  s.reportedAtSeconds = s.nowSeconds - 4513;
+  EXPECT_EQ(statusLine(s), "waiting: no target in the window until 23:41 (in 2:30), then M43 De Mairan | "
+                           "Dec +05.3 (1:15:13 ago) | 14/56 | night ends 05:01");
   s.next.nightEndsFirst = true;
   EXPECT_THAT(statusLine(s), HasSubstr("no further target tonight"));
   s.phase = NightPhase::ended;
