@@ -10,6 +10,7 @@
 
 #include "astro/clock_sample.h"
 #include "astro/koudo_keisan_1950.h"
+#include "astro/sun_position.h"
 #include "platform/window.h"
 
 namespace vantrel::testing {
@@ -67,16 +68,28 @@ inline std::string targetLine(const std::string& name4, double raHours, double d
 // `decDeg` stands at about azimuth `wantAz` at the given civil time, seen
 // from latitude 35 and `longitude`.
 inline double raHoursAtAzimuth(const std::string& date, const std::string& time, double decDeg, double wantAz,
-                               double longitude = 135.0) {
+                               double longitude = 135.0, double minAltitude = -90) {
   ClockSample sample = sampleClock(date, time);
   double best = 0, bestError = 1e9;
   for (int tenths = 0; tenths < 24 * 600; ++tenths) {
     double hours = tenths / 600.0;
     HorizontalPosition p = koudo_keisan_1950(hours * 15, decDeg, 35.0, longitude, sample);
     double error = std::abs(p.outAz - wantAz);
-    if (error < bestError) bestError = error, best = hours;
+    if (p.outAlt > minAltitude && error < bestError) bestError = error, best = hours;
   }
   return best;
+}
+
+// A site at latitude 35 where it is night now, whatever the time of the
+// test: the longitude, in steps of an hour, where the Sun stands lowest.
+inline double nightLongitude(const std::string& date, const std::string& time) {
+  double lowestSun = 90, longitude = 0;
+  for (double l = -165; l <= 180; l += 15) {
+    double sunAlt = sunPosition(civilTextsToMjdUt(date, time), 35.0, l).altDeg;
+    if (sunAlt < lowestSun) lowestSun = sunAlt, longitude = l;
+  }
+  EXPECT_LT(lowestSun, -18) << "no longitude where it is night";
+  return longitude;
 }
 
 // Keeps the titles it was shown and counts the passes that served it.
