@@ -47,7 +47,7 @@ const char* const usageText =
     "               [--resume]\n"
     "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
-    "       vantrel --plan [START] [--nights N] [--csv FILE]\n"
+    "       vantrel --plan [START] [--nights N] [--csv FILE] [--svg FILE.svg]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -76,7 +76,9 @@ const char* const usageText =
     "  --plan [START]     rehearse the night from START (as --rehearse) and print\n"
     "                     tonight's plan: every pointing with its goto and the end\n"
     "                     of its dwell, and the rows never observed with the reason.\n"
-    "                     Writes no file.\n"
+    "                     Writes no file, except with\n"
+    "  --svg FILE.svg     with --plan: the plan as a picture (altitude curves, a bar\n"
+    "                     per pointing, the rows never observed); one night only\n"
     "  --nights N         with --plan: N nights in a row (1 to 366), each rehearsed\n"
     "                     from START's time of day with every target free; prints\n"
     "                     each night's timeline, then every list line with the\n"
@@ -114,6 +116,7 @@ struct Arguments {
   bool resume = false;
   bool plan = false;
   std::optional<std::string> snapshot;
+  std::optional<std::string> svg;
   std::optional<std::string> start;
   int nights = 1;
   bool nightsGiven = false;
@@ -155,6 +158,9 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--snapshot") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--snapshot needs a file name, e.g. night.png");
       args.snapshot = argv[++i];
+    } else if (a == "--svg") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--svg needs a file name, e.g. plan.svg");
+      args.svg = argv[++i];
     } else if (a == "--plan") {
       args.plan = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
@@ -189,6 +195,8 @@ Arguments parseArguments(int argc, char** argv) {
     usageError("--indi: this vantrel was built without INDI (install libindi-dev and build with -DVANTREL_WITH_INDI=ON)");
   }
   if (args.plan && args.snapshot) usageError("--snapshot is for a night or a rehearsal, not for --plan");
+  if (args.svg && !args.plan) usageError("--svg goes with --plan");
+  if (args.svg && args.nights != 1) usageError("--svg draws one night; leave out --nights");
   // A rehearsal or a plan is a whole night from its start; it reads no real log.
   if (args.resume && (args.rehearse || args.plan)) {
     usageError(std::string(args.plan ? "--plan" : "--rehearse") + " and --resume cannot be given together");
@@ -243,6 +251,10 @@ int printPlan(std::int64_t startCivilMs, const Arguments& args) {
   PosixFileStore files(".");
   try {
     NightsPlan plan = planNights(startCivilMs, args.nights, files);
+    if (args.svg) {
+      files.createEmpty(*args.svg);
+      files.appendDurably(*args.svg, planSvg(plan.nights.front()));
+    }
     std::string table = args.nights == 1 ? planTable(plan.nights.front()) : nightsTable(plan);
     for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
       end = std::min(table.find('\n', at), table.size());

@@ -73,4 +73,9 @@ std::string planTable(const NightPlan& plan);
 // The same without the never-observed rows, under `title` ("Tonight's plan").
 std::string planTimeline(const NightPlan& plan, const std::string& title);
 
+// The plan as an SVG picture: the altitude of every observed row over the
+// night, a bar per pointing in one lane per target line, and the rows never
+// observed with the reason.
+std::string planSvg(const NightPlan& plan);
+
 }  // namespace vantrel

@@ -103,5 +103,27 @@ TEST(NightPlan, ARowBeatenEveryTimeIsToldApartFromOneNeverInReach) {
   EXPECT_EQ(plan.neverObserved[1].reason, NeverObservedReason::neverInWindow);
 }
 
+// The picture: a bar per pointing with its row and times, a lane per line,
+// and names that cannot break the markup.
+TEST(NightPlan, PictureHasABarPerPointingAndSafeNames) {
+  IniValues ini;
+  ini.dwellMinutes = 5;
+  std::string date = "2026-12-07", time = "03:00";
+  std::string near = targetLine("A&B ", raHoursAtAzimuth(date, time, 10.0, 330.0), 10.0);
+  near.replace(near.size() - 9, 9, "000011000");  // the base row and one neighbour: two bars on one lane
+  std::string adf = near + "\r\n" + targetLine("<x>\x01", raHoursAtAzimuth(date, time, -60.0, 320.0), -60.0) + "\r\n";
+  MemoryFileStore files;
+  files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", adf}};
+  NightPlan plan = planNight(civil("2026-12-07T03:00"), files);
+  ASSERT_EQ(plan.pointings.size(), 2u);
+  std::string svg = planSvg(plan);
+  EXPECT_THAT(svg, HasSubstr("<title>row 1 03:00:00 to 03:05:00</title>"));
+  EXPECT_THAT(svg, HasSubstr("<title>row 2 03:05:00 to 03:10:00</title>"));
+  EXPECT_THAT(svg, HasSubstr(">A&amp;B target</text>"));
+  EXPECT_THAT(svg, HasSubstr("row 3  &lt;x&gt;? target: never in the window"));
+  EXPECT_EQ(svg.find("<x>"), std::string::npos);
+  EXPECT_EQ(svg.find('\x01'), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vantrel::testing

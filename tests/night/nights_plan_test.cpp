@@ -5,12 +5,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <random>
 
 #include "platform/fault.h"
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
+#include "support/full_table.h"
 #include "support/memory_file_store.h"
 #include "support/night_files.h"
 
@@ -23,23 +22,6 @@ using ::testing::StartsWith;
 std::int64_t civil(const char* text) { return *SimulatedClock::parseCivilTime(text); }
 constexpr std::int64_t msPerDay = 86400000;
 
-// 300 lines with 3 x 3 grids, 2700 rows, spread over the sky as
-// scripts/rehearse-full-table.sh spreads them.
-std::string fullTable() {
-  std::mt19937 random(7);
-  std::uniform_real_distribution<double> unit(0, 1);
-  std::string adf;
-  for (int i = 0; i < 300; ++i) {
-    int h = static_cast<int>(unit(random) * 24), d = static_cast<int>(unit(random) * 60);
-    double m = unit(random) * 59.9, am = unit(random) * 59.9;
-    char sign = d < 40 && unit(random) < 0.5 ? '-' : '+';
-    char line[96];
-    std::snprintf(line, sizeof line, "F%03d%02d%04.1f %c%02d%04.1f field %d 111111111\r\n", i, h, m, sign, d, am, i);
-    adf += line;
-  }
-  return adf;
-}
-
 TEST(NightsPlan, AMonthIsThirtyRehearsalsLogByLog) {
   IniValues ini;
   ini.latitude = 35.5;
@@ -48,7 +30,7 @@ TEST(NightsPlan, AMonthIsThirtyRehearsalsLogByLog) {
   ini.dwellMinutes = 10;
   ini.nightEnd = {5, 4.75, 4.25, 3.75, 3.25, 3, 3.25, 3.75, 4.25, 4.75, 5.1, 5.2};
   MemoryFileStore files;
-  files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", fullTable()}};
+  files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", fullTargetList()}};
   const std::int64_t start = civil("2026-12-20T17:00");
   NightsPlan plan = planNights(start, 30, files, 2);
   ASSERT_EQ(plan.nights.size(), 30u);
