@@ -27,6 +27,7 @@
 #include "night/rehearsal.h"
 #include "platform/console_window.h"
 #include "platform/fault.h"
+#include "platform/folder_lock.h"
 #include "platform/posix_clock.h"
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
@@ -98,6 +99,8 @@ const char* const usageText =
     "\n"
     "Serial port N is ./COMN when that exists at start-up (a link to /dev/ttyUSB0\n"
     "or to vantrel-mountsim), otherwise /dev/ttyS<N-1>; the choice holds all night.\n"
+    "A night locks its folder (vantrel.lock) and, while open, its port: a second\n"
+    "copy in the same folder or on the same port stops with status 1.\n"
     "Ctrl-C (or closing the window) ends the night through the park; a second\n"
     "Ctrl-C leaves at once, unless the park is under way.\n"
     "\n"
@@ -285,6 +288,16 @@ int main(int argc, char** argv) {
   if (args.plan) return printPlan(rehearsalStart(args), args);
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
+  // One night per folder: taken before anything is read, held to the end.
+  std::unique_ptr<FolderLock> folderLock;
+  if (!args.rehearse) {
+    try {
+      folderLock = std::make_unique<FolderLock>(".");
+    } catch (const Fault& fault) {
+      std::fprintf(stderr, "vantrel: %s\n", fault.what());
+      return static_cast<int>(fault.status());
+    }
+  }
   StopRequest stop;
   installStopSignals(stop);
 

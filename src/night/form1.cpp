@@ -83,6 +83,8 @@ NightOutcome Form1::runCycles() {
     try {
       while (!observingPass(outcome)) {
       }
+    } catch (const LineHeldFault& fault) {
+      throw Fault(std::string(fault.what()) + "; mount not parked (it is the other controller's)", fault.status());
     } catch (const LineFault& fault) {
       throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
     } catch (const Fault& fault) {
@@ -93,6 +95,8 @@ NightOutcome Form1::runCycles() {
     publishStatus(NightPhase::parking);
     try {
       park(outcome);
+    } catch (const LineHeldFault& fault) {
+      throw Fault(std::string(fault.what()) + "; mount not parked (it is the other controller's)", fault.status());
     } catch (const LineFault& fault) {
       throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
     } catch (const Fault& fault) {

@@ -41,4 +41,11 @@ class LineFault : public Fault {
   explicit LineFault(const std::string& message) : Fault(message, ExitStatus::runtimeFault) {}
 };
 
+// Another controller holds the line (another copy of the program, on the
+// same device): the night must leave that mount alone, the park included.
+class LineHeldFault : public LineFault {
+ public:
+  using LineFault::LineFault;
+};
+
 }  // namespace vantrel

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -14,6 +15,7 @@
 
 #include "platform/device_users.h"
 #include "platform/fault.h"
+#include "platform/folder_lock.h"
 
 namespace vantrel {
 namespace {
@@ -58,6 +60,18 @@ void PosixSerialPort::fail(const std::string& operation, int error) const {
   throw LineFault(operation + " " + name_ + " (" + device_ + "): " + std::strerror(error));
 }
 
+// Fails naming the other copy of the program when one holds the device's
+// flock; closes `fd` (when it is one) first. Returns when none does.
+void PosixSerialPort::failIfHeld(int fd) const {
+  struct stat device;
+  int statResult = fd >= 0 ? ::fstat(fd, &device) : ::stat(device_.c_str(), &device);
+  long pid = statResult == 0 ? flockHolder(device.st_dev, device.st_ino) : 0;
+  if (fd >= 0) ::close(fd);
+  std::string where = name_ + " (" + (lastLedTo_.empty() ? device_ : lastLedTo_) + ")";
+  if (pid > 0) throw LineHeldFault("another vantrel (pid " + std::to_string(pid) + ") holds " + where);
+  if (fd >= 0) throw LineHeldFault("another program holds " + where);
+}
+
 void PosixSerialPort::gone() const {
   throw LineFault("serial line " + name_ + " (" + device_ + "): the device is gone");
 }
@@ -86,11 +100,21 @@ void PosixSerialPort::open(int portNumber) {
   }
   if (fd < 0) {
     int error = errno;
+    if (error == EBUSY) failIfHeld(-1);
     throw LineFault("cannot open " + name_ + " (" + device_ + "): " + std::strerror(error) +
                     openFailureHint(device_, error, name_));
   }
   std::string ledTo = resolvedPath(device_);
   if (!ledTo.empty()) lastLedTo_ = ledTo;
+  // The flock first: root opens a device even under TIOCEXCL, and only the
+  // flock then tells it that another copy drives the mount. Until TIOCEXCL is
+  // ours, closing must not clear it (the flag belongs to the device).
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int error = errno;
+    if (error == EWOULDBLOCK) failIfHeld(fd);
+    ::close(fd);
+    fail("cannot lock", error);
+  }
   auto refuse = [&](const char* operation) {
     int error = errno;
     release(fd);

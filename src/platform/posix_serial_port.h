@@ -6,7 +6,8 @@
 // pseudo-terminal of vantrel-mountsim), otherwise /dev/ttyS<N-1>.
 //
 // The device is opened non-blocking and without becoming our controlling
-// terminal, locked against a second opener (TIOCEXCL), and set raw: 9600 baud,
+// terminal, locked against a second opener (flock, which keeps root out
+// too, and TIOCEXCL), and set raw: 9600 baud,
 // 8 data bits, no parity, 1 stop bit, receiver on, modem lines ignored, no
 // flow control, no translation of any byte.
 //
@@ -54,6 +55,7 @@ class PosixSerialPort : public SerialPort {
  private:
   [[noreturn]] void fail(const std::string& operation, int error) const;
   [[noreturn]] void gone() const;
+  void failIfHeld(int fd) const;
   void requireOpen() const;
   void waitUntilWritable();
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 
 #include "e2e/process.h"
@@ -124,6 +125,40 @@ TEST_F(Vantrel, StopRequestDuringADwellParks) {
                                   "parking the mount [^\n]*\nB4000,0000\n[^\n]*by a stop request[^\n]*\n"));
 }
 
+// While one night supervises its target, a second copy in the same folder
+// stops before it reads anything, and one in another folder whose COM1 leads
+// to the same device stops at the line check, before its log exists. Both as
+// root too, which TIOCEXCL alone does not keep out.
+TEST_F(Vantrel, TwoCopiesNeverDriveOneMount) {
+  testing::IniValues ini;
+  ini.dwellMinutes = 5;
+  prepareNight(ini, {"--rate", "2"});
+  auto first = start({"--console"});
+  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
+  const std::string logBefore = readFile(dir / ("log" + today + ".txt"));
+  const std::string pid = "(pid " + std::to_string(first->pid()) + ")";
+
+  Child sameFolder({VANTREL_BINARY, "--console"}, dir.path, dir / "out2", dir / "err2");
+  EXPECT_EQ(sameFolder.waitForExit(10s), 1) << readFile(dir / "err2");
+  EXPECT_EQ(readFile(dir / "err2"), "vantrel: another vantrel " + pid + " is running in this folder\n");
+  EXPECT_EQ(readFile(dir / ("log" + today + ".txt")), logBefore);
+
+  ScratchDir other;
+  writeFile(other / "vantrel.ini", readFile(dir / "vantrel.ini"));
+  writeFile(other / "vantrel.adf", readFile(dir / "vantrel.adf"));
+  char device[256] = {};
+  ASSERT_GT(readlink((dir / "COM1").c_str(), device, sizeof device - 1), 0);
+  ASSERT_EQ(symlink(device, (other / "COM1").c_str()), 0);
+  Child samePort({VANTREL_BINARY, "--console"}, other.path, other / "out", other / "err");
+  EXPECT_EQ(samePort.waitForExit(20s), 1) << readFile(other / "err");
+  EXPECT_THAT(readFile(other / "err"), HasSubstr("another vantrel " + pid + " holds COM1 (" + device + ")"));
+  EXPECT_FALSE(std::filesystem::exists(other / ("log" + today + ".txt"))) << "no log, so no record";
+
+  first->signal(SIGTERM);
+  EXPECT_EQ(exitStatus(*first, 20s), 0) << err();
+  EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E "), "B4000,0000")) << "the first night parks its mount";
+}
+
 // On a terminal the status is one line rewritten in place, and each title is
 // printed once.
 TEST_F(Vantrel, StatusLineIsRewrittenInPlaceOnATerminal) {
@@ -196,18 +231,21 @@ TEST_F(Vantrel, TheLineIsCheckedBeforeTheFirstRecord) {
   EXPECT_FALSE(std::filesystem::exists(dir / ("log" + today + ".txt")));
   EXPECT_EQ(transcript(), "E") << "the query, and nothing else";
 
-  // Held by another program (here: this test) that locked it.
+  // Held by another program (here: this test) that locked it with TIOCEXCL
+  // alone, as a terminal program does.
   mountsim.reset();
   prepareNight(ini, {});
   // Root passes the lock only with CAP_SYS_ADMIN: the program runs without.
-  PosixSerialPort holder(dir.path);
-  holder.open(1);
+  int holder = ::open((dir / "COM1").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::ioctl(holder, TIOCEXCL), 0);
   std::vector<std::string> argv = {VANTREL_BINARY, "--console"};
   if (geteuid() == 0) argv.insert(argv.begin(), {"/usr/bin/setpriv", "--bounding-set", "-sys_admin"});
   EXPECT_EQ(exitStatus(*std::make_unique<Child>(argv, dir.path, dir / "out", dir / "err"), 60s), 1);
   EXPECT_THAT(err(), HasSubstr("cannot open COM1 (" + (dir / "COM1") + "): Device or resource busy; held by " +
                                std::to_string(getpid()) + " ("));
-  holder.close();
+  ::ioctl(holder, TIOCNXCL);
+  ::close(holder);
 
   // No COM4000 in the directory, and no /dev/ttyS3999.
   ini.port = 4000;
