@@ -80,16 +80,17 @@ inline double raHoursAtAzimuth(const std::string& date, const std::string& time,
   return best;
 }
 
-// A site at latitude 35 where it is night now, whatever the time of the
-// test: the longitude, in steps of an hour, where the Sun stands lowest.
+// For tests on the real clock: the longitude (in steps of 15 degrees) where
+// the Sun stands lowest at latitude 35 at the civil time, so that a night
+// started now is a night, away from the Sun, whatever the hour of the test.
 inline double nightLongitude(const std::string& date, const std::string& time) {
-  double lowestSun = 90, longitude = 0;
-  for (double l = -165; l <= 180; l += 15) {
-    double sunAlt = sunPosition(civilTextsToMjdUt(date, time), 35.0, l).altDeg;
-    if (sunAlt < lowestSun) lowestSun = sunAlt, longitude = l;
+  double best = 135.0, lowest = 90;
+  for (double longitude = -165; longitude <= 180; longitude += 15) {
+    double alt = sunPosition(civilTextsToMjdUt(date, time), 35.0, longitude).altDeg;
+    if (alt < lowest) lowest = alt, best = longitude;
   }
-  EXPECT_LT(lowestSun, -18) << "no longitude where it is night";
-  return longitude;
+  EXPECT_LT(lowest, -18) << "no longitude where it is night at " << date << " " << time;
+  return best;
 }
 
 // Keeps the titles it was shown and counts the passes that served it.
