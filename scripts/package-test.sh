@@ -28,8 +28,12 @@ for file in usr/bin/vantrel usr/bin/vantrel-mountsim usr/share/man/man1/vantrel.
 done
 
 "$root/usr/bin/vantrel" --version | grep -qx 'vantrel [0-9.]*' || fail "vantrel --version"
-"$root/usr/bin/vantrel" --help | grep -q -- '--resume' || fail "vantrel --help does not list --resume"
-"$root/usr/bin/vantrel-mountsim" --help | grep -q -- '--transcript' || fail "vantrel-mountsim --help"
+# The help is read whole before it is searched: grep -q leaves at the first
+# match, and a help longer than one buffer would then die of SIGPIPE.
+help=$("$root/usr/bin/vantrel" --help) || fail "vantrel --help"
+grep -q -- '--resume' <<<"$help" || fail "vantrel --help does not list --resume"
+help=$("$root/usr/bin/vantrel-mountsim" --help) || fail "vantrel-mountsim --help"
+grep -q -- '--transcript' <<<"$help" || fail "vantrel-mountsim --help does not list --transcript"
 
 # Every option the program's help lists is in its manual page.
 page=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/vantrel.1.gz" 2>"$scratch/man.err")

@@ -129,7 +129,10 @@ std::string statusLine(const NightStatus& s) {
       break;
     case NightPhase::waitingForTarget:
       line = "waiting: no target in the window";
-      if (s.next.known && !s.next.nightEndsFirst) line += " until " + clockText(s.next.atSeconds).substr(0, 5);
+      if (s.next.known && !s.next.nightEndsFirst && s.next.row > 0) {
+        line += " until " + clockText(s.next.atSeconds).substr(0, 5) + " (in " +
+                durationText(s.next.atSeconds - s.nowSeconds) + "), then " + targetLabel(s.next.targetName);
+      }
       break;
     case NightPhase::parking:
       line = "parking the mount";
@@ -149,7 +152,8 @@ std::string statusLine(const NightStatus& s) {
   }
   if (s.targetCount > 0) line += " | " + std::to_string(s.observedCount) + "/" + std::to_string(s.targetCount);
   std::string next = nextText(s);
-  if (!next.empty() && s.phase != NightPhase::parking) line += " | " + next;
+  bool nextSaid = s.phase == NightPhase::waitingForTarget && s.next.row > 0 && !s.next.nightEndsFirst;
+  if (!next.empty() && s.phase != NightPhase::parking && !nextSaid) line += " | " + next;
   if (!s.nightEndText.empty()) {
     line += " | night ends " + s.nightEndText;
   } else if (s.phase != NightPhase::starting) {

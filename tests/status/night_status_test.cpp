@@ -155,7 +155,10 @@ TEST(NightStatus, LinesOfEachPhase) {
   s.reportedAtSeconds = 1000 - 75;
   EXPECT_THAT(statusLine(s), HasSubstr("Dec +05.3 (1:15 ago)"));
   s.phase = NightPhase::waitingForTarget;
-  EXPECT_THAT(statusLine(s), ::testing::StartsWith("waiting: no target in the window until 23:41 |"));
+  s.nowSeconds = civilSeconds("2026-12-06", "23:38:30");
+  s.reportedAtSeconds = s.nowSeconds - 4513;
+  EXPECT_EQ(statusLine(s), "waiting: no target in the window until 23:41 (in 2:30), then M43 De Mairan | "
+                           "Dec +05.3 (1:15:13 ago) | 14/56 | night ends 05:01");
   s.next.nightEndsFirst = true;
   EXPECT_THAT(statusLine(s), HasSubstr("no further target tonight"));
   s.phase = NightPhase::ended;
