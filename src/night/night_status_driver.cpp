@@ -134,13 +134,11 @@ void Form1::statusProgress(const DwellProgress& progress) {
     status_.reported = true;
     status_.reportedDecDeg = progress.reportedDec;
     status_.reportedAtSeconds = status_.nowSeconds;
-    if (seams_.window.wantsSky()) {
-      ClockReading now = civilReading(status_.nowSeconds * 1000);
-      HorizontalPosition at = koudo_keisan_1950(status_.raDeg, progress.reportedDec, siteConfig_.siteLatitude,
-                                                siteConfig_.siteLongitude, sampleClock(now.dateText, now.timeText));
-      status_.mountAzDeg = at.outAz;
-      status_.mountAltDeg = at.outAlt;
-    }
+    ClockReading now = civilReading(status_.nowSeconds * 1000);
+    HorizontalPosition at = koudo_keisan_1950(status_.raDeg, progress.reportedDec, siteConfig_.siteLatitude,
+                                              siteConfig_.siteLongitude, sampleClock(now.dateText, now.timeText));
+    status_.mountAzDeg = at.outAz;
+    status_.mountAltDeg = at.outAlt;
   }
   publishStatus(NightPhase::observing);
 }

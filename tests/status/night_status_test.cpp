@@ -117,6 +117,12 @@ TEST(NightStatus, ThroughARehearsedNightOfTheExamples) {
       EXPECT_EQ(s.dwellElapsedSeconds, previousElapsed + 1) << "row " << s.row;
     }
     EXPECT_EQ(s.dwellTotalSeconds, 600);
+    // The mount stands on its target, which was chosen above 30 degrees in
+    // the window and moves less than 3 degrees in a dwell.
+    if (s.dwellElapsedSeconds > 0) {
+      EXPECT_GT(s.mountAltDeg, 27) << "row " << s.row;
+      EXPECT_TRUE(s.mountAzDeg > 265 && s.mountAzDeg < 356) << "row " << s.row << " az " << s.mountAzDeg;
+    }
     previousRow = s.row, previousElapsed = s.dwellElapsedSeconds;
   }
   const NightStatus& last = night.published.back();
