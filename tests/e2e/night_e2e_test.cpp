@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <cstdio>
 
-#include "astro/sun_position.h"
 #include "e2e/process.h"
 #include "platform/posix_clock.h"
 #include "platform/posix_serial_port.h"
@@ -64,14 +63,7 @@ class Vantrel : public ::testing::Test {
   void prepareNight(testing::IniValues ini, std::vector<std::string> mountsimArgs) {
     ClockReading now = civilReading(PosixClock::civilMs());
     today = now.dateText;
-    double lowestSun = 90;
-    // A site where it is night now, whatever the time of the test: the
-    // longitude, in steps of an hour, where the Sun stands lowest.
-    for (double longitude = -165; longitude <= 180; longitude += 15) {
-      double sunAlt = sunPosition(civilTextsToMjdUt(now.dateText, now.timeText), 35.0, longitude).altDeg;
-      if (sunAlt < lowestSun) lowestSun = sunAlt, ini.longitude = longitude;
-    }
-    ASSERT_LT(lowestSun, -18) << "no longitude where it is night";
+    ini.longitude = testing::nightLongitude(now.dateText, now.timeText);
     double raHours = testing::raHoursAtAzimuth(now.dateText, now.timeText.substr(0, 5), decDeg, 320.0, ini.longitude);
     std::string line = testing::targetLine("E2E ", raHours, decDeg);
     raDeg = (std::stod(line.substr(4, 2)) + std::stod(line.substr(6, 4)) / 60) / 24 * 360;

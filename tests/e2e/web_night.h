@@ -32,17 +32,18 @@ class WebNight : public ::testing::Test {
     ClockReading now = civilReading(PosixClock::civilMs());
     today = now.dateText;
     ClockSample sample = sampleClock(now.dateText, now.timeText.substr(0, 5) + ":00");
+    testing::IniValues ini;
+    ini.longitude = testing::nightLongitude(now.dateText, now.timeText);
     std::string adf;
     for (int k = 0; k < count; ++k) {
       double want = 345 - 12 * k, best = 0, bestError = 1e9;
       for (int tenths = 0; tenths < 24 * 600; ++tenths) {
-        HorizontalPosition p = koudo_keisan_1950(tenths / 40.0, 20.0, 35.0, 135.0, sample);
+        HorizontalPosition p = koudo_keisan_1950(tenths / 40.0, 20.0, 35.0, ini.longitude, sample);
         double error = std::abs(p.outAz - want);
         if (p.outAlt > 10 && error < bestError) bestError = error, best = tenths / 600.0;
       }
       adf += testing::targetLine("W" + std::to_string(k) + "  ", best, 20.0) + "\r\n";
     }
-    testing::IniValues ini;
     ini.nightEnd = std::vector<double>(12, 5.99);
     ini.minAltitude = 0;
     ini.dwellMinutes = dwellMinutes;

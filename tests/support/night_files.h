@@ -10,6 +10,7 @@
 
 #include "astro/clock_sample.h"
 #include "astro/koudo_keisan_1950.h"
+#include "astro/sun_position.h"
 #include "platform/window.h"
 
 namespace vantrel::testing {
@@ -76,6 +77,19 @@ inline double raHoursAtAzimuth(const std::string& date, const std::string& time,
     double error = std::abs(p.outAz - wantAz);
     if (error < bestError) bestError = error, best = hours;
   }
+  return best;
+}
+
+// For tests on the real clock: the longitude (in steps of 15 degrees) where
+// the Sun stands lowest at latitude 35 at the civil time, so that a night
+// started now is a night, away from the Sun, whatever the hour of the test.
+inline double nightLongitude(const std::string& date, const std::string& time) {
+  double best = 135.0, lowest = 90;
+  for (double longitude = -165; longitude <= 180; longitude += 15) {
+    double alt = sunPosition(civilTextsToMjdUt(date, time), 35.0, longitude).altDeg;
+    if (alt < lowest) lowest = alt, best = longitude;
+  }
+  EXPECT_LT(lowest, -18) << "no longitude where it is night at " << date << " " << time;
   return best;
 }
 

@@ -98,12 +98,13 @@ class WatchingWindow : public Window {
 TEST_F(QtWindowTest, StatusMovesDuringADwellAndTheParkIsShown) {
   testing::IniValues ini;
   ini.dwellMinutes = 1;
-  ini.latitude = 35.0, ini.longitude = 135.0;
   ini.nightEnd = std::vector<double>(12, 6.0);  // never by the clock
   ClockReading now = civilReading(PosixClock::civilMs() + 60000);
-  std::string adf =
-      testing::targetLine("WIN ", testing::raHoursAtAzimuth(now.dateText, now.timeText.substr(0, 5), 20.0, 320.0), 20.0) +
-      "\r\n";
+  ini.latitude = 35.0, ini.longitude = testing::nightLongitude(now.dateText, now.timeText);
+  std::string adf = testing::targetLine("WIN ", testing::raHoursAtAzimuth(now.dateText, now.timeText.substr(0, 5), 20.0,
+                                                                          320.0, ini.longitude),
+                                        20.0) +
+                    "\r\n";
   testing::MemoryFileStore files;
   files.files = {{"vantrel.ini", testing::iniText(ini)}, {"vantrel.adf", adf}};
   PosixClock clock;
