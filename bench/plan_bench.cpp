@@ -5,7 +5,8 @@
 //  plan_thirty_nights   planNights over 30 nights, on every core
 //  stepwise_one_night   the night driver polled query by query: the clock's
 //                       texts through printf, every mount command recorded,
-//                       the log synced to disk per record (a scratch folder)
+//                       every row computed in every pass, the log synced to
+//                       disk per record (a scratch folder)
 //  stepwise_thirty_nights   30 of those, one after the other
 // The list is examples/vantrel.ini with 300 lines of 3 x 3 grids spread over
 // the sky (tests/support/full_table.h), from 2026-12-06 17:00 on. Each plan
@@ -59,11 +60,13 @@ Inputs& inputs() {
   return once;
 }
 
-class QuietWindow : public Window {
+// With a sky chart, as the rehearsal ran before: every row in every pass.
+class SkyWindow : public Window {
  public:
   void setTitle(const std::string&) override {}
   void processEvents() override {}
   void showStatus(const std::string&) override {}
+  bool wantsSky() const override { return true; }
 };
 
 // The simulated clock as it was: texts through printf, and no jumps.
@@ -95,7 +98,7 @@ std::string stepwiseNight(std::int64_t start) {
   SimulatedClock clock(start);
   PrintfClock printfClock(clock);
   SimulatedMount mount(SimulatedMount::Transcript::kept);
-  QuietWindow window;
+  SkyWindow window;
   PosixFileStore files(inputs().dir.string());
   StopRequest stop;
   clock.raiseStopAt(start + 72 * 3600 * 1000LL, stop);

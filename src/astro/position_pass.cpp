@@ -50,8 +50,8 @@ void PositionPass::buildRow(Row& row, double raDeg, double decDeg) const {
   row.snFactor = cosPhi_ * row.cosDelta;
 }
 
-void PositionPass::compute(const double* raDeg, const double* decDeg, std::size_t count, double siteLatitude,
-                           double siteLongitude, const ClockSample& sample, float* azDeg, double* altDeg) {
+double PositionPass::prepare(const double* raDeg, const double* decDeg, std::size_t count, double siteLatitude,
+                            double siteLongitude, const ClockSample& sample) {
   const std::uint64_t latitudeBits = std::bit_cast<std::uint64_t>(siteLatitude);
   if (builtRows_ == 0 || latitudeBits != latitudeBits_) {
     const double phi = (siteLatitude * pi) / 180;
@@ -65,44 +65,95 @@ void PositionPass::compute(const double* raDeg, const double* decDeg, std::size_
     x_.resize(count);
     y_.resize(count);
     sn_.resize(count);
+    as_.resize(count);
+    index_.resize(count);
   }
   for (; builtRows_ < count; ++builtRows_) {
     buildRow(rows_[builtRows_], raDeg[builtRows_], decDeg[builtRows_]);
   }
-
-  // X, Y and Sn; a row whose inputs changed is built again first.
-  const double theta = localSiderealAngle(sample, siteLongitude);
+  // A row whose inputs changed is built again.
   for (std::size_t i = 0; i < count; ++i) {
     Row& row = rows_[i];
-    if (!sameBits(raDeg[i], row.raDeg) || !sameBits(decDeg[i], row.decDeg)) {
-      buildRow(row, raDeg[i], decDeg[i]);
-    }
+    if (!sameBits(raDeg[i], row.raDeg) || !sameBits(decDeg[i], row.decDeg)) buildRow(row, raDeg[i], decDeg[i]);
+  }
+  return localSiderealAngle(sample, siteLongitude);
+}
+
+void PositionPass::finish(std::size_t n, const std::size_t* out, float* azDeg, double* altDeg) {
+  // As, in radians for now.
+  detail::singlePrecisionAzimuths(x_.data(), y_.data(), n, as_.data());
+
+  // C, the cosine of the altitude through As, or |Y| when X is 0, in place
+  // of Y.
+  for (std::size_t k = 0; k < n; ++k) {
+    const double X = x_[k];
+    y_[k] = X != 0 ? X / std::cos(static_cast<double>(as_[k])) : std::fabs(y_[k]);
+  }
+
+  // The altitude, and As in degrees. C is 0 only at the zenith or nadir (X
+  // and Y both 0): X / cos(As) cannot vanish when X does not.
+  for (std::size_t k = 0; k < n; ++k) {
+    const double C = y_[k];
+    const double Sn = sn_[k];
+    const double h = C != 0 ? std::atan(Sn / C) : (Sn < 0 ? -pi / 2 : pi / 2);
+    const std::size_t i = out != nullptr ? out[k] : k;
+    altDeg[i] = (h * 180) / pi;
+    azDeg[i] = static_cast<float>((static_cast<double>(as_[k]) * 180) / pi);
+  }
+}
+
+void PositionPass::compute(const double* raDeg, const double* decDeg, std::size_t count, double siteLatitude,
+                           double siteLongitude, const ClockSample& sample, float* azDeg, double* altDeg) {
+  const double theta = prepare(raDeg, decDeg, count, siteLatitude, siteLongitude, sample);
+  for (std::size_t i = 0; i < count; ++i) {
+    const Row& row = rows_[i];
     double sinH, cosH;
     ::sincos(theta - row.alpha, &sinH, &cosH);
     x_[i] = row.xTerm + row.xFactor * cosH;
     y_[i] = row.cosDelta * sinH;
     sn_[i] = row.snTerm + row.snFactor * cosH;
   }
+  finish(count, nullptr, azDeg, altDeg);
+}
 
-  // As, in radians for now, into azDeg.
-  detail::singlePrecisionAzimuths(x_.data(), y_.data(), count, azDeg);
+namespace {
 
-  // C, the cosine of the altitude through As, or |Y| when X is 0, in place
-  // of Y.
+// True when sin(H) is surely positive: H lies more than a microradian inside
+// (0, pi) modulo 2 pi, and is small enough to reduce that accurately.
+bool surelyWest(double H) {
+  constexpr double margin = 1e-6;
+  if (!(std::fabs(H) < 1000)) return false;
+  const double r = H - 2 * pi * std::floor(H / (2 * pi));
+  return r > margin && r < pi - margin;
+}
+
+}  // namespace
+
+void PositionPass::computeCandidates(const double* raDeg, const double* decDeg, const std::int16_t* state,
+                                     std::size_t count, double siteLatitude, double siteLongitude,
+                                     double minAltitude, const ClockSample& sample, float* azDeg, double* altDeg) {
+  const double theta = prepare(raDeg, decDeg, count, siteLatitude, siteLongitude, sample);
+  const bool aboveHorizonOnly = minAltitude >= 0;
+  std::size_t n = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const double X = x_[i];
-    y_[i] = X != 0 ? X / std::cos(static_cast<double>(azDeg[i])) : std::fabs(y_[i]);
+    azDeg[i] = 0.0f;
+    altDeg[i] = -90.0;
+    const Row& row = rows_[i];
+    if (state[i] != 0) continue;
+    const double H = theta - row.alpha;
+    if (row.cosDelta > 0 && surelyWest(H)) continue;
+    double sinH, cosH;
+    ::sincos(H, &sinH, &cosH);
+    const double X = row.xTerm + row.xFactor * cosH;
+    const double Y = row.cosDelta * sinH;
+    const double Sn = row.snTerm + row.snFactor * cosH;
+    if (X <= 0 || Y >= 0 || (aboveHorizonOnly && Sn <= 0)) continue;
+    x_[n] = X;
+    y_[n] = Y;
+    sn_[n] = Sn;
+    index_[n++] = i;
   }
-
-  // The altitude, and As in degrees. C is 0 only at the zenith or nadir (X
-  // and Y both 0): X / cos(As) cannot vanish when X does not.
-  for (std::size_t i = 0; i < count; ++i) {
-    const double C = y_[i];
-    const double Sn = sn_[i];
-    const double h = C != 0 ? std::atan(Sn / C) : (Sn < 0 ? -pi / 2 : pi / 2);
-    altDeg[i] = (h * 180) / pi;
-    azDeg[i] = static_cast<float>((static_cast<double>(azDeg[i]) * 180) / pi);
-  }
+  finish(n, index_.data(), azDeg, altDeg);
 }
 
 }  // namespace vantrel

@@ -222,7 +222,9 @@ bool Form1::observingPass(NightOutcome& outcome) {
 
   if (status_.phase != NightPhase::waitingForTarget) publishStatus(NightPhase::choosing);
   sample_ = sampleClock(reading.dateText, reading.timeText);
-  computePositions(targets_, siteConfig_, sample_, positionPass_);
+  // Only a sky chart shows the rows that cannot be chosen.
+  computePositions(targets_, siteConfig_, sample_, positionPass_,
+                   seams_.window.wantsSky() ? PositionsOf::everyRow : PositionsOf::candidates);
   SunGuard sun = sunGuardAt(reading.dateText, reading.timeText, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
   std::vector<int> passedOver;
   ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude, sun, &passedOver);

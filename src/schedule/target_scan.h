@@ -29,8 +29,13 @@ struct ScanResult {
   std::int16_t candidateCount = 0;  // 0 when no row is eligible
 };
 
+// Every row, or only the rows that may be chosen: the others get azDeg 0 and
+// altDeg -90, and the choice of the pass is the same (position_pass.h, note 5).
+enum class PositionsOf { everyRow, candidates };
+
 // Writes azDeg and altDeg of rows 1..targetCount for `sample`.
-void computePositions(TargetTable& table, const SiteConfig& config, const ClockSample& sample, PositionPass& pass);
+void computePositions(TargetTable& table, const SiteConfig& config, const ClockSample& sample, PositionPass& pass,
+                      PositionsOf which = PositionsOf::everyRow);
 
 // Whether a row stands where a choice can fall on it: 270 < azDeg < 352.5 and
 // altDeg > minAltitude, all strict; its targetState is not looked at.

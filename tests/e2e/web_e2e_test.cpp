@@ -57,8 +57,10 @@ TEST_F(WebNight, StatusFollowsTheNightAndTheLogIsTheFile) {
   EXPECT_EQ(logAnswer.body, log()) << "tonight's log, byte for byte";
   EXPECT_EQ(testing::logRecords(logAnswer.body).size(), 3u);
 
-  for (const char* path : {"/nothing", "/../vantrel.ini", "/%2E%2E/vantrel.ini", "/log.txt/../vantrel.adf",
-                           "/..%2fvantrel.ini", ("/" + logName()).c_str()}) {
+  // Strings, not pointers: a pointer into a temporary name would dangle inside the loop.
+  for (const std::string path : {std::string("/nothing"), std::string("/../vantrel.ini"),
+                                 std::string("/%2E%2E/vantrel.ini"), std::string("/log.txt/../vantrel.adf"),
+                                 std::string("/..%2fvantrel.ini"), "/" + logName()}) {
     EXPECT_EQ(httpGet(port, path).status, 404) << path;
   }
   for (const char* method : {"POST", "PUT", "DELETE", "PATCH"}) {

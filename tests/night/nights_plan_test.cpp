@@ -22,6 +22,12 @@ using ::testing::StartsWith;
 std::int64_t civil(const char* text) { return *SimulatedClock::parseCivilTime(text); }
 constexpr std::int64_t msPerDay = 86400000;
 
+// A window with a sky chart: the rehearsal then computes every row in every
+// pass, where a plan computes only the rows that may be chosen.
+struct SkyWindow : RecordingWindow {
+  bool wantsSky() const override { return true; }
+};
+
 TEST(NightsPlan, AMonthIsThirtyRehearsalsLogByLog) {
   IniValues ini;
   ini.latitude = 35.5;
@@ -37,7 +43,7 @@ TEST(NightsPlan, AMonthIsThirtyRehearsalsLogByLog) {
   EXPECT_EQ(files.files.size(), 2u) << "a plan writes no file";
   for (int night = 0; night < 30; ++night) {
     MemoryFileStore alone = files;
-    RecordingWindow window;
+    SkyWindow window;
     StopRequest stop;
     RehearsalResult rehearsal = rehearseNight(start + night * msPerDay, window, alone, stop);
     const RehearsalResult& planned = plan.nights[static_cast<std::size_t>(night)].rehearsal;
