@@ -44,7 +44,7 @@ MountLink& Form1::mountLink() {
   if (!mountLink_ && seams_.makeMountLink) mountLink_ = seams_.makeMountLink(siteConfig_);
   if (!mountLink_) {
     mountLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
-                                                   passThroughByte(siteConfig_.passThroughValue));
+                                                   passThroughByte(siteConfig_.passThroughValue), &seams_.clock);
   }
   return *mountLink_;
 }

@@ -118,7 +118,7 @@ TEST_F(Vantrel, StopRequestDuringADwellParks) {
   EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << "a stop request must end the night\n" << err();
   bytesBetweenGotoAndPark();
   EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E "), "B4000,0000"));
-  EXPECT_THAT(out(), HasSubstr("by a stop request; mount parked"));
+  EXPECT_THAT(out(), HasSubstr("by a stop request; park command sent, acknowledged"));
   // Not a terminal: one status line per change of phase, no title, no \r.
   EXPECT_THAT(out(), MatchesRegex("start-up delay until [^\n]*\n[^\n]*E2E [^\n]*\n"
                                   "observing E2E target \\(row 1\\) 0:00 of 5:00 [^\n]*\n"
@@ -203,7 +203,7 @@ TEST_F(Vantrel, StatusLineIsRewrittenInPlaceOnATerminal) {
   };
   EXPECT_EQ(count("title: Skerrow, ver 1.30"), 1u);
   EXPECT_EQ(count("title: Vantrel v1.10 E2E "), 1u);
-  EXPECT_THAT(terminal, HasSubstr("by a stop request; mount parked\r\n"));
+  EXPECT_THAT(terminal, HasSubstr("by a stop request; park command sent, acknowledged\r\n"));
 }
 
 TEST_F(Vantrel, MountThatVanishesEndsTheProgramWithTheLogIntact) {
@@ -347,7 +347,7 @@ TEST_F(Vantrel, SecondStopRequestInTheDwellLeavesAtOnceInTheParkWaits) {
   vantrel->signal(SIGCONT);
   EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
   bytesBetweenGotoAndPark();
-  EXPECT_THAT(out(), HasSubstr("by a stop request; mount parked"));
+  EXPECT_THAT(out(), HasSubstr("by a stop request; park command sent, acknowledged"));
 }
 
 TEST_F(Vantrel, AGotoTheMountCannotTakeIsRefusedAtStartUp) {
@@ -435,7 +435,7 @@ TEST_F(Vantrel, RehearsalOfTheExamples) {
   }
   EXPECT_EQ(run({"--rehearse", "2026-12-06T18:00", "--console"}), 0) << err();
   EXPECT_THAT(out(), AllOf(HasSubstr("\nB4000,0000\n"), HasSubstr("41 of 56 targets observed; night ended "
-                                                                   "2026-12-07 05:01:00 by the clock; mount parked\n")));
+                                                                   "2026-12-07 05:01:00 by the clock; park command sent, acknowledged\n")));
   EXPECT_TRUE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir / "log2026-12-06.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir / "COM1")) << "a rehearsal opens no port";
