@@ -21,7 +21,12 @@
 #include "indi/indi_mirror.h"
 #include "indi/indi_mount_link.h"
 #include "inputs/text_lines.h"
+#include "mount/line_check.h"
+#include "mount/protocol.h"
+#include "mount/serial_mount_link.h"
 #include "night/form1.h"
+#include "night/preflight.h"
+#include "platform/device_users.h"
 #include "night/night_plan.h"
 #include "night/nights_plan.h"
 #include "night/rehearsal.h"
@@ -43,12 +48,16 @@ namespace {
 
 using namespace vantrel;
 
+// vantrel --check found something to warn about.
+constexpr int checkWarningsStatus = 5;
+
 const char* const usageText =
     "usage: vantrel [--console] [--verbose] [--rehearse [START] | --indi DEVICE[@HOST[:PORT]]]\n"
     "               [--resume]\n"
     "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
     "       vantrel --plan [START] [--nights N] [--csv FILE] [--svg FILE.svg]\n"
+    "       vantrel --check [START] [--mount]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -88,6 +97,14 @@ const char* const usageText =
     "  --csv FILE         with --plan: also write one record per pointing (the goto\n"
     "                     time on each night, or the reason it is never observed)\n"
     "                     to FILE for a spreadsheet\n"
+    "  --check [START]    before a real night: the site configuration, every target\n"
+    "                     line as read, every warning about the two files, tonight's\n"
+    "                     plan (rehearsed from START, by default now) and the serial\n"
+    "                     line (which device, whether it is there and opens). Never\n"
+    "                     sends a goto, never writes a log. Exit status 0 when all\n"
+    "                     is well, 5 when there are warnings, 3 for refused input\n"
+    "  --mount            with --check: also ask the mount for its position (one\n"
+    "                     query; it must answer within a second)\n"
     "  --web [ADDR:]PORT  serve the night's status read-only over HTTP: a page (/),\n"
     "                     /status.json, /log.txt and /plan.json. A bare PORT serves\n"
     "                     this computer only (127.0.0.1); port 0 picks a free one.\n"
@@ -107,7 +124,8 @@ const char* const usageText =
     "Exit status: 0 the night ended (clock, declination limit or stop request);\n"
     "1 a fault during the night (serial line, INDI, log file, a park the INDI\n"
     "mount did not confirm); 2 bad command line;\n"
-    "3 a bad or missing vantrel.ini or vantrel.adf; 4 the mount stopped answering.\n";
+    "3 a bad or missing vantrel.ini or vantrel.adf; 4 the mount does not answer at\n"
+    "start or stopped answering; 5 --check found something to warn about.\n";
 
 // A year and a day: enough for any season, small enough to print.
 constexpr long maxPlanNights = 366;
@@ -118,6 +136,8 @@ struct Arguments {
   bool rehearse = false;
   bool resume = false;
   bool plan = false;
+  bool check = false;
+  bool askMount = false;
   std::optional<std::string> snapshot;
   std::optional<std::string> svg;
   std::optional<std::string> start;
@@ -164,6 +184,11 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--svg") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--svg needs a file name, e.g. plan.svg");
       args.svg = argv[++i];
+    } else if (a == "--check") {
+      args.check = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    } else if (a == "--mount") {
+      args.askMount = true;
     } else if (a == "--plan") {
       args.plan = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
@@ -189,6 +214,10 @@ Arguments parseArguments(int argc, char** argv) {
     }
   }
   if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
+  if (args.check && (args.plan || args.rehearse || args.resume || args.indi)) {
+    usageError("--check goes alone (with --mount and START)");
+  }
+  if (args.askMount && !args.check) usageError("--mount goes with --check");
   if (!args.plan && args.nightsGiven) usageError("--nights goes with --plan");
   if (!args.plan && args.csvFile) usageError("--csv goes with --plan");
   if (args.indi && (args.rehearse || args.plan)) {
@@ -241,12 +270,79 @@ class TeeWindow : public Window {
 std::int64_t rehearsalStart(const Arguments& args) {
   if (args.start) {
     std::optional<std::int64_t> start = SimulatedClock::parseCivilTime(*args.start);
-    if (!start) usageError(std::string(args.plan ? "--plan" : "--rehearse") + ": START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
+    if (!start) usageError(std::string(args.plan ? "--plan" : args.check ? "--check" : "--rehearse") + ": START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
     return *start;
   }
   constexpr std::int64_t msPerDay = 86400000;
   std::int64_t today = PosixClock::civilMs() / msPerDay * msPerDay;
   return today + 18 * 3600 * 1000LL;
+}
+
+// The serial line as the night would find it; each finding that would stop
+// or mislead the night counts as a warning.
+std::string lineDiagnosis(FileStore& files, bool askMount, int& problems) {
+  SiteConfig config = loadSiteConfig(files);
+  const int number = mountPortNumber(config.commPort);
+  const std::string name = "COM" + std::to_string(number);
+  PosixSerialPort port(std::filesystem::current_path().string());
+  const std::string device = port.devicePath(number);
+  std::string out = "Serial line:\n  port " + name + " -> " + device;
+  std::error_code error;
+  if (std::filesystem::is_symlink(device, error)) {
+    out += " (link to " + std::filesystem::read_symlink(device, error).string() + ")";
+  } else if (device.rfind("/dev/", 0) == 0) {
+    out += " (there is no " + name + " in the working directory)";
+  }
+  out += "\n";
+  if (!std::filesystem::exists(device, error)) {
+    ++problems;
+    return out + "  the device is not there\n";
+  }
+  std::vector<std::string> holders = deviceHolders(device);
+  // Only noted: vantrel-mountsim keeps its own end open, as may a program
+  // that serves the line on purpose.
+  if (!holders.empty()) {
+    std::string list;
+    for (const std::string& h : holders) list += (list.empty() ? "" : ", ") + h;
+    out += "  also open in " + list + "\n";
+  }
+  try {
+    port.open(number);
+    port.close();
+    out += "  it opens (9600 8N1, locked while open)\n";
+    if (!askMount) return out + "  (vantrel --check --mount also asks the mount for its position)\n";
+    SerialMountLink link(port, number, passThroughByte(config.passThroughValue));
+    PosixClock clock;
+    LineCheck check = checkMountAnswers(link, clock);
+    if (check.decDeg) {
+      char text[96];
+      std::snprintf(text, sizeof text, "  the mount answers: declination %.2f degrees\n", *check.decDeg);
+      return out + text;
+    }
+    ++problems;
+    return out + "  " + describeSilence(check, link.mountName()) + "\n";
+  } catch (const Fault& fault) {
+    ++problems;
+    return out + "  " + fault.what() + "\n";
+  }
+}
+
+// The check before a real night: exit 0, 5 (warnings) or 3 (refused input).
+int printCheck(std::int64_t startCivilMs, bool askMount) {
+  PosixFileStore files(".");
+  try {
+    PreflightReport report = preflightReport(files, startCivilMs);
+    int problems = report.warnings;
+    std::string text = report.text + "\n" + lineDiagnosis(files, askMount, problems);
+    for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+      end = std::min(text.find('\n', at), text.size());
+      std::printf("%s\n", printableForTerminal(text.substr(at, end - at)).c_str());
+    }
+    return problems == 0 ? 0 : checkWarningsStatus;
+  } catch (const Fault& fault) {
+    std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
+    return static_cast<int>(fault.status());
+  }
 }
 
 // Tonight's plan in the terminal.
@@ -286,6 +382,7 @@ void publishSummary(StatusBoard& board, const std::string& summary) {
 int main(int argc, char** argv) {
   Arguments args = parseArguments(argc, argv);
   if (args.plan) return printPlan(rehearsalStart(args), args);
+  if (args.check) return printCheck(args.start ? rehearsalStart(args) : PosixClock::civilMs(), args.askMount);
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
   // One night per folder: taken before anything is read, held to the end.

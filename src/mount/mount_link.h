@@ -38,6 +38,8 @@ enum class ParkReply {
   notRead,       // the link reads no answer to the park
   confirmed,     // the mount reported itself parked
   notConfirmed,  // the mount reported a failure, or nothing in time
+  acknowledged,  // the hand controller answered the park command
+  unanswered,    // nothing came back to the park command: sent blind
 };
 
 class MountLink {

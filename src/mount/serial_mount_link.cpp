@@ -1,11 +1,23 @@
 #include "mount/serial_mount_link.h"
 
+#include <chrono>
 #include <stdexcept>
 
 #include "mount/protocol.h"
+#include "platform/clock.h"
 #include "platform/serial_port.h"
 
 namespace vantrel {
+namespace {
+
+// A hand controller answers a command within a few characters' time (about
+// 1 ms each at 9600 baud) once it has read it; half a second is ample for a
+// controller that is there, and short enough to hold up no ending.
+constexpr std::chrono::milliseconds parkAnswerWaitMs{500};
+// Polled, so that an answer that comes at once costs no wait.
+constexpr std::chrono::milliseconds parkAnswerPollMs{50};
+
+}  // namespace
 
 void SerialMountLink::open() {
   // The port applies the line settings (9600 baud, no parity, 8 data bits,
@@ -43,8 +55,20 @@ std::optional<double> SerialMountLink::readDeclination() {
 void SerialMountLink::prePark() { port_.sendCommand(preParkCommand); }
 
 ParkReply SerialMountLink::park() {
+  if (clock_ == nullptr) {
+    port_.sendCommand(parkCommand);
+    return ParkReply::notRead;
+  }
+  // The pre-park's answer came during the pause; it says nothing of the park.
+  port_.readReceived();
   port_.sendCommand(parkCommand);
-  return ParkReply::notRead;
+  std::string answer = port_.readReceived();
+  for (auto waited = std::chrono::milliseconds(0);
+       answer.find('#') == std::string::npos && waited < parkAnswerWaitMs; waited += parkAnswerPollMs) {
+    clock_->pause(parkAnswerPollMs);
+    answer += port_.readReceived();
+  }
+  return answer.find('#') != std::string::npos ? ParkReply::acknowledged : ParkReply::unanswered;
 }
 
 // The port's steady reply, validated as readDeclination would validate it.

@@ -7,7 +7,10 @@
 //   requestPosition  "E"
 //   readDeclination  everything received since the last read, accepted only
 //                    as exactly one position reply
-//   prePark, park    "T" 00, "B4000,0000"; nothing is read
+//   prePark          "T" 00; nothing is read
+//   park             what arrived since (the pre-park's answer) is read away,
+//                    then "B4000,0000", then up to parkAnswerWaitMs for the
+//                    controller's "#": acknowledged, or unanswered
 #pragma once
 
 #include <string>
@@ -16,14 +19,17 @@
 
 namespace vantrel {
 
+class Clock;
 class SerialPort;
 
 class SerialMountLink : public MountLink {
  public:
   // portNumber and passThroughValue already whole (mountPortNumber,
   // passThroughByte).
-  SerialMountLink(SerialPort& port, int portNumber, int passThroughValue)
-      : port_(port), portNumber_(portNumber), passThroughValue_(passThroughValue) {}
+  // With a clock, park waits for the controller's answer (parkAnswerWaitMs);
+  // without one it reads nothing and says so.
+  SerialMountLink(SerialPort& port, int portNumber, int passThroughValue, Clock* clock = nullptr)
+      : port_(port), portNumber_(portNumber), passThroughValue_(passThroughValue), clock_(clock) {}
 
   void open() override;
   void close() override;
@@ -43,6 +49,7 @@ class SerialMountLink : public MountLink {
   int portNumber_;
   int passThroughValue_;
   std::string unreadReply_;
+  Clock* clock_;
 };
 
 }  // namespace vantrel

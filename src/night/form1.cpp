@@ -44,7 +44,7 @@ MountLink& Form1::mountLink() {
   if (!mountLink_ && seams_.makeMountLink) mountLink_ = seams_.makeMountLink(siteConfig_);
   if (!mountLink_) {
     mountLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
-                                                   passThroughByte(siteConfig_.passThroughValue));
+                                                   passThroughByte(siteConfig_.passThroughValue), &seams_.clock);
   }
   return *mountLink_;
 }
@@ -101,7 +101,7 @@ NightOutcome Form1::runCycles() {
       throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
     } catch (const Fault& fault) {
       // The park record could not be written after the park command went out.
-      throw Fault(fault.what() + std::string(parkSent_ ? "; mount parked" : "; mount not parked"), fault.status());
+      throw Fault(fault.what() + std::string(parkSent_ ? "; park command sent" : "; mount not parked"), fault.status());
     }
   } catch (const Fault& fault) {
     status_.message = fault.what();
@@ -167,15 +167,8 @@ void Form1::checkLine() {
 // Started by day or in twilight: say so, and that the Sun guard is at work.
 void Form1::warnOfTheSun() {
   ClockReading now = seams_.clock.now();
-  SunGuard guard = sunGuardAt(now.dateText, now.timeText, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
-  if (!(guard.sun.altDeg > twilightAltitudeDeg)) return;
-  char text[256];
-  std::snprintf(text, sizeof text,
-                "the Sun stands %.1f degrees %s the horizon at %s %s%s", std::fabs(guard.sun.altDeg),
-                guard.sun.altDeg < 0 ? "below" : "above", now.dateText.c_str(), now.timeText.c_str(),
-                guard.sunUp ? ": while it is up, no target within 30 degrees of it is chosen"
-                            : ": it is not yet night");
-  options_.onWarning(text);
+  std::string warning = sunAtStartWarning(now.dateText, now.timeText, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
+  if (!warning.empty()) options_.onWarning(warning);
 }
 
 // The day's log keeps what an earlier start of the same day wrote: the new

@@ -24,6 +24,10 @@ std::string describePark(ParkReply reply) {
       return "; mount parked, as the mount confirmed";
     case ParkReply::notConfirmed:
       return "; park sent, but the mount did not confirm it: it may not be parked";
+    case ParkReply::acknowledged:
+      return "; park command sent, acknowledged";
+    case ParkReply::unanswered:
+      return "; park command sent blind, unconfirmed (the mount did not answer)";
   }
   return "; mount parked";
 }

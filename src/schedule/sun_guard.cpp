@@ -1,5 +1,8 @@
 #include "schedule/sun_guard.h"
 
+#include <cmath>
+#include <cstdio>
+
 namespace vantrel {
 
 SunGuard sunGuardAt(std::string_view dateText, std::string_view timeText, double siteLatitude,
@@ -8,6 +11,17 @@ SunGuard sunGuardAt(std::string_view dateText, std::string_view timeText, double
   guard.sun = sunPosition(civilTextsToMjdUt(dateText, timeText), siteLatitude, siteLongitude);
   guard.sunUp = guard.sun.altDeg > sunUpAltitudeDeg;
   return guard;
+}
+
+std::string sunAtStartWarning(const std::string& dateText, const std::string& timeText, double siteLatitude,
+                              double siteLongitude) {
+  SunGuard guard = sunGuardAt(dateText, timeText, siteLatitude, siteLongitude);
+  if (!(guard.sun.altDeg > twilightAltitudeDeg)) return "";
+  char text[256];
+  std::snprintf(text, sizeof text, "the Sun stands %.1f degrees %s the horizon at %s %s%s", std::fabs(guard.sun.altDeg),
+                guard.sun.altDeg < 0 ? "below" : "above", dateText.c_str(), timeText.c_str(),
+                guard.sunUp ? ": while it is up, no target within 30 degrees of it is chosen" : ": it is not yet night");
+  return text;
 }
 
 }  // namespace vantrel

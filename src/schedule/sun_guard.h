@@ -14,6 +14,7 @@
 //    mount would be sent.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "astro/sun_position.h"
@@ -38,5 +39,10 @@ struct SunGuard {
 // The guard for the instant of the clock texts (civil time UT + 9 h).
 SunGuard sunGuardAt(std::string_view dateText, std::string_view timeText, double siteLatitude,
                     double siteLongitude);
+
+// "the Sun stands 19.6 degrees above the horizon at 2026-12-07 09:00:00: ..."
+// when the Sun is above twilightAltitudeDeg at that instant; "" otherwise.
+std::string sunAtStartWarning(const std::string& dateText, const std::string& timeText, double siteLatitude,
+                              double siteLongitude);
 
 }  // namespace vantrel

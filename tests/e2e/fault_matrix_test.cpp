@@ -108,7 +108,7 @@ TEST_P(StopSignal, EndsTheNightThroughThePark) {
   }
   EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
   EXPECT_THAT(transcriptWithPark(), EndsWith(parkBytes));
-  EXPECT_THAT(out(), HasSubstr("by a stop request; mount parked"));
+  EXPECT_THAT(out(), HasSubstr("by a stop request; park command sent, acknowledged"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -141,7 +141,7 @@ TEST_F(Vantrel, FullDiskKeepsOnlyWholeRecordsAndStillParks) {
     setrlimit(RLIMIT_FSIZE, &limit);
   });
   EXPECT_EQ(exitStatus(*vantrel, 20s), 1);
-  EXPECT_THAT(err(), EndsWith(": cannot write: File too large; mount parked\n"));
+  EXPECT_THAT(err(), EndsWith(": cannot write: File too large; park command sent\n"));
   EXPECT_EQ(readFile(dir / ("log" + today + ".txt")), earlier) << "the torn record is cut off";
   EXPECT_EQ(transcriptWithPark(), "E" + parkBytes) << "the line check, then no goto before its record is on disk";
 }

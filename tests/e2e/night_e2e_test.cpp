@@ -51,7 +51,7 @@ TEST_F(Vantrel, StopRequestDuringADwellParks) {
   EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << "a stop request must end the night\n" << err();
   bytesBetweenGotoAndPark();
   EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E "), "B4000,0000"));
-  EXPECT_THAT(out(), HasSubstr("by a stop request; mount parked"));
+  EXPECT_THAT(out(), HasSubstr("by a stop request; park command sent, acknowledged"));
   // Not a terminal: one status line per change of phase, no title, no \r.
   EXPECT_THAT(out(), MatchesRegex("start-up delay until [^\n]*\n[^\n]*E2E [^\n]*\n"
                                   "observing E2E target \\(row 1\\) 0:00 of 5:00 [^\n]*\n"
@@ -136,7 +136,7 @@ TEST_F(Vantrel, StatusLineIsRewrittenInPlaceOnATerminal) {
   };
   EXPECT_EQ(count("title: Skerrow, ver 1.30"), 1u);
   EXPECT_EQ(count("title: Vantrel v1.10 E2E "), 1u);
-  EXPECT_THAT(terminal, HasSubstr("by a stop request; mount parked\r\n"));
+  EXPECT_THAT(terminal, HasSubstr("by a stop request; park command sent, acknowledged\r\n"));
 }
 
 TEST_F(Vantrel, MountThatVanishesEndsTheProgramWithTheLogIntact) {
@@ -188,6 +188,38 @@ TEST_F(Vantrel, TheLineIsCheckedBeforeTheFirstRecord) {
                                "the working directory either: link the adapter there, e.g. ln -s /dev/ttyUSB0 COM4000\n"));
   EXPECT_FALSE(std::filesystem::exists(dir / ("log" + today + ".txt")));
   EXPECT_EQ(transcript().find("R"), std::string::npos) << "no goto in any of them";
+}
+
+// The check before a night: the examples pass, a suspicious line or a
+// silent mount warns (5), input the night refuses is refused (3); no goto,
+// no log, whatever it finds.
+TEST_F(Vantrel, CheckBeforeTheNight) {
+  prepareNight(testing::IniValues{}, {"--silent"});
+  for (const char* name : {"vantrel.ini", "vantrel.adf"}) {
+    writeFile(dir / name, readFile(std::string(EXAMPLES_DIR) + "/" + name));
+  }
+  EXPECT_EQ(run({"--check", "2026-12-06T18:00"}), 0) << out() << err();
+  EXPECT_THAT(out(), AllOf(HasSubstr("  longitude 139.5 E, latitude 35.5 N\n"),
+                           HasSubstr("    13  M42        5  32.9    83.225   -  5  25.0    -5.417  5\n"),
+                           HasSubstr("Warnings: none\n"),
+                           HasSubstr("41 pointings observed; first goto 18:00:05, last goto 04:43:00\n"),
+                           HasSubstr("line 26 \"M81 0951.5 +6918.0 Bode's Galaxy (never ...\": never in the window"),
+                           HasSubstr("port COM1 -> " + (dir / "COM1") + " (link to /dev/pts/"),
+                           HasSubstr("  it opens")));
+
+  EXPECT_EQ(run({"--check", "2026-12-06T18:00", "--mount"}), 5);
+  EXPECT_THAT(out(), HasSubstr("the mount at COM1 does not answer a position query within 1 s"));
+
+  writeFile(dir / "vantrel.adf", "# shifted\r\nM42  0532.9 -0525.0 Orion Nebula 010111010\r\n");
+  EXPECT_EQ(run({"--check", "2026-12-06T18:00"}), 5);
+  EXPECT_THAT(out(), HasSubstr("vantrel.adf line 2, columns 5-11 \" 0532.9\": a digit in column 11"));
+
+  writeFile(dir / "vantrel.adf", "short\r\n");
+  EXPECT_EQ(run({"--check"}), 3);
+  EXPECT_THAT(err(), HasSubstr("vantrel.adf line 1"));
+  EXPECT_EQ(transcript(), "E") << "only the query of --mount";
+  EXPECT_FALSE(std::filesystem::exists(dir / ("log" + today + ".txt")));
+  EXPECT_FALSE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
 }
 
 // A reply that comes in two halves 150 ms apart is put together.
@@ -293,7 +325,7 @@ TEST_F(Vantrel, RehearsalOfTheExamples) {
   }
   EXPECT_EQ(run({"--rehearse", "2026-12-06T18:00", "--console"}), 0) << err();
   EXPECT_THAT(out(), AllOf(HasSubstr("\nB4000,0000\n"), HasSubstr("41 of 56 targets observed; night ended "
-                                                                   "2026-12-07 05:01:00 by the clock; mount parked\n")));
+                                                                   "2026-12-07 05:01:00 by the clock; park command sent, acknowledged\n")));
   EXPECT_TRUE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir / "log2026-12-06.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir / "COM1")) << "a rehearsal opens no port";

@@ -333,18 +333,18 @@ TEST(NightDriver, FaultsOfTheNightParkWhereTheLineStillWorks) {
   const Case cases[] = {
       {"log that cannot be written: no goto before the record is on disk", 1,
        [](Night& n) { n.files.failAppends = true; }, nullptr,
-       "log2026-12-06.txt: cannot write: No space left on device; mount parked", true, {}},
+       "log2026-12-06.txt: cannot write: No space left on device; park command sent, acknowledged", true, {}},
       {"log that cannot be written, parking off", 0, [](Night& n) { n.files.failAppends = true; }, nullptr,
        "log2026-12-06.txt: cannot write: No space left on device; mount not parked (parkEnabled is not 1)", false,
        {}},
       {"internal error in a dwell", 1, nullptr, [](Night&) { throw std::runtime_error("vector::at"); },
-       "internal error: vector::at; mount parked", true, {"B4000,0000"}},
+       "internal error: vector::at; park command sent, acknowledged", true, {"B4000,0000"}},
       {"line gone in a dwell: not used again", 1, nullptr, [](Night& n) { n.mount.vanish(); },
        "serial line COM1 (simulated mount): the device is gone; mount not parked (the serial line failed)", false,
        {}},
       {"log failing in a dwell, the park record too", 1, nullptr,
        [](Night& n) { n.files.failAppends = true; throw Fault("log2026-12-06.txt: cannot write: EIO"); },
-       "log2026-12-06.txt: cannot write: EIO; mount parked", true, {}},
+       "log2026-12-06.txt: cannot write: EIO; park command sent, acknowledged", true, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);

@@ -68,7 +68,7 @@ TEST(Rehearsal, ExamplesGiveTheExpectedLogTwiceInARowAndLeaveTheRealLogAlone) {
     RehearsalResult result = rehearse(files, "2026-12-06T18:00");
     EXPECT_EQ(files.files["rehearsal-log2026-12-06.txt"], goldenLog());
     EXPECT_EQ(describeRehearsal(result),
-              "41 of 56 targets observed; night ended 2026-12-07 05:01:00 by the clock; mount parked");
+              "41 of 56 targets observed; night ended 2026-12-07 05:01:00 by the clock; park command sent, acknowledged");
   }
   EXPECT_EQ(files.files["log2026-12-06.txt"], "what the telescope really did\r\n");
 }

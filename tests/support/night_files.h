@@ -68,14 +68,14 @@ inline std::string targetLine(const std::string& name4, double raHours, double d
 // `decDeg` stands at about azimuth `wantAz` at the given civil time, seen
 // from latitude 35 and `longitude`.
 inline double raHoursAtAzimuth(const std::string& date, const std::string& time, double decDeg, double wantAz,
-                               double longitude = 135.0) {
+                               double longitude = 135.0, double minAltitude = -90) {
   ClockSample sample = sampleClock(date, time);
   double best = 0, bestError = 1e9;
   for (int tenths = 0; tenths < 24 * 600; ++tenths) {
     double hours = tenths / 600.0;
     HorizontalPosition p = koudo_keisan_1950(hours * 15, decDeg, 35.0, longitude, sample);
     double error = std::abs(p.outAz - wantAz);
-    if (error < bestError) bestError = error, best = hours;
+    if (p.outAlt > minAltitude && error < bestError) bestError = error, best = hours;
   }
   return best;
 }

@@ -1,0 +1,143 @@
+#include "night/preflight.h"
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "inputs/input_warnings.h"
+#include "inputs/number_text.h"
+#include "inputs/site_config.h"
+#include "inputs/target_list.h"
+#include "inputs/text_lines.h"
+#include "night/night_plan.h"
+#include "platform/clock.h"
+#include "platform/simulated_clock.h"
+#include "schedule/sun_guard.h"
+#include "status/night_status.h"
+
+namespace vantrel {
+namespace {
+
+constexpr double latestTestedHour = 5 + 59.0 / 60;
+const char* const monthAbbreviations[13] = {"",    "Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+// 4.75 -> "04:45"; a value the clock never passes -> "never (6)".
+std::string endHour(double hours) {
+  if (!(hours < latestTestedHour)) return "never (" + number(hours) + ")";
+  if (hours < 0) return "at once (" + number(hours) + ")";
+  int minutes = static_cast<int>(std::floor(hours * 60 + 1e-9));
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d:%02d", minutes / 60, minutes % 60);
+  return text;
+}
+
+std::string siteSection(const SiteConfig& s) {
+  std::string out = "Site (vantrel.ini):\n";
+  out += "  longitude " + number(std::fabs(s.siteLongitude)) + (s.siteLongitude < 0 ? " W" : " E") + ", latitude " +
+         number(std::fabs(s.siteLatitude)) + (s.siteLatitude < 0 ? " S" : " N") + "\n";
+  out += "  serial port COM" + number(s.commPort) + " (see the serial line below)\n";
+  out += "  end of the night (tested before 06:00 only):";
+  for (int month = 1; month <= 12; ++month) {
+    out += std::string(month == 7 ? "\n   " : "") + " " + monthAbbreviations[month] + " " + endHour(s.nightEndByMonth[month]);
+  }
+  out += "\n  minimum altitude " + number(s.minAltitude) + " degrees; declination limit " + number(s.decLimit) +
+         " degrees\n";
+  out += "  park at the end of the night: " + std::string(s.parkEnabled == 1 ? "yes" : "no") + " (parkEnabled " +
+         number(s.parkEnabled) + ")\n";
+  out += "  " + number(s.dwellMinutes) + " minutes on each target; grid step " + number(s.gridStep) +
+         " degrees; pass-through value " + number(s.passThroughValue) + "\n";
+  out += "  start-up wait " + number(s.startDelaySeconds) + " s; offsets: right ascension " + number(s.raOffset) +
+         " degrees, declination " + number(s.decOffset) + " degrees\n";
+  return out;
+}
+
+std::string targetSection(const std::vector<std::u32string>& lines, const std::vector<TargetLineRows>& lineRows,
+                          const TargetTable& table) {
+  std::string out = "Target lines (vantrel.adf), as the night reads them:\n";
+  out += "  line  name  RA  h     m    RA deg   Dec  d     '   Dec deg  pointings\n";
+  for (const TargetLineRows& entry : lineRows) {
+    std::u32string_view line = lines[static_cast<std::size_t>(entry.fileLine) - 1];
+    const bool negative = line.size() >= 12 && line[11] == U'-';
+    char text[160];
+    std::snprintf(text, sizeof text, "  %4d  %-4s  %6.0f %5.1f  %8.3f   %c%3.0f %5.1f  %8.3f  %d\n", entry.fileLine,
+                  encodeUtf8(textField(line, 1, 4)).c_str(), readField(line, 5, 2), readField(line, 7, 4),
+                  table.raDeg[entry.baseRow], negative ? '-' : '+', readField(line, 13, 2), readField(line, 15, 4),
+                  table.decDeg[entry.baseRow], entry.rowCount);
+    out += text;
+  }
+  if (lineRows.empty()) out += "  (none: the night will never choose a target)\n";
+  return out;
+}
+
+std::string planSection(const NightPlan& plan, const std::vector<TargetLineRows>& lineRows) {
+  ClockReading start = civilReading(plan.startSeconds * 1000);
+  std::string out = "Tonight's plan, rehearsed from " + start.dateText + " " + start.timeText + ":\n";
+  out += "  " + std::to_string(plan.pointings.size()) + " pointings observed";
+  if (!plan.pointings.empty()) {
+    out += "; first goto " + clockText(plan.pointings.front().gotoSeconds) + ", last goto " +
+           clockText(plan.pointings.back().gotoSeconds);
+  }
+  out += "\n  " + describeRehearsal(plan.rehearsal) + "\n";
+  // Lines none of whose rows is observed, with why.
+  std::map<int, const NeverObservedRow*> never;
+  for (const NeverObservedRow& row : plan.neverObserved) never[row.row] = &row;
+  const std::set<int>& nearSun = plan.rehearsal.outcome.rowsNearSun;
+  std::string lines;
+  for (const TargetLineRows& entry : lineRows) {
+    bool allNever = true, sun = false;
+    for (int row = entry.baseRow; row < entry.baseRow + entry.rowCount; ++row) {
+      allNever = allNever && never.count(row);
+      sun = sun || nearSun.count(row);
+    }
+    if (!allNever) continue;
+    const NeverObservedRow& first = *never[entry.baseRow];
+    lines += "  line " + std::to_string(entry.fileLine) + " " + quotedForMessage(first.targetName) + ": " +
+             (sun ? "passed over while the Sun stood within 30 degrees of it"
+                  : first.reason == NeverObservedReason::neverInWindow
+                        ? "never in the window (azimuth 270 to 352.5, above " + number(plan.config.minAltitude) +
+                              " degrees) before the night ends"
+                        : "in the window, but the night ends before its turn") +
+             "\n";
+  }
+  if (!lines.empty()) out += "  lines never observed tonight:\n" + lines;
+  return out;
+}
+
+}  // namespace
+
+PreflightReport preflightReport(FileStore& files, std::int64_t startCivilMs) {
+  PreflightReport report;
+  SiteConfigPlaces places;
+  SiteConfig config = loadSiteConfig(files, &places);
+  std::vector<std::u32string> lines = readTargetLines(files);
+  std::vector<TargetLineRows> lineRows;
+  TargetTable table;
+  parseTargetLines(lines, config, table, &lineRows);
+
+  std::vector<std::string> warnings;
+  for (const auto& list : {siteConfigWarnings(config, places), targetLineWarnings(lines),
+                           decLimitWarnings(lines, lineRows, table, config, places)}) {
+    for (const InputWarning& w : list) warnings.push_back(describeWarning(w));
+  }
+  ClockReading start = civilReading(startCivilMs);
+  std::string sun = sunAtStartWarning(start.dateText, start.timeText, config.siteLatitude, config.siteLongitude);
+  if (!sun.empty()) warnings.push_back(sun);
+
+  NightPlan plan = planNight(startCivilMs, files);
+
+  report.text = siteSection(config) + "\n" + targetSection(lines, lineRows, table) + "\n";
+  report.text += "Warnings: " + std::string(warnings.empty() ? "none\n" : "\n");
+  for (const std::string& w : warnings) report.text += "  " + w + "\n";
+  report.text += "\n" + planSection(plan, lineRows);
+  report.warnings = static_cast<int>(warnings.size());
+  return report;
+}
+
+}  // namespace vantrel
