@@ -20,14 +20,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in) << "cannot read " << path;
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 std::int64_t civil(const char* text) { return *SimulatedClock::parseCivilTime(text); }
 
 // "date time row" of every target record of the expected rehearsal log.

@@ -27,14 +27,6 @@ using ::testing::Matcher;
 using ::testing::ResultOf;
 using ::testing::StartsWith;
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in) << "cannot read " << path;
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 std::int64_t civil(const char* text) { return *SimulatedClock::parseCivilTime(text); }
 
 MemoryFileStore examples() {

@@ -21,14 +21,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in) << "cannot read " << path;
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 // Every status a night published, in order.
 struct WatchedNight {
   SimulatedClock clock;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,15 @@
 #include "platform/window.h"
 
 namespace vantrel::testing {
+
+// The whole of a file the test made or ships, byte for byte.
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in) << "cannot read " << path;
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
 
 struct IniValues {
   double longitude = 135.0;
