@@ -461,13 +461,26 @@ int main(int argc, char** argv) {
     window = webTee.get();
   }
 
+  // The summary is printed on the terminal whatever the window.
+  const bool consoleIsShown = !qtWindow || tee;
+  auto showSummary = [&](const std::string& summary) {
+    publishSummary(board, summary);
+    window->showStatus(summary);
+    if (!consoleIsShown) console.showStatus(summary);
+  };
+  // While the window waits to be closed, a new night in this folder may start.
+  auto waitForTheWindow = [&]() {
+    folderLock.reset();
+    qtWindow->nightIsOver();
+    return qtWindow->runUntilClosed();
+  };
+
   NightOutcome outcome;
   try {
     if (args.rehearse) {
       RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop, &board);
       outcome = result.outcome;
-      publishSummary(board, describeRehearsal(result));
-      window->showStatus(describeRehearsal(result));
+      showSummary(describeRehearsal(result));
     } else {
       PosixClock clock;
       PosixSerialPort MSComm1(std::filesystem::current_path().string());
@@ -494,8 +507,8 @@ int main(int argc, char** argv) {
       }
       Form1 night(seams, options);
       outcome = night.Form_Load();
-      publishSummary(board, describeNight(outcome));
-      window->showStatus(describeNight(outcome));
+      const bool byWindow = qtWindow && qtWindow->closedDuringNight();
+      showSummary(byWindow ? describeNight(outcome, "by closing the window") : describeNight(outcome));
     }
   } catch (const Fault& fault) {
     std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
@@ -505,8 +518,7 @@ int main(int argc, char** argv) {
       // message until it is closed.
       qtWindow->showStatus(std::string("Fault: ") + fault.what());
       saveSnapshot();
-      qtWindow->nightIsOver();
-      if (onScreen) qtWindow->runUntilClosed();
+      if (onScreen) waitForTheWindow();
     }
     return static_cast<int>(fault.status());
   } catch (const std::exception& error) {
@@ -514,21 +526,20 @@ int main(int argc, char** argv) {
     return static_cast<int>(ExitStatus::runtimeFault);
   }
 
-  bool snapshotSaved = saveSnapshot();
+  int status = 0;
+  if (!saveSnapshot()) status = static_cast<int>(ExitStatus::runtimeFault);
   if (outcome.end == NightEnd::mountSilent) {
     std::fprintf(stderr, "vantrel: %s; %s\n", describeSilentMount(outcome).c_str(),
                  outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)");
-    return static_cast<int>(ExitStatus::mountSilent);
-  }
-  if (!snapshotSaved) return static_cast<int>(ExitStatus::runtimeFault);
-  int status = 0;
-  if (outcome.parkReply == ParkReply::notConfirmed) {
+    status = static_cast<int>(ExitStatus::mountSilent);
+  } else if (outcome.parkReply == ParkReply::notConfirmed) {
     std::fprintf(stderr, "vantrel: the mount did not confirm the park; it may still point at the sky\n");
     status = static_cast<int>(ExitStatus::runtimeFault);
   }
-  if (onScreen && outcome.end != NightEnd::stopRequest) {
-    qtWindow->nightIsOver();
-    int closed = qtWindow->runUntilClosed();
+  // A window closed during the night stays to show the park and the summary;
+  // a stop from the terminal (Ctrl-C, SIGTERM) ends the program with it.
+  if (onScreen && (outcome.end != NightEnd::stopRequest || qtWindow->closedDuringNight())) {
+    int closed = waitForTheWindow();
     return status != 0 ? status : closed;
   }
   return status;

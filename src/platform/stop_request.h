@@ -8,8 +8,10 @@
 // A second request leaves the program at once, except while the park
 // commands are on their way: the park takes 200 ms, and cutting it between
 // the pre-park and the park command leaves the mount pointing at the sky.
-// There the request is only counted. The state is lock-free so that a
-// signal handler may read and change it.
+// There the request is only counted. Once the night is over, a request only
+// asks the program to end as it would anyway (e.g. a window kept open to show
+// the summary). The state is lock-free so that a signal handler may read and
+// change it.
 #pragma once
 
 #include <atomic>
@@ -23,11 +25,13 @@ class StopRequest {
     endTheNight,  // the first request: the night ends through the park
     carryOn,      // the park is under way and finishes first
     leaveNow,     // a later request: leave at once
+    windUp,       // the night is over: end the program the normal way
   };
 
   // Records one request.
   Then request() {
     int earlier = count_.fetch_add(1, std::memory_order_relaxed);
+    if (nightOver_.load(std::memory_order_relaxed)) return Then::windUp;
     if (earlier == 0) return Then::endTheNight;
     return parkUnderWay_.load(std::memory_order_relaxed) ? Then::carryOn : Then::leaveNow;
   }
@@ -44,6 +48,9 @@ class StopRequest {
   }
   bool parkSent() const { return parkSent_.load(std::memory_order_relaxed); }
 
+  // From here on nothing is left to cut short.
+  void nightIsOver() { nightOver_.store(true, std::memory_order_relaxed); }
+
   // The words for leaving at once, for the terminal and the window.
   const char* leavingNowText() const {
     return parkSent() ? "a second stop request: leaving at once; the mount was parked"
@@ -55,6 +62,7 @@ class StopRequest {
   std::atomic<int> count_{0};
   std::atomic<bool> parkUnderWay_{false};
   std::atomic<bool> parkSent_{false};
+  std::atomic<bool> nightOver_{false};
   static_assert(std::atomic<int>::is_always_lock_free);
   static_assert(std::atomic<bool>::is_always_lock_free);
 };

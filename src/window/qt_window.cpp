@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -10,6 +12,7 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "platform/stop_request.h"
@@ -73,7 +76,9 @@ class QtWindow::View : public QMainWindow {
     chart->setStatus(status);
   }
 
+  StopRequest& stop() { return stop_; }
   bool nightRunning = true;
+  bool closedDuringNight = false;
   QtSkyChart* chart = nullptr;
   QLabel* status_ = nullptr;
 
@@ -83,12 +88,26 @@ class QtWindow::View : public QMainWindow {
       event->accept();
       return;
     }
-    // The night is still running: the first close ends it through the park,
-    // a second one leaves at once.
-    if (stop_.raised()) _exit(130);
-    stop_.raise();
-    addLine(QStringLiteral("Stop requested: parking the mount and ending the night"));
+    // The night is still running: the first close ends it through the park
+    // and the window stays to show how; a second one waits for a park under
+    // way and otherwise leaves at once.
     event->ignore();
+    switch (stop_.request()) {
+      case StopRequest::Then::endTheNight:
+        closedDuringNight = true;
+        addLine(QStringLiteral("Stop requested: parking the mount and ending the night; "
+                               "the window stays until the park is done"));
+        return;
+      case StopRequest::Then::carryOn:
+        addLine(QStringLiteral("The park is under way: the window stays until it is done"));
+        return;
+      case StopRequest::Then::windUp:
+        event->accept();
+        return;
+      case StopRequest::Then::leaveNow:
+        std::fprintf(stderr, "vantrel: %s\n", stop_.leavingNowText());
+        _exit(130);
+    }
   }
 
  private:
@@ -124,12 +143,23 @@ void QtWindow::showSky(const SkyView& sky) { view_->chart->setSky(sky); }
 void QtWindow::nightIsOver() {
   view_->refreshStatus(true);
   view_->nightRunning = false;
+  view_->stop().nightIsOver();
 }
 
 int QtWindow::runUntilClosed() {
   if (!view_->isVisible()) return 0;
+  // A stop request after the night (Ctrl-C in the terminal, SIGTERM from the
+  // service manager) closes the window as a click would.
+  const int requestsBefore = view_->stop().count();
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, view_.get(), [this, requestsBefore] {
+    if (view_->stop().count() > requestsBefore) view_->close();
+  });
+  watch.start(100);
   return QApplication::exec();
 }
+
+bool QtWindow::closedDuringNight() const { return view_->closedDuringNight; }
 
 bool QtWindow::saveSnapshot(const std::string& path) {
   view_->refreshStatus(true);

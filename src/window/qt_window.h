@@ -4,8 +4,9 @@
 // night did, and the title (the current target). The status comes from the
 // status board, read whenever the driver yields, so it moves every second
 // during waits and dwells. Closing the window while the night runs raises the
-// stop request, so the night ends through the park; a second close ends the
-// program at once.
+// stop request, so the night ends through the park, and the window stays to
+// show the park and the summary; a second close waits for a park under way
+// and otherwise ends the program at once.
 #pragma once
 
 #include <memory>
@@ -33,8 +34,11 @@ class QtWindow : public Window {
 
   // After the night: closing the window just closes it.
   void nightIsOver();
-  // Runs the event loop until the window is closed.
+  // Runs the event loop until the window is closed or a stop request comes
+  // (Ctrl-C, SIGTERM) after the night.
   int runUntilClosed();
+  // Whether the night's stop request came from closing this window.
+  bool closedDuringNight() const;
 
   // The window's picture as a PNG file; false when it cannot be written.
   bool saveSnapshot(const std::string& path);

@@ -58,6 +58,27 @@ TEST_F(Vantrel, StopRequestDuringADwellParks) {
                                   "parking the mount [^\n]*\nB4000,0000\n[^\n]*by a stop request[^\n]*\n"));
 }
 
+// With a window on a screen (here one served over VNC, which nobody closes)
+// the summary is printed on the terminal too, the window stays to show it,
+// and a stop request from outside ends that wait: a service manager's
+// SIGTERM must not be ignored once the night is over.
+TEST_F(Vantrel, WindowOnAScreenKeepsTheSummaryAndTheTerminalGetsItToo) {
+  testing::IniValues ini;
+  ini.decLimit = 10;
+  prepareNight(ini, {"--rate", "0"});
+  auto vantrel = start({}, [] {
+    setenv("QT_QPA_PLATFORM", "vnc:port=0", 1);
+    unsetenv("DISPLAY");
+  });
+  const char* summary = "by the declination limit (the mount reported 20.0006103515625 degrees); "
+                        "park command sent, acknowledged";
+  ASSERT_TRUE(waitUntil([&] { return out().find(summary) != std::string::npos; }, 30s)) << out() << err();
+  EXPECT_FALSE(vantrel->waitForExit(1s)) << "the window must stay until it is closed";
+  vantrel->signal(SIGTERM);
+  EXPECT_EQ(exitStatus(*vantrel, 10s), 0) << err();
+  EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E "), HasSubstr("RD Limit, over"), "B4000,0000"));
+}
+
 // While one night supervises its target, a second copy in the same folder
 // stops before it reads anything, and one in another folder whose COM1 leads
 // to the same device stops at the line check, before its log exists. Both as

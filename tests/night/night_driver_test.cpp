@@ -411,7 +411,7 @@ TEST(NightSummary, AGarbledLineIsNotCalledSilent) {
   EXPECT_THAT(describeNight(outcome), HasSubstr("; mount not parked (parkEnabled is not 1)"));
 }
 
-TEST(StopRequest, LaterRequestsLeaveAtOnceExceptDuringThePark) {
+TEST(StopRequest, LaterRequestsLeaveAtOnceExceptDuringTheParkAndAfterTheNight) {
   using Then = StopRequest::Then;
   StopRequest stop;
   EXPECT_EQ(stop.request(), Then::endTheNight);
@@ -426,6 +426,8 @@ TEST(StopRequest, LaterRequestsLeaveAtOnceExceptDuringThePark) {
   stop.parkEnds(true);
   EXPECT_EQ(stop.request(), Then::leaveNow);
   EXPECT_THAT(stop.leavingNowText(), HasSubstr("the mount was parked"));
+  stop.nightIsOver();
+  EXPECT_EQ(stop.request(), Then::windUp);
 }
 
 // A night stopped after two of three targets and started again: with

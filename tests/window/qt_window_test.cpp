@@ -2,10 +2,12 @@
 // shows during a night, and its picture.
 #include "window/qt_window.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <chrono>
 #include <cstdlib>
@@ -61,17 +63,56 @@ TEST_F(QtWindowTest, TitlesAndClosingWhileTheNightRuns) {
   window.setTitle("Vantrel v1.10 M42 0532.9 -0525.0 Orion \xE3\x82\xAA");
   EXPECT_EQ(shown->windowTitle().toStdString(), "Vantrel v1.10 M42 0532.9 -0525.0 Orion \xE3\x82\xAA");
 
-  // During the night a close is a stop request: the window stays.
+  // During the night a close is a stop request: the window stays to show the
+  // park, also when it is closed again while the park is under way.
   shown->close();
   window.processEvents();
   EXPECT_TRUE(stop.raised());
+  EXPECT_TRUE(window.closedDuringNight());
   EXPECT_TRUE(shown->isVisible());
+  stop.parkBegins();
+  shown->close();
+  EXPECT_TRUE(shown->isVisible());
+  EXPECT_EQ(stop.count(), 2);
+  stop.parkEnds(true);
+  window.showStatus("2 of 3 targets observed; night ended by closing the window; park command sent, acknowledged");
+  EXPECT_THAT(window.statusText(), ::testing::HasSubstr("park command sent, acknowledged"));
 
   // After the night a close just closes it.
   window.nightIsOver();
   shown->close();
   EXPECT_FALSE(shown->isVisible());
-  EXPECT_EQ(stop.count(), 1);
+  EXPECT_EQ(stop.count(), 2);
+}
+
+// Closed during the night, the window waits with the summary; a stop request
+// from the terminal or the service manager then ends the wait.
+TEST_F(QtWindowTest, AStopRequestAfterTheNightClosesTheWaitingWindow) {
+  StopRequest stop;
+  QtWindow window(stop);
+  stop.request();  // Ctrl-C during the night
+  EXPECT_FALSE(window.closedDuringNight());
+  window.nightIsOver();
+  StopRequest::Then then = StopRequest::Then::endTheNight;
+  QObject guard;  // a window that kept waiting fails the test instead of hanging it
+  QTimer::singleShot(50, &guard, [&] { then = stop.request(); });
+  QTimer::singleShot(5000, &guard, [] { QApplication::exit(99); });
+  EXPECT_EQ(window.runUntilClosed(), 0);
+  EXPECT_EQ(then, StopRequest::Then::windUp);
+  EXPECT_EQ(topLevelWindow(), nullptr);
+}
+
+TEST_F(QtWindowTest, ASecondCloseOutsideTheParkLeavesAtOnceSayingTheMountIsNotParked) {
+  // Qt runs threads of its own: the dying copy starts afresh instead of forking.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        StopRequest stop;
+        QtWindow window(stop);
+        stop.request();
+        topLevelWindow()->close();
+      },
+      ::testing::ExitedWithCode(130), "the mount was NOT parked");
 }
 
 // Keeps what the window's status line said at each yield, with the time.
