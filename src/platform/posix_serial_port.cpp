@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -47,6 +48,7 @@ PosixSerialPort::PosixSerialPort(std::string workDir) : workDir_(std::move(workD
 
 PosixSerialPort::~PosixSerialPort() {
   if (fd_ >= 0) release(fd_);
+  if (claimFd_ >= 0) ::close(claimFd_);
 }
 
 std::string PosixSerialPort::devicePath(int portNumber) const {
@@ -67,9 +69,37 @@ void PosixSerialPort::failIfHeld(int fd) const {
   int statResult = fd >= 0 ? ::fstat(fd, &device) : ::stat(device_.c_str(), &device);
   long pid = statResult == 0 ? flockHolder(device.st_dev, device.st_ino) : 0;
   if (fd >= 0) ::close(fd);
-  std::string where = name_ + " (" + (lastLedTo_.empty() ? device_ : lastLedTo_) + ")";
-  if (pid > 0) throw LineHeldFault("another vantrel (pid " + std::to_string(pid) + ") holds " + where);
-  if (fd >= 0) throw LineHeldFault("another program holds " + where);
+  if (pid > 0 || fd >= 0) heldBy(pid, "another program");
+}
+
+void PosixSerialPort::heldBy(long pid, const char* unknownHolder) const {
+  std::string who = pid > 0 ? "another vantrel (pid " + std::to_string(pid) + ")" : unknownHolder;
+  throw LineHeldFault(who + " holds " + name_ + " (" + (lastLedTo_.empty() ? device_ : lastLedTo_) + ")");
+}
+
+// Takes (once per device) the claim that keeps the device ours between
+// opens. `fd` is the freshly opened, flocked device; it is closed when
+// another copy holds the claim.
+void PosixSerialPort::claimDevice(int fd) {
+  struct stat line;
+  if (::fstat(fd, &line) != 0 || !S_ISCHR(line.st_mode)) return;
+  if (claimFd_ >= 0 && claimedDevice_ == line.st_rdev) return;
+  const std::string path = "/run/lock/vantrel-tty-" + std::to_string(major(line.st_rdev)) + "-" +
+                           std::to_string(minor(line.st_rdev)) + ".lock";
+  // Another user's claim file in the sticky lock folder may refuse O_CREAT.
+  int claim = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (claim < 0) claim = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (claim < 0) return;
+  if (::flock(claim, LOCK_EX | LOCK_NB) != 0) {
+    struct stat file;
+    long pid = ::fstat(claim, &file) == 0 ? flockHolder(file.st_dev, file.st_ino) : 0;
+    ::close(claim);
+    ::close(fd);
+    heldBy(pid, "another vantrel");
+  }
+  if (claimFd_ >= 0) ::close(claimFd_);  // the link now leads to another device
+  claimFd_ = claim;
+  claimedDevice_ = line.st_rdev;
 }
 
 void PosixSerialPort::gone() const {
@@ -115,6 +145,7 @@ void PosixSerialPort::open(int portNumber) {
     ::close(fd);
     fail("cannot lock", error);
   }
+  claimDevice(fd);
   auto refuse = [&](const char* operation) {
     int error = errno;
     release(fd);

@@ -25,6 +25,12 @@
 //    Opening "COMN" again follows the link anew, so an adapter that was
 //    replugged and whose link came back still works. A dangling or vanished
 //    "COMN" fails naming it and the device it last led to.
+// 5) The port is opened for each exchange and closed between them, but the
+//    device stays this port's from its first open until the port is
+//    destroyed: a claim file per device (/run/lock/vantrel-tty-MAJOR-MINOR.lock,
+//    flocked) keeps another copy from taking turns with us between targets.
+//    Where no such file can be made or opened, the flock on the open device
+//    is all there is.
 #pragma once
 
 #include <string>
@@ -56,6 +62,8 @@ class PosixSerialPort : public SerialPort {
   [[noreturn]] void fail(const std::string& operation, int error) const;
   [[noreturn]] void gone() const;
   void failIfHeld(int fd) const;
+  [[noreturn]] void heldBy(long pid, const char* unknownHolder) const;
+  void claimDevice(int fd);
   void requireOpen() const;
   void waitUntilWritable();
 
@@ -65,6 +73,8 @@ class PosixSerialPort : public SerialPort {
   std::string name_;         // "COM1"
   std::string device_;       // the chosen path: "DIR/COM1" or "/dev/ttyS0"
   std::string lastLedTo_;    // where device_ led at the last open (or the choice)
+  int claimFd_ = -1;         // the flocked claim file of the device, or -1
+  unsigned long long claimedDevice_ = 0;  // its st_rdev
 };
 
 }  // namespace vantrel

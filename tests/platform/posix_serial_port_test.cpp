@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <linux/capability.h>
 #include <poll.h>
 #include <string>
@@ -95,15 +96,24 @@ TEST_F(PtyLine, EveryByteValuePassesUnchangedBothWays) {
   EXPECT_EQ(got, every) << "received";
 }
 
-TEST_F(PtyLine, ASecondOpenIsBusyUntilTheFirstCloses) {
-  PosixSerialPort first(dir), second(dir);
-  first.open(1);
-  WithoutSysAdmin unprivileged;
-  // The holder is found by its flock on the device, here this very process.
-  EXPECT_EQ(faultOf([&] { second.open(1); }), "another vantrel (pid " + std::to_string(::getpid()) + ") holds COM1 (" +
-                                                  std::string(::ptsname(master)) + ")");
+// The device stays the first port's from its first open until it is gone,
+// also between opens: another copy cannot take turns with it between targets.
+TEST_F(PtyLine, ASecondPortIsRefusedUntilTheFirstIsDone) {
+  auto first = std::make_unique<PosixSerialPort>(dir);
+  PosixSerialPort second(dir);
+  first->open(1);
+  const std::string held = "another vantrel (pid " + std::to_string(::getpid()) + ") holds COM1 (" +
+                           std::string(::ptsname(master)) + ")";
+  {
+    WithoutSysAdmin unprivileged;
+    // The holder is found by its flock on the device, here this very process.
+    EXPECT_EQ(faultOf([&] { second.open(1); }), held) << "while open";
+  }
+  first->close();
+  EXPECT_EQ(faultOf([&] { second.open(1); }), held) << "between opens";
   EXPECT_FALSE(second.isOpen());
-  first.close();  // the lock belongs to the terminal, which outlives the close
+  first->open(1);  // its own claim does not stand in its way
+  first.reset();
   second.open(1);
   EXPECT_TRUE(second.isOpen());
 }
