@@ -325,7 +325,7 @@ std::string lineDiagnosis(FileStore& files, bool askMount, int& problems) {
       return out + text;
     }
     ++problems;
-    return out + "  " + describeSilence(check, link.mountName()) + "\n";
+    return out + "  " + describeSilence(check, link) + "\n";
   } catch (const Fault& fault) {
     ++problems;
     return out + "  " + fault.what() + "\n";
