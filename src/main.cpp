@@ -159,6 +159,13 @@ Arguments parseArguments(int argc, char** argv) {
   Arguments args;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
+    auto optionalStart = [&] {
+      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    };
+    auto fileName = [&](const char* example) -> std::string {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError(a + " needs a file name, e.g. " + example);
+      return argv[++i];
+    };
     if (a == "--help" || a == "-h") {
       std::fputs(usageText, stdout);
       std::exit(0);
@@ -173,26 +180,24 @@ Arguments parseArguments(int argc, char** argv) {
       args.resume = true;
     } else if (a == "--rehearse") {
       args.rehearse = true;
-      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+      optionalStart();
     } else if (a == "--indi") {
       if (i + 1 >= argc) usageError("--indi needs DEVICE[@HOST[:PORT]], e.g. --indi \"Telescope Simulator\"");
       auto address = parseIndiAddress(argv[++i]);
       if (auto* message = std::get_if<std::string>(&address)) usageError("--indi '" + std::string(argv[i]) + "': " + *message);
       args.indi = std::get<IndiAddress>(address);
     } else if (a == "--snapshot") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--snapshot needs a file name, e.g. night.png");
-      args.snapshot = argv[++i];
+      args.snapshot = fileName("night.png");
     } else if (a == "--svg") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--svg needs a file name, e.g. plan.svg");
-      args.svg = argv[++i];
+      args.svg = fileName("plan.svg");
     } else if (a == "--check") {
       args.check = true;
-      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+      optionalStart();
     } else if (a == "--mount") {
       args.askMount = true;
     } else if (a == "--plan") {
       args.plan = true;
-      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+      optionalStart();
     } else if (a == "--nights") {
       if (i + 1 >= argc) usageError("--nights needs a number of nights (1 to 366)");
       std::string text = argv[++i];
@@ -205,8 +210,7 @@ Arguments parseArguments(int argc, char** argv) {
       args.nights = static_cast<int>(n);
       args.nightsGiven = true;
     } else if (a == "--csv") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--csv needs a file name");
-      args.csvFile = argv[++i];
+      args.csvFile = fileName("plan.csv");
     } else if (a == "--web" || a == "--web-token") {
       if (i + 1 >= argc) usageError(a + " needs a value");
       (a == "--web" ? args.webAddress : args.webTokenFile) = argv[++i];
@@ -321,10 +325,18 @@ std::string lineDiagnosis(FileStore& files, bool askMount, int& problems) {
       return out + text;
     }
     ++problems;
-    return out + "  " + describeSilence(check, link.mountName()) + "\n";
+    return out + "  " + describeSilence(check, link) + "\n";
   } catch (const Fault& fault) {
     ++problems;
     return out + "  " + fault.what() + "\n";
+  }
+}
+
+// Text on standard output, line by line, with target names made safe.
+void printLines(const std::string& text) {
+  for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = std::min(text.find('\n', at), text.size());
+    std::printf("%s\n", printableForTerminal(text.substr(at, end - at)).c_str());
   }
 }
 
@@ -334,11 +346,7 @@ int printCheck(std::int64_t startCivilMs, bool askMount) {
   try {
     PreflightReport report = preflightReport(files, startCivilMs);
     int problems = report.warnings;
-    std::string text = report.text + "\n" + lineDiagnosis(files, askMount, problems);
-    for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
-      end = std::min(text.find('\n', at), text.size());
-      std::printf("%s\n", printableForTerminal(text.substr(at, end - at)).c_str());
-    }
+    printLines(report.text + "\n" + lineDiagnosis(files, askMount, problems));
     return problems == 0 ? 0 : checkWarningsStatus;
   } catch (const Fault& fault) {
     std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
@@ -355,11 +363,7 @@ int printPlan(std::int64_t startCivilMs, const Arguments& args) {
       files.createEmpty(*args.svg);
       files.appendDurably(*args.svg, planSvg(plan.nights.front()));
     }
-    std::string table = args.nights == 1 ? planTable(plan.nights.front()) : nightsTable(plan);
-    for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
-      end = std::min(table.find('\n', at), table.size());
-      std::printf("%s\n", printableForTerminal(table.substr(at, end - at)).c_str());
-    }
+    printLines(args.nights == 1 ? planTable(plan.nights.front()) : nightsTable(plan));
     if (args.csvFile) {
       files.createEmpty(*args.csvFile);
       files.appendDurably(*args.csvFile, nightsCsv(plan));
