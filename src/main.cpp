@@ -404,22 +404,25 @@ int main(int argc, char** argv) {
   installStopSignals(stop);
 
   StatusBoard board;
+  PosixFileStore files(".");
+  const bool onScreen = !args.console && hasDisplay();
+  // Tonight's plan, made once for the views that show it: a bad input file
+  // is the night's to report.
+  std::shared_ptr<const NightPlan> plan;
+  if (!args.webAddress.empty() || onScreen || args.snapshot) {
+    try {
+      plan = std::make_shared<const NightPlan>(planNight(args.rehearse ? startCivilMs : PosixClock::civilMs(), files));
+    } catch (const Fault&) {
+    }
+  }
   // The status server listens before the night starts, so that an address
   // it cannot serve ends the program before the mount is touched.
-  PosixFileStore files(".");
   std::unique_ptr<WebFeed> webFeed;
   std::unique_ptr<StatusServer> webServer;
   if (!args.webAddress.empty()) {
     try {
       WebSettings settings = webSettingsFor(args.webAddress, args.webTokenFile);
-      std::int64_t planStartMs = args.rehearse ? startCivilMs : PosixClock::civilMs();
-      // Tonight's plan, made once: a bad input file is the night's to report.
-      std::shared_ptr<const NightPlan> plan;
-      try {
-        plan = std::make_shared<const NightPlan>(planNight(planStartMs, files));
-      } catch (const Fault&) {
-      }
-      webFeed = std::make_unique<WebFeed>("", &board, std::move(plan));
+      webFeed = std::make_unique<WebFeed>("", &board, plan);
       webServer = startStatusServer(settings, *webFeed, files);
       std::fprintf(stderr, "vantrel: status at %s\n", webServer->url().c_str());
     } catch (const Fault& fault) {
@@ -437,7 +440,6 @@ int main(int argc, char** argv) {
   std::unique_ptr<QtWindow> qtWindow;
   std::unique_ptr<TeeWindow> tee;
   Window* window = &console;
-  const bool onScreen = !args.console && hasDisplay();
   // A snapshot needs the window even where nobody sees it: then it is drawn
   // off-screen and the terminal stays the window people read.
   const bool offScreen = !onScreen && args.snapshot;
@@ -445,6 +447,7 @@ int main(int argc, char** argv) {
   if (onScreen || offScreen) {
     app = std::make_unique<QApplication>(argc, argv);
     qtWindow = std::make_unique<QtWindow>(stop, &board);
+    if (plan) qtWindow->showPlan(planTable(*plan));
     window = qtWindow.get();
     if (args.rehearse || offScreen) {
       tee = std::make_unique<TeeWindow>(*qtWindow, console);
