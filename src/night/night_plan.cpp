@@ -14,13 +14,6 @@
 namespace vantrel {
 namespace {
 
-class SilentWindow : public Window {
- public:
-  void setTitle(const std::string&) override {}
-  void processEvents() override {}
-  void showStatus(const std::string&) override {}
-};
-
 class PlanRecorder : public NightObserver {
  public:
   explicit PlanRecorder(NightPlan& plan) : plan_(plan) {}
