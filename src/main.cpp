@@ -159,6 +159,13 @@ Arguments parseArguments(int argc, char** argv) {
   Arguments args;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
+    auto optionalStart = [&] {
+      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+    };
+    auto fileName = [&](const char* example) -> std::string {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError(a + " needs a file name, e.g. " + example);
+      return argv[++i];
+    };
     if (a == "--help" || a == "-h") {
       std::fputs(usageText, stdout);
       std::exit(0);
@@ -173,26 +180,24 @@ Arguments parseArguments(int argc, char** argv) {
       args.resume = true;
     } else if (a == "--rehearse") {
       args.rehearse = true;
-      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+      optionalStart();
     } else if (a == "--indi") {
       if (i + 1 >= argc) usageError("--indi needs DEVICE[@HOST[:PORT]], e.g. --indi \"Telescope Simulator\"");
       auto address = parseIndiAddress(argv[++i]);
       if (auto* message = std::get_if<std::string>(&address)) usageError("--indi '" + std::string(argv[i]) + "': " + *message);
       args.indi = std::get<IndiAddress>(address);
     } else if (a == "--snapshot") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--snapshot needs a file name, e.g. night.png");
-      args.snapshot = argv[++i];
+      args.snapshot = fileName("night.png");
     } else if (a == "--svg") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--svg needs a file name, e.g. plan.svg");
-      args.svg = argv[++i];
+      args.svg = fileName("plan.svg");
     } else if (a == "--check") {
       args.check = true;
-      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+      optionalStart();
     } else if (a == "--mount") {
       args.askMount = true;
     } else if (a == "--plan") {
       args.plan = true;
-      if (i + 1 < argc && argv[i + 1][0] != '-') args.start = argv[++i];
+      optionalStart();
     } else if (a == "--nights") {
       if (i + 1 >= argc) usageError("--nights needs a number of nights (1 to 366)");
       std::string text = argv[++i];
@@ -205,8 +210,7 @@ Arguments parseArguments(int argc, char** argv) {
       args.nights = static_cast<int>(n);
       args.nightsGiven = true;
     } else if (a == "--csv") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') usageError("--csv needs a file name");
-      args.csvFile = argv[++i];
+      args.csvFile = fileName("plan.csv");
     } else if (a == "--web" || a == "--web-token") {
       if (i + 1 >= argc) usageError(a + " needs a value");
       (a == "--web" ? args.webAddress : args.webTokenFile) = argv[++i];
@@ -321,10 +325,18 @@ std::string lineDiagnosis(FileStore& files, bool askMount, int& problems) {
       return out + text;
     }
     ++problems;
-    return out + "  " + describeSilence(check, link.mountName()) + "\n";
+    return out + "  " + describeSilence(check, link) + "\n";
   } catch (const Fault& fault) {
     ++problems;
     return out + "  " + fault.what() + "\n";
+  }
+}
+
+// Text on standard output, line by line, with target names made safe.
+void printLines(const std::string& text) {
+  for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = std::min(text.find('\n', at), text.size());
+    std::printf("%s\n", printableForTerminal(text.substr(at, end - at)).c_str());
   }
 }
 
@@ -334,11 +346,7 @@ int printCheck(std::int64_t startCivilMs, bool askMount) {
   try {
     PreflightReport report = preflightReport(files, startCivilMs);
     int problems = report.warnings;
-    std::string text = report.text + "\n" + lineDiagnosis(files, askMount, problems);
-    for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
-      end = std::min(text.find('\n', at), text.size());
-      std::printf("%s\n", printableForTerminal(text.substr(at, end - at)).c_str());
-    }
+    printLines(report.text + "\n" + lineDiagnosis(files, askMount, problems));
     return problems == 0 ? 0 : checkWarningsStatus;
   } catch (const Fault& fault) {
     std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
@@ -355,11 +363,7 @@ int printPlan(std::int64_t startCivilMs, const Arguments& args) {
       files.createEmpty(*args.svg);
       files.appendDurably(*args.svg, planSvg(plan.nights.front()));
     }
-    std::string table = args.nights == 1 ? planTable(plan.nights.front()) : nightsTable(plan);
-    for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
-      end = std::min(table.find('\n', at), table.size());
-      std::printf("%s\n", printableForTerminal(table.substr(at, end - at)).c_str());
-    }
+    printLines(args.nights == 1 ? planTable(plan.nights.front()) : nightsTable(plan));
     if (args.csvFile) {
       files.createEmpty(*args.csvFile);
       files.appendDurably(*args.csvFile, nightsCsv(plan));
@@ -400,22 +404,25 @@ int main(int argc, char** argv) {
   installStopSignals(stop);
 
   StatusBoard board;
+  PosixFileStore files(".");
+  const bool onScreen = !args.console && hasDisplay();
+  // Tonight's plan, made once for the views that show it: a bad input file
+  // is the night's to report.
+  std::shared_ptr<const NightPlan> plan;
+  if (!args.webAddress.empty() || onScreen || args.snapshot) {
+    try {
+      plan = std::make_shared<const NightPlan>(planNight(args.rehearse ? startCivilMs : PosixClock::civilMs(), files));
+    } catch (const Fault&) {
+    }
+  }
   // The status server listens before the night starts, so that an address
   // it cannot serve ends the program before the mount is touched.
-  PosixFileStore files(".");
   std::unique_ptr<WebFeed> webFeed;
   std::unique_ptr<StatusServer> webServer;
   if (!args.webAddress.empty()) {
     try {
       WebSettings settings = webSettingsFor(args.webAddress, args.webTokenFile);
-      std::int64_t planStartMs = args.rehearse ? startCivilMs : PosixClock::civilMs();
-      // Tonight's plan, made once: a bad input file is the night's to report.
-      std::shared_ptr<const NightPlan> plan;
-      try {
-        plan = std::make_shared<const NightPlan>(planNight(planStartMs, files));
-      } catch (const Fault&) {
-      }
-      webFeed = std::make_unique<WebFeed>("", &board, std::move(plan));
+      webFeed = std::make_unique<WebFeed>("", &board, plan);
       webServer = startStatusServer(settings, *webFeed, files);
       std::fprintf(stderr, "vantrel: status at %s\n", webServer->url().c_str());
     } catch (const Fault& fault) {
@@ -433,7 +440,6 @@ int main(int argc, char** argv) {
   std::unique_ptr<QtWindow> qtWindow;
   std::unique_ptr<TeeWindow> tee;
   Window* window = &console;
-  const bool onScreen = !args.console && hasDisplay();
   // A snapshot needs the window even where nobody sees it: then it is drawn
   // off-screen and the terminal stays the window people read.
   const bool offScreen = !onScreen && args.snapshot;
@@ -441,6 +447,7 @@ int main(int argc, char** argv) {
   if (onScreen || offScreen) {
     app = std::make_unique<QApplication>(argc, argv);
     qtWindow = std::make_unique<QtWindow>(stop, &board);
+    if (plan) qtWindow->showPlan(planTable(*plan));
     window = qtWindow.get();
     if (args.rehearse || offScreen) {
       tee = std::make_unique<TeeWindow>(*qtWindow, console);

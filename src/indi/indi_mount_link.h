@@ -66,6 +66,9 @@ class IndiMountLink : public MountLink {
   void prePark() override;
   ParkReply park() override;
   std::string mountName() const override;
+  std::string whatToCheckWhenSilent() const override {
+    return "is the driver connected to the mount, and is the mount switched on?";
+  }
 
  private:
   template <class Done>

@@ -26,6 +26,11 @@ class FileStore;
 
 inline constexpr const char* siteConfigFileName = "vantrel.ini";
 
+// The end of the night is tested only before 06:00, with the minutes of the
+// clock: 05:59 is the latest time that can pass a month's value, so a value
+// of this or more never ends that month's nights by the clock.
+inline constexpr double latestPassableEndHour = 5 + 59.0 / 60;
+
 struct SiteConfig {
   double siteLongitude = 0;  // degrees, east positive
   double siteLatitude = 0;   // degrees, north positive

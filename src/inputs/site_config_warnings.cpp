@@ -1,11 +1,7 @@
 // site_config_warnings.cpp - suspicious values of "vantrel.ini", and target
 // rows beyond its declination limit.
 //
-// Notes:
-// 1) The end of the night is tested only before 06:00, with the minutes of
-//    the clock: 05:59 is the latest time that can pass a month's value, so a
-//    value of 5 + 59/60 or more never ends that month's nights by the clock.
-// 2) Only parkEnabled 1 parks; any other value leaves the mount where it is.
+// Only parkEnabled 1 parks; any other value leaves the mount where it is.
 #include <cstdio>
 #include <string>
 
@@ -16,17 +12,10 @@
 namespace vantrel {
 namespace {
 
-constexpr double latestTestedHour = 5 + 59.0 / 60;
 constexpr double longestStartDelaySeconds = 3600;
 
 const char* const monthNames[13] = {"",     "January", "February", "March",     "April",   "May",     "June",
                                     "July", "August",  "September", "October", "November", "December"};
-
-std::string number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", value);
-  return text;
-}
 
 class ConfigChecker {
  public:
@@ -52,18 +41,18 @@ void nightEndWarnings(const SiteConfig& s, const SiteConfigPlaces& places, std::
     return it == places.end() ? ConfigValuePlace{} : it->second;
   };
   for (int first = 1; first <= 12; ++first) {
-    if (!(s.nightEndByMonth[first] >= latestTestedHour)) continue;
+    if (!(s.nightEndByMonth[first] >= latestPassableEndHour)) continue;
     ConfigValuePlace place = placeOf(first);
     int last = first;
-    std::string values = number(s.nightEndByMonth[first]);
+    std::string values = shortNumber(s.nightEndByMonth[first]);
     bool same = true;
-    while (last < 12 && s.nightEndByMonth[last + 1] >= latestTestedHour && placeOf(last + 1).line == place.line) {
+    while (last < 12 && s.nightEndByMonth[last + 1] >= latestPassableEndHour && placeOf(last + 1).line == place.line) {
       ++last;
       ConfigValuePlace next = placeOf(last);
       place.text += "," + next.text;
       place.lastColumn = next.lastColumn;
       same = same && s.nightEndByMonth[last] == s.nightEndByMonth[first];
-      values += ", " + number(s.nightEndByMonth[last]);
+      values += ", " + shortNumber(s.nightEndByMonth[last]);
     }
     std::string problem;
     if (first == last) {
@@ -73,7 +62,7 @@ void nightEndWarnings(const SiteConfig& s, const SiteConfigPlaces& places, std::
     } else {
       problem = "nightEndByMonth[" + std::to_string(first) + ".." + std::to_string(last) + "] (" +
                 monthNames[first] + " to " + monthNames[last] + ") are " +
-                (same ? "all " + number(s.nightEndByMonth[first]) : values) +
+                (same ? "all " + shortNumber(s.nightEndByMonth[first]) : values) +
                 ": the end of the night is tested only before 06:00, so nights in these months never end by "
                 "the clock";
     }
@@ -114,7 +103,7 @@ std::vector<InputWarning> siteConfigWarnings(const SiteConfig& s, const SiteConf
     check.warn("dwellMinutes", "is 0 or less: each target is left as soon as the mount has been sent to it");
   }
   if (s.startDelaySeconds > longestStartDelaySeconds) {
-    check.warn("startDelaySeconds", "is over one hour: the night starts " + number(s.startDelaySeconds / 3600) +
+    check.warn("startDelaySeconds", "is over one hour: the night starts " + shortNumber(s.startDelaySeconds / 3600) +
                                         " hours after the program");
   }
   return warnings;
@@ -143,8 +132,8 @@ std::vector<InputWarning> decLimitWarnings(const std::vector<std::u32string>& li
     warnings.push_back(
         {targetListFileName, entry.fileLine, 12, 11 + static_cast<int>(found.size()), encodeUtf8(found),
          std::string(count == 1 ? "row " : "rows ") + rows + " (declination " +
-             (count == 1 ? "" : "up to ") + number(highest) + ") " + (count == 1 ? "is" : "are") +
-             " above decLimit " + number(config.decLimit) + limitLine +
+             (count == 1 ? "" : "up to ") + shortNumber(highest) + ") " + (count == 1 ? "is" : "are") +
+             " above decLimit " + shortNumber(config.decLimit) + limitLine +
              ": when the mount gets there it reports a declination over the limit, and that ends the night"});
   }
   return warnings;

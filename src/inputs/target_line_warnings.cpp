@@ -125,12 +125,6 @@ class LineChecker {
              "text between the declination and the mask");
   }
 
-  static std::string shortNumber(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-  }
-
  private:
   std::u32string_view line_;
   int lineNumber_;
@@ -154,7 +148,7 @@ std::vector<InputWarning> targetLineWarnings(const std::vector<std::u32string>& 
     bool cleanDegrees = check.field(13, 2, "declination degrees", 91, degrees);
     bool cleanMinutes = check.field(15, 4, "declination arc-minutes", 60, arcMinutes);
     if (cleanDegrees && cleanMinutes && degrees + arcMinutes / 60 > 90) {
-      check.warn(13, 18, "the declination reads " + LineChecker::shortNumber(degrees + arcMinutes / 60) +
+      check.warn(13, 18, "the declination reads " + shortNumber(degrees + arcMinutes / 60) +
                              " degrees, beyond the pole");
     }
     check.digitAfter(13, 19, "declination");

@@ -1,6 +1,14 @@
 #include "inputs/text_lines.h"
 
+#include <cstdio>
+
 namespace vantrel {
+
+std::string shortNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
 
 std::optional<std::u32string> decodeUtf8(std::string_view bytes) {
   std::u32string out;

@@ -30,4 +30,8 @@ std::string escapedForDisplay(std::string_view bytes);
 // it followed by "..." when it is longer.
 std::string quotedForMessage(std::string_view text);
 
+// A number as people write it in a message: at most six significant digits,
+// no trailing zeros (4.75, 12, 1e+06).
+std::string shortNumber(double value);
+
 }  // namespace vantrel

@@ -30,11 +30,11 @@ LineCheck checkMountAnswers(MountLink& link, Clock& clock) {
   return check;
 }
 
-std::string describeSilence(const LineCheck& check, const std::string& mountName) {
-  std::string text = mountName + " does not answer a position query within " +
+std::string describeSilence(const LineCheck& check, const MountLink& link) {
+  std::string text = link.mountName() + " does not answer a position query within " +
                      std::to_string(answerLimitMs.count() / 1000) + " s";
   if (!check.heard.empty()) return text + " (it sent " + quotedForMessage(check.heard) + ", which is no position reply)";
-  return text + ": is it switched on, and is the cable in this port?";
+  return text + ": " + link.whatToCheckWhenSilent();
 }
 
 }  // namespace vantrel

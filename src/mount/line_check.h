@@ -37,6 +37,6 @@ LineCheck checkMountAnswers(MountLink& link, Clock& clock);
 
 // "the mount at COM1 does not answer a position query within 1 s (it sent
 // "xx")": the message of a failed check.
-std::string describeSilence(const LineCheck& check, const std::string& mountName);
+std::string describeSilence(const LineCheck& check, const MountLink& link);
 
 }  // namespace vantrel

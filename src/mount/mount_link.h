@@ -61,6 +61,8 @@ class MountLink {
   virtual ParkReply park() = 0;
   // "the mount at COM1": for messages to the observer.
   virtual std::string mountName() const = 0;
+  // What the observer should look at when the mount is silent.
+  virtual std::string whatToCheckWhenSilent() const { return "is it switched on, and is the cable in this port?"; }
 
   // The declination that every further request would be answered with, at
   // once and validly; nothing when that is not sure (note 3).

@@ -159,7 +159,7 @@ void Form1::checkLine() {
   MountLink& link = mountLink();
   LineCheck check = checkMountAnswers(link, seams_.clock);
   if (!check.decDeg) {
-    throw Fault(describeSilence(check, link.mountName()) + "; nothing was logged and the mount was not moved",
+    throw Fault(describeSilence(check, link) + "; nothing was logged and the mount was not moved",
                 ExitStatus::mountSilent);
   }
 }

@@ -4,6 +4,7 @@
 
 #include "astro/koudo_keisan_1950.h"
 #include "platform/file_store.h"
+#include "inputs/text_lines.h"
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "platform/window.h"
@@ -12,13 +13,6 @@
 
 namespace vantrel {
 namespace {
-
-class SilentWindow : public Window {
- public:
-  void setTitle(const std::string&) override {}
-  void processEvents() override {}
-  void showStatus(const std::string&) override {}
-};
 
 class PlanRecorder : public NightObserver {
  public:
@@ -74,12 +68,6 @@ class PlanRecorder : public NightObserver {
   std::vector<int> inWindow_;
 };
 
-std::string degrees(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
-
 }  // namespace
 
 std::int64_t NightPlan::endSeconds() const {
@@ -100,7 +88,7 @@ NightPlan planNight(std::int64_t startCivilMs, FileStore& files) {
 
 std::string neverObservedText(const NeverObservedRow& row, const SiteConfig& config) {
   if (row.reason == NeverObservedReason::neverInWindow) {
-    return "never in the window (azimuth 270 to 352.5, above " + degrees(config.minAltitude) +
+    return "never in the window (azimuth 270 to 352.5, above " + shortNumber(config.minAltitude) +
            " degrees) at a pass before the night ended";
   }
   return "always beaten by a row nearer the meridian (in the window at " + std::to_string(row.passesInWindow) +

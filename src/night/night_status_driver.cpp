@@ -54,13 +54,6 @@ class StatusServingWindow : public Window {
   std::function<void()> tick_;
 };
 
-class NullWindow : public Window {
- public:
-  void setTitle(const std::string&) override {}
-  void processEvents() override {}
-  void showStatus(const std::string&) override {}
-};
-
 // The look-ahead reads no file (it starts after the start-up) and keeps
 // nothing it writes.
 class DiscardingFileStore : public FileStore {
@@ -161,7 +154,7 @@ void Form1::waitForNextMinute() {
 NextGoto Form1::rehearseAhead(std::int64_t fromSeconds) const {
   SimulatedClock clock(fromSeconds * 1000);
   SimulatedMount mount;
-  NullWindow window;
+  SilentWindow window;
   DiscardingFileStore files;
   StopRequest stop;
   // A stop the clock raises itself lets the copy cross its dwells in jumps.

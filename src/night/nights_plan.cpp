@@ -6,6 +6,7 @@
 #include <exception>
 #include <thread>
 
+#include "inputs/text_lines.h"
 #include "platform/simulated_clock.h"
 #include "platform/simulated_files.h"
 #include "status/night_status.h"
@@ -49,8 +50,7 @@ std::string reasonOverNights(const NightsPlan& plan, int row) {
       if (never.row == row) passes += never.passesInWindow;
     }
   }
-  char minAltitude[32];
-  std::snprintf(minAltitude, sizeof minAltitude, "%g", plan.config.minAltitude);
+  const std::string minAltitude = shortNumber(plan.config.minAltitude);
   if (passes == 0) {
     return std::string("never in the window (azimuth 270 to 352.5, above ") + minAltitude +
            " degrees) at any pass of any night";

@@ -18,20 +18,13 @@
 namespace vantrel {
 namespace {
 
-constexpr double latestTestedHour = 5 + 59.0 / 60;
 const char* const monthAbbreviations[13] = {"",    "Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-std::string number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
-
 // 4.75 -> "04:45"; a value the clock never passes -> "never (6)".
 std::string endHour(double hours) {
-  if (!(hours < latestTestedHour)) return "never (" + number(hours) + ")";
-  if (hours < 0) return "at once (" + number(hours) + ")";
+  if (!(hours < latestPassableEndHour)) return "never (" + shortNumber(hours) + ")";
+  if (hours < 0) return "at once (" + shortNumber(hours) + ")";
   int minutes = static_cast<int>(std::floor(hours * 60 + 1e-9));
   char text[16];
   std::snprintf(text, sizeof text, "%02d:%02d", minutes / 60, minutes % 60);
@@ -40,21 +33,21 @@ std::string endHour(double hours) {
 
 std::string siteSection(const SiteConfig& s) {
   std::string out = "Site (vantrel.ini):\n";
-  out += "  longitude " + number(std::fabs(s.siteLongitude)) + (s.siteLongitude < 0 ? " W" : " E") + ", latitude " +
-         number(std::fabs(s.siteLatitude)) + (s.siteLatitude < 0 ? " S" : " N") + "\n";
-  out += "  serial port COM" + number(s.commPort) + " (see the serial line below)\n";
+  out += "  longitude " + shortNumber(std::fabs(s.siteLongitude)) + (s.siteLongitude < 0 ? " W" : " E") + ", latitude " +
+         shortNumber(std::fabs(s.siteLatitude)) + (s.siteLatitude < 0 ? " S" : " N") + "\n";
+  out += "  serial port COM" + shortNumber(s.commPort) + " (see the serial line below)\n";
   out += "  end of the night (tested before 06:00 only):";
   for (int month = 1; month <= 12; ++month) {
     out += std::string(month == 7 ? "\n   " : "") + " " + monthAbbreviations[month] + " " + endHour(s.nightEndByMonth[month]);
   }
-  out += "\n  minimum altitude " + number(s.minAltitude) + " degrees; declination limit " + number(s.decLimit) +
+  out += "\n  minimum altitude " + shortNumber(s.minAltitude) + " degrees; declination limit " + shortNumber(s.decLimit) +
          " degrees\n";
   out += "  park at the end of the night: " + std::string(s.parkEnabled == 1 ? "yes" : "no") + " (parkEnabled " +
-         number(s.parkEnabled) + ")\n";
-  out += "  " + number(s.dwellMinutes) + " minutes on each target; grid step " + number(s.gridStep) +
-         " degrees; pass-through value " + number(s.passThroughValue) + "\n";
-  out += "  start-up wait " + number(s.startDelaySeconds) + " s; offsets: right ascension " + number(s.raOffset) +
-         " degrees, declination " + number(s.decOffset) + " degrees\n";
+         shortNumber(s.parkEnabled) + ")\n";
+  out += "  " + shortNumber(s.dwellMinutes) + " minutes on each target; grid step " + shortNumber(s.gridStep) +
+         " degrees; pass-through value " + shortNumber(s.passThroughValue) + "\n";
+  out += "  start-up wait " + shortNumber(s.startDelaySeconds) + " s; offsets: right ascension " + shortNumber(s.raOffset) +
+         " degrees, declination " + shortNumber(s.decOffset) + " degrees\n";
   return out;
 }
 
@@ -101,7 +94,7 @@ std::string planSection(const NightPlan& plan, const std::vector<TargetLineRows>
     lines += "  line " + std::to_string(entry.fileLine) + " " + quotedForMessage(first.targetName) + ": " +
              (sun ? "passed over while the Sun stood within 30 degrees of it"
                   : first.reason == NeverObservedReason::neverInWindow
-                        ? "never in the window (azimuth 270 to 352.5, above " + number(plan.config.minAltitude) +
+                        ? "never in the window (azimuth 270 to 352.5, above " + shortNumber(plan.config.minAltitude) +
                               " degrees) before the night ends"
                         : "in the window, but the night ends before its turn") +
              "\n";

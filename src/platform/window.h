@@ -37,6 +37,14 @@ class Window {
   virtual void showSky(const SkyView& /*sky*/) {}
 };
 
+// A window nobody sees: for the rehearsals made only for what they find.
+class SilentWindow : public Window {
+ public:
+  void setTitle(const std::string&) override {}
+  void processEvents() override {}
+  void showStatus(const std::string&) override {}
+};
+
 // Initial title of the window, shown until the first target is chosen.
 inline constexpr const char* initialWindowTitle = "Skerrow, ver 1.30";
 // Fixed part of the title while a target is observed; the name follows it.

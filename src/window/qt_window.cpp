@@ -11,7 +11,9 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPixmap>
+#include <QFontDatabase>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -44,10 +46,12 @@ class QtWindow::View : public QMainWindow {
     records_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     records_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     records_->setMaximumBlockCount(5000);
+    tabs_ = new QTabWidget(central);
+    tabs_->addTab(records_, QStringLiteral("Records"));
     chart = new QtSkyChart(central);
     auto* columns = new QHBoxLayout();
     columns->addWidget(chart, 2);
-    columns->addWidget(records_, 3);
+    columns->addWidget(tabs_, 3);
     rows->addWidget(status_);
     rows->addLayout(columns, 1);
     setCentralWidget(central);
@@ -77,8 +81,20 @@ class QtWindow::View : public QMainWindow {
   }
 
   StopRequest& stop() { return stop_; }
+  void showPlan(const QString& text) {
+    if (plan_ == nullptr) {
+      plan_ = new QPlainTextEdit(tabs_);
+      plan_->setReadOnly(true);
+      plan_->setLineWrapMode(QPlainTextEdit::NoWrap);
+      plan_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+      tabs_->addTab(plan_, QStringLiteral("Plan"));
+    }
+    plan_->setPlainText(text);
+  }
+
   bool nightRunning = true;
   bool closedDuringNight = false;
+  QPlainTextEdit* plan_ = nullptr;
   QtSkyChart* chart = nullptr;
   QLabel* status_ = nullptr;
 
@@ -116,6 +132,7 @@ class QtWindow::View : public QMainWindow {
   std::uint64_t seenVersion_ = 0;
   QElapsedTimer sinceRedraw_;
   QPlainTextEdit* records_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
 };
 
 QtWindow::QtWindow(StopRequest& stop, const StatusBoard* board) : view_(std::make_unique<View>(stop, board)) {
@@ -167,6 +184,12 @@ bool QtWindow::saveSnapshot(const std::string& path) {
   return view_->grab().save(QString::fromStdString(path), "PNG");
 }
 
+void QtWindow::showPlan(const std::string& planText) { view_->showPlan(fromUtf8(planText)); }
+
 std::string QtWindow::statusText() const { return view_->status_->text().toStdString(); }
+
+std::string QtWindow::planText() const {
+  return view_->plan_ == nullptr ? std::string() : view_->plan_->toPlainText().toStdString();
+}
 
 }  // namespace vantrel

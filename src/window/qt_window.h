@@ -31,6 +31,9 @@ class QtWindow : public Window {
   void showStatus(const std::string& line) override;
   bool wantsSky() const override { return true; }
   void showSky(const SkyView& sky) override;
+  // Tonight's plan as made before the night (fixed-width text), on a tab
+  // beside the records.
+  void showPlan(const std::string& planText);
 
   // After the night: closing the window just closes it.
   void nightIsOver();
@@ -42,8 +45,9 @@ class QtWindow : public Window {
 
   // The window's picture as a PNG file; false when it cannot be written.
   bool saveSnapshot(const std::string& path);
-  // What the status line says now (UTF-8), for tests.
+  // What the status line and the plan tab say now (UTF-8), for tests.
   std::string statusText() const;
+  std::string planText() const;
 
  private:
   class View;

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QTabWidget>
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
@@ -112,6 +113,26 @@ TEST_F(QtWindowTest, ASecondCloseOutsideTheParkLeavesAtOnceSayingTheMountIsNotPa
         topLevelWindow()->close();
       },
       ::testing::ExitedWithCode(130), "the mount was NOT parked");
+}
+
+// Tonight's plan gets a tab of its own beside the records, only when there
+// is one; a name in UTF-8 comes through whole.
+TEST_F(QtWindowTest, ThePlanHasATabBesideTheRecords) {
+  StopRequest stop;
+  QtWindow window(stop);
+  auto tabNames = [] {
+    std::vector<std::string> names;
+    for (QTabWidget* tabs : topLevelWindow()->findChildren<QTabWidget*>()) {
+      for (int i = 0; i < tabs->count(); ++i) names.push_back(tabs->tabText(i).toStdString());
+    }
+    return names;
+  };
+  EXPECT_EQ(tabNames(), std::vector<std::string>{"Records"});
+  const std::string plan = "  18:00:05  goto  M42 Orion \xE3\x82\xAA\n";
+  window.showPlan(plan);
+  window.showPlan(plan);
+  EXPECT_EQ(tabNames(), (std::vector<std::string>{"Records", "Plan"}));
+  EXPECT_EQ(window.planText(), plan);
 }
 
 // Keeps what the window's status line said at each yield, with the time.
