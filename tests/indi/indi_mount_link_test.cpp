@@ -26,18 +26,8 @@ const std::int64_t start = *SimulatedClock::parseCivilTime("2026-12-07T22:00:00"
 const std::string device = "Scope";
 using Switches = std::vector<std::pair<std::string, bool>>;
 
-IndiProperty numbers(IndiState state, std::map<std::string, double> values) {
-  IndiProperty p;
-  p.state = state;
-  p.numbers = std::move(values);
-  return p;
-}
-IndiProperty switches(IndiState state, Switches values) {
-  IndiProperty p;
-  p.state = state;
-  p.switches = std::move(values);
-  return p;
-}
+IndiProperty numbers(IndiState state, std::map<std::string, double> values) { return {state, std::move(values), {}}; }
+IndiProperty switches(IndiState state, Switches values) { return {state, {}, std::move(values)}; }
 
 // How the fake driver takes a goto or a park.
 enum class Answer { busyThenOk, busyThenAlert, staysBusy, alertAtOnce, nothing };
@@ -175,11 +165,7 @@ struct FakeServer : IndiWire, Window {
     return superviseTarget({90, decDeg}, settings, seams(), [](double) {});
   }
   std::string faultOf(const std::function<void()>& action) {
-    try {
-      action();
-    } catch (const Fault& fault) {
-      return fault.what();
-    }
+    try { action(); } catch (const Fault& fault) { return fault.what(); }
     return "no fault";
   }
 };

@@ -69,11 +69,9 @@ TEST(TargetLineWarnings, EachKindFromALineThatHasItAndOneThatDoesNot) {
     }
     ASSERT_EQ(warnings.size(), 1u) << c.what << ":\n" << describeAll(warnings);
     const InputWarning& w = warnings[0];
-    EXPECT_EQ(w.file, "vantrel.adf") << c.what;
-    EXPECT_EQ(w.line, 1) << c.what;
-    EXPECT_EQ(w.firstColumn, c.first) << c.what;
-    EXPECT_EQ(w.lastColumn, c.last) << c.what;
-    EXPECT_EQ(w.found, c.found) << c.what;
+    EXPECT_TRUE(w.file == "vantrel.adf" && w.line == 1 && w.firstColumn == c.first && w.lastColumn == c.last &&
+                w.found == c.found)
+        << c.what << ": " << describeWarning(w);
     EXPECT_THAT(w.problem, HasSubstr(c.says)) << c.what;
   }
 }
@@ -119,9 +117,8 @@ TEST(TargetLineWarnings, ALineTooShortToKeepItsMaskClear) {
 TEST(TargetLineWarnings, FiftyWellFormedLinesGiveNone) {
   std::vector<std::u32string> lines;
   for (int i = 0; i < 50; ++i) {
-    double raHours = i * 0.45;                 // 0h to 22h, whole minutes
-    double decDeg = -89.5 + i * 3.6;           // -89.5 to +86.9
-    std::string line = testing::targetLine("T" + std::to_string(i), raHours, decDeg);
+    // 0h to 22h in whole minutes, declinations -89.5 to +86.9.
+    std::string line = testing::targetLine("T" + std::to_string(i), i * 0.45, -89.5 + i * 3.6);
     line.replace(line.size() - 9, 9, i % 2 ? "111111111" : "010111010");
     lines.push_back(*decodeUtf8(line));
   }
@@ -136,18 +133,16 @@ TEST(DescribeWarning, NamesFileLineColumnsAndTheTextFound) {
             "vantrel.adf line 3, column 12 \"\\x1B\": sign");
 }
 
-struct IniCase {
-  const char* what;
-  void (*change)(testing::IniValues&);
-  std::string name;  // "" for no warning
-  int line;
-  std::string found;
-};
-
 // iniText() writes the usual 24-line layout: longitude and latitude on line
 // 2, the months on line 6, then one value on each even line.
 TEST(SiteConfigWarnings, EachKindFromAFileThatHasItAndOneThatDoesNot) {
-  const IniCase cases[] = {
+  const struct {
+    const char* what;
+    void (*change)(testing::IniValues&);
+    std::string name;  // "" for no warning
+    int line;
+    std::string found;
+  } cases[] = {
       {"the test night", [](testing::IniValues&) {}, "", 0, ""},
       {"edges that are fine",
        [](testing::IniValues& v) {
@@ -185,9 +180,8 @@ TEST(SiteConfigWarnings, EachKindFromAFileThatHasItAndOneThatDoesNot) {
     }
     ASSERT_EQ(warnings.size(), 1u) << c.what << ":\n" << describeAll(warnings);
     const InputWarning& w = warnings[0];
-    EXPECT_EQ(w.file, "vantrel.ini") << c.what;
-    EXPECT_EQ(w.line, c.line) << c.what;
-    EXPECT_EQ(w.found, c.found) << c.what;
+    EXPECT_TRUE(w.file == "vantrel.ini" && w.line == c.line && w.found == c.found)
+        << c.what << ": " << describeWarning(w);
     EXPECT_THAT(w.problem, ::testing::StartsWith(c.name + " ")) << c.what;
     // The columns hold exactly the text found.
     std::vector<std::u32string> lines = splitLines(*decodeUtf8(text));

@@ -42,7 +42,7 @@ std::vector<double> values(const SiteConfig& s) {
 const std::vector<double> usualValues = {139.5, 35.5, 3, 4.5, 4.25, 4, 3.5, 3, 3, 3, 3.5, 4, 4.5, 5, 5.25,
                                          20, 60, 1, 2.5, 0.25, 3.5, 2, 0.125, -0.5};
 
-// The fault's message; every fault of the configuration ends with the input-file status.
+// Every fault of the configuration ends with the input-file status.
 std::string faultOf(const std::function<void()>& action) {
   try { action(); } catch (const Fault& f) { EXPECT_EQ(f.status(), ExitStatus::inputFile); return f.what(); }
   return "no fault";
@@ -84,11 +84,6 @@ TEST(SiteConfigLayouts, ValuesOutOfTheirSenseAreTakenAsWritten) {
     EXPECT_EQ(parseSiteConfig(replaceLine(usualFile(), c.line, c.text)).*(c.field), c.want) << c.text;
 }
 
-TEST(SiteConfigFaults, MissingFileNamesIt) {
-  testing::MemoryFileStore files;
-  EXPECT_THAT(faultOf([&] { loadSiteConfig(files); }), HasSubstr("vantrel.ini"));
-}
-
 TEST(SiteConfigFaults, EachBadValueNamesFileLineAndText) {
   const struct { const char* description; int line; const char *text, *wantInMessage; } cases[] = {
       {"empty value", 8, "", "vantrel.ini line 8: minAltitude is empty"},
@@ -108,7 +103,9 @@ TEST(SiteConfigFaults, EachBadValueNamesFileLineAndText) {
     EXPECT_THAT(faultOf(replaceLine(usualFile(), c.line, c.text)), HasSubstr(c.wantInMessage)) << c.description;
 }
 
-TEST(SiteConfigFaults, FileEndingEarlyOrATrailingComma) {
+TEST(SiteConfigFaults, FileMissingOrEndingEarlyOrATrailingComma) {
+  testing::MemoryFileStore noFiles;
+  EXPECT_THAT(faultOf([&] { loadSiteConfig(noFiles); }), HasSubstr("vantrel.ini"));
   std::string text = usualFile();
   text.resize(text.find("ra offset"));
   EXPECT_THAT(faultOf(text), HasSubstr("the file ends before the value of raOffset"));

@@ -114,14 +114,11 @@ TEST(SimulatedClock, ParsesOnlyRealTimes) {
   }
 }
 
-TEST(ConsoleWindow, ControlCharactersNeverReachTheTerminal) {
+TEST(ConsoleWindow, ControlCharactersAndTitleEscapesNeverReachTheTerminal) {
   EXPECT_EQ(printableForTerminal("M42 a\x1b]0;evil\x07z tab\there\r"), "M42 a\\x1B]0;evil\\x07z tab\\x09here\\x0D");
   // A C1 control in UTF-8 and invalid UTF-8 are escaped, whole characters kept.
   EXPECT_EQ(printableForTerminal("\xC2\x9B" "31m " + orion + " \xFF ok"), "\\xC2\\x9B31m " + orion + " \\xFF ok");
-}
-
-// Output that is not a terminal gets the title as text, never its escape.
-TEST(ConsoleWindow, NoTitleEscapeIntoRedirectedOutput) {
+  // Output that is not a terminal gets the title as text, never its escape.
   std::FILE* file = std::tmpfile();
   ConsoleWindow window(file, ConsoleWindow::Options{nullptr, true, -1});
   window.setTitle("Vantrel v1.10 M42");
@@ -177,9 +174,8 @@ TEST(PosixFileStore, LeaksNoDescriptor) {
 }
 
 TEST(PosixFileStore, AppendsKeepEarlierRecordsAndFailuresNameTheFile) {
-  std::string dir = (std::filesystem::temp_directory_path() / "vantrel-store-XXXXXX").string();
-  ASSERT_TRUE(mkdtemp(dir.data()));
-  PosixFileStore store(dir);
+  StoreDir dir;
+  PosixFileStore store(dir.path);
   EXPECT_FALSE(store.readAll("missing.txt"));
   store.createKeeping("log.txt");
   store.appendDurably("log.txt", "one\r\n");
@@ -190,13 +186,8 @@ TEST(PosixFileStore, AppendsKeepEarlierRecordsAndFailuresNameTheFile) {
   EXPECT_EQ(*store.readAll("log.txt"), "");
   EXPECT_EQ(store.legacyToUtf8("\x83\x49\x83\x8A\x83\x49\x83\x93"), orion);
   EXPECT_FALSE(store.legacyToUtf8("\x83"));
-  try {
-    store.appendDurably("no-such-dir/log.txt", "x");
-    FAIL() << "no fault";
-  } catch (const Fault& f) {
-    EXPECT_THAT(f.what(), HasSubstr("no-such-dir/log.txt: cannot open for appending: No such file or directory"));
-  }
-  std::filesystem::remove_all(dir);
+  EXPECT_THAT(faultOf([&] { store.appendDurably("no-such-dir/log.txt", "x"); }, ExitStatus::runtimeFault),
+              HasSubstr("no-such-dir/log.txt: cannot open for appending: No such file or directory"));
 }
 
 // Only regular files are input files: nothing blocks, nothing runs out of
