@@ -24,12 +24,10 @@ bool holds(const std::string& text, const std::string& part) { return text.find(
 
 // The COM1 link vanishes mid-night: the park must not go to /dev/ttyS0.
 TEST_F(Vantrel, LinkVanishingMidNightIsAFaultNamingItAndItsDevice) {
-  testing::IniValues ini;
-  ini.dwellMinutes = 5;
-  prepareNight(ini, {"--rate", "2"});
+  prepareDwell();
   std::string device = std::filesystem::read_symlink(dir / "COM1").string();
   auto vantrel = start({"--console"});
-  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
+  ASSERT_TRUE(inTheDwell()) << err();
   std::filesystem::remove(dir / "COM1");
   vantrel->signal(SIGTERM);
   EXPECT_EQ(exitStatus(*vantrel, 20s), 1);
@@ -42,11 +40,9 @@ TEST_F(Vantrel, LinkVanishingMidNightIsAFaultNamingItAndItsDevice) {
 // A second stop request in a dwell leaves at once, saying so (in the park it
 // waits: see StopSignal).
 TEST_F(Vantrel, SecondStopRequestInADwellLeavesAtOnceSayingSo) {
-  testing::IniValues ini;
-  ini.dwellMinutes = 5;
-  prepareNight(ini, {"--rate", "2"});
+  prepareDwell();
   auto vantrel = start({"--console"});
-  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
+  ASSERT_TRUE(inTheDwell()) << err();
   // Both requests reach it in the dwell: held stopped, it takes them in
   // order when it goes on (two signals of one kind would merge into one).
   vantrel->signal(SIGSTOP);
@@ -57,18 +53,6 @@ TEST_F(Vantrel, SecondStopRequestInADwellLeavesAtOnceSayingSo) {
   EXPECT_THAT(err(), EndsWith("\nvantrel: a second stop request: leaving at once; the mount was NOT parked and may "
                               "still point at the sky\n"));
   EXPECT_EQ(transcript().find("B4000"), std::string::npos);
-}
-
-TEST_F(Vantrel, AGotoTheMountCannotTakeIsRefusedAtStartUp) {
-  testing::IniValues ini;
-  ini.gridStep = 1e304;
-  prepareNight(ini, {});
-  std::string line = readFile(dir / "vantrel.adf");
-  writeFile(dir / "vantrel.adf", line.replace(line.size() - 11, 9, "010111010"));
-  EXPECT_EQ(run({"--console"}), 3);
-  EXPECT_THAT(err(), HasSubstr("vantrel.adf line 1: a neighbour pointing's right ascension 1e+304 degrees cannot be "
-                               "sent to the mount (it comes from raOffset 0 and gridStep 1e+304 in vantrel.ini)\n"));
-  EXPECT_EQ(transcript(), "");
 }
 
 // One stop request by each signal, in the start-up wait or in a dwell, ends
@@ -84,17 +68,18 @@ class StopSignal : public Vantrel, public ::testing::WithParamInterface<SignalCa
 
 TEST_P(StopSignal, EndsTheNightThroughThePark) {
   const SignalCase& c = GetParam();
+  const std::string where = c.where;
   testing::IniValues ini;
   ini.dwellMinutes = 5;
-  ini.startDelaySeconds = std::string(c.where) == "start-up wait" ? 600 : 0;
+  ini.startDelaySeconds = where == "start-up wait" ? 600 : 0;
   prepareNight(ini, {"--rate", "2"});
   auto vantrel = start({"--console"});
-  if (std::string(c.where) == "start-up wait") {
-    ASSERT_TRUE(waitUntil([&] { return holds(readFile(dir / "out"), "start-up"); }, 20s)) << err();
+  if (where == "start-up wait") {
+    ASSERT_TRUE(waitUntil([&] { return holds(out(), "start-up"); }, 20s)) << err();
     vantrel->signal(c.signal);
   } else {
-    ASSERT_TRUE(waitUntil([&] { return holds(transcript(), "EEE"); }, 30s)) << err();
-    if (std::string(c.where) == "park") {
+    ASSERT_TRUE(inTheDwell()) << err();
+    if (where == "park") {
       vantrel->signal(SIGTERM);
       ASSERT_TRUE(waitUntil([&] { return holds(transcript(), std::string("T\0", 2)); }, 20s));
       vantrel->signal(SIGSTOP);  // held in the 200 ms between the pre-park and the park
@@ -108,7 +93,13 @@ TEST_P(StopSignal, EndsTheNightThroughThePark) {
   }
   EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
   EXPECT_THAT(transcriptWithPark(), EndsWith(parkBytes));
-  EXPECT_THAT(out(), HasSubstr("by a stop request; park command sent, acknowledged"));
+  EXPECT_THAT(out(), HasSubstr("by a stop request; park command sent, acknowledged\n"));
+  if (where == "dwell") {
+    // Not a terminal: one status line per change of phase, no title, no \r.
+    EXPECT_THAT(out(), MatchesRegex("start-up delay until [^\n]*\n[^\n]*E2E [^\n]*\n"
+                                    "observing E2E target \\(row 1\\) 0:00 of 5:00 [^\n]*\n"
+                                    "parking the mount [^\n]*\nB4000,0000\n[^\n]*by a stop request[^\n]*\n"));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -127,14 +118,12 @@ INSTANTIATE_TEST_SUITE_P(
 // part of the way into the record exactly as a full disk does (a short
 // write, then an error), without needing a small file system mounted.
 TEST_F(Vantrel, FullDiskKeepsOnlyWholeRecordsAndStillParks) {
-  testing::IniValues ini;
-  ini.dwellMinutes = 5;
-  prepareNight(ini, {"--rate", "2"});
+  prepareDwell();
   // The limit holds for every file the program writes; the earlier records
   // make the log far longer than what goes to standard output and error.
   std::string earlier;
   for (int i = 0; i < 100; ++i) earlier += "an earlier record of the day, " + std::to_string(i) + "\r\n";
-  writeFile(dir / ("log" + today + ".txt"), earlier);
+  writeFile(logPath(), earlier);
   auto vantrel = start({"--console"}, [size = earlier.size()] {
     signal(SIGXFSZ, SIG_IGN);
     rlimit limit{size + 40, size + 40};
@@ -142,7 +131,7 @@ TEST_F(Vantrel, FullDiskKeepsOnlyWholeRecordsAndStillParks) {
   });
   EXPECT_EQ(exitStatus(*vantrel, 20s), 1);
   EXPECT_THAT(err(), EndsWith(": cannot write: File too large; park command sent, acknowledged\n"));
-  EXPECT_EQ(readFile(dir / ("log" + today + ".txt")), earlier) << "the torn record is cut off";
+  EXPECT_EQ(log(), earlier) << "the torn record is cut off";
   EXPECT_EQ(transcriptWithPark(), "E" + parkBytes) << "the line check, then no goto before its record is on disk";
 }
 
@@ -157,29 +146,48 @@ TEST_F(Vantrel, GarbledRepliesAreNamedAsSuch) {
   EXPECT_EQ(transcriptWithPark(), "E");
 }
 
-// Input files that cannot be read are refused at once with status 3.
-TEST_F(Vantrel, InputFilesThatCannotBeReadAreRefusedAtOnce) {
-  writeFile(dir / "vantrel.adf", "M1  0534.5 +2201.0 crab 000000000\r\n");
-  ASSERT_EQ(mkfifo((dir / "vantrel.ini").c_str(), 0644), 0);
-  EXPECT_EQ(run({"--console"}, 20s), 3);
-  EXPECT_THAT(err(), HasSubstr("vantrel.ini: not a regular file but a FIFO"));
+// Input the night refuses ends the program at once with status 3 and says
+// why: no log, nothing sent to the mount.
+TEST_F(Vantrel, BadInputsAreRefusedAtOnce) {
+  auto refused = [&](const std::string& message) {
+    EXPECT_EQ(run({"--console"}, 20s), 3) << message;
+    EXPECT_THAT(err(), HasSubstr(message));
+  };
+  testing::IniValues hugeGrid, port0;
+  hugeGrid.gridStep = 1e304;
+  port0.port = 0;
+  prepareNight(hugeGrid, {});
+  std::string line = readFile(dir / "vantrel.adf");
+  writeFile(dir / "vantrel.adf", line.replace(line.size() - 11, 9, "010111010"));
+  refused("vantrel.adf line 1: a neighbour pointing's right ascension 1e+304 degrees cannot be sent to the mount "
+          "(it comes from raOffset 0 and gridStep 1e+304 in vantrel.ini)\n");
 
   std::filesystem::remove(dir / "vantrel.ini");
-  writeFile(dir / "vantrel.ini", testing::iniText(testing::IniValues{}));
+  refused("vantrel.ini: no such file");
+  writeNight(port0, line);
+  refused("vantrel.ini line 4: commPort 0");
+  writeNight({}, "M1  0531.5 +2159.0 Crab 000010000\r\nshort\r\n");
+  refused("vantrel.adf line 2");
+
+  // Files that cannot be read.
+  std::filesystem::remove(dir / "vantrel.ini");
+  ASSERT_EQ(mkfifo((dir / "vantrel.ini").c_str(), 0644), 0);
+  writeFile(dir / "vantrel.adf", "M1  0534.5 +2201.0 crab 000000000\r\n");
+  refused("vantrel.ini: not a regular file but a FIFO");
+  std::filesystem::remove(dir / "vantrel.ini");
+  writeFile(dir / "vantrel.ini", testing::iniText({}));
   std::filesystem::remove(dir / "vantrel.adf");
   std::filesystem::create_directory(dir / "vantrel.adf");
-  EXPECT_EQ(run({"--console"}, 20s), 3);
-  EXPECT_THAT(err(), HasSubstr("vantrel.adf: not a regular file but a directory"));
-
+  refused("vantrel.adf: not a regular file but a directory");
   std::filesystem::remove(dir / "vantrel.adf");
   std::filesystem::create_symlink("/dev/zero", dir / "vantrel.adf");
-  EXPECT_EQ(run({"--console"}, 20s), 3);
-  EXPECT_THAT(err(), HasSubstr("vantrel.adf: not a regular file but a character device"));
-
+  refused("vantrel.adf: not a regular file but a character device");
   std::filesystem::remove(dir / "vantrel.adf");
   std::filesystem::create_symlink(dir / "vantrel.adf", dir / "vantrel.adf");
-  EXPECT_EQ(run({"--console"}, 20s), 3);
-  EXPECT_THAT(err(), HasSubstr("vantrel.adf: cannot open: Too many levels of symbolic links"));
+  refused("vantrel.adf: cannot open: Too many levels of symbolic links");
+
+  EXPECT_FALSE(std::filesystem::exists(logPath()));
+  EXPECT_EQ(transcript(), "") << "nothing sent to the mount";
 }
 
 }  // namespace

@@ -1,23 +1,12 @@
 // End to end through INDI: the real vantrel binary on the real clock against
 // indiserver and INDI's own telescope simulator, started here on a private
 // port, a private socket path and a private HOME (where the simulator keeps
-// its park position), and stopped by process id: the server and its driver,
-// which outlives the server by about two seconds.
-#include <dirent.h>
+// its park position), and stopped by its process group: the server and its
+// driver, which outlives the server by about two seconds.
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdio>
-#include <fstream>
-
-#include "e2e/process.h"
-#include "platform/posix_clock.h"
-#include "platform/simulated_clock.h"
-#include "support/night_files.h"
+#include "e2e/vantrel_fixture.h"
 
 #if !defined(INDISERVER_PROGRAM) || !defined(INDI_SIMULATOR_PROGRAM) || !defined(INDI_GETPROP)
 #define VANTREL_INDI_E2E 0
@@ -32,7 +21,6 @@
 namespace vantrel::e2e {
 namespace {
 
-using namespace std::chrono_literals;
 using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -55,27 +43,7 @@ int freePort() {
   return ntohs(address.sin_port);
 }
 
-// The process ids whose parent is `parent`.
-std::vector<pid_t> childrenOf(pid_t parent) {
-  std::vector<pid_t> children;
-  DIR* proc = opendir("/proc");
-  for (dirent* entry; proc && (entry = readdir(proc));) {
-    pid_t pid = std::atoi(entry->d_name);
-    if (pid <= 0) continue;
-    std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    std::size_t paren = text.rfind(')');
-    int ppid = 0;
-    if (paren != std::string::npos && std::sscanf(text.c_str() + paren + 1, " %*c %d", &ppid) == 1 &&
-        ppid == parent) {
-      children.push_back(pid);
-    }
-  }
-  if (proc) closedir(proc);
-  return children;
-}
-
-class IndiNight : public ::testing::Test {
+class IndiNight : public Vantrel {
  protected:
   void SetUp() override {
     if (!VANTREL_INDI_E2E) GTEST_SKIP() << "built without INDI, or indi-bin is not installed";
@@ -84,19 +52,18 @@ class IndiNight : public ::testing::Test {
     server = std::make_unique<Child>(
         std::vector<std::string>{"/usr/bin/env", "HOME=" + (dir / "home"), INDISERVER_PROGRAM, "-p",
                                  std::to_string(port), "-u", dir / "indi.socket", INDI_SIMULATOR_PROGRAM},
-        dir.path, dir / "server.out", dir / "server.err");
+        dir.path, dir / "server.out", dir / "server.err", [] { setpgid(0, 0); });
     ASSERT_TRUE(waitUntil([&] { return property("CONNECTION.CONNECT").size() > 0; }, 20s))
         << readFile(dir / "server.err");
   }
 
-  // The server first, then its driver, each by its own process id.
+  // The server first, then its driver in the server's process group.
   void TearDown() override {
     if (!server) return;
-    std::vector<pid_t> drivers = childrenOf(server->pid());
     server->signal(SIGTERM);
     server->waitForExit(5s);
-    for (pid_t driver : drivers) kill(driver, SIGKILL);
-    for (pid_t driver : drivers) waitUntil([&] { return kill(driver, 0) != 0; }, 5s);
+    kill(-server->pid(), SIGKILL);
+    waitUntil([&] { return kill(-server->pid(), 0) != 0; }, 5s);
   }
 
   // "On", "12.5", ... of device.NAME as the server has it; empty when it does not answer.
@@ -115,30 +82,19 @@ class IndiNight : public ::testing::Test {
     return set.waitForExit(10s) == 0;
   }
 
-  ScratchDir dir;
   int port = 0;
   std::unique_ptr<Child> server;
 };
 
 TEST_F(IndiNight, TwoTargetsThenTheDeclinationLimitAndTheConfirmedPark) {
-  ClockReading now = civilReading(PosixClock::civilMs());
-  const std::string today = now.dateText;
   // Chosen nearest the meridian first: A, then B, then C, whose declination
-  // lies above the limit; at a site where it is night now.
-  testing::IniValues ini;
-  ini.longitude = testing::nightLongitude(now.dateText, now.timeText);
-  auto raHoursAt = [&](double decDeg, double azDeg) {
-    return testing::raHoursAtAzimuth(now.dateText, now.timeText.substr(0, 5), decDeg, azDeg, ini.longitude, 20);
-  };
-  ini.nightEnd = std::vector<double>(12, 5.99);
-  ini.minAltitude = 0;
-  ini.decLimit = 20;
-  ini.dwellMinutes = 0.05;
-  writeFile(dir / "vantrel.ini", testing::iniText(ini));
-  std::string lines = testing::targetLine("A   ", raHoursAt(5, 300), 5) + "\r\n" +
-                      testing::targetLine("B   ", raHoursAt(10, 292), 10) + "\r\n" +
-                      testing::targetLine("C   ", raHoursAt(25, 284), 25) + "\r\n";
-  writeFile(dir / "vantrel.adf", lines);
+  // lies above the limit.
+  testing::NightNow night(PosixClock::civilMs());
+  today = night.now.dateText;
+  night.ini.decLimit = 20;
+  night.ini.dwellMinutes = 0.05;
+  writeNight(night.ini,
+             night.line("A   ", 5, 300, 20) + night.line("B   ", 10, 292, 20) + night.line("C   ", 25, 284, 20));
 
   // The simulator starts at the pole, above the limit: it is put at
   // declination 0 first, without a slew.
@@ -146,34 +102,27 @@ TEST_F(IndiNight, TwoTargetsThenTheDeclinationLimitAndTheConfirmedPark) {
   ASSERT_TRUE(waitUntil([&] { return property("EQUATORIAL_EOD_COORD.DEC").size() > 0; }, 10s));
   // The site first, as vantrel will send it: the simulator keeps its axes
   // when the site changes, so a sync before it would not hold.
-  double longitude = ini.longitude < 0 ? ini.longitude + 360 : ini.longitude;
+  double longitude = night.ini.longitude < 0 ? night.ini.longitude + 360 : night.ini.longitude;
   ASSERT_TRUE(setProperty("GEOGRAPHIC_COORD.LAT;LONG;ELEV=35;" + std::to_string(longitude) + ";0"));
   ASSERT_TRUE(setProperty("ON_COORD_SET.SYNC=On"));
-  ASSERT_TRUE(setProperty("EQUATORIAL_EOD_COORD.RA;DEC=" + std::to_string(raHoursAt(5, 300)) + ";0"));
+  ASSERT_TRUE(setProperty("EQUATORIAL_EOD_COORD.RA;DEC=" + std::to_string(night.raHours(5, 300, 20)) + ";0"));
   ASSERT_TRUE(waitUntil([&] { return std::abs(std::atof(property("EQUATORIAL_EOD_COORD.DEC").c_str())) < 1; },
                         10s));
 
-  Child vantrel({VANTREL_BINARY, "--console", "--indi", device + "@localhost:" + std::to_string(port)}, dir.path,
-                dir / "out", dir / "err");
-  std::optional<int> status = vantrel.waitForExit(60s);
-  ASSERT_TRUE(status) << "still running\n" << readFile(dir / "out") << readFile(dir / "err");
-  EXPECT_EQ(*status, 0) << readFile(dir / "err");
-
-  EXPECT_THAT(testing::logRecords(readFile(dir / ("log" + today + ".txt"))),
-              ElementsAre(AllOf(StartsWith(today + " "), HasSubstr(" A   ")), HasSubstr(" B   "),
-                          HasSubstr(" C   "), MatchesRegex("RD Limit, over : < 2[0-9.]+ >"), "B4000,0000"));
-  EXPECT_THAT(readFile(dir / "out"),
-              MatchesRegex("(.|\n)*3 of 3 targets observed; night ended [-0-9]+ [:0-9]+ by the declination limit "
-                           "\\(the mount reported 2[0-9.]+ degrees\\); mount parked, as the mount confirmed\n"));
+  EXPECT_EQ(run({"--console", "--indi", device + "@localhost:" + std::to_string(port)}), 0) << out() << err();
+  EXPECT_THAT(records(), ElementsAre(AllOf(StartsWith(today + " "), HasSubstr(" A   ")), HasSubstr(" B   "),
+                                     HasSubstr(" C   "), MatchesRegex("RD Limit, over : < 2[0-9.]+ >"), "B4000,0000"));
+  EXPECT_THAT(out(), MatchesRegex("(.|\n)*3 of 3 targets observed; night ended [-0-9]+ [:0-9]+ by the declination "
+                                  "limit \\(the mount reported 2[0-9.]+ degrees\\); mount parked, as the mount "
+                                  "confirmed\n"));
   EXPECT_EQ(property("TELESCOPE_PARK.PARK"), "On") << "the simulator is not parked";
   // Warnings about the night's files, and the client library's own
   // "creating new connection", but no fault.
-  EXPECT_THAT(readFile(dir / "err"), Not(MatchesRegex("(.|\n)*vantrel: [^w](.|\n)*"))) << "a fault after a good night";
+  EXPECT_THAT(err(), Not(MatchesRegex("(.|\n)*vantrel: [^w](.|\n)*"))) << "a fault after a good night";
 }
 
 TEST_F(IndiNight, NoSuchDeviceOrNoServer) {
-  writeFile(dir / "vantrel.ini", testing::iniText(testing::IniValues{}));
-  writeFile(dir / "vantrel.adf", testing::targetLine("A   ", 5, 20) + "\r\n");
+  writeNight(testing::IniValues{}, testing::targetLine("A   ", 5, 20) + "\r\n");
   const struct {
     std::string address, message;
   } cases[] = {
@@ -183,9 +132,8 @@ TEST_F(IndiNight, NoSuchDeviceOrNoServer) {
       {device + "@localhost:" + std::to_string(freePort()), "no server answers there"},
   };
   for (const auto& c : cases) {
-    Child vantrel({VANTREL_BINARY, "--console", "--indi", c.address}, dir.path, dir / "out", dir / "err");
-    EXPECT_EQ(vantrel.waitForExit(60s), 1) << c.address;
-    EXPECT_THAT(readFile(dir / "err"), HasSubstr(c.message)) << c.address;
+    EXPECT_EQ(run({"--console", "--indi", c.address}), 1) << c.address;
+    EXPECT_THAT(err(), HasSubstr(c.message)) << c.address;
   }
 }
 

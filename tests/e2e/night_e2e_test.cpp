@@ -7,21 +7,13 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <filesystem>
-#include <cstdio>
 
-#include "e2e/process.h"
 #include "e2e/vantrel_fixture.h"
-#include "platform/posix_clock.h"
-#include "platform/posix_serial_port.h"
-#include "platform/simulated_clock.h"
-#include "support/night_files.h"
 
 namespace vantrel::e2e {
 namespace {
 
-using namespace std::chrono_literals;
 using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
@@ -39,23 +31,6 @@ TEST_F(Vantrel, DeclinationLimitEndsTheNightAndParks) {
   EXPECT_THAT(records(), ElementsAre(AllOf(StartsWith(today + " "), HasSubstr("E2E "), HasSubstr(" 1  1 ")),
                                      "RD Limit, over : < 20.0006103515625 >", "B4000,0000"));
   EXPECT_THAT(out(), HasSubstr("title: Vantrel v1.10 E2E "));
-}
-
-TEST_F(Vantrel, StopRequestDuringADwellParks) {
-  testing::IniValues ini;
-  ini.dwellMinutes = 5;
-  prepareNight(ini, {"--rate", "2"});
-  auto vantrel = start({"--console"});
-  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
-  vantrel->signal(SIGTERM);
-  EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << "a stop request must end the night\n" << err();
-  bytesBetweenGotoAndPark();
-  EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E "), "B4000,0000"));
-  EXPECT_THAT(out(), HasSubstr("by a stop request; park command sent, acknowledged"));
-  // Not a terminal: one status line per change of phase, no title, no \r.
-  EXPECT_THAT(out(), MatchesRegex("start-up delay until [^\n]*\n[^\n]*E2E [^\n]*\n"
-                                  "observing E2E target \\(row 1\\) 0:00 of 5:00 [^\n]*\n"
-                                  "parking the mount [^\n]*\nB4000,0000\n[^\n]*by a stop request[^\n]*\n"));
 }
 
 // With a window on a screen (here one served over VNC, which nobody closes)
@@ -79,46 +54,14 @@ TEST_F(Vantrel, WindowOnAScreenKeepsTheSummaryAndTheTerminalGetsItToo) {
   EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E "), HasSubstr("RD Limit, over"), "B4000,0000"));
 }
 
-// While one night supervises its target, a second copy in the same folder
-// stops before it reads anything, and one in another folder whose COM1 leads
-// to the same device stops at the line check, before its log exists. Both as
-// root too, which TIOCEXCL alone does not keep out.
-TEST_F(Vantrel, TwoCopiesNeverDriveOneMount) {
-  testing::IniValues ini;
-  ini.dwellMinutes = 5;
-  prepareNight(ini, {"--rate", "2"});
-  auto first = start({"--console"});
-  ASSERT_TRUE(waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s)) << err();
-  const std::string logBefore = readFile(dir / ("log" + today + ".txt"));
-  const std::string pid = "(pid " + std::to_string(first->pid()) + ")";
-
-  Child sameFolder({VANTREL_BINARY, "--console"}, dir.path, dir / "out2", dir / "err2");
-  EXPECT_EQ(sameFolder.waitForExit(10s), 1) << readFile(dir / "err2");
-  EXPECT_EQ(readFile(dir / "err2"), "vantrel: another vantrel " + pid + " is running in this folder\n");
-  EXPECT_EQ(readFile(dir / ("log" + today + ".txt")), logBefore);
-
-  ScratchDir other;
-  writeFile(other / "vantrel.ini", readFile(dir / "vantrel.ini"));
-  writeFile(other / "vantrel.adf", readFile(dir / "vantrel.adf"));
-  char device[256] = {};
-  ASSERT_GT(readlink((dir / "COM1").c_str(), device, sizeof device - 1), 0);
-  ASSERT_EQ(symlink(device, (other / "COM1").c_str()), 0);
-  Child samePort({VANTREL_BINARY, "--console"}, other.path, other / "out", other / "err");
-  EXPECT_EQ(samePort.waitForExit(20s), 1) << readFile(other / "err");
-  EXPECT_THAT(readFile(other / "err"), HasSubstr("another vantrel " + pid + " holds COM1 (" + device + ")"));
-  EXPECT_FALSE(std::filesystem::exists(other / ("log" + today + ".txt"))) << "no log, so no record";
-
-  first->signal(SIGTERM);
-  EXPECT_EQ(exitStatus(*first, 20s), 0) << err();
-  EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E "), "B4000,0000")) << "the first night parks its mount";
-}
-
-// On a terminal the status is one line rewritten in place, and each title is
-// printed once.
-TEST_F(Vantrel, StatusLineIsRewrittenInPlaceOnATerminal) {
-  testing::IniValues ini;
-  ini.dwellMinutes = 5;
-  prepareNight(ini, {"--rate", "2"});
+// A stop request in a dwell, on a terminal: the status is one line
+// rewritten in place, and each title is printed once. While the night
+// supervises its target, a second copy in the same folder stops before it
+// reads anything, and one in another folder whose COM1 leads to the same
+// device stops at the line check, before its log exists. Both as root too,
+// which TIOCEXCL alone does not keep out.
+TEST_F(Vantrel, OnATerminalAndNoSecondCopyDrivesTheMount) {
+  prepareDwell();
   int master = posix_openpt(O_RDWR | O_NOCTTY);
   ASSERT_GE(master, 0);
   ASSERT_EQ(grantpt(master), 0);
@@ -133,11 +76,31 @@ TEST_F(Vantrel, StatusLineIsRewrittenInPlaceOnATerminal) {
     for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) terminal.append(buffer, static_cast<size_t>(n));
     return terminal;
   };
-  auto vantrel = std::make_unique<Child>(std::vector<std::string>{VANTREL_BINARY, "--console"}, dir.path,
-                                         ptsname(master), dir / "err");
+  Child first({VANTREL_BINARY, "--console"}, dir.path, ptsname(master), dir / "err");
   ASSERT_TRUE(waitUntil([&] { return drain().find("0:02 of 5:00") != std::string::npos; }, 30s)) << terminal;
-  vantrel->signal(SIGTERM);
-  EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
+  const std::string logBefore = log();
+  const std::string pid = "(pid " + std::to_string(first.pid()) + ")";
+
+  Child sameFolder({VANTREL_BINARY, "--console"}, dir.path, dir / "out2", dir / "err2");
+  EXPECT_EQ(sameFolder.waitForExit(10s), 1) << readFile(dir / "err2");
+  EXPECT_EQ(readFile(dir / "err2"), "vantrel: another vantrel " + pid + " is running in this folder\n");
+  EXPECT_EQ(log(), logBefore);
+
+  ScratchDir other;
+  writeFile(other / "vantrel.ini", readFile(dir / "vantrel.ini"));
+  writeFile(other / "vantrel.adf", readFile(dir / "vantrel.adf"));
+  char device[256] = {};
+  ASSERT_GT(readlink((dir / "COM1").c_str(), device, sizeof device - 1), 0);
+  ASSERT_EQ(symlink(device, (other / "COM1").c_str()), 0);
+  Child samePort({VANTREL_BINARY, "--console"}, other.path, other / "out", other / "err");
+  EXPECT_EQ(samePort.waitForExit(20s), 1) << readFile(other / "err");
+  EXPECT_THAT(readFile(other / "err"), HasSubstr("another vantrel " + pid + " holds COM1 (" + device + ")"));
+  EXPECT_FALSE(std::filesystem::exists(other / ("log" + today + ".txt"))) << "no log, so no record";
+
+  first.signal(SIGTERM);
+  EXPECT_EQ(exitStatus(first, 20s), 0) << "a stop request must end the night\n" << err();
+  bytesBetweenGotoAndPark();
+  EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E "), "B4000,0000")) << "the first night parks its mount";
   drain();
   close(master);
   EXPECT_THAT(terminal, HasSubstr("\r\x1b[Kobserving E2E target (row 1) 0:01 of 5:00 | Dec "));
@@ -182,7 +145,7 @@ TEST_F(Vantrel, TheLineIsCheckedBeforeTheFirstRecord) {
   EXPECT_THAT(err(), EndsWith("vantrel: the mount at COM1 does not answer a position query within 1 s: is it "
                               "switched on, and is the cable in this port?; nothing was logged and the mount was "
                               "not moved\n"));
-  EXPECT_FALSE(std::filesystem::exists(dir / ("log" + today + ".txt")));
+  EXPECT_FALSE(std::filesystem::exists(logPath()));
   EXPECT_EQ(transcript(), "E") << "the query, and nothing else";
 
   // Held by another program (here: this test) that locked it with TIOCEXCL
@@ -207,7 +170,7 @@ TEST_F(Vantrel, TheLineIsCheckedBeforeTheFirstRecord) {
   EXPECT_EQ(run({"--console"}), 1);
   EXPECT_THAT(err(), HasSubstr("cannot open COM4000 (/dev/ttyS3999): No such file or directory; there is no COM4000 in "
                                "the working directory either: link the adapter there, e.g. ln -s /dev/ttyUSB0 COM4000\n"));
-  EXPECT_FALSE(std::filesystem::exists(dir / ("log" + today + ".txt")));
+  EXPECT_FALSE(std::filesystem::exists(logPath()));
   EXPECT_EQ(transcript().find("R"), std::string::npos) << "no goto in any of them";
 }
 
@@ -216,9 +179,7 @@ TEST_F(Vantrel, TheLineIsCheckedBeforeTheFirstRecord) {
 // no log, whatever it finds.
 TEST_F(Vantrel, CheckBeforeTheNight) {
   prepareNight(testing::IniValues{}, {"--silent"});
-  for (const char* name : {"vantrel.ini", "vantrel.adf"}) {
-    writeFile(dir / name, readFile(std::string(EXAMPLES_DIR) + "/" + name));
-  }
+  useExamples();
   EXPECT_EQ(run({"--check", "2026-12-06T18:00"}), 0) << out() << err();
   EXPECT_THAT(out(), AllOf(HasSubstr("  longitude 139.5 E, latitude 35.5 N\n"),
                            HasSubstr("    13  M42        5  32.9    83.225   -  5  25.0    -5.417  5\n"),
@@ -239,7 +200,7 @@ TEST_F(Vantrel, CheckBeforeTheNight) {
   EXPECT_EQ(run({"--check"}), 3);
   EXPECT_THAT(err(), HasSubstr("vantrel.adf line 1"));
   EXPECT_EQ(transcript(), "E") << "only the query of --mount";
-  EXPECT_FALSE(std::filesystem::exists(dir / ("log" + today + ".txt")));
+  EXPECT_FALSE(std::filesystem::exists(logPath()));
   EXPECT_FALSE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
 }
 
@@ -252,37 +213,17 @@ TEST_F(Vantrel, TheLineCheckTakesAReplyInPieces) {
   EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
 }
 
-// The COM1 link vanishes mid-night: the park must not go to /dev/ttyS0.
-TEST_F(Vantrel, BadInputsExitWithTheirMessage) {
-  EXPECT_EQ(run({"--console"}), 3);
-  EXPECT_THAT(err(), HasSubstr("vantrel.ini: no such file"));
-
-  testing::IniValues ini;
-  ini.port = 0;
-  writeFile(dir / "vantrel.ini", testing::iniText(ini));
-  EXPECT_EQ(run({"--console"}), 3);
-  EXPECT_THAT(err(), HasSubstr("vantrel.ini line 4: commPort 0"));
-
-  writeFile(dir / "vantrel.ini", testing::iniText(testing::IniValues{}));
-  writeFile(dir / "vantrel.adf", "M1  0531.5 +2159.0 Crab 000010000\r\nshort\r\n");
-  EXPECT_EQ(run({"--console"}), 3);
-  EXPECT_THAT(err(), HasSubstr("vantrel.adf line 2"));
-  EXPECT_FALSE(std::filesystem::exists(dir / ("log" + today + ".txt")));
-}
-
 TEST_F(Vantrel, CommandLine) {
   EXPECT_EQ(run({"--help"}), 0);
   EXPECT_THAT(out(), HasSubstr("--rehearse"));
   EXPECT_EQ(run({"--version"}), 0);
   EXPECT_THAT(out(), HasSubstr("1.10"));
-  EXPECT_EQ(run({"--bogus"}), 2);
-  EXPECT_THAT(err(), HasSubstr("unknown argument '--bogus'"));
-  EXPECT_EQ(run({"--rehearse", "tomorrow"}), 2);
-  EXPECT_THAT(err(), HasSubstr("START must be"));
   const struct {
     std::vector<std::string> args;
     const char* message;
   } usage[] = {
+      {{"--bogus"}, "unknown argument '--bogus'"},
+      {{"--rehearse", "tomorrow"}, "START must be"},
       {{"--plan", "--nights", "0"}, "--nights must be a whole number from 1 to 366, got '0'"},
       {{"--plan", "--nights", "367"}, "got '367'"},
       {{"--plan", "--nights", "3x"}, "got '3x'"},
@@ -296,10 +237,16 @@ TEST_F(Vantrel, CommandLine) {
   }
 }
 
-TEST_F(Vantrel, PlanOfSeveralNightsWithASpreadsheet) {
-  for (const char* name : {"vantrel.ini", "vantrel.adf"}) {
-    writeFile(dir / name, readFile(std::string(EXAMPLES_DIR) + "/" + name));
-  }
+// Plans write nothing but the spreadsheet asked for; tonight's lists what the
+// rehearsal observes.
+TEST_F(Vantrel, PlansOfTheExamples) {
+  useExamples();
+  EXPECT_EQ(run({"--plan", "2026-12-06T18:00"}), 0) << err();
+  EXPECT_THAT(out(), AllOf(HasSubstr("\n  18:00:05  18:10:05    13  295.03  30.33  M77 0240.1 -0014.0 Cetus A"),
+                           HasSubstr("\n41 of 56 targets observed; night ended 2026-12-07 05:01:00 by the clock"),
+                           HasSubstr("\n15 rows never observed:\n")));
+  EXPECT_EQ(run({"--plan", "2026-12-06T18:00", "--rehearse"}), 2);
+
   EXPECT_EQ(run({"--plan", "2026-12-06T18:00", "--nights", "3", "--csv", "plan.csv"}), 0) << err();
   EXPECT_THAT(out(), AllOf(HasSubstr("Night 3, rehearsed from 2026-12-08 18:00:00:\n"),
                            HasSubstr("Each list line over 3 nights (night 1 2026-12-06, night 3 2026-12-08)"),
@@ -308,25 +255,36 @@ TEST_F(Vantrel, PlanOfSeveralNightsWithASpreadsheet) {
   std::vector<std::string> csv = testing::logRecords(readFile(dir / "plan.csv"));
   ASSERT_EQ(csv.size(), 57u) << "a header and the 56 pointings";
   EXPECT_EQ(csv[0], "line,pointing,row,target,ra_deg,dec_deg,nights_observed,2026-12-06,2026-12-07,2026-12-08,reason");
-  EXPECT_EQ(std::vector<std::string>(1, "plan.csv"), [&] {
-    std::vector<std::string> written;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
-      std::string name = entry.path().filename();
-      if (name != "vantrel.ini" && name != "vantrel.adf" && name != "out" && name != "err") written.push_back(name);
-    }
-    return written;
-  }()) << "the plan writes nothing else";
+  std::vector<std::string> written;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+    std::string name = entry.path().filename();
+    if (name != "vantrel.ini" && name != "vantrel.adf" && name != "out" && name != "err") written.push_back(name);
+  }
+  EXPECT_THAT(written, ElementsAre("plan.csv")) << "the plans write nothing else";
   EXPECT_EQ(run({"--plan", "2026-12-06T18:00", "--nights", "2", "--csv", "no/such/dir/plan.csv"}), 1);
   EXPECT_THAT(err(), HasSubstr("no/such/dir/plan.csv: cannot create: No such file or directory"));
 }
 
-// --rehearse at the end of the line starts at 18:00 today; without a display
-// to show it (none, or an off-screen one) no window is made that nobody
-// could close: the terminal is the window.
-TEST_F(Vantrel, RehearsalByDefaultAndWithoutADisplay) {
-  for (const char* name : {"vantrel.ini", "vantrel.adf"}) {
-    writeFile(dir / name, readFile(std::string(EXAMPLES_DIR) + "/" + name));
-  }
+// The rehearsal of the examples, with a picture of the window drawn
+// off-screen too. --rehearse at the end of the line starts at 18:00 today;
+// without a display to show it (none, or an off-screen one) no window is
+// made that nobody could close: the terminal is the window.
+TEST_F(Vantrel, RehearsalOfTheExamples) {
+  useExamples();
+  EXPECT_EQ(run({"--rehearse", "2026-12-06T18:00", "--console"}), 0) << err();
+  EXPECT_THAT(out(), AllOf(HasSubstr("\nB4000,0000\n"), HasSubstr("41 of 56 targets observed; night ended 2026-12-07 "
+                                                                   "05:01:00 by the clock; park command sent, "
+                                                                   "acknowledged\n")));
+  EXPECT_TRUE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "log2026-12-06.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "COM1")) << "a rehearsal opens no port";
+  std::string printed = out();
+  EXPECT_EQ(run({"--rehearse", "2026-12-06T18:00", "--console", "--snapshot", "night.png"}), 0) << err();
+  EXPECT_EQ(out(), printed);
+  EXPECT_EQ(readFile(dir / "night.png").substr(1, 3), "PNG");
+  EXPECT_EQ(run({"--rehearse", "2026-12-06T18:00", "--snapshot", "no-such-dir/night.png"}), 1);
+  EXPECT_THAT(err(), HasSubstr("cannot write the snapshot no-such-dir/night.png"));
+
   EXPECT_EQ(run({"--console", "--rehearse"}), 0) << err();
   EXPECT_THAT(out(), StartsWith(today + " 18:00:05 AL="));
   for (const char* platform : {"offscreen", ""}) {
@@ -338,36 +296,6 @@ TEST_F(Vantrel, RehearsalByDefaultAndWithoutADisplay) {
     EXPECT_EQ(exitStatus(*vantrel, 60s), 0) << platform;
     EXPECT_THAT(out(), HasSubstr("41 of 56 targets observed")) << platform;
   }
-}
-
-TEST_F(Vantrel, RehearsalOfTheExamples) {
-  for (const char* name : {"vantrel.ini", "vantrel.adf"}) {
-    writeFile(dir / name, readFile(std::string(EXAMPLES_DIR) + "/" + name));
-  }
-  EXPECT_EQ(run({"--rehearse", "2026-12-06T18:00", "--console"}), 0) << err();
-  EXPECT_THAT(out(), AllOf(HasSubstr("\nB4000,0000\n"), HasSubstr("41 of 56 targets observed; night ended "
-                                                                   "2026-12-07 05:01:00 by the clock; park command sent, acknowledged\n")));
-  EXPECT_TRUE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "log2026-12-06.txt"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "COM1")) << "a rehearsal opens no port";
-  std::string printed = out();
-
-  // The same rehearsal with a picture of the window at the end, drawn
-  // off-screen: the same output, and a PNG.
-  EXPECT_EQ(run({"--rehearse", "2026-12-06T18:00", "--console", "--snapshot", "night.png"}), 0) << err();
-  EXPECT_EQ(out(), printed);
-  EXPECT_EQ(readFile(dir / "night.png").substr(1, 3), "PNG");
-  EXPECT_EQ(run({"--rehearse", "2026-12-06T18:00", "--snapshot", "no-such-dir/night.png"}), 1);
-  EXPECT_THAT(err(), HasSubstr("cannot write the snapshot no-such-dir/night.png"));
-
-  // Tonight's plan writes nothing and lists what the rehearsal observed.
-  std::filesystem::remove(dir / "rehearsal-log2026-12-06.txt");
-  EXPECT_EQ(run({"--plan", "2026-12-06T18:00"}), 0) << err();
-  EXPECT_FALSE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
-  EXPECT_THAT(out(), AllOf(HasSubstr("\n  18:00:05  18:10:05    13  295.03  30.33  M77 0240.1 -0014.0 Cetus A"),
-                           HasSubstr("\n41 of 56 targets observed; night ended 2026-12-07 05:01:00 by the clock"),
-                           HasSubstr("\n15 rows never observed:\n")));
-  EXPECT_EQ(run({"--plan", "2026-12-06T18:00", "--rehearse"}), 2);
 }
 
 }  // namespace

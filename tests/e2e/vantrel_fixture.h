@@ -1,5 +1,6 @@
-// The fixture of the end-to-end tests: a scratch directory with a night's
-// files, vantrel-mountsim on COM1 with its transcript, and the real binary.
+// The fixtures of the end-to-end tests: a scratch directory with a night's
+// files, vantrel-mountsim on COM1 with its transcript, and the real binary;
+// for the status server, the same with --web on a port the system chooses.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -52,24 +54,47 @@ class Vantrel : public ::testing::Test {
   }
   std::string out() { return readFile(dir / "out"); }
   std::string err() { return readFile(dir / "err"); }
+  std::string logPath() { return dir / ("log" + today + ".txt"); }
+  std::string log() { return readFile(logPath()); }
+  std::vector<std::string> records() { return testing::logRecords(log()); }
+
+  void writeNight(const testing::IniValues& ini, const std::string& adf) {
+    writeFile(dir / "vantrel.ini", testing::iniText(ini));
+    writeFile(dir / "vantrel.adf", adf);
+  }
+#ifdef EXAMPLES_DIR
+  void useExamples() {
+    for (std::string name : {"vantrel.ini", "vantrel.adf"}) writeFile(dir / name, readFile(EXAMPLES_DIR "/" + name));
+  }
+#endif
+  void startMountsim(std::vector<std::string> args) {
+    args.insert(args.begin(), {MOUNTSIM_BINARY, "--dir", dir.path, "--transcript", dir / "transcript.bin"});
+    mountsim = std::make_unique<Child>(args, dir.path, "", dir / "mountsim.err");
+    ASSERT_TRUE(mountsim->waitForLine("vantrel-mountsim: COM1 -> ", 20s)) << readFile(dir / "mountsim.err");
+  }
 
   // A target that stands at about azimuth 320 now, declination 20, on a
   // night that never ends by the clock; the mount simulator on COM1.
   void prepareNight(testing::IniValues ini, std::vector<std::string> mountsimArgs) {
-    ClockReading now = civilReading(PosixClock::civilMs());
-    today = now.dateText;
-    ini.longitude = testing::nightLongitude(now.dateText, now.timeText);
-    double raHours = testing::raHoursAtAzimuth(now.dateText, now.timeText.substr(0, 5), decDeg, 320.0, ini.longitude);
-    std::string line = testing::targetLine("E2E ", raHours, decDeg);
-    raDeg = (std::stod(line.substr(4, 2)) + std::stod(line.substr(6, 4)) / 60) / 24 * 360;
-    ini.nightEnd = std::vector<double>(12, 5.99);
+    testing::NightNow night(PosixClock::civilMs());
+    today = night.now.dateText;
+    ini.longitude = night.ini.longitude;
+    ini.nightEnd = night.ini.nightEnd;
     ini.minAltitude = 0;
-    writeFile(dir / "vantrel.ini", testing::iniText(ini));
-    writeFile(dir / "vantrel.adf", line + "\r\n");
-    std::vector<std::string> argv = {MOUNTSIM_BINARY, "--dir", dir.path, "--transcript", dir / "transcript.bin"};
-    argv.insert(argv.end(), mountsimArgs.begin(), mountsimArgs.end());
-    mountsim = std::make_unique<Child>(argv, dir.path, "", dir / "mountsim.err");
-    ASSERT_TRUE(mountsim->waitForLine("vantrel-mountsim: COM1 -> ", 20s)) << readFile(dir / "mountsim.err");
+    std::string line = night.line("E2E ", decDeg, 320.0);
+    raDeg = (std::stod(line.substr(4, 2)) + std::stod(line.substr(6, 4)) / 60) / 24 * 360;
+    writeNight(ini, line);
+    startMountsim(std::move(mountsimArgs));
+  }
+  // The usual night for a stop request: a dwell of 5 minutes, 2 replies a second.
+  void prepareDwell() {
+    testing::IniValues ini;
+    ini.dwellMinutes = 5;
+    prepareNight(ini, {"--rate", "2"});
+  }
+  // Waits until the program is in its dwell: three position queries have come.
+  bool inTheDwell() {
+    return waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s);
   }
 
   std::string transcript() { return readFile(dir / "transcript.bin"); }
@@ -79,21 +104,51 @@ class Vantrel : public ::testing::Test {
     waitUntil([&] { return transcript().ends_with(parkBytes); }, 5s);
     return transcript();
   }
-  std::vector<std::string> records() { return testing::logRecords(readFile(dir / ("log" + today + ".txt"))); }
 
   // Checks that the mount got the line check's query, the goto and both
   // pass-throughs first and the park last, and returns what it got in between.
   std::string bytesBetweenGotoAndPark() {
-    // vantrel may have left before the simulator read the last bytes off
-    // the pseudo-terminal and wrote them down.
-    waitUntil([&] { return transcript().ends_with(parkBytes); }, 5s);
-    std::string bytes = transcript();
+    std::string bytes = transcriptWithPark();
     std::string head = "ER" + angleField(raDeg) + "," + angleField(decDeg) +
                        std::string("P\x02\x10\x24\0\0\0\0" "P\x02\x11\x24\0\0\0\0", 16);
     EXPECT_THAT(bytes, ::testing::StartsWith(head));
     EXPECT_THAT(bytes, ::testing::EndsWith(parkBytes));
     if (bytes.size() < head.size() + parkBytes.size()) return "(too short) " + bytes;
     return bytes.substr(head.size(), bytes.size() - head.size() - parkBytes.size());
+  }
+};
+
+// A real-clock night watched through its status server.
+class WebNight : public Vantrel {
+ protected:
+  std::unique_ptr<Child> vantrel;
+  int port = 0;
+
+  // `count` targets of declination 20, at azimuths from 345 down in steps
+  // of 12 degrees and above 10 degrees of altitude, so that they are
+  // observed one after the other, nearest the meridian first.
+  void prepareNight(int count, double dwellMinutes, std::vector<std::string> mountsimArgs = {}) {
+    testing::NightNow night(PosixClock::civilMs());
+    today = night.now.dateText;
+    std::string adf;
+    for (int k = 0; k < count; ++k) adf += night.line("W" + std::to_string(k) + "  ", 20.0, 345 - 12 * k, 10);
+    night.ini.dwellMinutes = dwellMinutes;
+    night.ini.startDelaySeconds = 2;  // time to see the night before its first record
+    writeNight(night.ini, adf);
+    mountsimArgs.insert(mountsimArgs.begin(), {"--rate", "30"});
+    startMountsim(std::move(mountsimArgs));
+  }
+
+  // Starts vantrel with the arguments given (--web among them); finds the port.
+  void startVantrel(std::vector<std::string> args) {
+    vantrel = start(std::move(args));
+    std::smatch m;
+    std::string text;
+    ASSERT_TRUE(waitUntil([&] {
+      text = err();
+      return std::regex_search(text, m, std::regex("status at http://[^ ]*:([0-9]+)/\n"));
+    }, 20s)) << text;
+    port = std::stoi(m[1]);
   }
 };
 

@@ -5,7 +5,7 @@
 
 #include <regex>
 
-#include "e2e/web_night.h"
+#include "e2e/vantrel_fixture.h"
 #include "support/http_client.h"
 
 namespace vantrel::e2e {
@@ -36,7 +36,7 @@ TEST_F(Browser, ShowsTheStatusAndTheChart) {
   if (access(chromiumBinary, X_OK) != 0) GTEST_SKIP() << "no " << chromiumBinary << " (Debian package chromium)";
   prepareNight(2, 0.5);
   startVantrel({"--console", "--web", "0"});
-  ASSERT_TRUE(waitUntil([&] { return log().find("W0 ") != std::string::npos; }, 30s)) << readFile(dir / "err");
+  ASSERT_TRUE(waitUntil([&] { return log().find("W0 ") != std::string::npos; }, 30s)) << err();
 
   // The virtual time lets the page's script run its first refresh.
   ASSERT_EQ(chromium({"--virtual-time-budget=5000", "--dump-dom"}, "dom.html"), 0) << readFile(dir / "dom.html.err");

@@ -9,7 +9,7 @@
 #include <regex>
 #include <set>
 
-#include "e2e/web_night.h"
+#include "e2e/vantrel_fixture.h"
 #include "support/http_client.h"
 
 namespace vantrel::e2e {
@@ -43,8 +43,9 @@ TEST_F(WebNight, StatusFollowsTheNightAndTheLogIsTheFile) {
     counts.insert(recordCount(json));
     std::smatch m;
     if (std::regex_search(json, m, phase)) phases.insert(m[1]);
-    return recordCount(json) == 3;
-  }, 60s)) << json << readFile(dir / "err");
+    // The record is on disk a moment before the status says "observing".
+    return recordCount(json) == 3 && m[1] == "observing";
+  }, 60s)) << json << err();
   EXPECT_EQ(counts, (std::set<std::size_t>{0, 1, 2, 3})) << "every record seen as it came";
   EXPECT_TRUE(phases.count("start-up delay") && phases.count("observing")) << json;
   EXPECT_THAT(json, AllOf(HasSubstr("\"title\":\"Vantrel v1.10 W2 "), HasSubstr("\"targets\":3"),
@@ -57,10 +58,9 @@ TEST_F(WebNight, StatusFollowsTheNightAndTheLogIsTheFile) {
   EXPECT_EQ(logAnswer.body, log()) << "tonight's log, byte for byte";
   EXPECT_EQ(testing::logRecords(logAnswer.body).size(), 3u);
 
-  // Strings, not pointers: a pointer into a temporary name would dangle inside the loop.
-  for (const std::string path : {std::string("/nothing"), std::string("/../vantrel.ini"),
+  for (const std::string& path : {std::string("/nothing"), std::string("/../vantrel.ini"),
                                  std::string("/%2E%2E/vantrel.ini"), std::string("/log.txt/../vantrel.adf"),
-                                 std::string("/..%2fvantrel.ini"), "/" + logName()}) {
+                                 std::string("/..%2fvantrel.ini"), "/log" + today + ".txt"}) {
     EXPECT_EQ(httpGet(port, path).status, 404) << path;
   }
   for (const char* method : {"POST", "PUT", "DELETE", "PATCH"}) {
@@ -72,11 +72,36 @@ TEST_F(WebNight, StatusFollowsTheNightAndTheLogIsTheFile) {
                                HasSubstr("<circle class=\"observed\""), HasSubstr("<ol id=\"plan\"><li>")));
 
   vantrel->signal(SIGTERM);
-  EXPECT_EQ(vantrel->waitForExit(30s), 0) << readFile(dir / "err");
+  EXPECT_EQ(vantrel->waitForExit(30s), 0) << err();
   EXPECT_EQ(testing::logRecords(log()).back(), "B4000,0000");
 }
 
-TEST_F(WebNight, TokenGuardsEveryPage) {
+// Each refusal comes before the night: no log file is made, no port opened.
+// With a token every page asks for it.
+TEST_F(WebNight, RefusesBeforeTheNightAndTheTokenGuardsEveryPage) {
+  writeNight(testing::IniValues{}, "M1  0531.5 +2159.0 Crab 000010000\r\n");
+  EXPECT_EQ(run({"--console", "--web", "0.0.0.0:0"}), 2);
+  EXPECT_THAT(err(), HasSubstr("can be reached from the network, so the status server needs a token"));
+
+  int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof a;
+  ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(taken, 1), 0);
+  ::getsockname(taken, reinterpret_cast<sockaddr*>(&a), &length);
+  std::string busy = std::to_string(ntohs(a.sin_port));
+  EXPECT_EQ(run({"--console", "--web", busy}), 1);
+  ::close(taken);
+  EXPECT_EQ(err(), "vantrel: --web: cannot serve at 127.0.0.1 port " + busy +
+                       ": the port is in use by another program; choose another port with --web\n");
+  EXPECT_EQ(out(), "") << "not even the first title";
+  EXPECT_FALSE(std::filesystem::exists(logPath()));
+
+  EXPECT_EQ(run({"--console", "--web-token", dir / "vantrel.ini"}), 2);
+  EXPECT_THAT(err(), HasSubstr("--web-token needs --web"));
+
   // A long start-up wait keeps the program (and its server) up without a mount.
   testing::IniValues ini;
   ini.startDelaySeconds = 120;
@@ -95,38 +120,6 @@ TEST_F(WebNight, TokenGuardsEveryPage) {
   testing::HttpAnswer withCookie = httpGet(port, "/status.json", "Cookie: " + cookie + "\r\n");
   EXPECT_EQ(withCookie.status, 200);
   EXPECT_THAT(withCookie.body, HasSubstr("\"title\":\"Skerrow, ver 1.30\""));
-}
-
-// Each refusal comes before the night: no log file is made, no port opened.
-TEST_F(WebNight, RefusesBeforeTheNightStarts) {
-  writeFile(dir / "vantrel.ini", testing::iniText(testing::IniValues{}));
-  writeFile(dir / "vantrel.adf", "M1  0531.5 +2159.0 Crab 000010000\r\n");
-  auto run = [&](std::vector<std::string> args) {
-    args.insert(args.begin(), VANTREL_BINARY);
-    Child child(args, dir.path, dir / "out", dir / "err");
-    return child.waitForExit(30s).value_or(-1);
-  };
-  EXPECT_EQ(run({"--console", "--web", "0.0.0.0:0"}), 2);
-  EXPECT_THAT(readFile(dir / "err"), HasSubstr("can be reached from the network, so the status server needs a token"));
-
-  int taken = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof a;
-  ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(::listen(taken, 1), 0);
-  ::getsockname(taken, reinterpret_cast<sockaddr*>(&a), &length);
-  std::string busy = std::to_string(ntohs(a.sin_port));
-  EXPECT_EQ(run({"--console", "--web", busy}), 1);
-  ::close(taken);
-  EXPECT_EQ(readFile(dir / "err"), "vantrel: --web: cannot serve at 127.0.0.1 port " + busy +
-                                       ": the port is in use by another program; choose another port with --web\n");
-  EXPECT_EQ(readFile(dir / "out"), "") << "not even the first title";
-  EXPECT_FALSE(std::filesystem::exists(dir / ("log" + civilReading(PosixClock::civilMs()).dateText + ".txt")));
-
-  EXPECT_EQ(run({"--console", "--web-token", dir / "vantrel.ini"}), 2);
-  EXPECT_THAT(readFile(dir / "err"), HasSubstr("--web-token needs --web"));
 }
 
 }  // namespace

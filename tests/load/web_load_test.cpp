@@ -12,7 +12,7 @@
 #include <regex>
 #include <thread>
 
-#include "e2e/web_night.h"
+#include "e2e/vantrel_fixture.h"
 #include "support/http_client.h"
 
 namespace vantrel::e2e {
@@ -84,7 +84,7 @@ TEST_F(WebNight, SixteenPollingClientsDoNotDisturbTheNight) {
   double seconds = std::chrono::duration<double>(Steady::now() - start).count();
 
   vantrel->signal(SIGTERM);
-  EXPECT_EQ(vantrel->waitForExit(30s), 0) << readFile(dir / "err");
+  EXPECT_EQ(vantrel->waitForExit(30s), 0) << err();
 
   std::vector<double> latencies;
   int failed = 0;

@@ -14,13 +14,10 @@
 #include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
-#include "support/memory_file_store.h"
 #include "support/night_files.h"
 
 namespace vantrel::testing {
 namespace {
-
-std::int64_t civil(const std::string& text) { return *SimulatedClock::parseCivilTime(text); }
 
 // The simulated clock, minus its jumps: every poll is made.
 class StepByStepClock : public Clock {
@@ -166,8 +163,7 @@ Trace night(const NightCase& c, bool jumps) {
   StepByStepClock stepClock(clock);
   SimulatedMount mount(SimulatedMount::Transcript::kept);
   RecordingWindow window;
-  MemoryFileStore files;
-  files.files = {{"vantrel.ini", iniText(c.ini)}, {"vantrel.adf", c.adf}};
+  MemoryFileStore files = nightStore(c.ini, c.adf);
   StopRequest stop;
   if (c.stopAfterHours >= 0) clock.raiseStopAt(civil(c.start) + c.stopAfterHours * 3600000, stop);
   Clock& used = jumps ? static_cast<Clock&>(clock) : stepClock;

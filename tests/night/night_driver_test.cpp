@@ -16,7 +16,6 @@
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
 #include "schedule/sun_guard.h"
-#include "support/memory_file_store.h"
 #include "support/night_files.h"
 
 namespace vantrel::testing {
@@ -27,8 +26,6 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 const std::string parkBytes = std::string("T\0", 2) + "B4000,0000";
-
-std::int64_t civil(const std::string& text) { return *SimulatedClock::parseCivilTime(text); }
 
 // A target standing near azimuth 320 at the given civil time, so that the
 // first pass chooses it.
@@ -48,7 +45,7 @@ struct Night {
   std::function<void(std::int64_t civilMs)> atClock;  // called at every move
   NightOptions options;
 
-  Night(const IniValues& ini, const std::string& adf) { files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", adf}}; }
+  Night(const IniValues& ini, const std::string& adf) : files(nightStore(ini, adf)) {}
 
   // From `start` (plus `extraMs`); a stop request is raised once the clock reaches `stopAt`.
   NightOutcome run(const std::string& start, const std::string& stopAt = "", int extraMs = 0) {

@@ -5,29 +5,22 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
 #include <sstream>
 
-#include "platform/simulated_clock.h"
 #include "status/night_status.h"
-#include "support/memory_file_store.h"
 #include "support/night_files.h"
 
 namespace vantrel::testing {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-std::int64_t civil(const char* text) { return *SimulatedClock::parseCivilTime(text); }
 
 // "date time row" of every target record of the expected rehearsal log.
 std::vector<std::string> goldenPointings() {
-  std::istringstream in(readFile(VANTREL_SOURCE_DIR "/tests/night/golden/rehearsal-examples-2026-12-06.txt"));
   std::vector<std::string> out;
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("#", 0) == 0 || line.find(" AL=") == std::string::npos) continue;
+  for (const std::string& line : logRecords(goldenExamplesLog())) {
+    if (line.find(" AL=") == std::string::npos) continue;
     std::istringstream fields(line.substr(line.size() - 12));
     std::vector<std::string> words;
     for (std::string w; fields >> w;) words.push_back(w);
@@ -37,9 +30,7 @@ std::vector<std::string> goldenPointings() {
 }
 
 TEST(NightPlan, ExamplesListWhatTheRehearsalObservesAndWhyTheRestIsNot) {
-  MemoryFileStore files;
-  files.files["vantrel.ini"] = readFile(VANTREL_SOURCE_DIR "/examples/vantrel.ini");
-  files.files["vantrel.adf"] = readFile(VANTREL_SOURCE_DIR "/examples/vantrel.adf");
+  MemoryFileStore files = examplesStore();
   NightPlan plan = planNight(civil("2026-12-06T18:00"), files);
   EXPECT_EQ(files.files.size(), 2u) << "the plan writes no file";
 
@@ -58,7 +49,9 @@ TEST(NightPlan, ExamplesListWhatTheRehearsalObservesAndWhyTheRestIsNot) {
     never.push_back(n.row);
     EXPECT_EQ(observed.count(n.row), 0u);
     // M81 and M82 never rise into the window from latitude 35.5.
-    if (n.targetName.rfind("M8", 0) == 0) EXPECT_EQ(n.reason, NeverObservedReason::neverInWindow) << n.targetName;
+    if (n.targetName.rfind("M8", 0) == 0) {
+      EXPECT_EQ(n.reason, NeverObservedReason::neverInWindow) << n.targetName;
+    }
   }
   EXPECT_EQ(never.size() + observed.size(), 56u);
   EXPECT_EQ(plan.endSeconds(), civilSeconds("2026-12-07", "05:01:00"));
@@ -74,15 +67,13 @@ TEST(NightPlan, ExamplesListWhatTheRehearsalObservesAndWhyTheRestIsNot) {
 // Two rows in the window together while only one dwell fits before the end
 // of the night: the other one was beaten, not out of reach.
 TEST(NightPlan, ARowBeatenEveryTimeIsToldApartFromOneNeverInReach) {
-  IniValues ini;
-  ini.nightEnd = std::vector<double>(12, 4.5);
+  IniValues ini;  // the night ends at 04:30
   ini.dwellMinutes = 20;
   std::string date = "2026-12-07", time = "04:15";
   std::string adf = targetLine("NEAR", raHoursAtAzimuth(date, time, 10.0, 330.0), 10.0) + "\r\n" +
                     targetLine("FAR ", raHoursAtAzimuth(date, time, 10.0, 300.0), 10.0) + "\r\n" +
                     targetLine("LOW ", raHoursAtAzimuth(date, time, -60.0, 320.0), -60.0) + "\r\n";
-  MemoryFileStore files;
-  files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", adf}};
+  MemoryFileStore files = nightStore(ini, adf);
   NightPlan plan = planNight(civil("2026-12-07T04:15"), files);
   ASSERT_EQ(plan.pointings.size(), 1u);
   EXPECT_EQ(plan.pointings[0].row, 1);
@@ -104,8 +95,7 @@ TEST(NightPlan, PictureHasABarPerPointingAndSafeNames) {
   std::string near = targetLine("A&B ", raHoursAtAzimuth(date, time, 10.0, 330.0), 10.0);
   near.replace(near.size() - 9, 9, "000011000");  // the base row and one neighbour: two bars on one lane
   std::string adf = near + "\r\n" + targetLine("<x>\x01", raHoursAtAzimuth(date, time, -60.0, 320.0), -60.0) + "\r\n";
-  MemoryFileStore files;
-  files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", adf}};
+  MemoryFileStore files = nightStore(ini, adf);
   NightPlan plan = planNight(civil("2026-12-07T03:00"), files);
   ASSERT_EQ(plan.pointings.size(), 2u);
   std::string svg = planSvg(plan);

@@ -5,12 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-
 #include "platform/fault.h"
-#include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "support/full_table.h"
-#include "support/memory_file_store.h"
 #include "support/night_files.h"
 
 namespace vantrel::testing {
@@ -19,7 +16,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-std::int64_t civil(const char* text) { return *SimulatedClock::parseCivilTime(text); }
 constexpr std::int64_t msPerDay = 86400000;
 
 // A window with a sky chart: the rehearsal then computes every row in every
@@ -35,8 +31,7 @@ TEST(NightsPlan, AMonthIsThirtyRehearsalsLogByLog) {
   ini.minAltitude = 30;
   ini.dwellMinutes = 10;
   ini.nightEnd = {5, 4.75, 4.25, 3.75, 3.25, 3, 3.25, 3.75, 4.25, 4.75, 5.1, 5.2};
-  MemoryFileStore files;
-  files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", fullTargetList()}};
+  MemoryFileStore files = nightStore(ini, fullTargetList());
   const std::int64_t start = civil("2026-12-20T17:00");
   NightsPlan plan = planNights(start, 30, files, 2);
   ASSERT_EQ(plan.nights.size(), 30u);
@@ -64,8 +59,7 @@ TEST(NightsPlan, TableAndSpreadsheetTellTheNightsOfEachPointingAndWhyNot) {
                     targetLine("NEAR", raHoursAtAzimuth(date, time, 10.0, 330.0), 10.0) + "\r\n" +
                     targetLine("FAR ", raHoursAtAzimuth(date, time, 10.0, 300.0), 10.0) + " \"x, y\"\r\n" +
                     targetLine("LOW ", raHoursAtAzimuth(date, time, -60.0, 320.0), -60.0) + "\r\n";
-  MemoryFileStore files;
-  files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", adf}};
+  MemoryFileStore files = nightStore(ini, adf);
   NightsPlan plan = planNights(civil("2026-12-07T04:15"), 2, files);
   ASSERT_EQ(plan.lines.size(), 3u);
   EXPECT_EQ(plan.lines[0].fileLine, 2);
@@ -99,8 +93,7 @@ TEST(NightsPlan, NightsInRanges) {
 }
 
 TEST(NightsPlan, ABadFileFailsOnceAsTheNightWould) {
-  MemoryFileStore files;
-  files.files = {{"vantrel.ini", iniText(IniValues{})}, {"vantrel.adf", "short\r\n"}};
+  MemoryFileStore files = nightStore(IniValues{}, "short\r\n");
   try {
     planNights(civil("2026-12-07T18:00"), 30, files);
     FAIL() << "no fault";

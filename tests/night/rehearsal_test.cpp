@@ -4,16 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <optional>
-#include <sstream>
 
-#include "inputs/site_config.h"
-#include "inputs/target_list.h"
-#include "inputs/text_lines.h"
-#include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
-#include "support/memory_file_store.h"
+#include "support/full_table.h"
 #include "support/night_files.h"
 
 namespace vantrel::testing {
@@ -27,38 +21,19 @@ using ::testing::Matcher;
 using ::testing::ResultOf;
 using ::testing::StartsWith;
 
-std::int64_t civil(const char* text) { return *SimulatedClock::parseCivilTime(text); }
-
-MemoryFileStore examples() {
-  MemoryFileStore files;
-  files.files["vantrel.ini"] = readFile(VANTREL_SOURCE_DIR "/examples/vantrel.ini");
-  files.files["vantrel.adf"] = readFile(VANTREL_SOURCE_DIR "/examples/vantrel.adf");
-  return files;
-}
-
 RehearsalResult rehearse(MemoryFileStore& files, const char* start) {
   RecordingWindow window;
   StopRequest stop;
   return rehearseNight(civil(start), window, files, stop);
 }
 
-// The expected log of the examples, kept as a file with a comment header.
-std::string goldenLog() {
-  std::istringstream in(readFile(VANTREL_SOURCE_DIR "/tests/night/golden/rehearsal-examples-2026-12-06.txt"));
-  std::string log;
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("#", 0) != 0) log += line + "\r\n";
-  }
-  return log;
-}
-
 TEST(Rehearsal, ExamplesGiveTheExpectedLogTwiceInARowAndLeaveTheRealLogAlone) {
-  MemoryFileStore files = examples();
+  MemoryFileStore files = examplesStore();
   files.files["log2026-12-06.txt"] = "what the telescope really did\r\n";
   for (int run = 0; run < 2; ++run) {
     SCOPED_TRACE("run " + std::to_string(run + 1));
     RehearsalResult result = rehearse(files, "2026-12-06T18:00");
-    EXPECT_EQ(files.files["rehearsal-log2026-12-06.txt"], goldenLog());
+    EXPECT_EQ(files.files["rehearsal-log2026-12-06.txt"], goldenExamplesLog());
     EXPECT_EQ(describeRehearsal(result),
               "41 of 56 targets observed; night ended 2026-12-07 05:01:00 by the clock; park command sent, acknowledged");
   }
@@ -99,8 +74,7 @@ TEST(Rehearsal, OtherEndings) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
-    MemoryFileStore files = examples();
-    if (c.ini) files.files = {{"vantrel.ini", iniText(*c.ini)}, {"vantrel.adf", c.adf}};
+    MemoryFileStore files = c.ini ? nightStore(*c.ini, c.adf) : examplesStore();
     RehearsalResult result = rehearse(files, c.start);
     EXPECT_EQ(result.outcome.end, c.wantEnd);
     EXPECT_EQ(result.stoppedAtLimit, c.wantEnd == NightEnd::stopRequest) << "only the 72-hour limit stops it";
@@ -113,19 +87,12 @@ TEST(Rehearsal, OtherEndings) {
   }
 }
 
-// A full table: 300 lines of 3 x 3 grids are 2700 rows, every column of the
-// table used to its last row by the position pass and the scan (the
-// sanitizer build runs this too).
+// A full table: every column of the table used to its last row by the
+// position pass and the scan (the sanitizer build runs this too).
 TEST(Rehearsal, AFullTableOf2700Rows) {
   IniValues ini;
   ini.dwellMinutes = 10;
-  std::string adf;
-  for (int i = 0; i < 300; ++i) {
-    std::string line = targetLine("F" + std::to_string(i), i * 24.0 / 300, -20.0 + (i % 60));
-    adf += line.replace(line.size() - 9, 9, "111111111") + "\r\n";
-  }
-  MemoryFileStore files;
-  files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", adf}};
+  MemoryFileStore files = nightStore(ini, fullTargetList());
   RehearsalResult result = rehearse(files, "2026-12-06T17:00");
   EXPECT_EQ(result.outcome.targetCount, 2700);
   EXPECT_EQ(result.outcome.end, NightEnd::clock);

@@ -5,14 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "night/form1.h"
-#include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
-#include "support/memory_file_store.h"
 #include "support/night_files.h"
 
 namespace vantrel::testing {
@@ -32,9 +27,8 @@ struct WatchedNight {
   std::vector<NightStatus> published;
   NightOutcome outcome;
 
-  WatchedNight(const std::string& ini, const std::string& adf, const char* start) {
-    files.files = {{"vantrel.ini", ini}, {"vantrel.adf", adf}};
-    clock.setCivilMs(*SimulatedClock::parseCivilTime(start));
+  explicit WatchedNight(const char* start) : files(examplesStore()) {
+    clock.setCivilMs(civil(start));
     board.setListener([this](const NightStatus& s) { published.push_back(s); });
     NightOptions options;
     options.statusBoard = &board;
@@ -61,10 +55,8 @@ struct WatchedNight {
   }
 };
 
-std::string examples(const char* name) { return readFile(std::string(VANTREL_SOURCE_DIR "/examples/") + name); }
-
 TEST(NightStatus, ThroughARehearsedNightOfTheExamples) {
-  WatchedNight night(examples("vantrel.ini"), examples("vantrel.adf"), "2026-12-06T18:00");
+  WatchedNight night("2026-12-06T18:00");
   ASSERT_EQ(night.outcome.end, NightEnd::clock);
   EXPECT_THAT(night.phases(), MatchesRegex("S(C[OW]|O)+C?PE")) << night.phases();
   EXPECT_THAT(night.phases(), HasSubstr("WO")) << "the examples wait for a target at times";
@@ -74,7 +66,9 @@ TEST(NightStatus, ThroughARehearsedNightOfTheExamples) {
   for (std::size_t i = 0; i < changes.size(); ++i) {
     const NightStatus& s = changes[i];
     EXPECT_EQ(s.nightEndText, "05:01");
-    if (s.phase != NightPhase::startupWait) EXPECT_EQ(s.targetCount, 56);
+    if (s.phase != NightPhase::startupWait) {
+      EXPECT_EQ(s.targetCount, 56);
+    }
     if (s.phase != NightPhase::observing && s.phase != NightPhase::waitingForTarget) continue;
     ++observing;
     // What comes next is the next observation that happens, or the end.
@@ -126,7 +120,7 @@ TEST(NightStatus, ThroughARehearsedNightOfTheExamples) {
 // A start-up delay across midnight names the log after the new day: the
 // status tells the views which file that is, nobody has to guess it.
 TEST(NightStatus, NamesTheLogTheNightCreated) {
-  WatchedNight night(examples("vantrel.ini"), examples("vantrel.adf"), "2026-12-06T23:59:58");
+  WatchedNight night("2026-12-06T23:59:58");
   EXPECT_EQ(night.published.front().logFileName, "");
   EXPECT_EQ(night.published.back().logFileName, "log2026-12-07.txt");
   EXPECT_EQ(night.files.files.count("log2026-12-07.txt"), 1u);

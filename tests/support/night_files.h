@@ -13,7 +13,9 @@
 #include "astro/clock_sample.h"
 #include "astro/koudo_keisan_1950.h"
 #include "astro/sun_position.h"
+#include "platform/simulated_clock.h"
 #include "platform/window.h"
+#include "support/memory_file_store.h"
 
 namespace vantrel::testing {
 
@@ -25,6 +27,9 @@ inline std::string readFile(const std::string& path) {
   out << in.rdbuf();
   return out.str();
 }
+
+// A civil time "2026-12-06T18:00[:00]" in milliseconds.
+inline std::int64_t civil(const std::string& text) { return *SimulatedClock::parseCivilTime(text); }
 
 struct IniValues {
   double longitude = 135.0;
@@ -75,6 +80,33 @@ inline std::string targetLine(const std::string& name4, double raHours, double d
   return line + std::string(" target000000000");
 }
 
+// The two input files of a night, in memory.
+inline MemoryFileStore nightStore(const IniValues& ini, const std::string& adf) {
+  MemoryFileStore files;
+  files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", adf}};
+  return files;
+}
+
+#ifdef VANTREL_SOURCE_DIR
+// The examples/ folder's two files as they ship.
+inline MemoryFileStore examplesStore() {
+  MemoryFileStore files;
+  for (std::string name : {"vantrel.ini", "vantrel.adf"}) files.files[name] = readFile(VANTREL_SOURCE_DIR "/examples/" + name);
+  return files;
+}
+
+// The expected log of the examples rehearsed from 2026-12-06 18:00, kept as
+// a file with a comment header.
+inline std::string goldenExamplesLog() {
+  std::istringstream in(readFile(VANTREL_SOURCE_DIR "/tests/night/golden/rehearsal-examples-2026-12-06.txt"));
+  std::string log;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("#", 0) != 0) log += line + "\r\n";
+  }
+  return log;
+}
+#endif
+
 // A right ascension (hours, to 0.1 minute) at which a star of declination
 // `decDeg` stands at about azimuth `wantAz` at the given civil time, seen
 // from latitude 35 and `longitude`.
@@ -103,6 +135,26 @@ inline double nightLongitude(const std::string& date, const std::string& time) {
   EXPECT_LT(lowest, -18) << "no longitude where it is night at " << date << " " << time;
   return best;
 }
+
+// For tests on the real clock: a night at a site where the Sun is down at
+// `civilMs`, that never ends by the clock and keeps nothing below the horizon.
+struct NightNow {
+  ClockReading now;
+  IniValues ini;
+  explicit NightNow(std::int64_t civilMs) : now(civilReading(civilMs)) {
+    ini.longitude = nightLongitude(now.dateText, now.timeText);
+    ini.nightEnd = std::vector<double>(12, 5.99);
+    ini.minAltitude = 0;
+  }
+  // The right ascension, and the line, of declination `decDeg` that stands
+  // near azimuth `azDeg` now, above `minAltitude`.
+  double raHours(double decDeg, double azDeg, double minAltitude = -90) const {
+    return raHoursAtAzimuth(now.dateText, now.timeText.substr(0, 5), decDeg, azDeg, ini.longitude, minAltitude);
+  }
+  std::string line(const std::string& name4, double decDeg, double azDeg, double minAltitude = -90) const {
+    return targetLine(name4, raHours(decDeg, azDeg, minAltitude), decDeg) + "\r\n";
+  }
+};
 
 // Keeps the titles it was shown and counts the passes that served it.
 class RecordingWindow : public Window {

@@ -21,7 +21,6 @@
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
 #include "status/night_status.h"
-#include "support/memory_file_store.h"
 #include "support/night_files.h"
 #include "window/qt_sky_chart.h"
 
@@ -158,17 +157,9 @@ class WatchingWindow : public Window {
 // A few seconds of a real night on the real clock: the status moves during
 // the dwell, and the park is shown at the end.
 TEST_F(QtWindowTest, StatusMovesDuringADwellAndTheParkIsShown) {
-  testing::IniValues ini;
-  ini.dwellMinutes = 1;
-  ini.nightEnd = std::vector<double>(12, 6.0);  // never by the clock
-  ClockReading now = civilReading(PosixClock::civilMs() + 60000);
-  ini.latitude = 35.0, ini.longitude = testing::nightLongitude(now.dateText, now.timeText);
-  std::string adf = testing::targetLine("WIN ", testing::raHoursAtAzimuth(now.dateText, now.timeText.substr(0, 5), 20.0,
-                                                                          320.0, ini.longitude),
-                                        20.0) +
-                    "\r\n";
-  testing::MemoryFileStore files;
-  files.files = {{"vantrel.ini", testing::iniText(ini)}, {"vantrel.adf", adf}};
+  testing::NightNow night(PosixClock::civilMs() + 60000);
+  night.ini.dwellMinutes = 1;
+  testing::MemoryFileStore files = testing::nightStore(night.ini, night.line("WIN ", 20.0, 320.0));
   PosixClock clock;
   SimulatedMount mount;
   StopRequest stop;
