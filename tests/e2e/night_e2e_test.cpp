@@ -135,7 +135,7 @@ TEST_F(Vantrel, MountThatVanishesEndsTheProgramWithTheLogIntact) {
 
 // The line is tried before the night: a mount that does not answer, a
 // device that is not there or one that another program holds end the
-// program at once, before any record.
+// program at once, before any record. The check before a night tries it too.
 TEST_F(Vantrel, TheLineIsCheckedBeforeTheFirstRecord) {
   testing::IniValues ini;
   prepareNight(ini, {"--silent"});
@@ -147,6 +147,30 @@ TEST_F(Vantrel, TheLineIsCheckedBeforeTheFirstRecord) {
                               "not moved\n"));
   EXPECT_FALSE(std::filesystem::exists(logPath()));
   EXPECT_EQ(transcript(), "E") << "the query, and nothing else";
+
+  // The check before a night: the examples pass, a suspicious line or a
+  // silent mount warns (5), input the night refuses is refused (3); no goto,
+  // no log, whatever it finds.
+  useExamples();
+  EXPECT_EQ(run({"--check", "2026-12-06T18:00"}), 0) << out() << err();
+  EXPECT_THAT(out(), AllOf(HasSubstr("  longitude 139.5 E, latitude 35.5 N\n"),
+                           HasSubstr("    13  M42        5  32.9    83.225   -  5  25.0    -5.417  5\n"),
+                           HasSubstr("Warnings: none\n"),
+                           HasSubstr("41 pointings observed; first goto 18:00:05, last goto 04:43:00\n"),
+                           HasSubstr("line 26 \"M81 0951.5 +6918.0 Bode's Galaxy (never ...\": never in the window"),
+                           HasSubstr("port COM1 -> " + (dir / "COM1") + " (link to /dev/pts/"),
+                           HasSubstr("  it opens")));
+  EXPECT_EQ(run({"--check", "2026-12-06T18:00", "--mount"}), 5);
+  EXPECT_THAT(out(), HasSubstr("the mount at COM1 does not answer a position query within 1 s"));
+  writeFile(dir / "vantrel.adf", "# shifted\r\nM42  0532.9 -0525.0 Orion Nebula 010111010\r\n");
+  EXPECT_EQ(run({"--check", "2026-12-06T18:00"}), 5);
+  EXPECT_THAT(out(), HasSubstr("vantrel.adf line 2, columns 5-11 \" 0532.9\": a digit in column 11"));
+  writeFile(dir / "vantrel.adf", "short\r\n");
+  EXPECT_EQ(run({"--check"}), 3);
+  EXPECT_THAT(err(), HasSubstr("vantrel.adf line 1"));
+  EXPECT_EQ(transcript(), "EE") << "the night's query and that of --mount only";
+  EXPECT_FALSE(std::filesystem::exists(logPath()));
+  EXPECT_FALSE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
 
   // Held by another program (here: this test) that locked it with TIOCEXCL
   // alone, as a terminal program does.
@@ -172,36 +196,6 @@ TEST_F(Vantrel, TheLineIsCheckedBeforeTheFirstRecord) {
                                "the working directory either: link the adapter there, e.g. ln -s /dev/ttyUSB0 COM4000\n"));
   EXPECT_FALSE(std::filesystem::exists(logPath()));
   EXPECT_EQ(transcript().find("R"), std::string::npos) << "no goto in any of them";
-}
-
-// The check before a night: the examples pass, a suspicious line or a
-// silent mount warns (5), input the night refuses is refused (3); no goto,
-// no log, whatever it finds.
-TEST_F(Vantrel, CheckBeforeTheNight) {
-  prepareNight(testing::IniValues{}, {"--silent"});
-  useExamples();
-  EXPECT_EQ(run({"--check", "2026-12-06T18:00"}), 0) << out() << err();
-  EXPECT_THAT(out(), AllOf(HasSubstr("  longitude 139.5 E, latitude 35.5 N\n"),
-                           HasSubstr("    13  M42        5  32.9    83.225   -  5  25.0    -5.417  5\n"),
-                           HasSubstr("Warnings: none\n"),
-                           HasSubstr("41 pointings observed; first goto 18:00:05, last goto 04:43:00\n"),
-                           HasSubstr("line 26 \"M81 0951.5 +6918.0 Bode's Galaxy (never ...\": never in the window"),
-                           HasSubstr("port COM1 -> " + (dir / "COM1") + " (link to /dev/pts/"),
-                           HasSubstr("  it opens")));
-
-  EXPECT_EQ(run({"--check", "2026-12-06T18:00", "--mount"}), 5);
-  EXPECT_THAT(out(), HasSubstr("the mount at COM1 does not answer a position query within 1 s"));
-
-  writeFile(dir / "vantrel.adf", "# shifted\r\nM42  0532.9 -0525.0 Orion Nebula 010111010\r\n");
-  EXPECT_EQ(run({"--check", "2026-12-06T18:00"}), 5);
-  EXPECT_THAT(out(), HasSubstr("vantrel.adf line 2, columns 5-11 \" 0532.9\": a digit in column 11"));
-
-  writeFile(dir / "vantrel.adf", "short\r\n");
-  EXPECT_EQ(run({"--check"}), 3);
-  EXPECT_THAT(err(), HasSubstr("vantrel.adf line 1"));
-  EXPECT_EQ(transcript(), "E") << "only the query of --mount";
-  EXPECT_FALSE(std::filesystem::exists(logPath()));
-  EXPECT_FALSE(std::filesystem::exists(dir / "rehearsal-log2026-12-06.txt"));
 }
 
 // A reply that comes in two halves 150 ms apart is put together.

@@ -64,28 +64,6 @@ TEST(NightPlan, ExamplesListWhatTheRehearsalObservesAndWhyTheRestIsNot) {
                                "000010000: never in the window (azimuth 270 to 352.5, above 30 degrees)"));
 }
 
-// Two rows in the window together while only one dwell fits before the end
-// of the night: the other one was beaten, not out of reach.
-TEST(NightPlan, ARowBeatenEveryTimeIsToldApartFromOneNeverInReach) {
-  IniValues ini;  // the night ends at 04:30
-  ini.dwellMinutes = 20;
-  std::string date = "2026-12-07", time = "04:15";
-  std::string adf = targetLine("NEAR", raHoursAtAzimuth(date, time, 10.0, 330.0), 10.0) + "\r\n" +
-                    targetLine("FAR ", raHoursAtAzimuth(date, time, 10.0, 300.0), 10.0) + "\r\n" +
-                    targetLine("LOW ", raHoursAtAzimuth(date, time, -60.0, 320.0), -60.0) + "\r\n";
-  MemoryFileStore files = nightStore(ini, adf);
-  NightPlan plan = planNight(civil("2026-12-07T04:15"), files);
-  ASSERT_EQ(plan.pointings.size(), 1u);
-  EXPECT_EQ(plan.pointings[0].row, 1);
-  ASSERT_EQ(plan.neverObserved.size(), 2u);
-  EXPECT_EQ(plan.neverObserved[0].row, 2);
-  EXPECT_EQ(plan.neverObserved[0].reason, NeverObservedReason::alwaysBeaten);
-  EXPECT_EQ(plan.neverObserved[0].passesInWindow, 1);
-  EXPECT_EQ(neverObservedText(plan.neverObserved[0], plan.config),
-            "always beaten by a row nearer the meridian (in the window at 1 pass)");
-  EXPECT_EQ(plan.neverObserved[1].reason, NeverObservedReason::neverInWindow);
-}
-
 // The picture: a bar per pointing with its row and times, a lane per line,
 // and names that cannot break the markup.
 TEST(NightPlan, PictureHasABarPerPointingAndSafeNames) {

@@ -1,5 +1,6 @@
-// Plans of several nights: each night is exactly its own rehearsal, and the
-// table and the spreadsheet say which pointing is observed on which night.
+// Plans of several nights (and tonight's): each night is exactly its own
+// rehearsal, and the table and the spreadsheet say which pointing is observed
+// on which night.
 #include "night/nights_plan.h"
 
 #include <gmock/gmock.h>
@@ -50,7 +51,8 @@ TEST(NightsPlan, AMonthIsThirtyRehearsalsLogByLog) {
 }
 
 // Two lines in the window together where one dwell fits before the night
-// ends, and one that never rises into it; two nights.
+// ends, and one that never rises into it: the other one of the two was
+// beaten, not out of reach. Tonight, and over two nights.
 TEST(NightsPlan, TableAndSpreadsheetTellTheNightsOfEachPointingAndWhyNot) {
   IniValues ini;
   ini.dwellMinutes = 20;
@@ -60,6 +62,17 @@ TEST(NightsPlan, TableAndSpreadsheetTellTheNightsOfEachPointingAndWhyNot) {
                     targetLine("FAR ", raHoursAtAzimuth(date, time, 10.0, 300.0), 10.0) + " \"x, y\"\r\n" +
                     targetLine("LOW ", raHoursAtAzimuth(date, time, -60.0, 320.0), -60.0) + "\r\n";
   MemoryFileStore files = nightStore(ini, adf);
+  NightPlan tonight = planNight(civil("2026-12-07T04:15"), files);
+  ASSERT_EQ(tonight.pointings.size(), 1u);
+  EXPECT_EQ(tonight.pointings[0].row, 1);
+  ASSERT_EQ(tonight.neverObserved.size(), 2u);
+  EXPECT_EQ(tonight.neverObserved[0].row, 2);
+  EXPECT_EQ(tonight.neverObserved[0].reason, NeverObservedReason::alwaysBeaten);
+  EXPECT_EQ(tonight.neverObserved[0].passesInWindow, 1);
+  EXPECT_EQ(neverObservedText(tonight.neverObserved[0], tonight.config),
+            "always beaten by a row nearer the meridian (in the window at 1 pass)");
+  EXPECT_EQ(tonight.neverObserved[1].reason, NeverObservedReason::neverInWindow);
+
   NightsPlan plan = planNights(civil("2026-12-07T04:15"), 2, files);
   ASSERT_EQ(plan.lines.size(), 3u);
   EXPECT_EQ(plan.lines[0].fileLine, 2);
