@@ -343,11 +343,9 @@ TEST(IndiAddress, DeviceHostAndPort) {
   };
   for (const auto& c : cases) {
     auto parsed = parseIndiAddress(c.text);
-    std::string got = std::holds_alternative<std::string>(parsed)
-                          ? std::get<std::string>(parsed)
-                          : std::get<IndiAddress>(parsed).device + "|" + std::get<IndiAddress>(parsed).host + "|" +
-                                std::to_string(std::get<IndiAddress>(parsed).port);
-    EXPECT_EQ(got, c.want) << c.text;
+    const IndiAddress* a = std::get_if<IndiAddress>(&parsed);
+    EXPECT_EQ(a ? a->device + "|" + a->host + "|" + std::to_string(a->port) : std::get<std::string>(parsed), c.want)
+        << c.text;
   }
 }
 
