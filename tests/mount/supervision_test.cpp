@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "mount/protocol.h"
+#include "mount/serial_mount_link.h"
 #include "mount/supervision.h"
+#include "night/form1.h"
 #include "platform/fault.h"
 #include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
@@ -22,6 +24,44 @@ namespace vantrel {
 namespace {
 
 using K = MountEvent::Kind;
+
+// The in-process hand controller that the rehearsal and the mount tests
+// stand on: it must answer as the protocol says, or those tests prove nothing.
+// Its bytes are written out here, not taken from the mount routines.
+TEST(SimulatedMount, AnswersHashAndTheLastGotoPositionAndKeepsATranscript) {
+  SimulatedMount mount{SimulatedMount::Transcript::kept};
+  mount.open(4);
+  mount.sendCommand("E");
+  EXPECT_EQ(mount.readReceived(), "0000,0000#") << "before any goto";
+  EXPECT_EQ(mount.readReceived(), "") << "a read takes everything that waited";
+  const std::string commands[] = {"R4000,F8E4", std::string("P\x02\x10\x24\0\0\0\0", 8), std::string("T\0", 2),
+                                  "B4000,0000", "E"};
+  for (const std::string& bytes : commands) mount.sendCommand(bytes);
+  EXPECT_EQ(mount.readReceived(), "####4000,F8E4#");
+  mount.close();
+  mount.open(5);
+  std::vector<MountEvent> want = {{K::open, 4, ""}, {K::bytes, 4, "E"}};
+  for (const std::string& bytes : commands) want.push_back({K::bytes, 4, bytes});
+  want.insert(want.end(), {{K::close, 4, ""}, {K::open, 5, ""}});
+  EXPECT_EQ(mount.transcript(), want);
+}
+
+TEST(SimulatedMount, RefusedPortAndVanishedLineFail) {
+  SimulatedMount mount;
+  mount.refuseOpen(true);
+  EXPECT_THROW(mount.open(4), Fault);
+  EXPECT_FALSE(mount.isOpen());
+  mount.refuseOpen(false);
+  mount.open(4);
+  mount.vanish();
+  EXPECT_THROW(mount.sendCommand("E"), Fault);
+  EXPECT_THROW(mount.readReceived(), Fault);
+  mount.close();
+  EXPECT_FALSE(mount.isOpen());
+  EXPECT_THROW(mount.open(4), Fault);
+  EXPECT_THROW(mount.transcript(), std::logic_error) << "made without a transcript: none to give";
+}
+
 using Pauses = std::vector<std::pair<std::int64_t, std::size_t>>;  // (ms since start, transcript length)
 const std::int64_t start = *SimulatedClock::parseCivilTime("2024-01-10T22:00:00");
 constexpr double oneUnit = 360.0 / 65536;
@@ -219,6 +259,43 @@ TEST(MountFaults, CloseThePortAndRethrow) {
     EXPECT_FALSE(rig.mount.isOpen()) << c.what;
     EXPECT_EQ(rig.mount.positionQueries(), c.queries) << c.what;
     EXPECT_TRUE(rig.recordedAt.empty()) << c.what;
+  }
+}
+
+// What the park says of the controller's answer: the bytes on the line are
+// the same whatever it answers; only the summary differs.
+TEST(SerialPark, AnsweringSilentAndAbsentMounts) {
+  const struct {
+    const char* what;
+    bool silent;
+    bool withClock;
+    ParkReply want;
+    std::int64_t wantWaitMs;  // after the park command
+    const char* wantSummaryEnd;
+  } cases[] = {
+      {"an answering controller", false, true, ParkReply::acknowledged, 0, "; park command sent, acknowledged"},
+      {"a silent controller, or none behind the port", true, true, ParkReply::unanswered, 500,
+       "; park command sent blind, unconfirmed (the mount did not answer)"},
+      {"a link without a clock reads nothing", false, false, ParkReply::notRead, 0, "; mount parked"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimulatedClock clock(0);
+    SimulatedMount mount{SimulatedMount::Transcript::kept};
+    mount.setSilent(c.silent);
+    SerialMountLink link(mount, 1, 2, c.withClock ? &clock : nullptr);
+    link.open();
+    link.prePark();
+    clock.pause(std::chrono::milliseconds(200));
+    const std::int64_t before = clock.civilMs();
+    EXPECT_EQ(link.park(), c.want);
+    EXPECT_EQ(clock.civilMs() - before, c.wantWaitMs);
+    link.close();
+    EXPECT_EQ(mount.bytesSent(), std::string("T\0", 2) + "B4000,0000") << "the wire is the same";
+    NightOutcome outcome;
+    outcome.parked = true;
+    outcome.parkReply = c.want;
+    EXPECT_TRUE(describeNight(outcome).ends_with(c.wantSummaryEnd)) << describeNight(outcome);
   }
 }
 

@@ -1,10 +1,104 @@
-// What the status server answers before it makes any content.
+// Who reaches the status server and how: the address and token the command
+// line may give, and what the server answers a request before it makes any
+// content.
 #include <gtest/gtest.h>
 
+
+
+#include "e2e/process.h"
+#include "platform/fault.h"
 #include "web/web_access.h"
+#include "web/web_settings.h"
 
 namespace vantrel {
 namespace {
+
+// The address and port read, or a refusal (no host).
+TEST(WebAddress, IsReadOrRefused) {
+  const struct {
+    const char* name;
+    const char* text;
+    const char* host;  // nullptr: refused
+    int port;
+  } cases[] = {
+      {"BarePortIsLoopback", "8080", "127.0.0.1", 8080},
+      {"PortZeroLetsTheSystemChoose", "0", "127.0.0.1", 0},
+      {"HighestPort", "65535", "127.0.0.1", 65535},
+      {"PortTooHigh", "65536", nullptr, 0},
+      {"SixDigits", "000080", nullptr, 0},
+      {"NegativePort", "-1", nullptr, 0},
+      {"NotANumber", "http", nullptr, 0},
+      {"Empty", "", nullptr, 0},
+      {"AddressAndPort", "0.0.0.0:80", "0.0.0.0", 80},
+      {"HostName", "localhost:9000", "localhost", 9000},
+      {"EmptyAddress", ":80", nullptr, 0},
+      {"NoPortAfterColon", "127.0.0.1:", nullptr, 0},
+      {"BracketedIpv6", "[::1]:8080", "::1", 8080},
+      {"BareIpv6IsAmbiguous", "::1:8080", nullptr, 0},
+      {"UnclosedBracket", "[::1:8080", nullptr, 0},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    std::optional<WebSettings> s = parseWebAddress(c.text, error);
+    if (c.host == nullptr) {
+      EXPECT_FALSE(s) << c.name << ": got " << s->host << " " << s->port;
+      EXPECT_FALSE(error.empty()) << c.name;
+    } else {
+      EXPECT_TRUE(s && s->host == c.host && s->port == c.port)
+          << c.name << ": got " << (s ? s->host + " " + std::to_string(s->port) : error);
+    }
+  }
+  EXPECT_EQ(webUrl("127.0.0.1", 8080), "http://127.0.0.1:8080/");
+  EXPECT_EQ(webUrl("::1", 80), "http://[::1]:80/") << "IPv6 in brackets";
+}
+
+TEST(WebLoopback, OnlyThisComputersAddresses) {
+  for (const char* host : {"127.0.0.1", "127.1.2.3", "localhost", "::1", "0:0:0:0:0:0:0:1"}) {
+    EXPECT_TRUE(isLoopbackHost(host)) << host;
+  }
+  for (const char* host : {"0.0.0.0", "::", "192.168.1.2", "128.0.0.1", "::ffff:127.0.0.1", "localhost.example",
+                           "myhost", "127.0.0.1.example"}) {
+    EXPECT_FALSE(isLoopbackHost(host)) << host;
+  }
+}
+
+TEST(WebToken, FirstLineOfSafeCharacters) {
+  std::string error;
+  EXPECT_EQ(tokenFromFileText("abcdefghij0123456789\n", error), "abcdefghij0123456789");
+  EXPECT_EQ(tokenFromFileText("A.b_c~d-e0123456789\r\nsecond line", error), "A.b_c~d-e0123456789");
+  EXPECT_EQ(tokenFromFileText("0123456789abcdef", error), "0123456789abcdef") << "16 characters are enough";
+  EXPECT_FALSE(tokenFromFileText("0123456789abcde\n", error));
+  EXPECT_EQ(error, "the token has 15 characters; it needs at least 16");
+  EXPECT_FALSE(tokenFromFileText("", error));
+  for (const char* bad : {"0123456789abcdef+", "0123456789 abcdef", "0123456789abcdef;", "0123456789abcdef\t"}) {
+    EXPECT_FALSE(tokenFromFileText(bad, error)) << bad;
+    EXPECT_NE(error.find("characters other than"), std::string::npos);
+  }
+}
+
+// The refusals a user meets, each with status 2 and what to do.
+TEST(WebSettingsFor, RefusesWhatWouldBeUnsafeOrWrong) {
+  e2e::ScratchDir dir;
+  e2e::writeFile(dir / "token", "s3cret-token-0123456789\n");
+  e2e::writeFile(dir / "short", "abc\n");
+  auto refusal = [](const std::string& address, const std::string& tokenFile) {
+    try {
+      webSettingsFor(address, tokenFile);
+    } catch (const Fault& fault) {
+      EXPECT_EQ(fault.status(), ExitStatus::usage);
+      return std::string(fault.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(refusal("8080", ""), "accepted");
+  EXPECT_EQ(refusal("0.0.0.0:8080", dir / "token"), "accepted");
+  EXPECT_EQ(webSettingsFor("0.0.0.0:8080", dir / "token").token, "s3cret-token-0123456789");
+  EXPECT_NE(refusal("0.0.0.0:8080", "").find("needs a token: give --web-token FILE"), std::string::npos);
+  EXPECT_NE(refusal("192.168.1.5:80", "").find("--web 80)"), std::string::npos) << "offers the loopback way";
+  EXPECT_NE(refusal("8080", dir / "missing").find("missing: cannot read: No such file"), std::string::npos);
+  EXPECT_NE(refusal("8080", dir / "short").find("short: the token has 3 characters"), std::string::npos);
+  EXPECT_NE(refusal("80800", "").find("0 to 65535"), std::string::npos);
+}
 
 const std::string token = "s3cret-token-0123456789";
 
