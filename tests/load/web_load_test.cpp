@@ -99,7 +99,9 @@ TEST_F(WebNight, SixteenPollingClientsDoNotDisturbTheNight) {
               percentile(latencies, 50), percentile(latencies, 99), percentile(latencies, 100));
   std::printf("position queries: %zu gaps, ms p1 %.1f p50 %.1f p99 %.1f max %.1f\n", gaps.size(),
               percentile(gaps, 1), percentile(gaps, 50), percentile(gaps, 99), percentile(gaps, 100));
-  EXPECT_EQ(latencies.size(), static_cast<std::size_t>(clients * (loadTime / pollPeriod)));
+  // Each client asks at fixed instants; a server that kept them waiting
+  // would have pushed the last requests past the load time.
+  EXPECT_LT(seconds, std::chrono::duration<double>(loadTime).count() + 2) << "the clients fell behind";
   // One query every 100 ms plus the reading and writing around it. The
   // simulator's own time stamps jitter on a busy machine, so single gaps
   // say little; the median and the tail say whether the night kept pace.

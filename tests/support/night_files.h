@@ -1,5 +1,6 @@
-// A night for tests: building its input files, a window that keeps what it
-// was shown, and reading its log.
+// A night for tests: its input files, made here or the examples', in memory;
+// a site where it is night now for the real clock; a window that keeps what
+// it was shown; and reading its log.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -91,7 +92,9 @@ inline MemoryFileStore nightStore(const IniValues& ini, const std::string& adf) 
 // The examples/ folder's two files as they ship.
 inline MemoryFileStore examplesStore() {
   MemoryFileStore files;
-  for (std::string name : {"vantrel.ini", "vantrel.adf"}) files.files[name] = readFile(VANTREL_SOURCE_DIR "/examples/" + name);
+  for (std::string name : {"vantrel.ini", "vantrel.adf"}) {
+    files.files[name] = readFile(VANTREL_SOURCE_DIR "/examples/" + name);
+  }
   return files;
 }
 
