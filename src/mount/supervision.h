@@ -86,7 +86,7 @@ struct SupervisionSettings {
   // Called when the time text changes at a counted reply or during a silence;
   // it only watches, the supervision goes on as it would without it. A jump
   // over polls (note 5) then ends before every change it would be told of.
-  std::function<void(const DwellProgress&)> onProgress;
+  std::function<void(const DwellProgress&)> onProgress = nullptr;
 };
 
 enum class SupervisionEnd { dwellOver, limitReached, stopRequested, mountSilent };

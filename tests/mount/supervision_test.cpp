@@ -164,7 +164,7 @@ TEST(Supervision, EndsOnTheLimitTheDwellASilentMountOrAStopRequest) {
   for (const auto& c : cases) {
     Rig rig;
     if (c.setUp) c.setUp(rig);
-    SupervisionResult result = rig.supervise({15, c.decDeg}, {1, 0, c.decLimit, c.dwellMinutes});
+    SupervisionResult result = rig.supervise({15, c.decDeg}, {.decLimit = c.decLimit, .dwellMinutes = c.dwellMinutes});
     const auto& events = rig.mount.transcript();
     EXPECT_STREQ(endNames[static_cast<int>(result.end)], endNames[static_cast<int>(c.end)]) << c.what;
     EXPECT_EQ(rig.mount.positionQueries(), c.queries) << c.what;
@@ -186,7 +186,7 @@ TEST(Supervision, EndsOnTheLimitTheDwellASilentMountOrAStopRequest) {
 
 TEST(Supervision, CommandsBackToBackThenYieldQueryPauseRead) {
   Rig rig;
-  rig.supervise({90, -10}, {3, 7, 45, 0});
+  rig.supervise({90, -10}, {.portNumber = 3, .passThroughValue = 7, .decLimit = 45});
   const std::vector<MountEvent> want = {{K::open, 3, ""}, {K::bytes, 3, "R4000,F8E4"},
                                         {K::bytes, 3, std::string("P\x02\x10\x24\x07\0\0\0", 8)},
                                         {K::bytes, 3, std::string("P\x02\x11\x24\x07\0\0\0", 8)},
@@ -231,12 +231,12 @@ TEST(MountFaults, CloseThePortAndRethrow) {
     int queries;
   } cases[] = {
       {"line vanishing mid-dwell",
-       [](Rig& r) { r.at(5, [&r] { r.mount.vanish(); }); r.supervise({15, 30}, {1, 0, 45, 60}); },
+       [](Rig& r) { r.at(5, [&r] { r.mount.vanish(); }); r.supervise({15, 30}, {.decLimit = 45, .dwellMinutes = 60}); },
        "serial line COM1 (simulated mount): the device is gone", "close", 50},
       {"limit record that cannot be written",
-       [](Rig& r) { r.failRecords = true; r.supervise({15, 50}, {1, 0, 45, 60}); },
+       [](Rig& r) { r.failRecords = true; r.supervise({15, 50}, {.decLimit = 45, .dwellMinutes = 60}); },
        "cannot append to log2024-01-10.txt: No space left on device", "close", 2},
-      {"port that cannot be opened", [](Rig& r) { r.mount.refuseOpen(true); r.supervise({15, 30}, {1, 0, 45, 60}); },
+      {"port that cannot be opened", [](Rig& r) { r.mount.refuseOpen(true); r.supervise({15, 30}, {.decLimit = 45, .dwellMinutes = 60}); },
        "cannot open COM1 (simulated mount): Device or resource busy", "nothing", 0},
       {"line vanishing in the pause before the park command",
        [](Rig& r) { r.at(0.1, [&r] { r.mount.vanish(); }); r.park(true); },
