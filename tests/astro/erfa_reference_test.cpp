@@ -35,7 +35,7 @@ TEST(KoudoKeisan1950Erfa, WithinThreeQuartersOfADegreeIn2020To2030) {
   double worst = 0;
   int besideEastOrWest = 0;
   for (int instant = 0; instant < 400; ++instant) {
-    char date[16], time[16];
+    char date[32], time[32];
     std::snprintf(date, sizeof date, "%04d-%02d-%02d", year(random), month(random), day(random));
     const int m = minute(random);
     std::snprintf(time, sizeof time, "%02d:%02d:00", m / 60, m % 60);

@@ -79,7 +79,7 @@ TEST(PositionPass, BitIdenticalToTheRoutine) {
   PositionPass pass;
   for (int instant = 0; instant < 600; ++instant) {
     const double lat = sites[instant / 20 % 5][0], lon = sites[instant / 20 % 5][1];
-    char date[16], time[16];
+    char date[32], time[32];
     std::snprintf(date, sizeof date, "%04d-%02d-%02d", year(random), month(random), day(random));
     const int m = minute(random);
     std::snprintf(time, sizeof time, "%02d:%02d:00", m / 60, m % 60);
