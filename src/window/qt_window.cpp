@@ -10,8 +10,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMainWindow>
-#include <QPixmap>
 #include <QFontDatabase>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTimer>
@@ -94,6 +94,7 @@ class QtWindow::View : public QMainWindow {
 
   bool nightRunning = true;
   bool closedDuringNight = false;
+  int requestsAtTheEnd = 0;  // stop requests counted when the night was over
   QPlainTextEdit* plan_ = nullptr;
   QtSkyChart* chart = nullptr;
   QLabel* status_ = nullptr;
@@ -160,6 +161,8 @@ void QtWindow::showSky(const SkyView& sky) { view_->chart->setSky(sky); }
 void QtWindow::nightIsOver() {
   view_->refreshStatus(true);
   view_->nightRunning = false;
+  // Counted first: a request that comes in between still closes the window.
+  view_->requestsAtTheEnd = view_->stop().count();
   view_->stop().nightIsOver();
 }
 
@@ -167,10 +170,9 @@ int QtWindow::runUntilClosed() {
   if (!view_->isVisible()) return 0;
   // A stop request after the night (Ctrl-C in the terminal, SIGTERM from the
   // service manager) closes the window as a click would.
-  const int requestsBefore = view_->stop().count();
   QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout, view_.get(), [this, requestsBefore] {
-    if (view_->stop().count() > requestsBefore) view_->close();
+  QObject::connect(&watch, &QTimer::timeout, view_.get(), [this] {
+    if (view_->stop().count() > view_->requestsAtTheEnd) view_->close();
   });
   watch.start(100);
   return QApplication::exec();
