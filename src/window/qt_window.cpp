@@ -160,6 +160,7 @@ void QtWindow::showSky(const SkyView& sky) { view_->chart->setSky(sky); }
 
 void QtWindow::nightIsOver() {
   view_->refreshStatus(true);
+  if (!view_->nightRunning) return;
   view_->nightRunning = false;
   // Counted first: a request that comes in between still closes the window.
   view_->requestsAtTheEnd = view_->stop().count();
