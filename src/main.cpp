@@ -16,6 +16,8 @@
 
 #include <QApplication>
 
+#include "app/guarded_mount_link.h"
+#include "app/park_now.h"
 #include "indi/indi_address.h"
 #include "indi/indi_client.h"
 #include "indi/indi_mirror.h"
@@ -33,6 +35,7 @@
 #include "platform/device_users.h"
 #include "platform/fault.h"
 #include "platform/folder_lock.h"
+#include "platform/night_guard.h"
 #include "platform/posix_clock.h"
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
@@ -58,6 +61,7 @@ const char* const usageText =
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
     "       vantrel --plan [START] [--nights N] [--csv FILE] [--svg FILE.svg]\n"
     "       vantrel --check [START] [--mount]\n"
+    "       vantrel --park [--indi DEVICE[@HOST[:PORT]]]\n"
     "       vantrel --help | --version\n"
     "\n"
     "Runs an observing night from the files of the working directory:\n"
@@ -112,6 +116,9 @@ const char* const usageText =
     "  --web-token FILE   the first line of FILE (16 or more of A-Z a-z 0-9 . _ ~ -)\n"
     "                     must come with every request: once as /?token=TOKEN (a\n"
     "                     cookie keeps it) or as \"Authorization: Bearer TOKEN\".\n"
+    "  --park             park the mount now (the port of vantrel.ini, or --indi)\n"
+    "                     and say whether it took the park: exit status 0 when it\n"
+    "                     did, 4 when it did not answer, 1 when it refused\n"
     "  --help, --version\n"
     "\n"
     "Serial port N is ./COMN when that exists at start-up (a link to /dev/ttyUSB0\n"
@@ -121,6 +128,9 @@ const char* const usageText =
     "status 1.\n"
     "Ctrl-C (or closing the window) ends the night through the park; a second\n"
     "Ctrl-C leaves at once, unless the park is under way.\n"
+    "A real night runs in a child process; when it dies after a goto without\n"
+    "a park (a crash, SIGKILL, the out-of-memory killer), its parent parks the\n"
+    "mount on the same device and says so.\n"
     "\n"
     "Exit status: 0 the night ended (clock, declination limit or stop request);\n"
     "1 a fault during the night (serial line, INDI, log file, a park the INDI\n"
@@ -139,6 +149,7 @@ struct Arguments {
   bool plan = false;
   bool check = false;
   bool askMount = false;
+  bool park = false;
   std::optional<std::string> snapshot;
   std::optional<std::string> svg;
   std::optional<std::string> start;
@@ -195,6 +206,8 @@ Arguments parseArguments(int argc, char** argv) {
       optionalStart();
     } else if (a == "--mount") {
       args.askMount = true;
+    } else if (a == "--park") {
+      args.park = true;
     } else if (a == "--plan") {
       args.plan = true;
       optionalStart();
@@ -204,7 +217,9 @@ Arguments parseArguments(int argc, char** argv) {
       char* end = nullptr;
       errno = 0;
       long n = std::strtol(text.c_str(), &end, 10);
-      if (text.empty() || *end != '\0' || errno != 0 || n < 1 || n > maxPlanNights) {
+      const bool digits = !text.empty() && text.size() <= 3 &&
+                          std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= '0' && c <= '9'; });
+      if (!digits || *end != '\0' || errno != 0 || n < 1 || n > maxPlanNights) {
         usageError("--nights must be a whole number from 1 to 366, got '" + text + "'");
       }
       args.nights = static_cast<int>(n);
@@ -219,6 +234,13 @@ Arguments parseArguments(int argc, char** argv) {
     }
   }
   if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
+  if (args.park && (args.plan || args.rehearse || args.check || args.resume || args.snapshot || args.start ||
+                    !args.webAddress.empty() || args.console)) {
+    usageError("--park goes alone (with --indi for an INDI mount)");
+  }
+  if ((args.check || args.plan) && !args.webAddress.empty()) {
+    usageError(std::string(args.check ? "--check" : "--plan") + " serves no status page; leave out --web");
+  }
   if (args.check && (args.plan || args.rehearse || args.resume || args.indi)) {
     usageError("--check goes alone (with --mount and START)");
   }
@@ -387,6 +409,7 @@ void publishSummary(StatusBoard& board, const std::string& summary) {
 int main(int argc, char** argv) {
   Arguments args = parseArguments(argc, argv);
   if (args.plan) return printPlan(rehearsalStart(args), args);
+  if (args.park) return parkNow(args.indi);
   if (args.check) return printCheck(args.start ? rehearsalStart(args) : PosixClock::civilMs(), args.askMount);
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
@@ -399,6 +422,13 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vantrel: %s\n", fault.what());
       return static_cast<int>(fault.status());
     }
+  }
+  // From here on a real night runs in a child; this process guards it and
+  // parks the mount if it dies unparked.
+  GuardLine guard;
+  if (!args.rehearse) {
+    guard = guardTheNight([&](const GuardedNight& night) { return parkForTheGuard(night, args.indi); },
+                          [&] { folderLock.reset(); });
   }
   StopRequest stop;
   installStopSignals(stop);
@@ -479,6 +509,7 @@ int main(int argc, char** argv) {
   // While the window waits to be closed, a new night in this folder may start.
   auto waitForTheWindow = [&]() {
     folderLock.reset();
+    guard.nightIsOver();
     qtWindow->nightIsOver();
     return qtWindow->runUntilClosed();
   };
@@ -502,6 +533,14 @@ int main(int argc, char** argv) {
         if (qtWindow) qtWindow->showStatus("Warning: " + warning);
       };
       NightSeams seams{clock, MSComm1, *window, files, stop};
+      seams.wrapMountLink = [&](std::unique_ptr<MountLink> link, const SiteConfig& site) -> std::unique_ptr<MountLink> {
+        if (!guard.guarded()) return link;
+        return std::make_unique<GuardedMountLink>(
+            std::move(link), guard, site.parkEnabled == 1, [&]() -> GuardedMountLink::Device {
+              if (args.indi) return {args.indi->describe(), 0, -1};
+              return {MSComm1.chosenDevice(), mountPortNumber(site.commPort), MSComm1.claimDescriptor()};
+            });
+      };
       std::unique_ptr<IndiMirror> indiMirror;
       std::unique_ptr<IndiWire> indiWire;
       if (args.indi) {

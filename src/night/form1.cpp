@@ -41,10 +41,14 @@ Form1::~Form1() = default;
 
 // The link is made once the configuration has been read.
 MountLink& Form1::mountLink() {
-  if (!mountLink_ && seams_.makeMountLink) mountLink_ = seams_.makeMountLink(siteConfig_);
   if (!mountLink_) {
-    mountLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
-                                                   passThroughByte(siteConfig_.passThroughValue), &seams_.clock);
+    if (seams_.makeMountLink) {
+      mountLink_ = seams_.makeMountLink(siteConfig_);
+    } else {
+      mountLink_ = std::make_unique<SerialMountLink>(seams_.MSComm1, mountPortNumber(siteConfig_.commPort),
+                                                     passThroughByte(siteConfig_.passThroughValue), &seams_.clock);
+    }
+    if (seams_.wrapMountLink) mountLink_ = seams_.wrapMountLink(std::move(mountLink_), siteConfig_);
   }
   return *mountLink_;
 }

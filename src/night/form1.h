@@ -55,6 +55,9 @@ struct NightSeams {
   // Makes another mount link than the serial line, once the configuration
   // has been read; MSComm1 is then never opened.
   std::function<std::unique_ptr<MountLink>(const SiteConfig&)> makeMountLink = {};
+  // Wraps whichever link the night drives, once it is made (the guard of a
+  // real night listens through it); the bytes on the line stay the same.
+  std::function<std::unique_ptr<MountLink>(std::unique_ptr<MountLink>, const SiteConfig&)> wrapMountLink = {};
 };
 
 // Watches the night from inside without changing it: the plan of a night and

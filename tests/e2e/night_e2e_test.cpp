@@ -94,7 +94,9 @@ TEST_F(Vantrel, OnATerminalAndNoSecondCopyDrivesTheMount) {
   ASSERT_EQ(symlink(device, (other / "COM1").c_str()), 0);
   Child samePort({VANTREL_BINARY, "--console"}, other.path, other / "out", other / "err");
   EXPECT_EQ(samePort.waitForExit(20s), 1) << readFile(other / "err");
-  EXPECT_THAT(readFile(other / "err"), HasSubstr("another vantrel " + pid + " holds COM1 (" + device + ")"));
+  // The device is claimed by the night, the child of the process started.
+  const std::string night = "(pid " + std::to_string(childOf(first.pid(), 5s)) + ")";
+  EXPECT_THAT(readFile(other / "err"), HasSubstr("another vantrel " + night + " holds COM1 (" + device + ")"));
   EXPECT_FALSE(std::filesystem::exists(other / ("log" + today + ".txt"))) << "no log, so no record";
 
   first.signal(SIGTERM);
@@ -129,7 +131,10 @@ TEST_F(Vantrel, MountThatVanishesEndsTheProgramWithTheLogIntact) {
   prepareNight(ini, {"--rate", "2", "--vanish-after", "5"});
   EXPECT_EQ(run({"--console"}), 1);
   // After the warning that the nights never end by the clock.
-  EXPECT_THAT(err(), MatchesRegex("(vantrel: warning: [^\n]*\n)*[^\n]*COM1[^\n]*\n")) << "one line naming the port";
+  EXPECT_THAT(err(), MatchesRegex("(vantrel: warning: [^\n]*\n)*[^\n]*COM1[^\n]*\n"
+                                  "vantrel: the night ended with status 1 at [^\n]*; the guard could not park the "
+                                  "mount: cannot open COM1 [^\n]*\n"))
+      << "one line naming the port, and the guard's try";
   EXPECT_THAT(records(), ElementsAre(HasSubstr("E2E ")));
 }
 

@@ -50,6 +50,22 @@ bool waitUntil(Done done, std::chrono::seconds timeout) {
   return true;
 }
 
+// The first child of `parent` to show up within the timeout, or 0.
+inline pid_t childOf(pid_t parent, std::chrono::seconds timeout) {
+  pid_t child = 0;
+  waitUntil([&] {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+      std::string stat = readFile(entry.path() / "stat");
+      std::size_t end = stat.rfind(')');
+      if (end != std::string::npos && std::atoi(stat.c_str() + end + 4) == parent) {
+        child = std::atoi(entry.path().filename().c_str());
+      }
+    }
+    return child != 0;
+  }, timeout);
+  return child;
+}
+
 // A child process in `dir` reading /dev/null; stderr goes to the file
 // `errPath`, stdout to the file `outPath` or, when that is empty, to a pipe.
 class Child {
