@@ -229,6 +229,11 @@ TEST_F(Vantrel, CommandLine) {
       {{"--plan", "--nights"}, "--nights needs a number of nights"},
       {{"--nights", "3"}, "--nights goes with --plan"},
       {{"--rehearse", "--csv", "plan.csv"}, "--csv goes with --plan"},
+      {{"--plan", "--nights", " 5"}, "got ' 5'"},
+      {{"--plan", "--nights", "+5"}, "got '+5'"},
+      {{"--check", "--web", "8080"}, "--check serves no status page; leave out --web"},
+      {{"--plan", "--web", "8080"}, "--plan serves no status page"},
+      {{"--park", "--resume"}, "--park goes alone"},
   };
   for (const auto& u : usage) {
     EXPECT_EQ(run(u.args), 2) << u.message;
