@@ -1,0 +1,356 @@
+// The runner of the night scenarios: each tests/scenarios/*.night file is one
+// whole night told as a story (the site, the targets, the start, how the
+// mount behaves, when a stop comes) with what must come out of it (exit
+// status, summary, log records, serial commands, console lines). Each runs
+// in-process on the simulated clock against the simulated mount, as a real
+// night (the line checked at start, the status on the console) or as a
+// rehearsal.
+//
+//   scenario_tests                      run every scenario (one test each)
+//   scenario_tests --update [NAME...]   rewrite the expected blocks of the
+//                                       scenarios from what came out, for
+//                                       review in git diff (never in CI)
+//
+// The syntax is in tests/scenarios/README.md.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "night/form1.h"
+#include "night/rehearsal.h"
+#include "platform/console_window.h"
+#include "platform/fault.h"
+#include "platform/simulated_clock.h"
+#include "platform/simulated_mount.h"
+#include "platform/stop_request.h"
+#include "support/night_files.h"
+
+namespace vantrel::testing {
+namespace {
+
+const std::string folder = VANTREL_SOURCE_DIR "/tests/scenarios";
+bool updating = false;
+
+std::string trim(const std::string& s) {
+  std::size_t a = s.find_first_not_of(' '), b = s.find_last_not_of(' ');
+  return a == std::string::npos ? "" : s.substr(a, b - a + 1);
+}
+
+// "\r", "\n", "\t", "\\" and "\xNN" in a scenario's quoted text.
+std::string unescape(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\' || i + 1 == s.size()) { out += s[i]; continue; }
+    char c = s[++i];
+    if (c == 'x' && i + 2 < s.size() + 1) out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16)), i += 2;
+    else out += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c;
+  }
+  return out;
+}
+
+// One line of a file that a scenario reads as it is.
+struct Section {
+  std::string key;                 // "site", "expect log", ...
+  std::string value;               // what follows the colon on its line
+  std::vector<std::string> block;  // the indented lines below it
+  std::size_t firstLine = 0, endLine = 0;  // the block's lines in the file
+};
+
+struct Scenario {
+  std::string name;
+  std::vector<std::string> lines;
+  std::vector<Section> sections;
+
+  const Section* find(const std::string& key) const {
+    for (const Section& s : sections)
+      if (s.key == key) return &s;
+    return nullptr;
+  }
+  std::vector<const Section*> all(const std::string& key) const {
+    std::vector<const Section*> found;
+    for (const Section& s : sections)
+      if (s.key == key) found.push_back(&s);
+    return found;
+  }
+  std::string value(const std::string& key, const std::string& otherwise = "") const {
+    const Section* s = find(key);
+    return s ? s->value : otherwise;
+  }
+};
+
+Scenario readScenario(const std::string& name) {
+  Scenario scenario{name, {}, {}};
+  std::ifstream in(folder + "/" + name + ".night");
+  for (std::string line; std::getline(in, line);) scenario.lines.push_back(line);
+  for (std::size_t i = 0; i < scenario.lines.size(); ++i) {
+    const std::string& line = scenario.lines[i];
+    if (line.empty() || line[0] == '#' || line[0] == ' ') continue;
+    std::size_t colon = line.find(':');
+    if (colon == std::string::npos) throw std::runtime_error(name + " line " + std::to_string(i + 1) + ": no key");
+    Section s{trim(line.substr(0, colon)), trim(line.substr(colon + 1)), {}, i + 1, i + 1};
+    while (s.endLine < scenario.lines.size() && scenario.lines[s.endLine].rfind("  ", 0) == 0) {
+      s.block.push_back(scenario.lines[s.endLine++].substr(2));
+    }
+    scenario.sections.push_back(s);
+  }
+  return scenario;
+}
+
+// "decLimit 10, dwellMinutes 5" onto the base site.
+void applySite(IniValues& ini, const std::string& settings) {
+  std::istringstream in(settings);
+  for (std::string item; std::getline(in, item, ',');) {
+    std::istringstream words(item);
+    std::string key;
+    double v = 0;
+    words >> key >> v;
+    std::map<std::string, double*> fields = {
+        {"longitude", &ini.longitude}, {"latitude", &ini.latitude}, {"minAltitude", &ini.minAltitude},
+        {"decLimit", &ini.decLimit}, {"parkEnabled", &ini.parkEnabled}, {"dwellMinutes", &ini.dwellMinutes},
+        {"gridStep", &ini.gridStep}, {"passThroughValue", &ini.passThroughValue},
+        {"startDelaySeconds", &ini.startDelaySeconds}, {"raOffset", &ini.raOffset}, {"decOffset", &ini.decOffset}};
+    if (key == "nightEnd") ini.nightEnd.assign(12, v);
+    else if (key == "port") ini.port = static_cast<int>(v);
+    else if (fields.count(key)) *fields[key] = v;
+    else throw std::runtime_error("unknown site setting '" + key + "'");
+  }
+}
+
+// The declination field a hand controller reports for `deg`.
+std::string decField(double deg) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04lX", static_cast<long>(std::nearbyint(deg * 65536 / 360)) & 0xFFFF);
+  return text;
+}
+
+// A rule of the mount's position replies: queries `from` to `to` (inclusive).
+struct Reply {
+  int from = 1, to = INT32_MAX;
+  std::string text;  // the whole reply; "$RA" and "$DEC" stand for the goto's fields
+};
+
+// "silent", "refuses to open", "vanishes at query N", "answers queries N-M with "TEXT"",
+// "reports declination D for queries N-M" (a range "N-" has no end).
+void applyMount(SimulatedMount& mount, std::vector<Reply>& replies, int& vanishAt, const std::string& rule) {
+  std::smatch m;
+  auto range = [](const std::string& from, const std::string& to, const std::string& dash) {
+    Reply r;
+    r.from = std::stoi(from);
+    r.to = !to.empty() ? std::stoi(to) : dash.empty() ? r.from : INT32_MAX;
+    return r;
+  };
+  if (rule == "silent") {
+    mount.setSilent(true);
+  } else if (rule == "refuses to open") {
+    mount.refuseOpen(true);
+  } else if (std::regex_match(rule, m, std::regex(R"(vanishes at query (\d+))"))) {
+    vanishAt = std::stoi(m[1]);
+  } else if (std::regex_match(rule, m, std::regex(R"re(answers quer(?:y|ies) (\d+)(-?)(\d*) with "(.*)")re"))) {
+    Reply r = range(m[1], m[3], m[2]);
+    r.text = unescape(m[4]);
+    replies.push_back(r);
+  } else if (std::regex_match(rule, m, std::regex(R"(reports declination (\S+) for quer(?:y|ies) (\d+)(-?)(\d*))"))) {
+    Reply r = range(m[2], m[4], m[3]);
+    r.text = "$RA," + decField(std::stod(m[1])) + "#";
+    replies.push_back(r);
+  } else {
+    throw std::runtime_error("unknown mount behaviour '" + rule + "'");
+  }
+}
+
+// Runs of the same line as one line "LINE (xN)".
+std::vector<std::string> folded(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < lines.size();) {
+    std::size_t j = i;
+    while (j < lines.size() && lines[j] == lines[i]) ++j;
+    out.push_back(j - i > 1 ? lines[i] + " (x" + std::to_string(j - i) + ")" : lines[i]);
+    i = j;
+  }
+  return out;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+struct Outcome {
+  std::map<std::string, std::vector<std::string>> blocks;  // "log", "serial", "console", "warnings"
+  std::map<std::string, std::string> values;               // "exit", "summary"
+};
+
+Outcome runScenario(const Scenario& s) {
+  IniValues ini;
+  applySite(ini, s.value("site"));
+  const std::string start = s.value("start", "2026-12-06T18:00:00");
+  std::string adf;
+  for (const Section* t : s.all("target")) {
+    // "NAME dec D at azimuth A": placed for the start time.
+    std::smatch m;
+    if (!std::regex_match(t->value, m, std::regex(R"((.{1,4}) dec (\S+) at azimuth (\S+))")))
+      throw std::runtime_error("target: NAME dec D at azimuth A, got '" + t->value + "'");
+    double dec = std::stod(m[2]);
+    adf += targetLine(std::string(m[1]) + "    ",
+                      raHoursAtAzimuth(start.substr(0, 10), start.substr(11, 5), dec, std::stod(m[3]), ini.longitude),
+                      dec) + "\r\n";
+  }
+  for (const Section* l : s.all("line")) adf += unescape(l->value) + "\r\n";
+  MemoryFileStore files = nightStore(ini, adf);
+  for (const Section* f : s.all("file")) {
+    std::string text;
+    for (const std::string& line : f->block) text += unescape(line) + "\r\n";
+    files.files[f->value] = text;
+  }
+
+  SimulatedClock clock;
+  clock.setCivilMs(civil(start));
+  SimulatedMount mount(SimulatedMount::Transcript::kept);
+  std::vector<Reply> replies;
+  int vanishAt = 0;
+  for (const Section* rule : s.all("mount")) applyMount(mount, replies, vanishAt, rule->value);
+  if (!replies.empty() || vanishAt > 0) {
+    mount.setPositionScript([&](int query, const std::string& ra, const std::string& dec) -> std::string {
+      if (vanishAt > 0 && query >= vanishAt) mount.vanish();
+      for (const Reply& r : replies) {
+        if (query < r.from || query > r.to) continue;
+        return std::regex_replace(std::regex_replace(r.text, std::regex("\\$RA"), ra), std::regex("\\$DEC"), dec);
+      }
+      return ra + "," + dec + "#";
+    });
+  }
+  StopRequest stop;
+  if (const Section* at = s.find("stop at")) {
+    clock.onAdvance = [&, stopMs = civil(at->value)](std::int64_t ms) {
+      if (ms >= stopMs && !stop.raised()) stop.raise();
+    };
+  }
+
+  char* consoleText = nullptr;
+  std::size_t consoleSize = 0;
+  std::FILE* console = open_memstream(&consoleText, &consoleSize);
+  StatusBoard board;
+  const std::string mode = s.value("mode", "night");
+  ConsoleWindow::Options options;
+  options.forceTerminal = 0;
+  options.verbose = s.value("console") == "verbose";
+  if (mode == "night") options.board = &board;
+
+  Outcome out;
+  std::vector<std::string> warnings;
+  std::string logName = "log" + start.substr(0, 10) + ".txt";
+  {
+    ConsoleWindow window(console, options);
+    try {
+      if (mode == "rehearse") {
+        RehearsalResult result = rehearseNight(civil(start), window, files, stop);
+        logName = result.logFileName;
+        out.values["summary"] = describeRehearsal(result);
+        out.values["exit"] = "0";
+      } else {
+        NightOptions night;
+        night.statusBoard = &board;
+        night.checkLineAtStart = true;
+        night.resume = s.value("options").find("resume") != std::string::npos;
+        night.onWarning = [&](const std::string& w) { warnings.push_back(w); };
+        NightOutcome outcome = Form1(NightSeams{clock, mount, window, files, stop}, night).Form_Load();
+        out.values["summary"] = describeNight(outcome);
+        out.values["exit"] = outcome.end == NightEnd::mountSilent ? "4"
+                             : outcome.parkReply == ParkReply::notConfirmed ? "1" : "0";
+      }
+    } catch (const Fault& fault) {
+      out.values["exit"] = std::to_string(static_cast<int>(fault.status()));
+      out.values["summary"] = std::string("fault: ") + fault.what();
+    }
+  }
+  std::fclose(console);
+  out.blocks["console"] = splitLines(std::string(consoleText, consoleSize));
+  std::free(consoleText);
+  out.blocks["warnings"] = warnings;
+  out.blocks["log"] = files.files.count(logName) ? logRecords(files.files[logName]) : std::vector<std::string>{};
+  std::vector<std::string> serial;
+  for (const MountEvent& e : mount.transcript()) {
+    std::ostringstream text;
+    text << e;
+    serial.push_back(text.str());
+  }
+  out.blocks["serial"] = folded(serial);
+  for (const auto& [name, text] : files.files) {
+    if (name != "vantrel.ini" && name != "vantrel.adf") out.blocks["files"].push_back(name);
+  }
+  return out;
+}
+
+// Every "expect KEY:" of the scenario against what came out; with --update the
+// blocks are written back instead.
+void check(Scenario& s, const Outcome& got) {
+  std::vector<std::string> lines = s.lines;
+  for (auto it = s.sections.rbegin(); it != s.sections.rend(); ++it) {
+    const Section& e = *it;
+    if (e.key.rfind("expect ", 0) != 0) continue;
+    const std::string what = e.key.substr(7);
+    if (got.values.count(what)) {
+      if (updating) lines[e.firstLine - 1] = e.key + ": " + got.values.at(what);
+      else EXPECT_EQ(e.value, got.values.at(what)) << s.name << " line " << e.firstLine << ": " << e.key;
+    } else if (got.blocks.count(what)) {
+      const std::vector<std::string>& want = got.blocks.at(what);
+      if (updating) {
+        lines.erase(lines.begin() + static_cast<long>(e.firstLine), lines.begin() + static_cast<long>(e.endLine));
+        std::vector<std::string> indented;
+        for (const std::string& l : want) indented.push_back("  " + l);
+        lines.insert(lines.begin() + static_cast<long>(e.firstLine), indented.begin(), indented.end());
+      } else {
+        EXPECT_EQ(e.block, want) << s.name << " line " << e.firstLine << ": " << e.key;
+      }
+    } else {
+      ADD_FAILURE() << s.name << " line " << e.firstLine << ": nothing to compare with '" << e.key << "'";
+    }
+  }
+  if (updating) {
+    std::ofstream out(folder + "/" + s.name + ".night");
+    for (const std::string& l : lines) out << l << "\n";
+  }
+}
+
+class Night : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Night, TurnsOutAsTold) {
+  Scenario scenario = readScenario(GetParam());
+  ASSERT_FALSE(scenario.sections.empty()) << "an empty scenario";
+  check(scenario, runScenario(scenario));
+}
+
+std::vector<std::string> scenarioNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() == ".night") names.push_back(entry.path().stem().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, Night, ::testing::ValuesIn(scenarioNames()), [](const auto& info) {
+  std::string name = info.param;
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+});
+
+}  // namespace
+}  // namespace vantrel::testing
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--update") vantrel::testing::updating = true;
+  }
+  return RUN_ALL_TESTS();
+}
