@@ -45,12 +45,13 @@ TEST_F(Vantrel, SecondStopRequestInADwellLeavesAtOnceSayingSo) {
   prepareDwell();
   auto vantrel = start({"--console"});
   ASSERT_TRUE(inTheDwell()) << err();
-  // Both requests reach it in the dwell: held stopped, it takes them in
-  // order when it goes on (two signals of one kind would merge into one).
-  vantrel->signal(SIGSTOP);
-  vantrel->signal(SIGINT);
-  vantrel->signal(SIGTERM);
-  vantrel->signal(SIGCONT);
+  // Both requests reach the night in the dwell: held stopped, it takes them
+  // in order when it goes on (two signals of one kind would merge into one).
+  const pid_t night = childOf(vantrel->pid(), 10s);
+  kill(night, SIGSTOP);
+  kill(night, SIGINT);
+  kill(night, SIGTERM);
+  kill(night, SIGCONT);
   EXPECT_THAT(exitStatus(*vantrel, 20s), ::testing::AnyOf(130, 143)) << "128 + the second signal";
   EXPECT_THAT(err(), EndsWith("\nvantrel: a second stop request: leaving at once; the mount was NOT parked and may "
                               "still point at the sky\n"));
@@ -84,11 +85,12 @@ TEST_P(StopSignal, EndsTheNightThroughThePark) {
     if (where == "park") {
       vantrel->signal(SIGTERM);
       ASSERT_TRUE(waitUntil([&] { return holds(transcript(), std::string("T\0", 2)); }, 20s));
-      vantrel->signal(SIGSTOP);  // held in the 200 ms between the pre-park and the park
+      const pid_t night = childOf(vantrel->pid(), 10s);
+      kill(night, SIGSTOP);  // held in the 200 ms between the pre-park and the park
       std::this_thread::sleep_for(50ms);  // what it sent before it stopped reaches the transcript
       if (holds(transcript(), "B4000")) GTEST_SKIP() << "too late on a busy machine: the park was sent already";
-      vantrel->signal(c.signal);
-      vantrel->signal(SIGCONT);
+      kill(night, c.signal);
+      kill(night, SIGCONT);
     } else {
       vantrel->signal(c.signal);
     }
