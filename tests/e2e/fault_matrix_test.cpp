@@ -22,42 +22,6 @@ using ::testing::MatchesRegex;
 
 bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// The COM1 link vanishes mid-night: the park must not go to /dev/ttyS0.
-TEST_F(Vantrel, LinkVanishingMidNightIsAFaultNamingItAndItsDevice) {
-  prepareDwell();
-  std::string device = std::filesystem::read_symlink(dir / "COM1").string();
-  auto vantrel = start({"--console"});
-  ASSERT_TRUE(inTheDwell()) << err();
-  std::filesystem::remove(dir / "COM1");
-  vantrel->signal(SIGTERM);
-  EXPECT_EQ(exitStatus(*vantrel, 20s), 1);
-  EXPECT_THAT(err(), HasSubstr("\nvantrel: cannot open COM1 (" + (dir / "COM1") +
-                              "): the link is gone or leads nowhere; it last led to " + device +
-                              "; mount not parked (the serial line failed)\n"));
-  EXPECT_THAT(err(), EndsWith("; the guard could not park the mount: cannot open COM1 (" + (dir / "COM1") +
-                              "): No such file or directory\n"));
-  EXPECT_EQ(transcript().find("B4000"), std::string::npos);
-}
-
-// A second stop request in a dwell leaves at once, saying so (in the park it
-// waits: see StopSignal).
-TEST_F(Vantrel, SecondStopRequestInADwellLeavesAtOnceSayingSo) {
-  prepareDwell();
-  auto vantrel = start({"--console"});
-  ASSERT_TRUE(inTheDwell()) << err();
-  // Both requests reach the night in the dwell: held stopped, it takes them
-  // in order when it goes on (two signals of one kind would merge into one).
-  const pid_t night = childOf(vantrel->pid(), 10s);
-  kill(night, SIGSTOP);
-  kill(night, SIGINT);
-  kill(night, SIGTERM);
-  kill(night, SIGCONT);
-  EXPECT_THAT(exitStatus(*vantrel, 20s), ::testing::AnyOf(130, 143)) << "128 + the second signal";
-  EXPECT_THAT(err(), EndsWith("\nvantrel: a second stop request: leaving at once; the mount was NOT parked and may "
-                              "still point at the sky\n"));
-  EXPECT_EQ(transcript().find("B4000"), std::string::npos);
-}
-
 // One stop request by each signal, in the start-up wait or in a dwell, ends
 // the night through the park; a second one in the park waits for it.
 struct SignalCase {
@@ -137,17 +101,6 @@ TEST_F(Vantrel, FullDiskKeepsOnlyWholeRecordsAndStillParks) {
   EXPECT_THAT(err(), EndsWith(": cannot write: File too large; park command sent, acknowledged\n"));
   EXPECT_EQ(log(), earlier) << "the torn record is cut off";
   EXPECT_EQ(transcriptWithPark(), "E" + parkBytes) << "the line check, then no goto before its record is on disk";
-}
-
-// The mount answers, but never in a form that can be read: the line check
-// at start names what it sent, and nothing is logged or moved.
-TEST_F(Vantrel, GarbledRepliesAreNamedAsSuch) {
-  prepareNight(testing::IniValues{}, {"--rate", "2", "--stray", "x"});
-  EXPECT_EQ(run({"--console"}, 60s), 4);
-  EXPECT_THAT(err(), MatchesRegex("(.*\n)?vantrel: the mount at COM1 does not answer a position query within 1 s "
-                                  "\\(it sent \"x[0-9A-F]{4},[0-9A-F]{4}#\", which is no position reply\\); "
-                                  "nothing was logged and the mount was not moved\n"));
-  EXPECT_EQ(transcriptWithPark(), "E");
 }
 
 // Input the night refuses ends the program at once with status 3 and says

@@ -181,7 +181,10 @@ std::vector<std::string> folded(const std::vector<std::string>& lines) {
 std::vector<std::string> splitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
   return lines;
 }
 
@@ -207,9 +210,14 @@ std::string targetList(const Scenario& s, const std::string& start, double longi
   return adf;
 }
 
-// The files a scenario adds to the folder, by name.
+// The files a scenario adds to the folder, by name ("files: examples" puts
+// the shipped examples in place of the two inputs).
 std::map<std::string, std::string> extraFiles(const Scenario& s) {
   std::map<std::string, std::string> files;
+  if (s.value("files") == "examples") {
+    for (std::string name : {"vantrel.ini", "vantrel.adf"})
+      files[name] = readFile(VANTREL_SOURCE_DIR "/examples/" + name);
+  }
   for (const Section* f : s.all("file")) {
     std::string text;
     for (const std::string& line : f->block) text += unescape(line) + "\r\n";
@@ -328,8 +336,9 @@ Outcome runScenario(const Scenario& s) {
 Outcome runReal(const Scenario& s) {
   using namespace std::chrono_literals;
   e2e::ScratchDir dir;
+  // Targets placed by azimuth stand there now, at a site where it is night now.
   NightNow now(PosixClock::civilMs());
-  IniValues ini = now.ini;
+  IniValues ini = s.find("target") ? now.ini : IniValues{};
   applySite(ini, s.value("site"));
   e2e::writeFile(dir / "vantrel.ini", iniText(ini));
   e2e::writeFile(dir / "vantrel.adf", targetList(s, now.now.dateText + "T" + now.now.timeText, ini.longitude));
@@ -339,8 +348,11 @@ Outcome runReal(const Scenario& s) {
   std::vector<std::string> simArgs = {MOUNTSIM_BINARY, "--dir", dir.path, "--transcript", dir / "transcript.bin"};
   std::istringstream simWords(s.value("mountsim"));
   for (std::string w; simWords >> w;) simArgs.push_back(w);
-  e2e::Child mountsim(simArgs, dir.path, "", dir / "mountsim.err");
-  if (!mountsim.waitForLine("vantrel-mountsim: COM1 -> ", 20s)) throw std::runtime_error("no mountsim");
+  std::optional<e2e::Child> mountsim;
+  if (s.value("mountsim") != "none") {
+    mountsim.emplace(simArgs, dir.path, "", dir / "mountsim.err");
+    if (!mountsim->waitForLine("vantrel-mountsim: COM1 -> ", 20s)) throw std::runtime_error("no mountsim");
+  }
 
   // The program with its test-only fault switches (VANTREL_FAULT_...) when asked.
   std::vector<std::string> args = {s.value("binary") == "with faults" ? VANTREL_WITH_FAULTS_BINARY : VANTREL_BINARY};
@@ -358,10 +370,17 @@ Outcome runReal(const Scenario& s) {
     if (what == "wait for the dwell") {
       if (!e2e::waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s))
         ADD_FAILURE() << s.name << ": the dwell never began";
+    } else if (std::regex_match(what, m, std::regex(R"re(wait for "(.*)" in the (transcript|console))re"))) {
+      const std::string text = unescape(m[1]), file = m[2] == "console" ? dir / "out" : dir / "transcript.bin";
+      if (!e2e::waitUntil([&] { return e2e::readFile(file).find(text) != std::string::npos; }, 30s))
+        ADD_FAILURE() << s.name << ": never came: " << what;
+    } else if (std::regex_match(what, m, std::regex(R"(wait (\d+) ms)"))) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(m[1])));
     } else if (std::regex_match(what, m, std::regex(R"(signal (\w+)( to the night)?)"))) {
-      const int number = m[1] == "TERM" ? SIGTERM : m[1] == "INT" ? SIGINT : m[1] == "HUP" ? SIGHUP
-                         : m[1] == "KILL" ? SIGKILL : throw std::runtime_error("unknown signal " + std::string(m[1]));
-      kill(m[2].matched ? e2e::childOf(night.pid(), 10s) : night.pid(), number);
+      const std::map<std::string, int> numbers = {{"TERM", SIGTERM}, {"INT", SIGINT}, {"HUP", SIGHUP},
+                                                  {"KILL", SIGKILL}, {"STOP", SIGSTOP}, {"CONT", SIGCONT}};
+      if (!numbers.count(m[1])) throw std::runtime_error("unknown signal " + std::string(m[1]));
+      kill(m[2].matched ? e2e::childOf(night.pid(), 10s) : night.pid(), numbers.at(m[1]));
     } else if (std::regex_match(what, m, std::regex(R"(remove (\S+))"))) {
       std::filesystem::remove(dir / m[1]);
     } else {
@@ -391,6 +410,9 @@ Outcome runReal(const Scenario& s) {
       out.blocks["files"].push_back(name.rfind("log", 0) == 0 ? "log of today" : name);
   }
   std::sort(out.blocks["files"].begin(), out.blocks["files"].end());
+  for (const Section& e : s.sections) {
+    if (e.key.rfind("expect file ", 0) == 0) out.blocks[e.key.substr(7)] = splitLines(e2e::readFile(dir / e.key.substr(12)));
+  }
   return out;
 }
 
@@ -409,7 +431,7 @@ bool lineMatches(const std::string& want, const std::string& got) {
     // Shorthands for what a real night cannot fix in advance.
     const std::map<std::string, std::string> named = {
         {"DATE", R"(\d{4}-\d\d-\d\d)"}, {"TIME", R"(\d\d:\d\d:\d\d)"}, {"HM", R"(\d\d:\d\d)"},
-        {"N", R"(\d+)"}, {"X", R"(-?\d+\.\d+)"}, {"ANY", ".*"}};
+        {"N", R"(\d+)"}, {"HEX", "[0-9A-F]{4}"}, {"X", R"(-?\d+\.\d+)"}, {"ANY", ".*"}};
     pattern += "(?:" + (named.count(part) ? named.at(part) : part) + ")";
     at = close + 2;
   }
