@@ -110,6 +110,8 @@ struct FakeServer : IndiWire, Window {
     auto state = [](Answer a) { return a == Answer::alertAtOnce ? IndiState::alert : IndiState::busy; };
     if (gotoAnswer == Answer::nothing) return;
     if (gotoAnswer == Answer::alertAtOnce) mirror.message(device, "[ERROR] Below the horizon.");
+    // The driver's periodic position update, Ok, may come between the send and its Busy.
+    at(20, [=, this] { push("EQUATORIAL_EOD_COORD", numbers(IndiState::ok, {{"RA", 0}, {"DEC", dec}})); });
     at(40, [=, this] { push("EQUATORIAL_EOD_COORD", numbers(state(gotoAnswer), {{"RA", 1}, {"DEC", dec}})); });
     if (gotoAnswer == Answer::alertAtOnce || gotoAnswer == Answer::staysBusy) return;
     at(5000, [=, this] {
@@ -321,6 +323,14 @@ TEST(IndiMountLink, ParkIsConfirmedOnlyWhenTheDriverEndsParked) {
     EXPECT_TRUE(recorded) << c.what << ": the park record follows the park, confirmed or not";
     EXPECT_EQ(server.clock.now().timeText, c.endTime) << c.what;
   }
+}
+
+// Every driver has a CONNECTION: another device's going must leave ours.
+TEST(IndiMirror, AnotherDevicesPropertyOfTheSameNameIsNotOurs) {
+  IndiMirror mirror(device);
+  mirror.propertyChanged(device, "CONNECTION", switches(IndiState::ok, {{"CONNECT", true}}));
+  mirror.propertyRemoved("Dome", "CONNECTION");
+  EXPECT_TRUE(mirror.property("CONNECTION").has_value());
 }
 
 TEST(IndiAddress, DeviceHostAndPort) {
