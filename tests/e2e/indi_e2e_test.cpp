@@ -123,17 +123,23 @@ TEST_F(IndiNight, TwoTargetsThenTheDeclinationLimitAndTheConfirmedPark) {
 
 TEST_F(IndiNight, NoSuchDeviceOrNoServer) {
   writeNight(testing::IniValues{}, testing::targetLine("A   ", 5, 20) + "\r\n");
+  const std::string here = "@localhost:" + std::to_string(port), nobody = "localhost:" + std::to_string(freePort());
   const struct {
-    std::string address, message;
+    std::string mode, address;
+    int status;
+    std::string message;
   } cases[] = {
-      {"Dome@localhost:" + std::to_string(port),
+      {"--console", "Dome" + here, 1,
        "the mount 'Dome' at localhost:" + std::to_string(port) + ": the server has no such device (it has '" +
            device + "')"},
-      {device + "@localhost:" + std::to_string(freePort()), "no server answers there"},
+      {"--console", device + "@" + nobody, 1,
+       "no INDI server answers at " + nobody + " for the mount '" + device +
+           "' (connection refused: nothing listens on that port): start one"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(run({"--console", "--indi", c.address}), 1) << c.address;
-    EXPECT_THAT(err(), HasSubstr(c.message)) << c.address;
+    std::vector<std::string> args = {c.mode, "--indi", c.address};
+    EXPECT_EQ(run(args), c.status) << c.mode << " " << c.address << "\n" << err();
+    EXPECT_THAT(c.mode == "--console" ? err() : out(), HasSubstr(c.message)) << c.mode << " " << c.address;
   }
 }
 
