@@ -17,6 +17,7 @@
 #include <QApplication>
 
 #include "indi/indi_address.h"
+#include "indi/indi_check.h"
 #include "indi/indi_client.h"
 #include "indi/indi_mirror.h"
 #include "indi/indi_mount_link.h"
@@ -219,8 +220,8 @@ Arguments parseArguments(int argc, char** argv) {
     }
   }
   if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
-  if (args.check && (args.plan || args.rehearse || args.resume || args.indi)) {
-    usageError("--check goes alone (with --mount and START)");
+  if (args.check && (args.plan || args.rehearse || args.resume)) {
+    usageError("--check goes alone (with --mount, --indi and START)");
   }
   if (args.askMount && !args.check) usageError("--mount goes with --check");
   if (!args.plan && args.nightsGiven) usageError("--nights goes with --plan");
@@ -341,12 +342,16 @@ void printLines(const std::string& text) {
 }
 
 // The check before a real night: exit 0, 5 (warnings) or 3 (refused input).
-int printCheck(std::int64_t startCivilMs, bool askMount) {
+// With --indi the INDI mount takes the place of the serial line.
+int printCheck(std::int64_t startCivilMs, bool askMount, const std::optional<IndiAddress>& indi) {
   PosixFileStore files(".");
   try {
     PreflightReport report = preflightReport(files, startCivilMs);
     int problems = report.warnings;
-    printLines(report.text + "\n" + lineDiagnosis(files, askMount, problems));
+    PosixClock clock;
+    std::string mount =
+        indi ? indiDiagnosis(*indi, clock, askMount, problems) : lineDiagnosis(files, askMount, problems);
+    printLines(report.text + "\n" + mount);
     return problems == 0 ? 0 : checkWarningsStatus;
   } catch (const Fault& fault) {
     std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
@@ -387,7 +392,9 @@ void publishSummary(StatusBoard& board, const std::string& summary) {
 int main(int argc, char** argv) {
   Arguments args = parseArguments(argc, argv);
   if (args.plan) return printPlan(rehearsalStart(args), args);
-  if (args.check) return printCheck(args.start ? rehearsalStart(args) : PosixClock::civilMs(), args.askMount);
+  if (args.check) {
+    return printCheck(args.start ? rehearsalStart(args) : PosixClock::civilMs(), args.askMount, args.indi);
+  }
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
   // One night per folder: taken before anything is read, held to the end.

@@ -121,7 +121,9 @@ TEST_F(IndiNight, TwoTargetsThenTheDeclinationLimitAndTheConfirmedPark) {
   EXPECT_THAT(err(), Not(MatchesRegex("(.|\n)*vantrel: [^w](.|\n)*"))) << "a fault after a good night";
 }
 
-TEST_F(IndiNight, NoSuchDeviceOrNoServer) {
+// The night stops with status 1; the check (refused with --indi before)
+// reports the same findings with status 5, or the mount as it stands.
+TEST_F(IndiNight, NoSuchDeviceOrNoServerAndTheCheck) {
   writeNight(testing::IniValues{}, testing::targetLine("A   ", 5, 20) + "\r\n");
   const std::string here = "@localhost:" + std::to_string(port), nobody = "localhost:" + std::to_string(freePort());
   const struct {
@@ -135,9 +137,14 @@ TEST_F(IndiNight, NoSuchDeviceOrNoServer) {
       {"--console", device + "@" + nobody, 1,
        "no INDI server answers at " + nobody + " for the mount '" + device +
            "' (connection refused: nothing listens on that port): start one"},
+      {"--check", device + "@" + nobody, 5, "  no INDI server answers at " + nobody},
+      {"--check", "Dome" + here, 5, "\n  the mount 'Dome' at localhost:" + std::to_string(port) + ": the server has"},
+      {"--mount", device + here, 0,
+       " h, declination +90.00 degrees\n  it reports itself not parked\n"},  // at the pole, as it starts
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = {c.mode, "--indi", c.address};
+    if (c.mode == "--mount") args.insert(args.begin(), "--check");
     EXPECT_EQ(run(args), c.status) << c.mode << " " << c.address << "\n" << err();
     EXPECT_THAT(c.mode == "--console" ? err() : out(), HasSubstr(c.message)) << c.mode << " " << c.address;
   }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "indi/indi_check.h"
 #include "indi/indi_mirror.h"
 #include "indi/indi_mount_link.h"
 #include "indi/indi_wire.h"
@@ -344,6 +345,44 @@ TEST(IndiMountLink, ParkIsConfirmedOnlyWhenTheDriverEndsParked) {
     EXPECT_GT(server.served, 0) << c.what << ": the window is served while the driver parks";
     EXPECT_TRUE(recorded) << c.what << ": the park record follows the park, confirmed or not";
     EXPECT_EQ(server.clock.now().timeText, c.endTime) << c.what;
+  }
+}
+
+// Guards --check --indi: each finding on its line, a problem counted for
+// what would stop the night, and nothing sent but CONNECT with --mount.
+TEST(IndiCheck, ServerDeviceConnectionPositionAndPark) {
+  const struct {
+    const char* what;
+    bool running, present, askMount;
+    int problems;
+    const char* text;  // after the first two lines; its start
+  } cases[] = {
+      {"no server", false, true, true, 1,
+       "  no INDI server answers at localhost:7624 for the mount 'Scope' (connection refused): start one"},
+      {"no device", true, false, false, 1,
+       "  the mount 'Scope' at localhost:7624: the server has no such device (it has 'Other')\n"},
+      {"without --mount", true, true, false, 0,
+       "  the server answers and has the device\n"
+       "  the device is not connected to its mount yet (the night connects it)\n"
+       "  (vantrel --check --mount also connects it and reads its position and park state)\n"},
+      {"with --mount", true, true, true, 0,
+       "  the server answers and has the device\n"
+       "  the device is now connected to its mount (vantrel connected it)\n"
+       "  it reports right ascension 0.0000 h, declination -12.50 degrees\n"
+       "  it reports itself parked (the night unparks it before the first goto)\n"},
+  };
+  for (const auto& c : cases) {
+    FakeServer server;
+    server.serverRunning = c.running, server.devicePresent = c.present;
+    // The driver's first poll after CONNECT: the definition said 0 degrees.
+    auto poll = [&] { server.push("EQUATORIAL_EOD_COORD", numbers(IndiState::ok, {{"RA", 0}, {"DEC", -12.5}})); };
+    if (c.present) server.at(1000, poll);
+    int problems = 0;
+    std::string text = indiDiagnosis(server, server.mirror, IndiAddress{device}, server.clock, c.askMount, problems);
+    EXPECT_EQ(problems, c.problems) << c.what;
+    const std::string head = "INDI mount:\n  'Scope' at localhost:7624\n";
+    EXPECT_EQ(text.substr(0, head.size() + std::string(c.text).size()), head + c.text) << c.what;
+    EXPECT_EQ(server.sent.size(), c.askMount && c.problems == 0 ? 2u : 1u) << c.what << ": only CONNECT is sent";
   }
 }
 
