@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 
 #include "e2e/vantrel_fixture.h"
+#include "indi/indi_park_now.h"
 
 #if !defined(INDISERVER_PROGRAM) || !defined(INDI_SIMULATOR_PROGRAM) || !defined(INDI_GETPROP)
 #define VANTREL_INDI_E2E 0
@@ -148,6 +149,20 @@ TEST_F(IndiNight, NoSuchDeviceOrNoServerAndTheCheck) {
     EXPECT_EQ(run(args), c.status) << c.mode << " " << c.address << "\n" << err();
     EXPECT_THAT(c.mode == "--console" ? err() : out(), HasSubstr(c.message)) << c.mode << " " << c.address;
   }
+}
+
+// The park of a guard or of vantrel --park: the device is connected when it
+// is not, the simulator (unparked at the pole when it starts) parks, and
+// the park is confirmed.
+TEST_F(IndiNight, OneShotParkConnectsAndParksTheSimulator) {
+  ASSERT_EQ(property("CONNECTION.CONNECT"), "Off");
+  PosixClock clock;
+  OneShotPark park = parkIndiMountNow(IndiAddress{device, "localhost", port}, clock);
+  EXPECT_EQ(park.reply, ParkReply::confirmed) << park.text;
+  EXPECT_EQ(park.text, "the mount '" + device + "' at localhost:" + std::to_string(port) +
+                           " is parked, as the mount confirmed");
+  EXPECT_EQ(property("TELESCOPE_PARK.PARK"), "On");
+  EXPECT_EQ(property("CONNECTION.CONNECT"), "On");
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "indi/indi_check.h"
 #include "indi/indi_mirror.h"
 #include "indi/indi_mount_link.h"
+#include "indi/indi_park_now.h"
 #include "indi/indi_wire.h"
 #include "mount/supervision.h"
 #include "platform/fault.h"
@@ -345,6 +346,44 @@ TEST(IndiMountLink, ParkIsConfirmedOnlyWhenTheDriverEndsParked) {
     EXPECT_GT(server.served, 0) << c.what << ": the window is served while the driver parks";
     EXPECT_TRUE(recorded) << c.what << ": the park record follows the park, confirmed or not";
     EXPECT_EQ(server.clock.now().timeText, c.endTime) << c.what;
+  }
+}
+
+// Guards the park of a guard or of vantrel --park: it must not unpark a
+// parked mount on the way (as the night's open does), and must tell a
+// missing server (status 1) from a missing mount (status 4).
+TEST(IndiParkNow, ConnectsParksAndConfirmsWithoutUnparking) {
+  const struct {
+    const char* what;
+    bool running, present, parked;
+    Answer answer;
+    std::string want;  // reply|text, or status|fault: its start
+  } cases[] = {
+      {"parked already", true, true, true, Answer::busyThenOk,
+       "confirmed|the mount 'Scope' at localhost:7624 is parked, as the mount confirmed"},
+      {"parks", true, true, false, Answer::busyThenOk, "confirmed|"},
+      {"Alert", true, true, false, Answer::busyThenAlert,
+       "not confirmed|the mount 'Scope' at localhost:7624 did not confirm the park; it may still point at the sky"},
+      {"no server", false, true, false, Answer::busyThenOk, "status 1|no INDI server answers at localhost:7624"},
+      {"no device", true, false, false, Answer::busyThenOk,
+       "status 4|the mount 'Scope' at localhost:7624: the server has no such device"},
+  };
+  for (const auto& c : cases) {
+    FakeServer server;
+    server.serverRunning = c.running, server.devicePresent = c.present, server.parked = c.parked;
+    server.parkAnswer = c.answer;
+    std::string got;
+    try {
+      OneShotPark park = parkIndiMountNow(server, server.mirror, IndiAddress{device}, server.clock);
+      got = (park.reply == ParkReply::confirmed ? "confirmed|" : "not confirmed|") + park.text;
+      EXPECT_EQ(server.sent, (std::vector<std::string>{"connect", "CONNECTION CONNECT=On DISCONNECT=Off",
+                                                        "TELESCOPE_TRACK_STATE TRACK_ON=Off TRACK_OFF=On",
+                                                        "TELESCOPE_PARK PARK=On UNPARK=Off"}))
+          << c.what;
+    } catch (const Fault& fault) {
+      got = "status " + std::to_string(static_cast<int>(fault.status())) + "|" + fault.what();
+    }
+    EXPECT_EQ(got.substr(0, c.want.size()), c.want) << c.what;
   }
 }
 
