@@ -28,13 +28,12 @@ std::string indiDiagnosis(IndiWire& wire, IndiMirror& mirror, const IndiAddress&
     link.findDevice();
     out += "  the server answers and has the device\n";
     std::optional<IndiProperty> connection = mirror.property("CONNECTION");
+    const bool wasConnected = connection && connection->isOn("CONNECT");
     if (!askMount) {
-      out += connection && connection->isOn("CONNECT")
-                 ? "  the device is connected to its mount\n"
-                 : "  the device is not connected to its mount yet (the night connects it)\n";
+      out += wasConnected ? "  the device is connected to its mount\n"
+                          : "  the device is not connected to its mount yet (the night connects it)\n";
       return out + "  (vantrel --check --mount also connects it and reads its position and park state)\n";
     }
-    const bool wasConnected = connection && connection->isOn("CONNECT");
     // Armed before CONNECT: the definition is the first update, the
     // driver's first poll the second.
     if (!wasConnected) mirror.armWatch(coordinatesProperty);
