@@ -19,6 +19,7 @@
 #include "app/guarded_mount_link.h"
 #include "app/park_now.h"
 #include "indi/indi_address.h"
+#include "indi/indi_check.h"
 #include "indi/indi_client.h"
 #include "indi/indi_mirror.h"
 #include "indi/indi_mount_link.h"
@@ -60,7 +61,7 @@ const char* const usageText =
     "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
     "       vantrel --plan [START] [--nights N] [--csv FILE] [--svg FILE.svg]\n"
-    "       vantrel --check [START] [--mount]\n"
+    "       vantrel --check [START] [--mount] [--indi DEVICE[@HOST[:PORT]]]\n"
     "       vantrel --park [--indi DEVICE[@HOST[:PORT]]]\n"
     "       vantrel --help | --version\n"
     "\n"
@@ -109,6 +110,9 @@ const char* const usageText =
     "                     is well, 5 when there are warnings, 3 for refused input\n"
     "  --mount            with --check: also ask the mount for its position (one\n"
     "                     query; it must answer within a second)\n"
+    "                     With --indi, --check looks at the INDI server and device\n"
+    "                     instead of the serial line; --mount also connects the\n"
+    "                     device and reads its position and park state\n"
     "  --web [ADDR:]PORT  serve the night's status read-only over HTTP: a page (/),\n"
     "                     /status.json, /log.txt and /plan.json. A bare PORT serves\n"
     "                     this computer only (127.0.0.1); port 0 picks a free one.\n"
@@ -241,8 +245,8 @@ Arguments parseArguments(int argc, char** argv) {
   if ((args.check || args.plan) && !args.webAddress.empty()) {
     usageError(std::string(args.check ? "--check" : "--plan") + " serves no status page; leave out --web");
   }
-  if (args.check && (args.plan || args.rehearse || args.resume || args.indi)) {
-    usageError("--check goes alone (with --mount and START)");
+  if (args.check && (args.plan || args.rehearse || args.resume)) {
+    usageError("--check goes alone (with --mount, --indi and START)");
   }
   if (args.askMount && !args.check) usageError("--mount goes with --check");
   if (!args.plan && args.nightsGiven) usageError("--nights goes with --plan");
@@ -363,12 +367,16 @@ void printLines(const std::string& text) {
 }
 
 // The check before a real night: exit 0, 5 (warnings) or 3 (refused input).
-int printCheck(std::int64_t startCivilMs, bool askMount) {
+// With --indi the INDI mount takes the place of the serial line.
+int printCheck(std::int64_t startCivilMs, bool askMount, const std::optional<IndiAddress>& indi) {
   PosixFileStore files(".");
   try {
     PreflightReport report = preflightReport(files, startCivilMs);
     int problems = report.warnings;
-    printLines(report.text + "\n" + lineDiagnosis(files, askMount, problems));
+    PosixClock clock;
+    std::string mount =
+        indi ? indiDiagnosis(*indi, clock, askMount, problems) : lineDiagnosis(files, askMount, problems);
+    printLines(report.text + "\n" + mount);
     return problems == 0 ? 0 : checkWarningsStatus;
   } catch (const Fault& fault) {
     std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
@@ -410,7 +418,9 @@ int main(int argc, char** argv) {
   Arguments args = parseArguments(argc, argv);
   if (args.plan) return printPlan(rehearsalStart(args), args);
   if (args.park) return parkNow(args.indi);
-  if (args.check) return printCheck(args.start ? rehearsalStart(args) : PosixClock::civilMs(), args.askMount);
+  if (args.check) {
+    return printCheck(args.start ? rehearsalStart(args) : PosixClock::civilMs(), args.askMount, args.indi);
+  }
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
   // One night per folder: taken before anything is read, held to the end.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "indi/indi_park_now.h"
 #include "inputs/site_config.h"
 #include "inputs/text_lines.h"
 #include "mount/protocol.h"
@@ -34,7 +35,10 @@ ParkReply parkSerial(PosixSerialPort& port, int portNumber) {
   return parkOn(link, clock);
 }
 
-ParkReply parkIndi(const IndiAddress& address, const std::string& folder);
+ParkReply parkIndi(const IndiAddress& address) {
+  PosixClock clock;
+  return parkIndiMountNow(address, clock).reply;
+}
 
 }  // namespace
 
@@ -55,7 +59,7 @@ std::string parkReplyWord(ParkReply reply) {
 }
 
 std::string parkForTheGuard(const GuardedNight& night, const std::optional<IndiAddress>& indi) {
-  if (indi) return parkReplyWord(parkIndi(*indi, "."));
+  if (indi) return parkReplyWord(parkIndi(*indi));
   PosixSerialPort port(std::filesystem::current_path().string());
   port.adoptDevice(night.portNumber, night.device, night.claimFd);
   return parkReplyWord(parkSerial(port, night.portNumber));
@@ -76,7 +80,7 @@ int parkNow(const std::optional<IndiAddress>& indi) {
     }
     if (indi) {
       mount = "the INDI mount " + indi->device;
-      reply = parkIndi(*indi, ".");
+      reply = parkIndi(*indi);
     } else {
       const int number = mountPortNumber(config.commPort);
       PosixSerialPort port(std::filesystem::current_path().string());
@@ -100,11 +104,5 @@ int parkNow(const std::optional<IndiAddress>& indi) {
     return static_cast<int>(fault.status());
   }
 }
-
-namespace {
-ParkReply parkIndi(const IndiAddress& address, const std::string& /*folder*/) {
-  throw Fault("the INDI park of " + address.device + " is not built yet");
-}
-}  // namespace
 
 }  // namespace vantrel

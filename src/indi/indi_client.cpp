@@ -1,5 +1,13 @@
 #include "indi/indi_client.h"
 
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include <libindi/baseclient.h>
 #include <libindi/basedevice.h>
 #include <libindi/indipropertynumber.h>
@@ -10,6 +18,65 @@
 
 namespace vantrel {
 namespace {
+
+// A server on the observatory's network accepts within milliseconds; a host
+// that has not answered in three seconds (the library's own limit) is off or
+// filtered away, and the observer should hear so rather than wait longer.
+constexpr int serverAnswerLimitMs = 3000;
+
+std::string connectError(int error) {
+  if (error == ECONNREFUSED) return "connection refused: nothing listens on that port";
+  return std::strerror(error);
+}
+
+// Why one address takes no connection; empty when it does.
+std::string whyNoAnswer(const addrinfo& address) {
+  int fd = socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
+  if (fd < 0) return std::strerror(errno);
+  std::string why;
+  if (connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
+    if (errno != EINPROGRESS) {
+      why = connectError(errno);
+    } else {
+      pollfd pending{fd, POLLOUT, 0};
+      int ready = 0;
+      do ready = poll(&pending, 1, serverAnswerLimitMs);
+      while (ready < 0 && errno == EINTR);
+      int error = 0;
+      socklen_t length = sizeof error;
+      if (ready == 0) {
+        why = "no answer within " + std::to_string(serverAnswerLimitMs / 1000) + " s";
+      } else if (ready < 0) {
+        why = std::strerror(errno);
+      } else if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error != 0) {
+        why = connectError(error);
+      }
+    }
+  }
+  close(fd);
+  return why;
+}
+
+// Why no server takes a connection at host:port; empty when one does. The
+// library only says yes or no, so the way is tried first, over IPv4 as the
+// library goes. What takes the connection may still be no INDI server: the
+// mount link tells that by its silence.
+std::string whyNoServer(const std::string& host, int port) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  int error = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+  if (error == EAI_NONAME || error == EAI_NODATA) return "no such host";
+  if (error != 0) return std::string("the name cannot be looked up: ") + gai_strerror(error);
+  std::string why = "no such host";
+  for (addrinfo* address = found; address != nullptr; address = address->ai_next) {
+    why = whyNoAnswer(*address);
+    if (why.empty()) break;
+  }
+  freeaddrinfo(found);
+  return why;
+}
 
 IndiState stateOf(IPState state) {
   switch (state) {
@@ -70,7 +137,7 @@ class Listener : public INDI::BaseClient {
 class LibIndiClient : public IndiWire {
  public:
   LibIndiClient(const IndiAddress& address, IndiMirror& mirror)
-      : device_(address.device), mirror_(mirror), listener_(mirror) {
+      : address_(address), mirror_(mirror), listener_(mirror) {
     listener_.setServer(address.host.c_str(), static_cast<unsigned>(address.port));
   }
   ~LibIndiClient() override {
@@ -79,8 +146,13 @@ class LibIndiClient : public IndiWire {
 
   // The library may or may not call serverConnected(); the mirror takes it
   // once either way.
-  bool connectServer() override {
-    if (!listener_.connectServer()) return false;
+  bool connectServer(std::string& whyNot) override {
+    whyNot = whyNoServer(address_.host, address_.port);
+    if (!whyNot.empty()) return false;
+    if (!listener_.connectServer()) {
+      whyNot = "it took the connection, then the client library gave up";
+      return false;
+    }
     mirror_.serverConnected();
     return true;
   }
@@ -122,11 +194,11 @@ class LibIndiClient : public IndiWire {
  private:
   template <class Property>
   void name(Property& property, const std::string& propertyName) {
-    property.setDeviceName(device_.c_str());
+    property.setDeviceName(address_.device.c_str());
     property.setName(propertyName.c_str());
   }
 
-  std::string device_;
+  IndiAddress address_;
   IndiMirror& mirror_;
   Listener listener_;
 };

@@ -22,6 +22,7 @@ void IndiMirror::reset() {
   std::lock_guard lock(mutex_);
   connecting_ = true;
   serverUp_ = false;
+  serverSpoke_ = false;
   if (devicePresent_) ++deviceSessions_;
   devicePresent_ = false;
   properties_.clear();
@@ -48,6 +49,7 @@ void IndiMirror::serverLost() {
 
 void IndiMirror::deviceSeen(const std::string& device) {
   std::lock_guard lock(mutex_);
+  serverSpoke_ = true;
   if (device == device_) {
     devicePresent_ = true;
   } else if (std::find(otherDevices_.begin(), otherDevices_.end(), device) == otherDevices_.end()) {
@@ -68,6 +70,7 @@ void IndiMirror::deviceRemoved(const std::string& device) {
 
 void IndiMirror::propertyChanged(const std::string& device, const std::string& name, const IndiProperty& property) {
   std::lock_guard lock(mutex_);
+  serverSpoke_ = true;
   if (device != device_) return;
   devicePresent_ = true;
   properties_[name] = property;
@@ -96,12 +99,18 @@ void IndiMirror::pingReplied(const std::string& uid) {
 
 void IndiMirror::message(const std::string& device, const std::string& text) {
   std::lock_guard lock(mutex_);
+  serverSpoke_ = true;
   if (device == device_) lastMessage_ = text;
 }
 
 bool IndiMirror::serverUp() const {
   std::lock_guard lock(mutex_);
   return serverUp_;
+}
+
+bool IndiMirror::serverSpoke() const {
+  std::lock_guard lock(mutex_);
+  return serverSpoke_;
 }
 
 bool IndiMirror::devicePresent() const {

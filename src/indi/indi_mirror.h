@@ -61,6 +61,9 @@ class IndiMirror {
 
   // Reads, from the night's thread.
   bool serverUp() const;
+  // Anything of INDI (a device, a property, a message) came since reset():
+  // what closes a connection without a word is no INDI server.
+  bool serverSpoke() const;
   bool devicePresent() const;
   // Counts the times the device went away (removed, server lost, reset): a
   // device that comes back must be told the site and the time again.
@@ -78,6 +81,7 @@ class IndiMirror {
   mutable std::mutex mutex_;
   bool connecting_ = false;
   bool serverUp_ = false;
+  bool serverSpoke_ = false;
   bool devicePresent_ = false;
   std::uint64_t deviceSessions_ = 0;
   std::map<std::string, IndiProperty> properties_;

@@ -24,9 +24,6 @@ constexpr const char* trackProperty = "TELESCOPE_TRACK_STATE";
 constexpr const char* siteProperty = "GEOGRAPHIC_COORD";
 constexpr const char* timeProperty = "TIME_UTC";
 
-// indiserver hands a new client the properties of every device at once; two
-// seconds cover a loaded machine.
-constexpr milliseconds deviceWaitMs{2000};
 // A driver for a real mount opens its own line and talks to the mount
 // before it reports CONNECT on; that may take some seconds.
 constexpr milliseconds connectWaitMs{10000};
@@ -50,6 +47,14 @@ std::string formatted(const char* format, double value) {
 }
 
 }  // namespace
+
+std::string indiNoServerText(const IndiAddress& address, const std::string& why) {
+  const std::string port = std::to_string(address.port);
+  return "no INDI server answers at " + address.host + ":" + port + " for the mount '" + address.device + "' (" + why +
+         "): start one on " + address.host + " with the mount's driver (e.g. indiserver -p " + port +
+         " indi_lx200generic, or indi_simulator_telescope to try without a mount), or give the address of the "
+         "running one: --indi '" + address.device + "@HOST:PORT'";
+}
 
 double indiHours(double raDeg) {
   double hours = std::fmod(raDeg / 15.0, 24.0);
@@ -84,10 +89,18 @@ void IndiMountLink::fail(const std::string& what) const {
 
 std::string IndiMountLink::mountName() const { return "the mount " + settings_.address.describe(); }
 
-void IndiMountLink::open() {
+void IndiMountLink::findDevice() {
   if (!mirror_.serverUp()) connectServer();
   awaitDevice();
+}
+
+void IndiMountLink::reach() {
+  findDevice();
   connectDevice();
+}
+
+void IndiMountLink::open() {
+  reach();
   if (siteSentInSession_ != mirror_.deviceSessions()) {
     sendSiteAndTime();
     siteSentInSession_ = mirror_.deviceSessions();
@@ -104,17 +117,18 @@ void IndiMountLink::open() {
 void IndiMountLink::connectServer() {
   if (everConnected_) wire_.disconnectServer();
   mirror_.reset();
-  if (!wire_.connectServer()) {
-    throw Fault("cannot connect to the INDI server at " + settings_.address.host + ":" +
-                std::to_string(settings_.address.port) + " for " + mountName() + ": no server answers there");
-  }
+  std::string whyNot;
+  if (!wire_.connectServer(whyNot)) throw Fault(indiNoServerText(settings_.address, whyNot));
   everConnected_ = true;
 }
 
 void IndiMountLink::awaitDevice() {
-  bool found = await(deviceWaitMs, [this] {
+  bool found = await(indiDeviceWaitMs, [this] {
     return !mirror_.serverUp() || (mirror_.devicePresent() && mirror_.property(connectionProperty));
   });
+  if (!mirror_.serverUp() && !mirror_.serverSpoke()) {
+    throw Fault(indiNoServerText(settings_.address, "it took the connection, then closed it without a word of INDI"));
+  }
   if (!mirror_.serverUp()) fail("the INDI server closed the connection");
   if (found) return;
   std::string others;

@@ -1,7 +1,9 @@
 // indi_mount_link.h - the mount link to any INDI telescope driver.
 //
-//   open             connect to the server (again after a loss), wait for the
-//                    device, CONNECT it, tell it the site and the time (once
+//   findDevice       connect to the server (again after a loss), wait for the
+//                    device; nothing is sent to it
+//   reach            findDevice, then CONNECT the device when it is not
+//   open             reach, then tell the device the site and the time (once
 //                    per appearance of the device), unpark it when it says it
 //                    is parked, switch tracking on
 //   gotoTarget       ON_COORD_SET = TRACK, then EQUATORIAL_EOD_COORD with the
@@ -42,6 +44,11 @@ namespace vantrel {
 
 class Clock;
 class IndiMirror;
+
+// indiserver hands a new client the properties of every device at once; two
+// seconds cover a loaded machine.
+inline constexpr std::chrono::milliseconds indiDeviceWaitMs{2000};
+
 class IndiWire;
 class Window;
 
@@ -57,6 +64,10 @@ class IndiMountLink : public MountLink {
                 Window* window = nullptr)
       : wire_(wire), mirror_(mirror), clock_(clock), settings_(std::move(settings)), window_(window) {}
 
+  // The first steps of open, alone: for a check or a park that must not
+  // unpark the mount nor start it tracking.
+  void findDevice();
+  void reach();
   void open() override;
   void close() override {}
   void closeQuietly() noexcept override {}
@@ -93,6 +104,10 @@ class IndiMountLink : public MountLink {
   std::uint64_t pings_ = 0;
   std::string pendingPing_;
 };
+
+// "no INDI server answers at HOST:PORT for the mount 'DEVICE' (WHY): start
+// one ..." - the reason comes from the wire.
+std::string indiNoServerText(const IndiAddress& address, const std::string& why);
 
 // The right ascension in hours in [0, 24) for raDeg degrees: INDI takes
 // hours, and a row's right ascension plus its offset may leave 0..360.

@@ -17,10 +17,11 @@ namespace vantrel {
 class IndiWire {
  public:
   virtual ~IndiWire() = default;
-  // Connects to the server; false when none answers. After a loss the old
-  // connection must be dropped first: the library goes on calling a dead
+  // Connects to the server; false when none answers, with the reason in
+  // `whyNot` ("connection refused", "no such host", ...). After a loss the
+  // old connection must be dropped first: the library goes on calling a dead
   // connection connected.
-  virtual bool connectServer() = 0;
+  virtual bool connectServer(std::string& whyNot) = 0;
   virtual void disconnectServer() = 0;
   virtual void sendNumbers(const std::string& property, const std::vector<std::pair<std::string, double>>& values) = 0;
   virtual void sendSwitches(const std::string& property, const std::vector<std::pair<std::string, bool>>& states) = 0;

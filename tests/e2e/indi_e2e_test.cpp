@@ -121,20 +121,63 @@ TEST_F(IndiNight, TwoTargetsThenTheDeclinationLimitAndTheConfirmedPark) {
   EXPECT_THAT(err(), Not(MatchesRegex("(.|\n)*vantrel: [^w](.|\n)*"))) << "a fault after a good night";
 }
 
-TEST_F(IndiNight, NoSuchDeviceOrNoServer) {
+// The night stops with status 1; the check (refused with --indi before)
+// reports the same findings with status 5, or the mount as it stands.
+TEST_F(IndiNight, NoSuchDeviceOrNoServerAndTheCheck) {
   writeNight(testing::IniValues{}, testing::targetLine("A   ", 5, 20) + "\r\n");
+  const std::string here = "@localhost:" + std::to_string(port), nobody = "localhost:" + std::to_string(freePort());
   const struct {
-    std::string address, message;
+    std::string mode, address;
+    int status;
+    std::string message;
   } cases[] = {
-      {"Dome@localhost:" + std::to_string(port),
+      {"--console", "Dome" + here, 1,
        "the mount 'Dome' at localhost:" + std::to_string(port) + ": the server has no such device (it has '" +
            device + "')"},
-      {device + "@localhost:" + std::to_string(freePort()), "no server answers there"},
+      {"--console", device + "@" + nobody, 1,
+       "no INDI server answers at " + nobody + " for the mount '" + device +
+           "' (connection refused: nothing listens on that port): start one"},
+      {"--check", device + "@" + nobody, 5, "  no INDI server answers at " + nobody},
+      {"--check", "Dome" + here, 5, "\n  the mount 'Dome' at localhost:" + std::to_string(port) + ": the server has"},
+      {"--mount", device + here, 0,
+       " h, declination +90.00 degrees\n  it reports itself not parked\n"},  // at the pole, as it starts
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(run({"--console", "--indi", c.address}), 1) << c.address;
-    EXPECT_THAT(err(), HasSubstr(c.message)) << c.address;
+    std::vector<std::string> args = {c.mode, "--indi", c.address};
+    if (c.mode == "--mount") args.insert(args.begin(), "--check");
+    EXPECT_EQ(run(args), c.status) << c.mode << " " << c.address << "\n" << err();
+    EXPECT_THAT(c.mode == "--console" ? err() : out(), HasSubstr(c.message)) << c.mode << " " << c.address;
   }
+}
+
+// vantrel --park --indi: the device is connected when it is not, the
+// simulator (unparked at the pole when it starts) parks, and the park is
+// confirmed.
+TEST_F(IndiNight, ParkNowConnectsAndParksTheSimulator) {
+  writeNight(testing::IniValues{}, "");
+  ASSERT_EQ(property("CONNECTION.CONNECT"), "Off");
+  EXPECT_EQ(run({"--park", "--indi", device + "@localhost:" + std::to_string(port)}, 120s), 0) << err();
+  EXPECT_EQ(out(), "the INDI mount " + device + ": park confirmed\n");
+  EXPECT_EQ(property("TELESCOPE_PARK.PARK"), "On");
+  EXPECT_EQ(property("CONNECTION.CONNECT"), "On");
+}
+
+// A night through INDI killed mid-dwell: its guard parks the same device of
+// the same server, and the park is confirmed.
+TEST_F(IndiNight, TheGuardParksAfterTheNightIsKilled) {
+  testing::NightNow night(PosixClock::civilMs());
+  today = night.now.dateText;
+  night.ini.decLimit = 90;  // the simulator starts at the pole
+  night.ini.dwellMinutes = 5;
+  writeNight(night.ini, night.line("A   ", 5, 300, 20));
+  auto vantrel = start({"--console", "--indi", device + "@localhost:" + std::to_string(port)});
+  ASSERT_TRUE(waitUntil([&] { return records().size() == 1 && property("EQUATORIAL_EOD_COORD.DEC") != ""; }, 60s))
+      << err();
+  ASSERT_EQ(kill(childOf(vantrel->pid(), 10s), SIGKILL), 0);
+  EXPECT_EQ(exitStatus(*vantrel, 120s), 128 + SIGKILL) << err();
+  EXPECT_THAT(err(), MatchesRegex("(.|\n)*vantrel: the night ended by SIGKILL at [:0-9]+; the guard parked the "
+                                  "mount \\(confirmed\\)\n"));
+  EXPECT_EQ(property("TELESCOPE_PARK.PARK"), "On");
 }
 
 }  // namespace

@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "indi/indi_check.h"
 #include "indi/indi_mirror.h"
 #include "indi/indi_mount_link.h"
+#include "indi/indi_park_now.h"
 #include "indi/indi_wire.h"
 #include "mount/supervision.h"
 #include "platform/fault.h"
@@ -64,12 +66,14 @@ struct FakeServer : IndiWire, Window {
     push("TIME_UTC", IndiProperty{});
   }
 
-  bool connectServer() override {
+  bool connectServer(std::string& whyNot) override {
     sent.push_back("connect");
+    whyNot = "connection refused";
     if (!serverRunning) return false;
     mirror.serverConnected();
-    mirror.deviceSeen("Other");
-    if (devicePresent) appear();
+    if (!mute) mirror.deviceSeen("Other");
+    if (closesAtOnce) mirror.serverLost();
+    if (devicePresent && !closesAtOnce) appear();
     return true;
   }
   void disconnectServer() override {
@@ -110,6 +114,8 @@ struct FakeServer : IndiWire, Window {
     auto state = [](Answer a) { return a == Answer::alertAtOnce ? IndiState::alert : IndiState::busy; };
     if (gotoAnswer == Answer::nothing) return;
     if (gotoAnswer == Answer::alertAtOnce) mirror.message(device, "[ERROR] Below the horizon.");
+    // The driver's periodic position update, Ok, may come between the send and its Busy.
+    at(20, [=, this] { push("EQUATORIAL_EOD_COORD", numbers(IndiState::ok, {{"RA", 0}, {"DEC", dec}})); });
     at(40, [=, this] { push("EQUATORIAL_EOD_COORD", numbers(state(gotoAnswer), {{"RA", 1}, {"DEC", dec}})); });
     if (gotoAnswer == Answer::alertAtOnce || gotoAnswer == Answer::staysBusy) return;
     at(5000, [=, this] {
@@ -153,6 +159,7 @@ struct FakeServer : IndiWire, Window {
   std::multimap<std::int64_t, std::function<void()>> timed;
   std::vector<std::string> sent;
   bool serverRunning = true, devicePresent = true, parked = true, pingsAnswered = true;
+  bool mute = false, closesAtOnce = false;  // a server that closes the connection at once, after saying nothing
   double dec = 0;
   int served = 0;  // window passes
   Answer gotoAnswer = Answer::busyThenOk, parkAnswer = Answer::busyThenOk;
@@ -200,17 +207,38 @@ TEST(IndiMountLink, OpenConnectsTellsSiteAndTimeUnparksAndTracksOncePerDevice) {
   EXPECT_EQ(server.sent[2].rfind("TIME_UTC ", 0), 0u);
 }
 
+// Guards the message of an unreachable host: a router that takes every
+// connection and closes it at once made it "the INDI server closed the
+// connection", as if a server were there.
 TEST(IndiMountLink, OpenFailsWithTheServerOrTheDeviceNamed) {
-  FakeServer noServer;
-  noServer.serverRunning = false;
-  EXPECT_EQ(noServer.faultOf([&] { noServer.link.open(); }),
-            "cannot connect to the INDI server at localhost:7624 for the mount 'Scope' at localhost:7624: no server "
-            "answers there");
-  FakeServer noDevice;
-  noDevice.devicePresent = false;
-  EXPECT_EQ(noDevice.faultOf([&] { noDevice.link.open(); }),
-            "the mount 'Scope' at localhost:7624: the server has no such device (it has 'Other')");
-  EXPECT_EQ(noDevice.clock.now().timeText, "22:00:02") << "the device is waited for about 2 s";
+  const struct {
+    const char* what;
+    bool running, mute, closes, present;
+    const char* fault;  // its start
+    const char* time;
+  } cases[] = {
+      {"nothing listens", false, false, false, true,
+       "no INDI server answers at localhost:7624 for the mount 'Scope' (connection refused): start one on localhost "
+       "with the mount's driver (e.g. indiserver -p 7624 indi_lx200generic, or indi_simulator_telescope to try "
+       "without a mount), or give the address of the running one: --indi 'Scope@HOST:PORT'",
+       "22:00:00"},
+      {"taken and closed without a word", true, true, true, true,
+       "no INDI server answers at localhost:7624 for the mount 'Scope' (it took the connection, then closed it "
+       "without a word of INDI): start one",
+       "22:00:00"},
+      {"a server that spoke, then closed", true, false, true, true,
+       "the mount 'Scope' at localhost:7624: the INDI server closed the connection", "22:00:00"},
+      {"no such device, waited for 2 s", true, false, false, false,
+       "the mount 'Scope' at localhost:7624: the server has no such device (it has 'Other')", "22:00:02"},
+  };
+  for (const auto& c : cases) {
+    FakeServer server;
+    server.serverRunning = c.running, server.mute = c.mute, server.closesAtOnce = c.closes;
+    server.devicePresent = c.present;
+    std::string fault = server.faultOf([&] { server.link.open(); });
+    EXPECT_EQ(fault.substr(0, std::string(c.fault).size()), c.fault) << c.what;
+    EXPECT_EQ(server.clock.now().timeText, c.time) << c.what;
+  }
 }
 
 TEST(IndiMountLink, GotoIsTakenWhenTheDriverGoesBusyAndRefusedOtherwise) {
@@ -269,9 +297,7 @@ TEST(IndiMountLink, LossMidDwellEndsSilentThenTheParkIsTried) {
   lost.at(3000, [&] { lost.dies(); });
   EXPECT_EQ(lost.supervise(30, 10).end, SupervisionEnd::mountSilent);
   EXPECT_EQ(lost.clock.now().timeText, "22:02:02");
-  EXPECT_EQ(lost.faultOf([&] { parkMount(true, lost.seams(), [] {}); }),
-            "cannot connect to the INDI server at localhost:7624 for the mount 'Scope' at localhost:7624: no server "
-            "answers there");
+  EXPECT_EQ(lost.faultOf([&] { parkMount(true, lost.seams(), [] {}); }).rfind("no INDI server answers at", 0), 0u);
   EXPECT_EQ(lost.sent.back(), "connect");
   EXPECT_EQ(lost.sent.end()[-2], "disconnect") << "a dead connection is dropped before connecting again";
 
@@ -321,6 +347,90 @@ TEST(IndiMountLink, ParkIsConfirmedOnlyWhenTheDriverEndsParked) {
     EXPECT_TRUE(recorded) << c.what << ": the park record follows the park, confirmed or not";
     EXPECT_EQ(server.clock.now().timeText, c.endTime) << c.what;
   }
+}
+
+// Guards the park of a guard or of vantrel --park: it must not unpark a
+// parked mount on the way (as the night's open does), and must tell a
+// missing server (status 1) from a missing mount (status 4).
+TEST(IndiParkNow, ConnectsParksAndConfirmsWithoutUnparking) {
+  const struct {
+    const char* what;
+    bool running, present, parked;
+    Answer answer;
+    std::string want;  // reply|text, or status|fault: its start
+  } cases[] = {
+      {"parked already", true, true, true, Answer::busyThenOk,
+       "confirmed|the mount 'Scope' at localhost:7624 is parked, as the mount confirmed"},
+      {"parks", true, true, false, Answer::busyThenOk, "confirmed|"},
+      {"Alert", true, true, false, Answer::busyThenAlert,
+       "not confirmed|the mount 'Scope' at localhost:7624 did not confirm the park; it may still point at the sky"},
+      {"no server", false, true, false, Answer::busyThenOk, "status 1|no INDI server answers at localhost:7624"},
+      {"no device", true, false, false, Answer::busyThenOk,
+       "status 4|the mount 'Scope' at localhost:7624: the server has no such device"},
+  };
+  for (const auto& c : cases) {
+    FakeServer server;
+    server.serverRunning = c.running, server.devicePresent = c.present, server.parked = c.parked;
+    server.parkAnswer = c.answer;
+    std::string got;
+    try {
+      OneShotPark park = parkIndiMountNow(server, server.mirror, IndiAddress{device}, server.clock);
+      got = (park.reply == ParkReply::confirmed ? "confirmed|" : "not confirmed|") + park.text;
+      EXPECT_EQ(server.sent, (std::vector<std::string>{"connect", "CONNECTION CONNECT=On DISCONNECT=Off",
+                                                        "TELESCOPE_TRACK_STATE TRACK_ON=Off TRACK_OFF=On",
+                                                        "TELESCOPE_PARK PARK=On UNPARK=Off"}))
+          << c.what;
+    } catch (const Fault& fault) {
+      got = "status " + std::to_string(static_cast<int>(fault.status())) + "|" + fault.what();
+    }
+    EXPECT_EQ(got.substr(0, c.want.size()), c.want) << c.what;
+  }
+}
+
+// Guards --check --indi: each finding on its line, a problem counted for
+// what would stop the night, and nothing sent but CONNECT with --mount.
+TEST(IndiCheck, ServerDeviceConnectionPositionAndPark) {
+  const struct {
+    const char* what;
+    bool running, present, askMount;
+    int problems;
+    const char* text;  // after the first two lines; its start
+  } cases[] = {
+      {"no server", false, true, true, 1,
+       "  no INDI server answers at localhost:7624 for the mount 'Scope' (connection refused): start one"},
+      {"no device", true, false, false, 1,
+       "  the mount 'Scope' at localhost:7624: the server has no such device (it has 'Other')\n"},
+      {"without --mount", true, true, false, 0,
+       "  the server answers and has the device\n"
+       "  the device is not connected to its mount yet (the night connects it)\n"
+       "  (vantrel --check --mount also connects it and reads its position and park state)\n"},
+      {"with --mount", true, true, true, 0,
+       "  the server answers and has the device\n"
+       "  the device is now connected to its mount (vantrel connected it)\n"
+       "  it reports right ascension 0.0000 h, declination -12.50 degrees\n"
+       "  it reports itself parked (the night unparks it before the first goto)\n"},
+  };
+  for (const auto& c : cases) {
+    FakeServer server;
+    server.serverRunning = c.running, server.devicePresent = c.present;
+    // The driver's first poll after CONNECT: the definition said 0 degrees.
+    auto poll = [&] { server.push("EQUATORIAL_EOD_COORD", numbers(IndiState::ok, {{"RA", 0}, {"DEC", -12.5}})); };
+    if (c.present) server.at(1000, poll);
+    int problems = 0;
+    std::string text = indiDiagnosis(server, server.mirror, IndiAddress{device}, server.clock, c.askMount, problems);
+    EXPECT_EQ(problems, c.problems) << c.what;
+    const std::string head = "INDI mount:\n  'Scope' at localhost:7624\n";
+    EXPECT_EQ(text.substr(0, head.size() + std::string(c.text).size()), head + c.text) << c.what;
+    EXPECT_EQ(server.sent.size(), c.askMount && c.problems == 0 ? 2u : 1u) << c.what << ": only CONNECT is sent";
+  }
+}
+
+// Every driver has a CONNECTION: another device's going must leave ours.
+TEST(IndiMirror, AnotherDevicesPropertyOfTheSameNameIsNotOurs) {
+  IndiMirror mirror(device);
+  mirror.propertyChanged(device, "CONNECTION", switches(IndiState::ok, {{"CONNECT", true}}));
+  mirror.propertyRemoved("Dome", "CONNECTION");
+  EXPECT_TRUE(mirror.property("CONNECTION").has_value());
 }
 
 TEST(IndiAddress, DeviceHostAndPort) {
