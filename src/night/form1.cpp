@@ -7,6 +7,7 @@
 
 #include "inputs/number_text.h"
 #include "inputs/target_list.h"
+#include "inputs/text_lines.h"
 #include "mount/line_check.h"
 #include "mount/protocol.h"
 #include "mount/serial_mount_link.h"
@@ -35,7 +36,8 @@ Form1::Form1(const Form1& state, NightSeams seams, NightOptions options)
       logFileName_(state.logFileName_),
       chosenRow_(state.chosenRow_),
       candidateCount_(state.candidateCount_),
-      status_(state.status_) {}
+      status_(state.status_),
+      limitArmed_(state.limitArmed_) {}
 
 Form1::~Form1() = default;
 
@@ -60,6 +62,7 @@ NightOutcome Form1::Form_Load() {
     // The port is the one it is at start-up for the whole night, the park
     // included.
     if (!seams_.makeMountLink) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
+    if (options_.mountDecAtStart) limitArmed_ = *options_.mountDecAtStart <= siteConfig_.decLimit;
     startupWait();
     loadTargets(places);
     status_.targetCount = targets_.targetCount;
@@ -144,8 +147,10 @@ void Form1::loadTargets(const SiteConfigPlaces& places) {
   std::vector<std::u32string> lines = readTargetLines(seams_.files);
   std::vector<TargetLineRows> lineRows;
   parseTargetLines(lines, siteConfig_, targets_, &lineRows);
+  std::vector<InputWarning> lineWarnings = targetLineWarnings(lines);
+  if (options_.refuseImpossibleCoordinates) refuseImpossibleCoordinates(lineWarnings);
   if (!options_.onWarning) return;
-  showWarnings(targetLineWarnings(lines));
+  showWarnings(lineWarnings);
   showWarnings(decLimitWarnings(lines, lineRows, targets_, siteConfig_, places));
 }
 
@@ -161,6 +166,11 @@ void Form1::checkLine() {
   if (!check.decDeg) {
     throw Fault(describeSilence(check, link) + "; nothing was logged and the mount was not moved",
                 ExitStatus::mountSilent);
+  }
+  // A mount parked at the pole is above most limits until its first slew.
+  limitArmed_ = *check.decDeg <= siteConfig_.decLimit;
+  if (!limitArmed_ && options_.onWarning) {
+    options_.onWarning(describeAboveLimit(*check.decDeg, siteConfig_.decLimit, link));
   }
 }
 
@@ -225,7 +235,7 @@ bool Form1::observingPass(NightOutcome& outcome) {
   // Only a sky chart shows the rows that cannot be chosen.
   computePositions(targets_, siteConfig_, sample_, positionPass_,
                    seams_.window.wantsSky() ? PositionsOf::everyRow : PositionsOf::candidates);
-  SunGuard sun = sunGuardAt(reading.dateText, reading.timeText, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
+  SunGuard sun = sunGuardAt(sample_, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
   std::vector<int> passedOver;
   ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude, sun, &passedOver);
   outcome.rowsNearSun.insert(passedOver.begin(), passedOver.end());
@@ -251,6 +261,7 @@ bool Form1::observingPass(NightOutcome& outcome) {
 
   SupervisionSettings settings;
   settings.decLimit = siteConfig_.decLimit;
+  settings.limitArmed = limitArmed_;
   settings.dwellMinutes = siteConfig_.dwellMinutes;
   if (options_.statusBoard) settings.onProgress = [this](const DwellProgress& p) { statusProgress(p); };
   SupervisionTarget target{targets_.raDeg[chosenRow_], targets_.decDeg[chosenRow_]};
@@ -258,6 +269,7 @@ bool Form1::observingPass(NightOutcome& outcome) {
   SupervisionResult result = superviseTarget(target, settings, mount, [this](double reportedDec) {
     appendRecord(decLimitRecord(reportedDec));
   });
+  limitArmed_ = result.limitArmed;
   if (options_.observer) options_.observer->dwellEnded(chosenRow_, seams_.clock.now());
   switch (result.end) {
     case SupervisionEnd::dwellOver:
@@ -275,6 +287,16 @@ bool Form1::observingPass(NightOutcome& outcome) {
       outcome.unreadExample = result.unreadExample;
       seams_.window.showStatus(describeSilentMount(outcome, mountLink().mountName()) + "; parking it blind");
       return true;
+    case SupervisionEnd::stayedAboveLimit:
+      // Neither a mount coming down from the pole (it would have passed the
+      // limit) nor one on a target below it: the mount does not go where it
+      // is sent, or decLimit is not what was meant.
+      throw Fault(mountLink().mountName() + " stayed above the declination limit for the whole dwell on row " +
+                      std::to_string(chosenRow_) + " (it last reported " + shortNumber(result.reportedDec) +
+                      " degrees; decLimit is " + shortNumber(siteConfig_.decLimit) +
+                      " in vantrel.ini): check that the mount moves where it is sent and that decLimit is the "
+                      "limit meant",
+                  ExitStatus::runtimeFault);
   }
   return true;
 }
