@@ -150,8 +150,8 @@ std::vector<InputWarning> targetLineWarnings(const std::vector<std::u32string>& 
     bool cleanDegrees = check.field(13, 2, "declination degrees", 91, degrees);
     bool cleanMinutes = check.field(15, 4, "declination arc-minutes", 60, arcMinutes);
     if (cleanDegrees && cleanMinutes && degrees + arcMinutes / 60 > 90) {
-      check.warn(13, 18, "the declination reads " + shortNumber(degrees + arcMinutes / 60) + " degrees, beyond the pole",
-                 true);
+      check.warn(13, 18,
+                 "the declination reads " + shortNumber(degrees + arcMinutes / 60) + " degrees, beyond the pole", true);
     }
     check.digitAfter(13, 19, "declination");
     check.mask();
@@ -174,7 +174,10 @@ void refuseImpossibleCoordinates(const std::vector<InputWarning>& warnings) {
     lastLine = warning.line;
   }
   if (first == nullptr) return;
-  throw Fault(describeWarning(*first) + (others.empty() ? "" : " (impossible coordinates on line" + std::string(otherLines > 1 ? "s " : " ") + others + " too)") +
+  if (!others.empty()) {
+    others = " (impossible coordinates on line" + std::string(otherLines > 1 ? "s " : " ") + others + " too)";
+  }
+  throw Fault(describeWarning(*first) + others +
                   "; no sky position has these coordinates, so the night does not start. Fix the line, or see what "
                   "it would do with vantrel --rehearse",
               ExitStatus::inputFile);

@@ -73,7 +73,8 @@ std::vector<std::u32string> readTargetLines(FileStore& files) {
                 ExitStatus::inputFile);
   }
   if (isUtf16Text(*bytes)) {
-    throw Fault(std::string(targetListFileName) + " is UTF-16 text; save it as plain ASCII/UTF-8", ExitStatus::inputFile);
+    throw Fault(std::string(targetListFileName) + " is UTF-16 text; save it as plain ASCII/UTF-8",
+                ExitStatus::inputFile);
   }
   return splitLines(decodeTargetList(files, *bytes));
 }

@@ -10,6 +10,7 @@
 
 #include "inputs/number_text.h"
 #include "inputs/text_lines.h"
+#include "platform/fault.h"
 #include "support/night_files.h"
 
 namespace vantrel {
@@ -76,6 +77,25 @@ TEST(TargetLineWarnings, EachKindFromALineThatHasItAndOneThatDoesNot) {
     EXPECT_THAT(w.problem, HasSubstr(c.says)) << c.what;
     EXPECT_EQ(w.impossible, c.impossible) << c.what;
   }
+}
+
+// The refusal names the first impossible field in full and the other lines
+// that hold one, each once; suspicious fields alone are no reason.
+TEST(TargetLineWarnings, ImpossibleCoordinatesAreRefusedNamingTheirLines) {
+  auto refusal = [](const std::vector<std::u32string>& lines) {
+    try {
+      refuseImpossibleCoordinates(targetLineWarnings(lines));
+    } catch (const Fault& fault) {
+      return std::string(fault.what());
+    }
+    return std::string("none");
+  };
+  EXPECT_EQ(refusal({U"    0x00.0 +1000.0 x 000000000"}), "none");
+  EXPECT_THAT(refusal({U"    0x00.0 +1000.0 x 000000000", U"    2560.0 +1000.0 x 000000000", U"#",
+                       U"    2400.0 +9500.0 x 000000000", U"    0100.0 +1060.0 x 000000000"}),
+              ::testing::StartsWith("vantrel.adf line 2, columns 5-6 \"25\": right ascension hours (columns 5-6) reads "
+                                    "25, which is not below 24. Are the columns shifted? (impossible coordinates on lines "
+                                    "4, 5 too); no sky position"));
 }
 
 // The mistakes a new user makes all warn on their own line and change

@@ -71,7 +71,8 @@ Trace supervise(const DwellCase& c, bool jumps, bool watched) {
   RecordingWindow window;
   StopRequest stop;
   if (c.stopAfterMs >= 0) clock.raiseStopAt(c.startMs + c.stopAfterMs, stop);
-  SupervisionSettings settings{1, 0, c.decLimit, c.dwellMinutes, std::chrono::milliseconds(c.pauseMs), {}, c.limitArmed};
+  SupervisionSettings settings{1,  0, c.decLimit, c.dwellMinutes, std::chrono::milliseconds(c.pauseMs),
+                               {}, c.limitArmed};
   Trace trace;
   if (watched) {
     settings.onProgress = [&](const DwellProgress& p) {

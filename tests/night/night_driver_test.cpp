@@ -155,8 +155,9 @@ TEST(NightDriver, TheLineIsCheckedAfterTheStartupWait) {
 TEST(NightDriver, ImpossibleCoordinatesStopARealNightAndItsCheckOnly) {
   Night night(IniValues{}, targetInWindowAt("2026-12-06T18:00") + "M42  0532.9 -0525.0 Orion Nebula 000000000\r\n");
   const char* says = "vantrel.adf line 2, columns 7-10 \"532.\": right ascension minutes (columns 7-10) reads 532";
+  const std::int64_t start = civil("2026-12-06T18:00");
   for (auto refuse : std::vector<std::function<void()>>{[&] { night.run("2026-12-06T18:00:00"); },
-                                                        [&] { preflightReport(night.files, civil("2026-12-06T18:00")); }}) {
+                                                        [&] { preflightReport(night.files, start); }}) {
     try {
       refuse();
       ADD_FAILURE() << "not refused";
@@ -167,7 +168,7 @@ TEST(NightDriver, ImpossibleCoordinatesStopARealNightAndItsCheckOnly) {
   }
   EXPECT_EQ(night.files.files.size(), 2u) << "no log";
   EXPECT_TRUE(night.mount.transcript().empty());
-  EXPECT_EQ(rehearseInMemory(civil("2026-12-06T18:00"), night.window, night.files, night.stop).outcome.observedCount, 2);
+  EXPECT_EQ(rehearseInMemory(start, night.window, night.files, night.stop).outcome.observedCount, 2);
 }
 
 // A mount parked at the pole, the home of most equatorial mounts, comes down
