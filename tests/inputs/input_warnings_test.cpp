@@ -93,9 +93,9 @@ TEST(TargetLineWarnings, ImpossibleCoordinatesAreRefusedNamingTheirLines) {
   EXPECT_EQ(refusal({U"    0x00.0 +1000.0 x 000000000"}), "none");
   EXPECT_THAT(refusal({U"    0x00.0 +1000.0 x 000000000", U"    2560.0 +1000.0 x 000000000", U"#",
                        U"    2400.0 +9500.0 x 000000000", U"    0100.0 +1060.0 x 000000000"}),
-              ::testing::StartsWith("vantrel.adf line 2, columns 5-6 \"25\": right ascension hours (columns 5-6) reads "
-                                    "25, which is not below 24. Are the columns shifted? (impossible coordinates on lines "
-                                    "4, 5 too); no sky position"));
+              ::testing::StartsWith("vantrel.adf line 2, columns 5-6 \"25\": right ascension hours (columns 5-6) "
+                                    "reads 25, which is not below 24. Are the columns shifted? (impossible coordinates "
+                                    "on lines 4, 5 too); no sky position"));
 }
 
 // The mistakes a new user makes all warn on their own line and change
