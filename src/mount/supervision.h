@@ -10,10 +10,10 @@
 // The limit is there for a mount that moves toward the pole. A mount that
 // starts above it (parked at the pole, as most equatorial mounts are) comes
 // down through it on its first slew, so the limit is armed only once the
-// mount is known at or below it: from the start when settings.limitArmed
-// says so, otherwise from the first reply at or below decLimit; from then on
-// every reply is judged. A dwell that ends with the limit never armed ends
-// as stayedAboveLimit.
+// mount is known at or below it, or is sent above it: from the start when
+// settings.limitArmed says so, otherwise from the first reply at or below
+// decLimit; from then on every reply is judged. A dwell that ends with the
+// limit never armed ends as stayedAboveLimit.
 //
 // parkMount: open the link; when parking is enabled, the pre-park, a pause of
 // twice the query pause, the park, then the park record; close the link.
@@ -95,8 +95,9 @@ struct SupervisionSettings {
   // it only watches, the supervision goes on as it would without it. A jump
   // over polls (note 5) then ends before every change it would be told of.
   std::function<void(const DwellProgress&)> onProgress = nullptr;
-  // The mount is known to stand at or below decLimit as the supervision
-  // starts (an earlier reply said so).
+  // Judge every reply from the first: the mount is known to stand at or
+  // below decLimit as the supervision starts (an earlier reply said so), or
+  // the target lies above the limit.
   bool limitArmed = true;
 };
 

@@ -168,8 +168,10 @@ void Form1::checkLine() {
                 ExitStatus::mountSilent);
   }
   // A mount parked at the pole is above most limits until its first slew.
-  limitArmed_ = *check.decDeg <= siteConfig_.decLimit;
-  if (!limitArmed_ && options_.onWarning) {
+  // The answer does not arm the limit: a parked mount may report where it is
+  // not (the INDI telescope simulator gives declination 0 while its axes
+  // stand at the pole), so the first dwell arms it by its own replies.
+  if (*check.decDeg > siteConfig_.decLimit && options_.onWarning) {
     options_.onWarning(describeAboveLimit(*check.decDeg, siteConfig_.decLimit, link));
   }
 }
@@ -261,7 +263,9 @@ bool Form1::observingPass(NightOutcome& outcome) {
 
   SupervisionSettings settings;
   settings.decLimit = siteConfig_.decLimit;
-  settings.limitArmed = limitArmed_;
+  // A target above the limit is judged from the first reply: the mount is
+  // sent above it, and the night ends as soon as it says so.
+  settings.limitArmed = limitArmed_ || targets_.decDeg[chosenRow_] > siteConfig_.decLimit;
   settings.dwellMinutes = siteConfig_.dwellMinutes;
   if (options_.statusBoard) settings.onProgress = [this](const DwellProgress& p) { statusProgress(p); };
   SupervisionTarget target{targets_.raDeg[chosenRow_], targets_.decDeg[chosenRow_]};

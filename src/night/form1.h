@@ -93,9 +93,9 @@ struct NightOptions {
   // rehearsal's mount always answers. An answer above decLimit is warned of.
   bool checkLineAtStart = false;
   // The declination the mount is known to stand at before the first goto:
-  // the rehearsal's mount stands at 0. A real night learns it from the line
-  // check; until it knows the mount at or below decLimit, the limit is not
-  // armed (supervision.h).
+  // the rehearsal's mount stands at 0. A real night does not know it (a
+  // parked mount may report where it is not): its first dwell arms the limit
+  // at the first reply at or below decLimit (supervision.h).
   std::optional<double> mountDecAtStart;
   // A target line whose coordinates no sky position has (right ascension of
   // 24 h or more, minutes of 60 or more, a declination beyond the pole) ends
@@ -177,8 +177,9 @@ class Form1 {
   int resumedCount_ = 0;  // rows taken from tonight's logs at start
   NightStatus status_;
   bool parkSent_ = false;
-  // The mount has been known at or below decLimit since the line check or a
-  // reply of a dwell: every reply is judged against the limit.
+  // The mount has been known at or below decLimit since a reply of a dwell
+  // (or mountDecAtStart): every reply is judged against the limit. Between
+  // dwells the mount stays where its last reply put it.
   bool limitArmed_ = false;
   std::unique_ptr<MountLink> mountLink_;
 };
