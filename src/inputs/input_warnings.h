@@ -18,6 +18,9 @@
 //    a sign column (12) holding anything but "+", "-" or a blank; a mask
 //    holding anything but 0 and 1, or text after the mask; a line too short
 //    to keep its mask clear of the coordinates.
+//    Of these, the ranges are not only suspicious but impossible: no sky
+//    position has them, so the goto would go wherever the wrapped angle
+//    points. They are marked, and a real night refuses them.
 // 3) Column 4 is the last column of the name and is not checked: a
 //    four-character name may end in a digit (M101, NGC1). A line shifted
 //    there is caught by column 11, by a range or by its sign column.
@@ -40,6 +43,7 @@ struct InputWarning {
   int lastColumn = 0;
   std::string found;    // the text at those columns, UTF-8
   std::string problem;  // what is wrong and what to do about it
+  bool impossible = false;  // coordinates no sky position has (note 2)
 };
 
 // One line for people: `vantrel.adf line 3, columns 5-6 "24": ...`.
@@ -50,6 +54,10 @@ std::vector<InputWarning> siteConfigWarnings(const SiteConfig& config, const Sit
 
 // The suspicious target lines of a decoded "vantrel.adf".
 std::vector<InputWarning> targetLineWarnings(const std::vector<std::u32string>& lines);
+
+// Throws Fault (ExitStatus::inputFile) naming the first impossible warning
+// and the lines of the others; returns when there is none.
+void refuseImpossibleCoordinates(const std::vector<InputWarning>& warnings);
 
 // Target lines with a row whose declination is above decLimit: when such a
 // row is chosen the mount reports a declination over the limit and that ends

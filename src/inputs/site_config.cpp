@@ -136,6 +136,9 @@ void checkWholeRange(ConfigCursor& cursor, const char* name, double value, doubl
 }  // namespace
 
 SiteConfig parseSiteConfig(std::string_view bytes, std::string_view fileName, SiteConfigPlaces* places) {
+  if (isUtf16Text(bytes)) {
+    throw Fault(std::string(fileName) + " is UTF-16 text; save it as plain ASCII/UTF-8", ExitStatus::inputFile);
+  }
   ConfigCursor c(bytes, fileName);
   SiteConfig s;
   c.skipLine();

@@ -15,6 +15,7 @@
 #include "inputs/input_warnings.h"
 #include "inputs/number_text.h"
 #include "inputs/text_lines.h"
+#include "platform/fault.h"
 
 namespace vantrel {
 namespace {
@@ -30,10 +31,10 @@ class LineChecker {
   LineChecker(std::u32string_view line, int lineNumber, std::vector<InputWarning>& out)
       : line_(line), lineNumber_(lineNumber), out_(out) {}
 
-  void warn(std::size_t first, std::size_t last, const std::string& problem) {
+  void warn(std::size_t first, std::size_t last, const std::string& problem, bool impossible = false) {
     std::u32string_view found = textField(line_, first, last - first + 1);
     out_.push_back({targetListFileName, lineNumber_, static_cast<int>(first), static_cast<int>(first + found.size()) - 1,
-                    encodeUtf8(found), problem});
+                    encodeUtf8(found), problem, impossible});
   }
 
   // A coordinate field: its characters, then (when they are well formed) its
@@ -64,7 +65,8 @@ class LineChecker {
     } else if (value >= limit) {
       warn(first, first + length - 1,
            where + " reads " + shortNumber(value) + ", which is not below " + shortNumber(limit) +
-               ". Are the columns shifted?");
+               ". Are the columns shifted?",
+           true);
     } else {
       return true;
     }
@@ -148,13 +150,37 @@ std::vector<InputWarning> targetLineWarnings(const std::vector<std::u32string>& 
     bool cleanDegrees = check.field(13, 2, "declination degrees", 91, degrees);
     bool cleanMinutes = check.field(15, 4, "declination arc-minutes", 60, arcMinutes);
     if (cleanDegrees && cleanMinutes && degrees + arcMinutes / 60 > 90) {
-      check.warn(13, 18, "the declination reads " + shortNumber(degrees + arcMinutes / 60) +
-                             " degrees, beyond the pole");
+      check.warn(13, 18,
+                 "the declination reads " + shortNumber(degrees + arcMinutes / 60) + " degrees, beyond the pole", true);
     }
     check.digitAfter(13, 19, "declination");
     check.mask();
   }
   return warnings;
+}
+
+void refuseImpossibleCoordinates(const std::vector<InputWarning>& warnings) {
+  const InputWarning* first = nullptr;
+  std::string others;
+  int otherLines = 0, lastLine = 0;
+  for (const InputWarning& warning : warnings) {
+    if (!warning.impossible) continue;
+    if (first == nullptr) {
+      first = &warning;
+    } else if (warning.line != first->line && warning.line != lastLine) {
+      others += (others.empty() ? "" : ", ") + std::to_string(warning.line);
+      ++otherLines;
+    }
+    lastLine = warning.line;
+  }
+  if (first == nullptr) return;
+  if (!others.empty()) {
+    others = " (impossible coordinates on line" + std::string(otherLines > 1 ? "s " : " ") + others + " too)";
+  }
+  throw Fault(describeWarning(*first) + others +
+                  "; no sky position has these coordinates, so the night does not start. Fix the line, or see what "
+                  "it would do with vantrel --rehearse",
+              ExitStatus::inputFile);
 }
 
 }  // namespace vantrel

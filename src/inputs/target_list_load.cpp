@@ -72,6 +72,10 @@ std::vector<std::u32string> readTargetLines(FileStore& files) {
     throw Fault(std::string(targetListFileName) + ": no such file in the working directory",
                 ExitStatus::inputFile);
   }
+  if (isUtf16Text(*bytes)) {
+    throw Fault(std::string(targetListFileName) + " is UTF-16 text; save it as plain ASCII/UTF-8",
+                ExitStatus::inputFile);
+  }
   return splitLines(decodeTargetList(files, *bytes));
 }
 

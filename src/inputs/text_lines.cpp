@@ -1,5 +1,6 @@
 #include "inputs/text_lines.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vantrel {
@@ -43,6 +44,20 @@ std::optional<std::u32string> decodeUtf8(std::string_view bytes) {
     i += static_cast<std::size_t>(extra) + 1;
   }
   return out;
+}
+
+bool isUtf16Text(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return true;
+  // Text of the files has no NUL: one in every other byte of the first few
+  // characters is the high (or low) half of UTF-16 code units.
+  const std::size_t checked = std::min<std::size_t>(bytes.size(), 64) & ~std::size_t{1};
+  if (checked == 0) return false;
+  bool low = true, high = true;
+  for (std::size_t i = 0; i < checked; i += 2) {
+    high = high && bytes[i] == '\0';
+    low = low && bytes[i + 1] == '\0';
+  }
+  return low || high;
 }
 
 std::string encodeUtf8(std::u32string_view text) {

@@ -18,6 +18,11 @@ std::optional<std::u32string> decodeUtf8(std::string_view bytes);
 
 std::string encodeUtf8(std::u32string_view text);
 
+// True for UTF-16 text: a byte order mark (FF FE or FE FF), or a NUL in
+// every other byte of its start, as a Windows editor's "Unicode" gives. Such
+// a file reads as neither ASCII nor UTF-8, and it is refused by name.
+bool isUtf16Text(std::string_view bytes);
+
 std::vector<std::u32string> splitLines(std::u32string_view text);
 
 // Text made safe to show on a terminal or in a one-line message: valid

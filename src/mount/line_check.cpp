@@ -31,10 +31,20 @@ LineCheck checkMountAnswers(MountLink& link, Clock& clock) {
 }
 
 std::string describeSilence(const LineCheck& check, const MountLink& link) {
-  std::string text = link.mountName() + " does not answer a position query within " +
-                     std::to_string(answerLimitMs.count() / 1000) + " s";
-  if (!check.heard.empty()) return text + " (it sent " + quotedForMessage(check.heard) + ", which is no position reply)";
-  return text + ": " + link.whatToCheckWhenSilent();
+  if (!check.heard.empty()) {
+    return link.mountName() + " answers a position query with bytes that cannot be read: " +
+           quotedForMessage(check.heard) +
+           " (no position reply came within " + std::to_string(answerLimitMs.count() / 1000) +
+           " s; is the other end a mount of this kind, at 9600 baud?)";
+  }
+  return link.mountName() + " does not answer a position query within " +
+         std::to_string(answerLimitMs.count() / 1000) + " s: " + link.whatToCheckWhenSilent();
+}
+
+std::string describeAboveLimit(double decDeg, double decLimit, const MountLink& link) {
+  return link.mountName() + " reports declination " + shortNumber(decDeg) + " degrees, above decLimit " +
+         shortNumber(decLimit) + " (vantrel.ini): the limit is armed once the mount has come down to it, and a "
+         "target whose dwell ends with the mount still above it ends the night through the park";
 }
 
 }  // namespace vantrel

@@ -35,8 +35,15 @@ struct LineCheck {
 
 LineCheck checkMountAnswers(MountLink& link, Clock& clock);
 
-// "the mount at COM1 does not answer a position query within 1 s (it sent
-// "xx")": the message of a failed check.
+// The message of a failed check: "the mount at COM1 does not answer a
+// position query within 1 s: is it ...", or, when bytes came, "the mount at
+// COM1 answers a position query with bytes that cannot be read: "xx" ...".
 std::string describeSilence(const LineCheck& check, const MountLink& link);
+
+// "the mount at COM1 reports declination 90 degrees, above decLimit 85
+// (vantrel.ini): ...": a mount that starts above the declination limit
+// (parked at the pole). The night goes on; the limit is armed once the
+// mount comes down to it.
+std::string describeAboveLimit(double decDeg, double decLimit, const MountLink& link);
 
 }  // namespace vantrel

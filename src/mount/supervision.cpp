@@ -29,6 +29,7 @@ class Supervisor {
       : target_(target), settings_(settings), seams_(seams), appendDecLimitRecord_(appendDecLimitRecord) {}
 
   SupervisionResult run() {
+    result_.limitArmed = settings_.limitArmed;
     Step step = Step::opening;
     while (step != Step::ended) step = next(step);
     return result_;
@@ -108,11 +109,12 @@ class Supervisor {
   Step check() {
     result_.reportedDec = *reply_;
     seams_.window.processEvents();
-    // Equal to the limit is not over it.
-    if (result_.reportedDec > settings_.decLimit) {
+    // Equal to the limit is not over it, and arms it.
+    if (result_.limitArmed && result_.reportedDec > settings_.decLimit) {
       result_.end = SupervisionEnd::limitReached;
       return Step::limitReached;
     }
+    if (result_.reportedDec <= settings_.decLimit) result_.limitArmed = true;
     return Step::counting;
   }
 
@@ -133,12 +135,14 @@ class Supervisor {
       skipSteadyPolls();
       return Step::querying;
     }
-    result_.end = SupervisionEnd::dwellOver;
+    result_.end = result_.limitArmed ? SupervisionEnd::dwellOver : SupervisionEnd::stayedAboveLimit;
     return Step::closing;
   }
 
   // Every poll until the one that may end the dwell would answer alike and
-  // go on: cross them in one jump of the clock (note 5).
+  // go on: cross them in one jump of the clock (note 5). The same answer
+  // leaves the limit as it stands: armed, it is not over it; not armed, it
+  // is above it.
   void skipSteadyPolls() {
     ClockJumps* jumps = seams_.clock.jumps();
     if (jumps == nullptr || seams_.stop.raised()) return;

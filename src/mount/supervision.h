@@ -7,6 +7,14 @@
 // at most one clock change. The dwell is over when the count reaches
 // 60 * dwellMinutes.
 //
+// The limit is there for a mount that moves toward the pole. A mount that
+// starts above it (parked at the pole, as most equatorial mounts are) comes
+// down through it on its first slew, so the limit is armed only once the
+// mount is known at or below it, or is sent above it: from the start when
+// settings.limitArmed says so, otherwise from the first reply at or below
+// decLimit; from then on every reply is judged. A dwell that ends with the
+// limit never armed ends as stayedAboveLimit.
+//
 // parkMount: open the link; when parking is enabled, the pre-park, a pause of
 // twice the query pause, the park, then the park record; close the link.
 //
@@ -87,13 +95,18 @@ struct SupervisionSettings {
   // it only watches, the supervision goes on as it would without it. A jump
   // over polls (note 5) then ends before every change it would be told of.
   std::function<void(const DwellProgress&)> onProgress = nullptr;
+  // Judge every reply from the first: the mount is known to stand at or
+  // below decLimit as the supervision starts (an earlier reply said so), or
+  // the target lies above the limit.
+  bool limitArmed = true;
 };
 
-enum class SupervisionEnd { dwellOver, limitReached, stopRequested, mountSilent };
+enum class SupervisionEnd { dwellOver, limitReached, stopRequested, mountSilent, stayedAboveLimit };
 
 struct SupervisionResult {
   SupervisionEnd end = SupervisionEnd::dwellOver;
   double reportedDec = 0;  // the last accepted declination (degrees)
+  bool limitArmed = false;  // the limit was armed when the supervision ended
   // Since the last accepted reply: the reads that held bytes but no valid
   // reply, and the first of them.
   int unreadReplies = 0;

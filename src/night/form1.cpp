@@ -7,6 +7,7 @@
 
 #include "inputs/number_text.h"
 #include "inputs/target_list.h"
+#include "inputs/text_lines.h"
 #include "mount/line_check.h"
 #include "mount/protocol.h"
 #include "mount/serial_mount_link.h"
@@ -35,7 +36,8 @@ Form1::Form1(const Form1& state, NightSeams seams, NightOptions options)
       logFileName_(state.logFileName_),
       chosenRow_(state.chosenRow_),
       candidateCount_(state.candidateCount_),
-      status_(state.status_) {}
+      status_(state.status_),
+      limitArmed_(state.limitArmed_) {}
 
 Form1::~Form1() = default;
 
@@ -64,6 +66,7 @@ NightOutcome Form1::Form_Load() {
     // The port is the one it is at start-up for the whole night, the park
     // included.
     if (!seams_.makeMountLink) seams_.MSComm1.choosePort(mountPortNumber(siteConfig_.commPort));
+    if (options_.mountDecAtStart) limitArmed_ = *options_.mountDecAtStart <= siteConfig_.decLimit;
     startupWait();
     loadTargets(places);
     status_.targetCount = targets_.targetCount;
@@ -148,8 +151,10 @@ void Form1::loadTargets(const SiteConfigPlaces& places) {
   std::vector<std::u32string> lines = readTargetLines(seams_.files);
   std::vector<TargetLineRows> lineRows;
   parseTargetLines(lines, siteConfig_, targets_, &lineRows);
+  std::vector<InputWarning> lineWarnings = targetLineWarnings(lines);
+  if (options_.refuseImpossibleCoordinates) refuseImpossibleCoordinates(lineWarnings);
   if (!options_.onWarning) return;
-  showWarnings(targetLineWarnings(lines));
+  showWarnings(lineWarnings);
   showWarnings(decLimitWarnings(lines, lineRows, targets_, siteConfig_, places));
 }
 
@@ -165,6 +170,13 @@ void Form1::checkLine() {
   if (!check.decDeg) {
     throw Fault(describeSilence(check, link) + "; nothing was logged and the mount was not moved",
                 ExitStatus::mountSilent);
+  }
+  // A mount parked at the pole is above most limits until its first slew.
+  // The answer does not arm the limit: a parked mount may report where it is
+  // not (the INDI telescope simulator gives declination 0 while its axes
+  // stand at the pole), so the first dwell arms it by its own replies.
+  if (*check.decDeg > siteConfig_.decLimit && options_.onWarning) {
+    options_.onWarning(describeAboveLimit(*check.decDeg, siteConfig_.decLimit, link));
   }
 }
 
@@ -229,7 +241,7 @@ bool Form1::observingPass(NightOutcome& outcome) {
   // Only a sky chart shows the rows that cannot be chosen.
   computePositions(targets_, siteConfig_, sample_, positionPass_,
                    seams_.window.wantsSky() ? PositionsOf::everyRow : PositionsOf::candidates);
-  SunGuard sun = sunGuardAt(reading.dateText, reading.timeText, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
+  SunGuard sun = sunGuardAt(sample_, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
   std::vector<int> passedOver;
   ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude, sun, &passedOver);
   outcome.rowsNearSun.insert(passedOver.begin(), passedOver.end());
@@ -255,6 +267,9 @@ bool Form1::observingPass(NightOutcome& outcome) {
 
   SupervisionSettings settings;
   settings.decLimit = siteConfig_.decLimit;
+  // A target above the limit is judged from the first reply: the mount is
+  // sent above it, and the night ends as soon as it says so.
+  settings.limitArmed = limitArmed_ || targets_.decDeg[chosenRow_] > siteConfig_.decLimit;
   settings.dwellMinutes = siteConfig_.dwellMinutes;
   if (options_.statusBoard) settings.onProgress = [this](const DwellProgress& p) { statusProgress(p); };
   SupervisionTarget target{targets_.raDeg[chosenRow_], targets_.decDeg[chosenRow_]};
@@ -262,6 +277,7 @@ bool Form1::observingPass(NightOutcome& outcome) {
   SupervisionResult result = superviseTarget(target, settings, mount, [this](double reportedDec) {
     appendRecord(decLimitRecord(reportedDec));
   });
+  limitArmed_ = result.limitArmed;
   if (options_.observer) options_.observer->dwellEnded(chosenRow_, seams_.clock.now());
   switch (result.end) {
     case SupervisionEnd::dwellOver:
@@ -279,6 +295,16 @@ bool Form1::observingPass(NightOutcome& outcome) {
       outcome.unreadExample = result.unreadExample;
       seams_.window.showStatus(describeSilentMount(outcome, mountLink().mountName()) + "; parking it blind");
       return true;
+    case SupervisionEnd::stayedAboveLimit:
+      // Neither a mount coming down from the pole (it would have passed the
+      // limit) nor one on a target below it: the mount does not go where it
+      // is sent, or decLimit is not what was meant.
+      throw Fault(mountLink().mountName() + " stayed above the declination limit for the whole dwell on row " +
+                      std::to_string(chosenRow_) + " (it last reported " + shortNumber(result.reportedDec) +
+                      " degrees; decLimit is " + shortNumber(siteConfig_.decLimit) +
+                      " in vantrel.ini): check that the mount moves where it is sent and that decLimit is the "
+                      "limit meant",
+                  ExitStatus::runtimeFault);
   }
   return true;
 }

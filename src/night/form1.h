@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -92,8 +93,18 @@ struct NightOptions {
   // Before the first cycle (after the start-up wait and the target list),
   // ask the mount once for its position and end the program when the line
   // fails or no valid answer comes within a second. A real night does; the
-  // rehearsal's mount always answers.
+  // rehearsal's mount always answers. An answer above decLimit is warned of.
   bool checkLineAtStart = false;
+  // The declination the mount is known to stand at before the first goto:
+  // the rehearsal's mount stands at 0. A real night does not know it (a
+  // parked mount may report where it is not): its first dwell arms the limit
+  // at the first reply at or below decLimit (supervision.h).
+  std::optional<double> mountDecAtStart;
+  // A target line whose coordinates no sky position has (right ascension of
+  // 24 h or more, minutes of 60 or more, a declination beyond the pole) ends
+  // the program before the night starts. The rehearsal and the plan go on
+  // with the warning, so that the whole file can be seen at once.
+  bool refuseImpossibleCoordinates = true;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
@@ -169,6 +180,10 @@ class Form1 {
   int resumedCount_ = 0;  // rows taken from tonight's logs at start
   NightStatus status_;
   bool parkSent_ = false;
+  // The mount has been known at or below decLimit since a reply of a dwell
+  // (or mountDecAtStart): every reply is judged against the limit. Between
+  // dwells the mount stays where its last reply put it.
+  bool limitArmed_ = false;
   std::unique_ptr<MountLink> mountLink_;
 };
 

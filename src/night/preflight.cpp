@@ -113,6 +113,8 @@ PreflightReport preflightReport(FileStore& files, std::int64_t startCivilMs) {
   std::vector<TargetLineRows> lineRows;
   TargetTable table;
   parseTargetLines(lines, config, table, &lineRows);
+  // The night refuses them; so does its check.
+  refuseImpossibleCoordinates(targetLineWarnings(lines));
 
   std::vector<std::string> warnings;
   for (const auto& list : {siteConfigWarnings(config, places), targetLineWarnings(lines),

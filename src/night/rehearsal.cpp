@@ -16,6 +16,10 @@ RehearsalResult rehearse(std::int64_t startCivilMs, Window& window, MemoryWrites
   NightOptions options;
   options.logFilePrefix = "rehearsal-";
   options.emptyLogAtStart = true;
+  // The simulated mount stands at 0000,0000 until its first goto.
+  options.mountDecAtStart = 0.0;
+  // A rehearsal shows what the files do, impossible coordinates included.
+  options.refuseImpossibleCoordinates = false;
   options.statusBoard = statusBoard;
   options.observer = observer;
   Form1 night(NightSeams{clock, mount, window, files, stop}, options);

@@ -13,6 +13,10 @@ SunGuard sunGuardAt(std::string_view dateText, std::string_view timeText, double
   return guard;
 }
 
+SunGuard sunGuardAt(const ClockSample& sample, double siteLatitude, double siteLongitude) {
+  return sunGuardAt(sample.cycleDateText, sample.cycleTimeText.substr(0, 5) + ":00", siteLatitude, siteLongitude);
+}
+
 std::string sunAtStartWarning(const std::string& dateText, const std::string& timeText, double siteLatitude,
                               double siteLongitude) {
   SunGuard guard = sunGuardAt(dateText, timeText, siteLatitude, siteLongitude);

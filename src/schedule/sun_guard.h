@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "astro/clock_sample.h"
 #include "astro/sun_position.h"
 
 namespace vantrel {
@@ -39,6 +40,11 @@ struct SunGuard {
 // The guard for the instant of the clock texts (civil time UT + 9 h).
 SunGuard sunGuardAt(std::string_view dateText, std::string_view timeText, double siteLatitude,
                     double siteLongitude);
+// The guard for the instant the rows of a pass are computed for: the whole
+// minute of the sample, its seconds dropped as the sample drops them. A row
+// and the Sun are compared at one instant, so a row cannot be passed over and
+// chosen within one minute.
+SunGuard sunGuardAt(const ClockSample& sample, double siteLatitude, double siteLongitude);
 
 // "the Sun stands 19.6 degrees above the horizon at 2026-12-07 09:00:00: ..."
 // when the Sun is above twilightAltitudeDeg at that instant; "" otherwise.

@@ -61,7 +61,9 @@ TEST(PositionPass, SinglePrecisionAzimuthIsExact) {
 // unit in the last place, the sign of a zero), the table grows and shrinks,
 // 368 rows follow the meridian and its opposite at hour angles from 1e-9 to
 // 1.5 degrees, and the site changes every 20 passes, once by one unit of the
-// latitude: the rows kept between passes must follow all of it.
+// latitude: the rows kept between passes must follow all of it. The first
+// site lies on the equator, whose latitude has the bits of a pass not yet
+// built for any.
 TEST(PositionPass, BitIdenticalToTheRoutine) {
   std::mt19937_64 random(4);
   std::uniform_real_distribution<double> ra(0, 360), dec(-90, 90);
@@ -75,7 +77,7 @@ TEST(PositionPass, BitIdenticalToTheRoutine) {
   }
   decDeg[1] = 90, decDeg[2] = -90;
   const double sites[][2] = {
-      {35.0, 135.0}, {35.000000000000007, 135.0}, {-33.93, 18.47}, {0.0, -70.4}, {89.5, -0.0}};
+      {0.0, -70.4}, {35.0, 135.0}, {35.000000000000007, 135.0}, {-33.93, 18.47}, {89.5, -0.0}};
   PositionPass pass;
   for (int instant = 0; instant < 600; ++instant) {
     const double lat = sites[instant / 20 % 5][0], lon = sites[instant / 20 % 5][1];

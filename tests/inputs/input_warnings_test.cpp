@@ -10,6 +10,7 @@
 
 #include "inputs/number_text.h"
 #include "inputs/text_lines.h"
+#include "platform/fault.h"
 #include "support/night_files.h"
 
 namespace vantrel {
@@ -37,17 +38,18 @@ TEST(TargetLineWarnings, EachKindFromALineThatHasItAndOneThatDoesNot) {
     int first, last;  // 0: no warning
     std::string found;
     std::string says;
+    bool impossible = false;  // no sky position has it: a real night refuses it
   } cases[] = {
       {"well formed", "M42 0532.9 -0525.0 Orion Nebula 010111010", 0, 0, "", ""},
       {"name of four ending in a digit", "M1011401.5 +5421.0 Pinwheel 000000000", 0, 0, "", ""},
       {"largest values in range", "    2359.9 -9000.0 edges 111111111", 0, 0, "", ""},
       {"blank sign, blanks inside fields", "    05 3.5  2 1.0 blanks 000000000", 0, 0, "", ""},
-      {"hours 24", "    2400.0 +1000.0 x 000000000", 5, 6, "24", "not below 24"},
-      {"hours 25", "    2500.0 +1000.0 x 000000000", 5, 6, "25", "right ascension hours"},
-      {"minutes 60", "    0160.0 +1000.0 x 000000000", 7, 10, "60.0", "not below 60"},
-      {"arc-minutes 75", "    0100.0 +1075.0 x 000000000", 15, 18, "75.0", "declination arc-minutes"},
-      {"declination 90 00.1", "    0100.0 +9000.1 x 000000000", 13, 18, "9000.1", "beyond the pole"},
-      {"declination degrees 95", "    0100.0 -9500.0 x 000000000", 13, 14, "95", "declination degrees"},
+      {"hours 24", "    2400.0 +1000.0 x 000000000", 5, 6, "24", "not below 24", true},
+      {"hours 25", "    2500.0 +1000.0 x 000000000", 5, 6, "25", "right ascension hours", true},
+      {"minutes 60", "    0160.0 +1000.0 x 000000000", 7, 10, "60.0", "not below 60", true},
+      {"arc-minutes 75", "    0100.0 +1075.0 x 000000000", 15, 18, "75.0", "declination arc-minutes", true},
+      {"declination 90 00.1", "    0100.0 +9000.1 x 000000000", 13, 18, "9000.1", "beyond the pole", true},
+      {"declination degrees 95", "    0100.0 -9500.0 x 000000000", 13, 14, "95", "declination degrees", true},
       {"letter O in the hours", "    O500.0 +1000.0 x 000000000", 5, 6, "O5", "other than digits"},
       {"colon in the minutes", "    0530:5 +1000.0 x 000000000", 7, 10, "30:5", "other than digits"},
       {"two points in the minutes", "    053.0. +1000.0 x 000000000", 7, 10, "3.0.", "other than digits"},
@@ -73,7 +75,27 @@ TEST(TargetLineWarnings, EachKindFromALineThatHasItAndOneThatDoesNot) {
                 w.found == c.found)
         << c.what << ": " << describeWarning(w);
     EXPECT_THAT(w.problem, HasSubstr(c.says)) << c.what;
+    EXPECT_EQ(w.impossible, c.impossible) << c.what;
   }
+}
+
+// The refusal names the first impossible field in full and the other lines
+// that hold one, each once; suspicious fields alone are no reason.
+TEST(TargetLineWarnings, ImpossibleCoordinatesAreRefusedNamingTheirLines) {
+  auto refusal = [](const std::vector<std::u32string>& lines) {
+    try {
+      refuseImpossibleCoordinates(targetLineWarnings(lines));
+    } catch (const Fault& fault) {
+      return std::string(fault.what());
+    }
+    return std::string("none");
+  };
+  EXPECT_EQ(refusal({U"    0x00.0 +1000.0 x 000000000"}), "none");
+  EXPECT_THAT(refusal({U"    0x00.0 +1000.0 x 000000000", U"    2560.0 +1000.0 x 000000000", U"#",
+                       U"    2400.0 +9500.0 x 000000000", U"    0100.0 +1060.0 x 000000000"}),
+              ::testing::StartsWith("vantrel.adf line 2, columns 5-6 \"25\": right ascension hours (columns 5-6) "
+                                    "reads 25, which is not below 24. Are the columns shifted? (impossible coordinates "
+                                    "on lines 4, 5 too); no sky position"));
 }
 
 // The mistakes a new user makes all warn on their own line and change

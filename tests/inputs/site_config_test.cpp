@@ -161,6 +161,12 @@ TEST(SiteConfigFaults, FileMissingOrEndingEarlyOrATrailingComma) {
   text.resize(text.find("ra offset"));
   EXPECT_THAT(faultOf(text), HasSubstr("the file ends before the value of raOffset"));
   EXPECT_THAT(faultOf(""), HasSubstr("siteLongitude"));
+  // As a Windows editor saves "Unicode": little-endian, with or without the mark.
+  std::string utf16;
+  for (char c : usualFile()) utf16 += std::string{c, '\0'};
+  for (const std::string& file : {"\xFF\xFE" + utf16, utf16}) {
+    EXPECT_EQ(faultOf(file), "vantrel.ini is UTF-16 text; save it as plain ASCII/UTF-8");
+  }
   // "20," leaves the cursor before the line end; the skip eats only that
   // rest, and the label "dec limit" is then read as decLimit. The message
   // blames the value line, not the label.

@@ -165,6 +165,8 @@ TEST(TargetListFile, RowCountsAndFaults) {
   const std::string over = ": more than 2700 rows";
   const std::string full = times(300, fullMaskLine);  // 300 x 9 rows
   const std::string nearlyFull = times(299, fullMaskLine) + plainLine + "\r\n";  // 2692 rows: 1 + 7 more fit
+  std::string utf16be;  // big-endian, without a byte order mark
+  for (char c : plainLine) utf16be += std::string{'\0', c};
   const struct {
     const char* what;
     std::optional<std::string> text;
@@ -188,6 +190,8 @@ TEST(TargetListFile, RowCountsAndFaults) {
       {"9 characters of 3 bytes", "星雲星雲星雲星雲星", 1, ""},
       {"text in neither encoding: the first bad line and byte", plainLine + "\r\n\xC3\xA9t\xFF\xFE" + plainLine, 0,
        "vantrel.adf line 2, byte 4 (\\xFF): the text is neither UTF-8 nor Shift_JIS (CP932)"},
+      {"UTF-16 with its byte order mark", "\xFE\xFF" + utf16be, 0, "vantrel.adf is UTF-16 text; save it as plain"},
+      {"UTF-16 without one", utf16be, 0, "vantrel.adf is UTF-16 text; save it as plain ASCII/UTF-8"},
       {"2700 rows", full, 2700, ""},
       {"2700 rows and a trailing blank line", full + "\r\n", 2700, ""},
       {"a base row beyond 2700", full + plainLine, 0, "vantrel.adf line 301" + over},

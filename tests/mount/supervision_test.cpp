@@ -67,7 +67,7 @@ const std::int64_t start = *SimulatedClock::parseCivilTime("2024-01-10T22:00:00"
 constexpr double oneUnit = 360.0 / 65536;
 double sent(double degrees) { return decodeAngle(encodeAngle(degrees)); }  // as the mount reports it back
 std::string replyWith(double decDeg) { return "0000," + encodeAngle(decDeg) + "#"; }
-const char* const endNames[] = {"dwellOver", "limitReached", "stopRequested", "mountSilent"};
+const char* const endNames[] = {"dwellOver", "limitReached", "stopRequested", "mountSilent", "stayedAboveLimit"};
 
 // One supervision or park, noting the transcript length at every pause, yield
 // and record. It is the window too; a supervision that runs away is stopped.
@@ -131,6 +131,7 @@ TEST(Supervision, EndsOnTheLimitTheDwellASilentMountOrAStopRequest) {
     void (*setUp)(Rig&) = nullptr;
     int unread = 0;  // for a silent end: the reads that came but formed no reply, and one of them
     const char* unreadExample = "";
+    bool armed = true;  // the mount is known at or below the limit at the start
   } cases[] = {
       {"declination equal to the limit goes on", 30, 45, 0.05, E::dwellOver, 30, 45, "22:00:03",
        [](Rig& r) { r.replyDeclinations({45}); }},
@@ -160,11 +161,18 @@ TEST(Supervision, EndsOnTheLimitTheDwellASilentMountOrAStopRequest) {
        [](Rig& r) { r.replies([](int) { return std::string("0000,"); }); }, 1200, "###0000,"},
       {"stop request in the dwell, acted on after the pause", 30, 45, 60, E::stopRequested, 100, sent(30), "22:00:10",
        [](Rig& r) { r.at(10, [&r] { r.stop.raise(); }); }},
+      // A mount parked at the pole comes down through the limit: armed at
+      // the first reply at or below it (equal counts), judged from then on.
+      {"from the pole: armed at the limit, then over it stops", 30, 84.375, 10, E::limitReached, 5, sent(86),
+       "22:00:00", [](Rig& r) { r.replyDeclinations({90, 89.3, 87, 84.375, 86}); }, 0, "", false},
+      {"from the pole: never at or below the limit in the whole dwell", 30, 85, 0.05, E::stayedAboveLimit, 30,
+       sent(89.3), "22:00:03", [](Rig& r) { r.replyDeclinations({90, 89.3}); }, 0, "", false},
   };
   for (const auto& c : cases) {
     Rig rig;
     if (c.setUp) c.setUp(rig);
-    SupervisionResult result = rig.supervise({15, c.decDeg}, {.decLimit = c.decLimit, .dwellMinutes = c.dwellMinutes});
+    SupervisionResult result = rig.supervise(
+        {15, c.decDeg}, {.decLimit = c.decLimit, .dwellMinutes = c.dwellMinutes, .limitArmed = c.armed});
     const auto& events = rig.mount.transcript();
     EXPECT_STREQ(endNames[static_cast<int>(result.end)], endNames[static_cast<int>(c.end)]) << c.what;
     EXPECT_EQ(rig.mount.positionQueries(), c.queries) << c.what;
@@ -272,11 +280,14 @@ TEST(SerialPark, AnsweringSilentAndAbsentMounts) {
     ParkReply want;
     std::int64_t wantWaitMs;  // after the park command
     const char* wantSummaryEnd;
+    bool silentFromPark = false;  // answers the pre-park only
   } cases[] = {
       {"an answering controller", false, true, ParkReply::acknowledged, 0, "; park command sent, acknowledged"},
       {"a silent controller, or none behind the port", true, true, ParkReply::unanswered, 500,
        "; park command sent blind, unconfirmed (the mount did not answer)"},
       {"a link without a clock reads nothing", false, false, ParkReply::notRead, 0, "; mount parked"},
+      {"the pre-park's answer is no answer to the park", false, true, ParkReply::unanswered, 500,
+       "; park command sent blind, unconfirmed (the mount did not answer)", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -286,6 +297,7 @@ TEST(SerialPark, AnsweringSilentAndAbsentMounts) {
     SerialMountLink link(mount, 1, 2, c.withClock ? &clock : nullptr);
     link.open();
     link.prePark();
+    mount.setSilent(c.silent || c.silentFromPark);
     clock.pause(std::chrono::milliseconds(200));
     const std::int64_t before = clock.civilMs();
     EXPECT_EQ(link.park(), c.want);

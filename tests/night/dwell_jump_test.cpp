@@ -61,6 +61,7 @@ struct DwellCase {
   std::int64_t pauseMs;
   double decDeg = 30, decLimit = 45;
   std::int64_t stopAfterMs = -1;  // the clock raises a stop request this long after the goto; -1 none
+  bool limitArmed = true;
 };
 
 Trace supervise(const DwellCase& c, bool jumps, bool watched) {
@@ -70,7 +71,8 @@ Trace supervise(const DwellCase& c, bool jumps, bool watched) {
   RecordingWindow window;
   StopRequest stop;
   if (c.stopAfterMs >= 0) clock.raiseStopAt(c.startMs + c.stopAfterMs, stop);
-  SupervisionSettings settings{1, 0, c.decLimit, c.dwellMinutes, std::chrono::milliseconds(c.pauseMs), {}};
+  SupervisionSettings settings{1,  0, c.decLimit, c.dwellMinutes, std::chrono::milliseconds(c.pauseMs),
+                               {}, c.limitArmed};
   Trace trace;
   if (watched) {
     settings.onProgress = [&](const DwellProgress& p) {
@@ -81,7 +83,7 @@ Trace supervise(const DwellCase& c, bool jumps, bool watched) {
   SupervisionResult result = superviseTarget({15, c.decDeg}, settings, {mount, used, window, stop}, [&](double dec) {
     trace.records.push_back(std::to_string(dec));
   });
-  const char* const names[] = {"dwellOver", "limitReached", "stopRequested", "mountSilent"};
+  const char* const names[] = {"dwellOver", "limitReached", "stopRequested", "mountSilent", "stayedAboveLimit"};
   trace.end = names[static_cast<int>(result.end)];
   trace.endMs = clock.civilMs();
   trace.transcript = mount.transcript();
@@ -104,6 +106,7 @@ TEST(DwellJump, EqualsThePollsOneByOne) {
       {"three hours", t + 250, 180, 100},
       {"across midnight", beforeMidnight + 700, 0.1, 100},
       {"target above the limit", t, 10, 100, 50, 45},
+      {"target above the limit, not armed: the whole dwell", t + 20, 10, 100, 50, 45, -1, false},
       {"stop during the dwell", t + 20, 10, 100, 30, 45, 123456},
       {"stop on a poll's instant", t, 10, 100, 30, 45, 60000},
       {"stop before the first poll", t, 10, 100, 30, 45, 50},

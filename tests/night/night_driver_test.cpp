@@ -9,7 +9,10 @@
 #include <stdexcept>
 
 #include "astro/sun_position.h"
+#include "mount/protocol.h"
 #include "night/form1.h"
+#include "night/preflight.h"
+#include "night/rehearsal.h"
 #include "obslog/log_reader.h"
 #include "platform/fault.h"
 #include "platform/simulated_clock.h"
@@ -82,7 +85,7 @@ TEST(NightDriver, WarningsAboutTheFilesChangeNothing) {
   IniValues ini;
   ini.parkEnabled = 2;
   ini.startDelaySeconds = 3;
-  std::string adf = "# winter\r\n" + targetInWindowAt("2026-12-06T18:00") + "X   2500.0 +1000.0 y 000000000\r\n";
+  std::string adf = "# winter\r\n" + targetInWindowAt("2026-12-06T18:00") + "X   0x00.0 +1000.0 y 000000000\r\n";
   Night quiet(ini, adf);
   quiet.run("2026-12-06T18:00:00", "2026-12-06T18:10:00");
   Night told(ini, adf);
@@ -110,7 +113,12 @@ TEST(NightDriver, TheLineIsCheckedAfterTheStartupWait) {
       {"silent", [](SimulatedMount& m) { m.setSilent(true); }, ExitStatus::mountSilent,
        "the mount at COM1 does not answer a position query within 1 s"},
       {"garbled", [](SimulatedMount& m) { m.setPositionScript([](int, auto&, auto&) { return std::string("?"); }); },
-       ExitStatus::mountSilent, "(it sent \"?\", which is no position reply)"},
+       ExitStatus::mountSilent, "the mount at COM1 answers a position query with bytes that cannot be read: \"?\""},
+      {"at the pole, above the limit: said, and the night goes on",
+       [](SimulatedMount& m) {
+         m.setPositionScript([](int n, auto& ra, auto& dec) { return ra + "," + (n == 1 ? "4000" : dec) + "#"; });
+       },
+       ExitStatus::nightEnded, "the mount at COM1 reports declination 90 degrees, above decLimit 89"},
       {"cannot be opened", [](SimulatedMount& m) { m.refuseOpen(true); }, ExitStatus::runtimeFault, "COM1"},
   };
   for (const auto& c : cases) {
@@ -118,10 +126,13 @@ TEST(NightDriver, TheLineIsCheckedAfterTheStartupWait) {
     ini.startDelaySeconds = 2;
     Night night(ini, targetInWindowAt("2026-12-06T18:00"));
     night.options.checkLineAtStart = true;
+    std::string warned;
+    night.options.onWarning = [&](const std::string& w) { warned += w; };
     c.prepare(night.mount);
     try {
       night.run("2026-12-06T18:00:00", "2026-12-06T18:01:00");
       EXPECT_EQ(c.fault, ExitStatus::nightEnded) << c.what;
+      EXPECT_THAT(warned, HasSubstr(c.says)) << c.what;
       ASSERT_GE(night.mount.transcript().size(), 3u);
       EXPECT_THAT(std::vector<MountEvent>(night.mount.transcript().begin(), night.mount.transcript().begin() + 3),
                   ElementsAre(MountEvent{MountEvent::Kind::open, 1, ""}, MountEvent{MountEvent::Kind::bytes, 1, "E"},
@@ -133,6 +144,81 @@ TEST(NightDriver, TheLineIsCheckedAfterTheStartupWait) {
       EXPECT_FALSE(night.files.files.count("log2026-12-06.txt")) << c.what;
       EXPECT_EQ(night.mount.bytesSent().find('R'), std::string::npos) << c.what;
       EXPECT_FALSE(night.mount.isOpen()) << c.what;
+    }
+  }
+}
+
+// A name one character too long shifts the columns: the line reads as 532
+// minutes of right ascension, and the goto would go wherever that wraps to.
+// A real night and its check refuse it before the log or the line is
+// touched; a rehearsal (and so a plan) goes on with it, to show the rest.
+TEST(NightDriver, ImpossibleCoordinatesStopARealNightAndItsCheckOnly) {
+  Night night(IniValues{}, targetInWindowAt("2026-12-06T18:00") + "M42  0532.9 -0525.0 Orion Nebula 000000000\r\n");
+  const char* says = "vantrel.adf line 2, columns 7-10 \"532.\": right ascension minutes (columns 7-10) reads 532";
+  const std::int64_t start = civil("2026-12-06T18:00");
+  for (auto refuse : std::vector<std::function<void()>>{[&] { night.run("2026-12-06T18:00:00"); },
+                                                        [&] { preflightReport(night.files, start); }}) {
+    try {
+      refuse();
+      ADD_FAILURE() << "not refused";
+    } catch (const Fault& fault) {
+      EXPECT_EQ(fault.status(), ExitStatus::inputFile);
+      EXPECT_THAT(fault.what(), StartsWith(says));
+    }
+  }
+  EXPECT_EQ(night.files.files.size(), 2u) << "no log";
+  EXPECT_TRUE(night.mount.transcript().empty());
+  EXPECT_EQ(rehearseInMemory(start, night.window, night.files, night.stop).outcome.observedCount, 2);
+}
+
+// A mount parked at the pole, the home of most equatorial mounts, comes down
+// through decLimit on its first slew: that does not end the night, also when
+// the line check was answered with a position the parked mount is not at
+// (0, as the INDI simulator says). One that never comes down to the limit
+// in a whole dwell is a fault of the night, which ends through the park. A
+// target above the limit is judged from the first reply, as it always was.
+TEST(NightDriver, AMountComingDownFromThePole) {
+  const struct {
+    const char* what;
+    double atStart, decLimit;
+    bool comesDown;
+    const char* limitRecord;  // "" for none
+    const char* fault;        // "" for none
+  } cases[] = {
+      {"parked at the pole", 90, 85, true, "", ""},
+      {"parked, answering 0", 0, 85, true, "", ""},
+      {"never below the limit", 90, 85, false, "",
+       "the mount at COM1 stayed above the declination limit for the whole dwell on row 1 (it last reported 86.001 "
+       "degrees; decLimit is 85"},
+      {"sent above the limit", 90, 5, true, "RD Limit, over : < 89.30", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    IniValues ini;
+    ini.decLimit = c.decLimit;
+    ini.dwellMinutes = 0.05;
+    Night night(ini, targetInWindowAt("2026-12-06T18:00"));  // declination 10
+    night.options.checkLineAtStart = true;
+    // Query 1 is the line check; the read of query 2 holds the goto's answers too.
+    night.mount.setPositionScript([&c](int n, auto& ra, auto& dec) {
+      const std::vector<double> slew = {c.atStart, 90, 89.3, 87};
+      return ra + "," + (n <= 4 ? encodeAngle(slew[n - 1]) : c.comesDown ? dec : encodeAngle(86)) + "#";
+    });
+    std::string fault;
+    try {
+      night.run("2026-12-06T18:00:00", "2026-12-06T18:01:00");
+    } catch (const Fault& f) {
+      EXPECT_EQ(f.status(), ExitStatus::runtimeFault);
+      EXPECT_THAT(f.what(), ::testing::EndsWith("; park command sent, acknowledged"));
+      fault = f.what();
+    }
+    EXPECT_THAT(fault, StartsWith(c.fault));
+    EXPECT_EQ(fault.empty(), *c.fault == 0);
+    std::vector<std::string> log = night.log("2026-12-06");
+    if (*c.limitRecord != 0) {
+      EXPECT_THAT(log, ElementsAre(HasSubstr("T1  "), StartsWith(c.limitRecord), "B4000,0000"));
+    } else {
+      EXPECT_THAT(log, ElementsAre(HasSubstr("T1  "), "B4000,0000"));
     }
   }
 }
@@ -171,6 +257,14 @@ TEST(NightDriver, NoGotoNearTheSun) {
   EXPECT_THAT(log[0], HasSubstr("FAR "));
   EXPECT_EQ(night.mount.bytesSent().find("R"), night.mount.bytesSent().rfind("R")) << "one goto only";
   EXPECT_EQ(outcome.rowsNearSun, std::set<int>{1});
+
+  // The Sun is taken for the instant of the rows, the minute of the sample:
+  // at 09:00:50 rows 29.9 and 30.1 degrees from the Sun of 09:00 stay on
+  // their sides of the guard (the Sun of 09:00:50 has moved 0.2 degrees).
+  Night edge(ini, lineAboveTheSun("IN  ", "2026-12-07", "09:00", 29.9) +
+                      lineAboveTheSun("OUT ", "2026-12-07", "09:00", 30.1));
+  EXPECT_EQ(edge.run("2026-12-07T09:00:50", "2026-12-07T09:00:55").rowsNearSun, std::set<int>{1});
+  EXPECT_THAT(edge.log("2026-12-07"), ElementsAre(HasSubstr("OUT "), "B4000,0000"));
 
   // At dawn: a row 15 degrees above the Sun is chosen while the Sun is still
   // below the horizon (06:40, -3.5 degrees), and passed over once it is up
@@ -254,6 +348,23 @@ TEST(NightDriver, EndOfTheNightByTheClockOrAStopRequest) {
     EXPECT_THAT(night.mount.bytesSent(), ::testing::EndsWith(parkBytes));
     EXPECT_FALSE(night.mount.isOpen());
   }
+}
+
+// The status tells when the running night ends: before noon the night of
+// this morning, from noon the night of the next morning, in its month.
+TEST(NightDriver, TheNightEndShownChangesAtNoon) {
+  IniValues ini;
+  ini.nightEnd = std::vector<double>(12, 3.0);
+  ini.nightEnd[0] = 5.0;  // January
+  Night night(ini, "");
+  StatusBoard board;
+  std::vector<std::string> shown;
+  board.setListener([&](const NightStatus& s) {
+    if (shown.empty() || shown.back() != s.nightEndText) shown.push_back(s.nightEndText);
+  });
+  night.options.statusBoard = &board;
+  night.run("2026-12-31T11:58:00", "2026-12-31T12:02:00");
+  EXPECT_THAT(shown, ElementsAre("03:01", "05:01"));
 }
 
 TEST(NightDriver, IdlePassesRunOncePerMinute) {

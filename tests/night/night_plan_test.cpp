@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "night/preflight.h"
 #include "status/night_status.h"
 #include "support/night_files.h"
 
@@ -66,6 +67,17 @@ TEST(NightPlan, ExamplesListWhatTheRehearsalObservesAndWhyTheRestIsNot) {
 
 // The picture: a bar per pointing with its row and times, a lane per line,
 // and names that cannot break the markup.
+// The check before a night says what the night will do at its end.
+TEST(Preflight, SaysWhetherTheNightParks) {
+  for (auto [parkEnabled, says] : {std::pair{1.0, "park at the end of the night: yes (parkEnabled 1)\n"},
+                                   {2.0, "park at the end of the night: no (parkEnabled 2)\n"}}) {
+    IniValues ini;
+    ini.parkEnabled = parkEnabled;
+    MemoryFileStore files = nightStore(ini, "");
+    EXPECT_THAT(preflightReport(files, civil("2026-12-06T18:00")).text, HasSubstr(says));
+  }
+}
+
 TEST(NightPlan, PictureHasABarPerPointingAndSafeNames) {
   IniValues ini;
   ini.dwellMinutes = 5;
