@@ -138,7 +138,8 @@ const char* const usageText =
     "\n"
     "Exit status: 0 the night ended (clock, declination limit or stop request);\n"
     "1 a fault during the night (serial line, INDI, log file, a park the INDI\n"
-    "mount did not confirm); 2 bad command line;\n"
+    "mount did not confirm, a mount that stayed above the declination limit for\n"
+    "a whole dwell); 2 bad command line;\n"
     "3 a bad or missing vantrel.ini or vantrel.adf; 4 the mount does not answer at\n"
     "start or stopped answering; 5 --check found something to warn about.\n";
 
@@ -348,7 +349,9 @@ std::string lineDiagnosis(FileStore& files, bool askMount, int& problems) {
     if (check.decDeg) {
       char text[96];
       std::snprintf(text, sizeof text, "  the mount answers: declination %.2f degrees\n", *check.decDeg);
-      return out + text;
+      if (*check.decDeg <= config.decLimit) return out + text;
+      ++problems;
+      return out + text + "  " + describeAboveLimit(*check.decDeg, config.decLimit, link) + "\n";
     }
     ++problems;
     return out + "  " + describeSilence(check, link) + "\n";
