@@ -108,7 +108,11 @@ class GuardedServer : public httplib::Server {
   // Serves the next request; true when the connection may carry another.
   bool serveOne(ConnectionStream& stream, int& served) {
     if (served >= limits_.maxRequestsPerConnection || !stream.awaitRequest(limits_.keepAliveIdle)) return false;
+    // Each thread answers at the pace of the pages, not of its clients.
+    thread_local std::chrono::steady_clock::time_point lastBegun{};
+    std::this_thread::sleep_until(lastBegun + limits_.requestSpacing);
     auto now = std::chrono::steady_clock::now();
+    lastBegun = now;
     stream.beginRequest(now + limits_.headTimeout, now + limits_.requestTimeout, limits_.maxRequestBytes);
     closeAfterAnswer = false;
     tokenShown = false;
@@ -142,8 +146,8 @@ class GuardedServer : public httplib::Server {
         res.set_header("Location", decision.location);
         return;
       case 401:
-        // A stranger gets nothing more from this connection: off loopback,
-        // the next try is on a new one, at the door again.
+        // A refused connection ends here, on any address: a stranger's next
+        // try comes through a door again, and holds it for headTimeout at most.
         closeAfterAnswer = true;
         res.set_header("WWW-Authenticate", "Bearer realm=\"vantrel\"");
         res.set_content("This status server needs its token: open the page once as /?token=TOKEN, "

@@ -51,6 +51,11 @@ struct WebLimits {
   std::chrono::milliseconds keepAliveIdle{5000};
   // The largest request a browser sends is a few cookies and headers.
   std::size_t maxRequestBytes = 16 * 1024;
+  // A thread begins a request at most this often: no page changes faster,
+  // and clients that ask as fast as they can are served at the pace of 16
+  // polling browsers' worth of threads, so the load they bring the system
+  // (the network's own processing is done at any priority) stays small.
+  std::chrono::milliseconds requestSpacing{20};
   // Then a connection is closed and the next client gets its turn.
   int maxRequestsPerConnection = 100;
   // A night's log is a few hundred kilobytes; an answer never holds more than this.

@@ -5,7 +5,6 @@ namespace vantrel {
 WebFeed::WebFeed(std::string logFileName, const StatusBoard* board, std::shared_ptr<const NightPlan> plan)
     : board_(board), logFileName_(std::move(logFileName)), plan_(std::move(plan)) {
   shown_.title = initialWindowTitle;
-  shown_.lines = std::make_shared<const std::vector<std::string>>();
   published_.publish(shown_);
 }
 
@@ -17,11 +16,7 @@ void WebFeed::setTitle(const std::string& title) {
 
 void WebFeed::showStatus(const std::string& line) {
   std::lock_guard<std::mutex> lock(showing_);
-  auto lines = std::make_shared<std::vector<std::string>>();
-  lines->reserve(shown_.lines->size() + 1);
-  *lines = *shown_.lines;
-  lines->push_back(line);
-  shown_.lines = std::move(lines);
+  shown_.lines.push_back(line);
   publish();
 }
 
@@ -43,7 +38,7 @@ WebSnapshot WebFeed::snapshot() const {
   WebSnapshot copy;
   copy.version = shown.version;
   copy.title = std::move(shown.title);
-  copy.lines = *shown.lines;
+  copy.lines = std::move(shown.lines);
   copy.sky = std::move(shown.sky);
   copy.hasSky = shown.hasSky;
   copy.logFileName = logFileName_;

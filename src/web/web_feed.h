@@ -54,12 +54,14 @@ class WebFeed : public Window {
   std::uint64_t version() const;
 
  private:
-  // What the night shows; the lines are shared between the states, so that
-  // a new sky does not copy every record.
+  // What the night shows. Each state is copied whole into the cell, into
+  // the room of an earlier one: the night never frees what a reader made,
+  // nor a reader what the night made (freeing can wait for the allocator's
+  // lock, which a preempted reader may hold).
   struct Shown {
     std::uint64_t version = 0;
     std::string title;
-    std::shared_ptr<const std::vector<std::string>> lines;
+    std::vector<std::string> lines;
     SkyView sky;
     bool hasSky = false;
   };
