@@ -21,8 +21,12 @@
 //    no request body is ever read. A Range header is ignored: every answer
 //    is the whole page, held once. The log is answered with its last
 //    maxLogAnswerBytes at most.
-// 4) Off loopback, a connection that is refused (401) is closed at once.
-// 5) The threads of the server never take SIGINT, SIGTERM or SIGHUP: those
+// 4) A connection that is refused (401) is closed at once, on loopback too.
+// 5) Each thread begins a request at most every requestSpacing: clients that
+//    ask as fast as they can get the pages at that pace, and the work they
+//    cause below the program (the system's network processing, which no
+//    thread priority lowers) stays small beside the night's.
+// 6) The threads of the server never take SIGINT, SIGTERM or SIGHUP: those
 //    go to the night, whose waits they cut short. Whatever fails in one of
 //    them ends one connection at most.
 #pragma once
@@ -51,10 +55,8 @@ struct WebLimits {
   std::chrono::milliseconds keepAliveIdle{5000};
   // The largest request a browser sends is a few cookies and headers.
   std::size_t maxRequestBytes = 16 * 1024;
-  // A thread begins a request at most this often: no page changes faster,
-  // and clients that ask as fast as they can are served at the pace of 16
-  // polling browsers' worth of threads, so the load they bring the system
-  // (the network's own processing is done at any priority) stays small.
+  // No page changes faster than the night's 100 ms pace; 50 requests a
+  // second on each thread is more than any browser asks.
   std::chrono::milliseconds requestSpacing{20};
   // Then a connection is closed and the next client gets its turn.
   int maxRequestsPerConnection = 100;
