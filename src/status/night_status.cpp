@@ -163,17 +163,11 @@ std::string statusLine(const NightStatus& s) {
 }
 
 void StatusBoard::publish(const NightStatus& status) {
-  {
-    std::lock_guard lock(mutex_);
-    status_ = status;
-    version_.fetch_add(1, std::memory_order_release);
-  }
+  status_.publish(status);
+  version_.fetch_add(1, std::memory_order_release);
   if (listener_) listener_(status);
 }
 
-NightStatus StatusBoard::snapshot() const {
-  std::lock_guard lock(mutex_);
-  return status_;
-}
+NightStatus StatusBoard::snapshot() const { return status_.read(); }
 
 }  // namespace vantrel

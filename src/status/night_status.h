@@ -11,15 +11,16 @@
 //    turn, then parking and ended; a fault may end any of them.
 // 2) The next goto comes from a rehearsal ahead of the night on a copy of its
 //    state, made when the phase changes, not every second.
-// 3) A snapshot of the board is a copy taken under its lock, so a server
-//    thread may read it while the night goes on.
+// 3) A snapshot of the board is a copy that a server thread may take while
+//    the night goes on; publishing never waits for a reader (snapshot_cell.h).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
+
+#include "status/snapshot_cell.h"
 
 namespace vantrel {
 
@@ -107,8 +108,7 @@ class StatusBoard {
 
  private:
   std::function<void(const NightStatus&)> listener_;
-  mutable std::mutex mutex_;
-  NightStatus status_;
+  SnapshotCell<NightStatus> status_;
   std::atomic<std::uint64_t> version_{0};
 };
 

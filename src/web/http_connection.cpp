@@ -37,6 +37,11 @@ void addressOf(const sockaddr_storage& address, std::string& ip, int& port) {
 ConnectionStream::ConnectionStream(socket_t fd, const std::atomic<socket_t>& listening)
     : socket_(fd), listening_(listening) {}
 
+ConnectionStream::~ConnectionStream() {
+  ::shutdown(socket_, SHUT_RDWR);
+  ::close(socket_);
+}
+
 bool ConnectionStream::waitFor(short events, Deadline until) const {
   for (;;) {
     if (listening_.load() == INVALID_SOCKET) return false;
@@ -54,21 +59,22 @@ bool ConnectionStream::awaitRequest(std::chrono::milliseconds idle) {
   return waitFor(POLLIN, Steady::now() + idle);
 }
 
-void ConnectionStream::beginRequest(Deadline deadline, std::size_t byteBudget) {
-  deadline_ = deadline;
+void ConnectionStream::beginRequest(Deadline headDue, Deadline answerDue, std::size_t byteBudget) {
+  headDue_ = headDue;
+  answerDue_ = answerDue;
   budget_ = byteBudget;
 }
 
 bool ConnectionStream::is_readable() const {
-  return bufferStart_ < bufferEnd_ || waitFor(POLLIN, deadline_);
+  return bufferStart_ < bufferEnd_ || waitFor(POLLIN, headDue_);
 }
 
-bool ConnectionStream::is_writable() const { return waitFor(POLLOUT, deadline_); }
+bool ConnectionStream::is_writable() const { return waitFor(POLLOUT, answerDue_); }
 
 ssize_t ConnectionStream::read(char* ptr, size_t size) {
   if (budget_ == 0 || broken_) return fail();
   if (bufferStart_ == bufferEnd_) {
-    if (!waitFor(POLLIN, deadline_)) return fail();
+    if (!waitFor(POLLIN, headDue_)) return fail();
     ssize_t n;
     do {
       n = ::recv(socket_, buffer_, std::min(sizeof buffer_, budget_), MSG_DONTWAIT);
@@ -86,7 +92,7 @@ ssize_t ConnectionStream::read(char* ptr, size_t size) {
 
 ssize_t ConnectionStream::write(const char* ptr, size_t size) {
   for (;;) {
-    if (broken_ || !waitFor(POLLOUT, deadline_)) return fail();
+    if (broken_ || !waitFor(POLLOUT, answerDue_)) return fail();
     ssize_t n = ::send(socket_, ptr, size, MSG_DONTWAIT | MSG_NOSIGNAL);
     if (n >= 0) return n;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return fail();
@@ -152,7 +158,12 @@ void BoundedPool::work() {
     jobs_.pop_front();
     ++busy_;
     lock.unlock();
-    job();
+    try {
+      job();
+    } catch (...) {
+      // The job's own objects closed its connection on the way out; the
+      // other connections and the night go on.
+    }
     lock.lock();
     --busy_;
     roomFreed_.notify_one();

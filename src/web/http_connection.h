@@ -2,9 +2,10 @@
 // limits, and the pool of threads that serves the connections.
 //
 // ConnectionStream is the HTTP library's stream over an accepted socket, with
-// a deadline: every read and write waits at most until the deadline of the
-// current request, and a request may not read more than its byte budget.
-// Waits are cut into short slices so that a stopping server is seen at once.
+// deadlines: every read waits at most until the request's head is due, every
+// write at most until its answer is due, and a request may not read more
+// than its byte budget. Waits are cut into short slices so that a stopping
+// server is seen at once. The stream owns the socket and closes it.
 //
 // BoundedPool runs each connection on one of a fixed number of threads. While
 // every thread is busy, handing over a new connection waits: the accepting
@@ -30,12 +31,16 @@ class ConnectionStream : public httplib::Stream {
 
   // `listening` is the server's socket; it becomes invalid when the server stops.
   ConnectionStream(socket_t fd, const std::atomic<socket_t>& listening);
+  ~ConnectionStream() override;
+  ConnectionStream(const ConnectionStream&) = delete;
+  ConnectionStream& operator=(const ConnectionStream&) = delete;
 
   // Waits for the first byte of the next request, at most `idle`; false when
   // the client closed, stayed silent or the server stops.
   bool awaitRequest(std::chrono::milliseconds idle);
-  // Starts a request: a deadline and a budget for its bytes.
-  void beginRequest(Deadline deadline, std::size_t byteBudget);
+  // Starts a request: when its head must have come, when its answer must
+  // have gone, and a budget for its bytes.
+  void beginRequest(Deadline headDue, Deadline answerDue, std::size_t byteBudget);
   // A read or write failed (the deadline, the budget, the line): the
   // connection cannot go on, whatever the library made of it.
   bool broken() const { return broken_; }
@@ -56,7 +61,8 @@ class ConnectionStream : public httplib::Stream {
 
   socket_t socket_;
   const std::atomic<socket_t>& listening_;
-  Deadline deadline_{};
+  Deadline headDue_{};
+  Deadline answerDue_{};
   std::size_t budget_ = 0;
   bool broken_ = false;
   char buffer_[4096];
@@ -73,6 +79,7 @@ class BoundedPool : public httplib::TaskQueue {
  public:
   explicit BoundedPool(std::size_t threads);
   ~BoundedPool() override;
+  // Waits while every thread is busy. A job that throws ends itself only.
   void enqueue(std::function<void()> job) override;
   void shutdown() override;
 

@@ -33,11 +33,13 @@ const char* const contentPolicy =
 // Set by the routing of a request that the connection must not outlive,
 // e.g. one with a body that will never be read.
 thread_local bool closeAfterAnswer = false;
+// Set by the routing of a request that passed the token check.
+thread_local bool tokenShown = false;
 
 class GuardedServer : public httplib::Server {
  public:
   GuardedServer(const WebSettings& settings, const WebFeed& feed, FileStore& files, const WebLimits& limits)
-      : settings_(settings), limits_(limits), feed_(feed), files_(files) {
+      : settings_(settings), limits_(limits), feed_(feed), files_(files), places_(limits.maxClients) {
     new_task_queue = [this] { return new BoundedPool(limits_.maxClients); };
     set_keep_alive_timeout(std::max<time_t>(1, limits.keepAliveIdle.count() / 1000));
     set_keep_alive_max_count(static_cast<std::size_t>(limits.maxRequestsPerConnection));
@@ -49,6 +51,11 @@ class GuardedServer : public httplib::Server {
       ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
     set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+      // The library would answer a Range header with one copy of the page
+      // per range: thousands of copies for one short request. A page is
+      // small, so every answer is the whole of it. The request is the
+      // library's own non-const object, lent to this handler as const.
+      const_cast<httplib::Request&>(req).ranges.clear();
       answer(req, res);
       return HandlerResponse::Handled;
     });
@@ -69,31 +76,57 @@ class GuardedServer : public httplib::Server {
  private:
   static constexpr int listenBacklog = 64;
 
+  // Runs on a door thread: the first request of a connection. A connection
+  // that showed the token goes on in one of the places kept for clients.
   bool process_and_close_socket(socket_t fd) override {
-    // The library writes the head and the body of an answer separately; with
-    // Nagle's algorithm the body would wait for the client's delayed
-    // acknowledgement of the head, about 40 ms.
-    int yes = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-    ConnectionStream stream(fd, svr_sock_);
-    for (int served = 0; served < limits_.maxRequestsPerConnection; ++served) {
-      if (!stream.awaitRequest(limits_.keepAliveIdle)) break;
-      stream.beginRequest(std::chrono::steady_clock::now() + limits_.requestTimeout, limits_.maxRequestBytes);
-      closeAfterAnswer = false;
-      bool clientCloses = false;
-      bool last = served + 1 == limits_.maxRequestsPerConnection;
-      bool answered = process_request(stream, last, clientCloses, nullptr);
-      if (!answered || clientCloses || closeAfterAnswer || stream.broken()) break;
+    try {
+      // The library writes the head and the body of an answer separately; with
+      // Nagle's algorithm the body would wait for the client's delayed
+      // acknowledgement of the head, about 40 ms.
+      int yes = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+      std::shared_ptr<ConnectionStream> stream;
+      try {
+        stream = std::make_shared<ConnectionStream>(fd, svr_sock_);
+      } catch (...) {
+        ::close(fd);
+        throw;
+      }
+      int served = 0;
+      if (serveOne(*stream, served) && tokenShown) {
+        places_.enqueue([this, stream, served]() mutable {
+          while (serveOne(*stream, served)) {
+          }
+        });
+      }
+    } catch (...) {
+      // Whatever went wrong ends this connection only (its stream closes it).
     }
-    ::shutdown(fd, SHUT_RDWR);
-    ::close(fd);
     return true;
+  }
+
+  // Serves the next request; true when the connection may carry another.
+  bool serveOne(ConnectionStream& stream, int& served) {
+    if (served >= limits_.maxRequestsPerConnection || !stream.awaitRequest(limits_.keepAliveIdle)) return false;
+    // Each thread answers at the pace of the pages, not of its clients.
+    thread_local std::chrono::steady_clock::time_point lastBegun{};
+    std::this_thread::sleep_until(lastBegun + limits_.requestSpacing);
+    auto now = std::chrono::steady_clock::now();
+    lastBegun = now;
+    stream.beginRequest(now + limits_.headTimeout, now + limits_.requestTimeout, limits_.maxRequestBytes);
+    closeAfterAnswer = false;
+    tokenShown = false;
+    bool clientCloses = false;
+    bool last = ++served == limits_.maxRequestsPerConnection;
+    bool answered = process_request(stream, last, clientCloses, nullptr);
+    return answered && !clientCloses && !closeAfterAnswer && !stream.broken() && !last;
   }
 
   void answer(const httplib::Request& req, httplib::Response& res) const {
     res.set_header("Cache-Control", "no-store");
     res.set_header("X-Content-Type-Options", "nosniff");
     res.set_header("Referrer-Policy", "no-referrer");
+    res.set_header("Accept-Ranges", "none");
     if (req.has_header("Content-Length") || req.has_header("Transfer-Encoding")) {
       closeAfterAnswer = true;
       res.set_header("Connection", "close");
@@ -102,6 +135,7 @@ class GuardedServer : public httplib::Server {
                        std::nullopt};
     if (req.has_param("token")) request.queryToken = req.get_param_value("token");
     WebDecision decision = decideWebAccess(request, settings_.token);
+    tokenShown = decision.status != 401 && decision.status != 405;
     res.status = decision.status;
     switch (decision.status) {
       case 200:
@@ -112,6 +146,9 @@ class GuardedServer : public httplib::Server {
         res.set_header("Location", decision.location);
         return;
       case 401:
+        // A refused connection ends here, on any address: a stranger's next
+        // try comes through a door again, and holds it for headTimeout at most.
+        closeAfterAnswer = true;
         res.set_header("WWW-Authenticate", "Bearer realm=\"vantrel\"");
         res.set_content("This status server needs its token: open the page once as /?token=TOKEN, "
                         "or send \"Authorization: Bearer TOKEN\".\n", "text/plain; charset=utf-8");
@@ -145,17 +182,23 @@ class GuardedServer : public httplib::Server {
   }
 
   // The log is read by the name the program gave it; nothing of the request
-  // takes part in naming a file.
+  // takes part in naming a file. A log beyond the answer's bound is answered
+  // with its last whole lines.
   void serveLog(const std::string& name, httplib::Response& res) const {
     try {
-      std::optional<std::string> log;
-      if (!name.empty()) log = files_.readAll(name);
-      if (!log) {
+      // A missing log and an empty one both hold no record yet.
+      std::string log;
+      if (!name.empty()) log = files_.tail(name, limits_.maxLogAnswerBytes + 1);
+      if (log.empty()) {
         res.status = 404;
         res.set_content("No log yet: the night creates it after the start-up delay.\n", "text/plain; charset=utf-8");
         return;
       }
-      res.set_content(std::move(*log), "text/plain; charset=utf-8");
+      if (log.size() > limits_.maxLogAnswerBytes) {
+        std::size_t lineEnd = log.find('\n', log.size() - limits_.maxLogAnswerBytes - 1);
+        log.erase(0, lineEnd == std::string::npos ? log.size() : lineEnd + 1);
+      }
+      res.set_content(std::move(log), "text/plain; charset=utf-8");
     } catch (const Fault& fault) {
       res.status = 500;
       res.set_content(std::string(fault.what()) + "\n", "text/plain; charset=utf-8");
@@ -167,6 +210,9 @@ class GuardedServer : public httplib::Server {
   const WebFeed& feed_;
   FileStore& files_;
   mutable PageCache pages_{feed_};
+  // The places of clients that showed the token. Destroyed after the server
+  // has stopped and closed its doors, so its connections end at once.
+  BoundedPool places_;
 };
 
 class HttplibStatusServer : public StatusServer {
@@ -188,7 +234,12 @@ class HttplibStatusServer : public StatusServer {
     pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
     thread_ = std::thread([this] {
       lowerThreadPriority();
-      server_.listen_after_bind();
+      try {
+        server_.listen_after_bind();
+      } catch (...) {
+        // No memory for one more connection, or the like: the status pages
+        // stop, the night does not.
+      }
     });
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     // stop() only stops a server that runs: wait until it does (it starts at

@@ -6,15 +6,29 @@
 // stops the program before the mount is touched; stopped when destroyed.
 //
 // Notes:
-// 1) At most maxClients connections are served at once; further clients
-//    wait in the system's queue until one ends, and cost the program nothing.
-// 2) A connection gets requestTimeout for each request (reading it and
-//    writing the answer) and keepAliveIdle between requests, then it is
-//    closed: a slow or stuck client cannot hold a thread for longer.
+// 1) A new connection's first request is read by one of maxClients door
+//    threads: its line and headers must come within headTimeout, and the
+//    token is checked before anything else is done. Only a connection that
+//    has shown the token (any, when none is asked for) moves on to one of
+//    maxClients places kept for such clients, where its later requests are
+//    served. Strangers thus hold a door for at most headTimeout and never
+//    take a place; further clients wait in the system's queue.
+// 2) A request's head must come within headTimeout, its answer must be
+//    written within requestTimeout, and a connection may stay idle for
+//    keepAliveIdle between requests; then it is closed: a slow or stuck
+//    client cannot hold a thread for longer.
 // 3) A request line and headers above maxRequestBytes end the connection;
-//    no request body is ever read.
-// 4) The threads of the server never take SIGINT, SIGTERM or SIGHUP: those
-//    go to the night, whose waits they cut short.
+//    no request body is ever read. A Range header is ignored: every answer
+//    is the whole page, held once. The log is answered with its last
+//    maxLogAnswerBytes at most.
+// 4) A connection that is refused (401) is closed at once, on loopback too.
+// 5) Each thread begins a request at most every requestSpacing: clients that
+//    ask as fast as they can get the pages at that pace, and the work they
+//    cause below the program (the system's network processing, which no
+//    thread priority lowers) stays small beside the night's.
+// 6) The threads of the server never take SIGINT, SIGTERM or SIGHUP: those
+//    go to the night, whose waits they cut short. Whatever fails in one of
+//    them ends one connection at most.
 #pragma once
 
 #include <chrono>
@@ -32,6 +46,8 @@ class WebFeed;
 struct WebLimits {
   // Enough for a household of phones and browsers; each costs one thread.
   std::size_t maxClients = 16;
+  // A browser sends its request at once; only a stranger trickles it.
+  std::chrono::milliseconds headTimeout{2000};
   // A page is made in microseconds and is at most a few hundred kilobytes:
   // ten seconds is room for the slowest phone line and far from "forever".
   std::chrono::milliseconds requestTimeout{10000};
@@ -39,8 +55,13 @@ struct WebLimits {
   std::chrono::milliseconds keepAliveIdle{5000};
   // The largest request a browser sends is a few cookies and headers.
   std::size_t maxRequestBytes = 16 * 1024;
+  // No page changes faster than the night's 100 ms pace; 50 requests a
+  // second on each thread is more than any browser asks.
+  std::chrono::milliseconds requestSpacing{20};
   // Then a connection is closed and the next client gets its turn.
   int maxRequestsPerConnection = 100;
+  // A night's log is a few hundred kilobytes; an answer never holds more than this.
+  std::size_t maxLogAnswerBytes = 16 * 1024 * 1024;
 };
 
 class StatusServer {

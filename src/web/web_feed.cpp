@@ -3,38 +3,47 @@
 namespace vantrel {
 
 WebFeed::WebFeed(std::string logFileName, const StatusBoard* board, std::shared_ptr<const NightPlan> plan)
-    : board_(board) {
-  state_.title = initialWindowTitle;
-  state_.logFileName = std::move(logFileName);
-  state_.hasStatus = board != nullptr;
-  state_.plan = std::move(plan);
+    : board_(board), logFileName_(std::move(logFileName)), plan_(std::move(plan)) {
+  shown_.title = initialWindowTitle;
+  published_.publish(shown_);
 }
 
 void WebFeed::setTitle(const std::string& title) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  state_.title = title;
-  ++state_.version;
+  std::lock_guard<std::mutex> lock(showing_);
+  shown_.title = title;
+  publish();
 }
 
 void WebFeed::showStatus(const std::string& line) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  state_.lines.push_back(line);
-  ++state_.version;
+  std::lock_guard<std::mutex> lock(showing_);
+  shown_.lines.push_back(line);
+  publish();
 }
 
 void WebFeed::showSky(const SkyView& sky) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  state_.sky = sky;
-  state_.hasSky = true;
-  ++state_.version;
+  std::lock_guard<std::mutex> lock(showing_);
+  shown_.sky = sky;
+  shown_.hasSky = true;
+  publish();
+}
+
+void WebFeed::publish() {
+  ++shown_.version;
+  published_.publish(shown_);
+  version_.store(shown_.version, std::memory_order_release);
 }
 
 WebSnapshot WebFeed::snapshot() const {
+  Shown shown = published_.read();
   WebSnapshot copy;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    copy = state_;
-  }
+  copy.version = shown.version;
+  copy.title = std::move(shown.title);
+  copy.lines = std::move(shown.lines);
+  copy.sky = std::move(shown.sky);
+  copy.hasSky = shown.hasSky;
+  copy.logFileName = logFileName_;
+  copy.hasStatus = board_ != nullptr;
+  copy.plan = plan_;
   if (board_ != nullptr) {
     copy.status = board_->snapshot();
     copy.version += board_->version();
@@ -43,17 +52,8 @@ WebSnapshot WebFeed::snapshot() const {
   return copy;
 }
 
-}  // namespace vantrel
-
-namespace vantrel {
-
 std::uint64_t WebFeed::version() const {
-  std::uint64_t own;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    own = state_.version;
-  }
-  return own + (board_ != nullptr ? board_->version() : 0);
+  return version_.load(std::memory_order_acquire) + (board_ != nullptr ? board_->version() : 0);
 }
 
 }  // namespace vantrel

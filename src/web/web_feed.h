@@ -2,13 +2,15 @@
 //
 // The feed is one more window of the night: the driver shows it the title,
 // the status lines and the sky at its yields, exactly as it shows the other
-// windows. Each of those calls copies the new state under a mutex and
-// returns; the web thread takes a copy of the whole under the same mutex and
-// makes its pages from the copy, outside the lock. The status of the night
-// comes from the night's status board, copied under the board's own lock. So the night never waits
-// for a client: at most for the copy of one snapshot.
+// windows. Each of those calls publishes the new state into a snapshot cell
+// (status/snapshot_cell.h) and returns; the web threads copy the latest
+// state out of the cell and make their pages from the copy. The status of
+// the night comes from the night's status board, published the same way.
+// So the night never waits for a client, not even for a client's copy: no
+// lock that a server thread can hold is ever taken by the night.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -18,6 +20,7 @@
 #include "night/night_plan.h"
 #include "platform/window.h"
 #include "status/night_status.h"
+#include "status/snapshot_cell.h"
 
 namespace vantrel {
 
@@ -51,9 +54,26 @@ class WebFeed : public Window {
   std::uint64_t version() const;
 
  private:
+  // What the night shows. Each state is copied whole into the cell, into
+  // the room of an earlier one: the night never frees what a reader made,
+  // nor a reader what the night made (freeing can wait for the allocator's
+  // lock, which a preempted reader may hold).
+  struct Shown {
+    std::uint64_t version = 0;
+    std::string title;
+    std::vector<std::string> lines;
+    SkyView sky;
+    bool hasSky = false;
+  };
+  void publish();
+
   const StatusBoard* board_;
-  mutable std::mutex mutex_;
-  WebSnapshot state_;
+  const std::string logFileName_;
+  const std::shared_ptr<const NightPlan> plan_;
+  std::mutex showing_;  // between showing threads only: no reader takes it
+  Shown shown_;         // the showing threads' own copy
+  SnapshotCell<Shown> published_;
+  std::atomic<std::uint64_t> version_{0};
 };
 
 }  // namespace vantrel

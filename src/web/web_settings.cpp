@@ -1,10 +1,13 @@
 #include "web/web_settings.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "platform/fault.h"
 
@@ -13,17 +16,49 @@ namespace {
 
 constexpr std::size_t minTokenLength = 16;
 // A token file is one short line; anything longer is the wrong file.
-constexpr std::streamsize maxTokenFileBytes = 4096;
+constexpr std::size_t maxTokenFileBytes = 4096;
 
 bool allDigits(const std::string& s) {
   return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
 }
 
 bool isTokenCharacter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || std::strchr("._~-", c);
+  // strchr finds the terminating NUL too.
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+         (c != '\0' && std::strchr("._~-", c));
 }
 
 [[noreturn]] void usageFault(const std::string& message) { throw Fault(message, ExitStatus::usage); }
+
+// The first bytes of the token file. Opened without blocking and taken only
+// as a regular file: a FIFO or a device would hang the start of the night.
+std::string tokenFileText(const std::string& file) {
+  const std::string what = "--web-token " + file + ": ";
+  int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) usageFault(what + "cannot read: " + std::strerror(errno));
+  struct stat info {};
+  std::string text;
+  std::string refusal;
+  if (::fstat(fd, &info) != 0) {
+    refusal = std::string("cannot read: ") + std::strerror(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    refusal = "not a regular file (a FIFO, a device or a folder); the token is read from a plain file";
+  } else if (static_cast<std::uintmax_t>(info.st_size) > maxTokenFileBytes) {
+    refusal = "the file has " + std::to_string(info.st_size) + " bytes; a token file is one line of at most " +
+              std::to_string(maxTokenFileBytes) + " bytes";
+  } else {
+    text.resize(maxTokenFileBytes);
+    ssize_t n;
+    do {
+      n = ::read(fd, text.data(), text.size());
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) refusal = std::string("cannot read: ") + std::strerror(errno);
+    text.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  if (!refusal.empty()) usageFault(what + refusal);
+  return text;
+}
 
 }  // namespace
 
@@ -93,12 +128,7 @@ WebSettings webSettingsFor(const std::string& address, const std::string& tokenF
   const std::string howToMake =
       "; make one with: tr -dc A-Za-z0-9 </dev/urandom | head -c 32 > FILE";
   if (!tokenFile.empty()) {
-    std::ifstream in(tokenFile, std::ios::binary);
-    if (!in) usageFault("--web-token " + tokenFile + ": cannot read: " + std::strerror(errno));
-    std::string text(static_cast<std::size_t>(maxTokenFileBytes), '\0');
-    in.read(text.data(), maxTokenFileBytes);
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    std::optional<std::string> token = tokenFromFileText(text, error);
+    std::optional<std::string> token = tokenFromFileText(tokenFileText(tokenFile), error);
     if (!token) usageFault("--web-token " + tokenFile + ": " + error + howToMake);
     settings->token = *token;
   }

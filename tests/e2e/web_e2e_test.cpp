@@ -5,6 +5,7 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <regex>
 #include <set>
@@ -101,6 +102,9 @@ TEST_F(WebNight, RefusesBeforeTheNightAndTheTokenGuardsEveryPage) {
 
   EXPECT_EQ(run({"--console", "--web-token", dir / "vantrel.ini"}), 2);
   EXPECT_THAT(err(), HasSubstr("--web-token needs --web"));
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_EQ(run({"--console", "--web", "0", "--web-token", dir / "fifo"}, 20s), 2) << "never waits for a writer";
+  EXPECT_THAT(err(), HasSubstr("fifo: not a regular file"));
 
   // A long start-up wait keeps the program (and its server) up without a mount.
   testing::IniValues ini;

@@ -5,6 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
+
 #include "night/form1.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
@@ -166,6 +169,43 @@ TEST(NightStatus, CivilSecondsAndBadTexts) {
   }
   EXPECT_EQ(durationText(3725), "1:02:05");
   EXPECT_EQ(durationText(59), "0:59");
+}
+
+// A value whose copy a reader can be held in, as a server thread is when
+// the system preempts it there.
+std::atomic<bool> readerInside{false}, holdReader{false};
+struct Held {
+  int value = 0;
+  std::string text = "0";
+  Held() = default;
+  explicit Held(int v) : value(v), text(std::to_string(v)) {}
+  Held(const Held& other) {
+    readerInside = true;
+    while (holdReader) std::this_thread::yield();
+    value = other.value;
+    text = other.text;
+  }
+  Held& operator=(const Held&) = default;
+};
+
+// The night publishes while a reader is held inside its copy: it never
+// waits for it, and the reader still gets the whole value it began with.
+TEST(SnapshotCell, PublishingNeverWaitsForAReader) {
+  SnapshotCell<Held> cell;
+  holdReader = true;
+  Held seen;
+  std::thread reader([&] { seen = cell.read(); });
+  while (!readerInside) std::this_thread::yield();
+  auto night = std::async(std::launch::async, [&] {
+    for (int v = 1; v <= 3; ++v) cell.publish(Held(v));
+  });
+  bool published = night.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  holdReader = false;
+  reader.join();
+  EXPECT_TRUE(published) << "the night waited for a reader";
+  EXPECT_EQ(seen.value, 0);
+  EXPECT_EQ(seen.text, "0");
+  EXPECT_EQ(cell.read().text, "3");
 }
 
 }  // namespace

@@ -2,8 +2,7 @@
 // line may give, and what the server answers a request before it makes any
 // content.
 #include <gtest/gtest.h>
-
-
+#include <sys/stat.h>
 
 #include "e2e/process.h"
 #include "platform/fault.h"
@@ -70,6 +69,7 @@ TEST(WebToken, FirstLineOfSafeCharacters) {
   EXPECT_FALSE(tokenFromFileText("0123456789abcde\n", error));
   EXPECT_EQ(error, "the token has 15 characters; it needs at least 16");
   EXPECT_FALSE(tokenFromFileText("", error));
+  EXPECT_FALSE(tokenFromFileText(std::string(20, '\0'), error)) << "NUL is no token character";
   for (const char* bad : {"0123456789abcdef+", "0123456789 abcdef", "0123456789abcdef;", "0123456789abcdef\t"}) {
     EXPECT_FALSE(tokenFromFileText(bad, error)) << bad;
     EXPECT_NE(error.find("characters other than"), std::string::npos);
@@ -81,6 +81,8 @@ TEST(WebSettingsFor, RefusesWhatWouldBeUnsafeOrWrong) {
   e2e::ScratchDir dir;
   e2e::writeFile(dir / "token", "s3cret-token-0123456789\n");
   e2e::writeFile(dir / "short", "abc\n");
+  e2e::writeFile(dir / "long", "s3cret-token-0123456789\n" + std::string(5000, '#'));
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
   auto refusal = [](const std::string& address, const std::string& tokenFile) {
     try {
       webSettingsFor(address, tokenFile);
@@ -97,6 +99,8 @@ TEST(WebSettingsFor, RefusesWhatWouldBeUnsafeOrWrong) {
   EXPECT_NE(refusal("192.168.1.5:80", "").find("--web 80)"), std::string::npos) << "offers the loopback way";
   EXPECT_NE(refusal("8080", dir / "missing").find("missing: cannot read: No such file"), std::string::npos);
   EXPECT_NE(refusal("8080", dir / "short").find("short: the token has 3 characters"), std::string::npos);
+  EXPECT_NE(refusal("8080", dir / "fifo").find("fifo: not a regular file"), std::string::npos) << "never waits";
+  EXPECT_NE(refusal("8080", dir / "long").find("long: the file has 5024 bytes"), std::string::npos);
   EXPECT_NE(refusal("80800", "").find("0 to 65535"), std::string::npos);
 }
 
