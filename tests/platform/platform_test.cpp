@@ -230,6 +230,34 @@ TEST(PosixFileStore, InputsThatAreNoRegularFilesAreRefused) {
   }
 }
 
+// The files the program writes, and the log it reads back, are regular
+// files at their own names: a FIFO is never waited on, a link planted at the
+// name is never followed out of the folder.
+TEST(PosixFileStore, FilesItWritesAreRegularFilesAtTheirOwnName) {
+  StoreDir dir;
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  { std::ofstream(dir / "outside") << "kept"; }
+  fs::create_symlink(dir / "outside", dir / "link");
+  fs::create_symlink("/dev/null", dir / "null");
+  PosixFileStore store(dir.path);
+  const std::pair<const char*, std::function<void(const std::string&)>> uses[] = {
+      {"createKeeping", [&](const std::string& n) { store.createKeeping(n); }},
+      {"createEmpty", [&](const std::string& n) { store.createEmpty(n); }},
+      {"appendDurably", [&](const std::string& n) { store.appendDurably(n, "x\r\n"); }},
+      {"tail", [&](const std::string& n) { store.tail(n, 2); }},
+      {"readPieces", [&](const std::string& n) { store.readPieces(n, [](std::string_view) { return true; }); }},
+  };
+  const std::pair<const char*, const char*> cases[] = {
+      {"fifo", "fifo: not a regular file but a FIFO; remove it, or give another name"},
+      {"link", "link: a link stands at its name, not the file itself; remove it, or give another name"},
+      {"null", "null: a link stands at its name, not the file itself; remove it, or give another name"},
+  };
+  for (const auto& [name, want] : cases) {
+    for (const auto& [use, action] : uses) EXPECT_EQ(faultOf([&] { action(name); }, ExitStatus::inputFile), want) << use;
+  }
+  EXPECT_EQ(*store.readAll("outside"), "kept");
+}
+
 // A full disk: the write stops part of the way into a record. Simulated by
 // the file size limit, which fails a write the same way (short, then EFBIG).
 TEST(PosixFileStore, AFailedAppendLeavesOnlyWholeRecords) {
