@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <grp.h>
 #include <linux/capability.h>
 #include <memory>
 #include <poll.h>
@@ -30,6 +31,7 @@
 
 #include "platform/console_window.h"
 #include "platform/fault.h"
+#include "platform/folder_lock.h"
 #include "platform/posix_clock.h"
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
@@ -258,6 +260,26 @@ TEST(PosixFileStore, FilesItWritesAreRegularFilesAtTheirOwnName) {
   EXPECT_EQ(*store.readAll("outside"), "kept");
 }
 
+// A second copy in the folder names the first by the pid that it wrote, and
+// only by a pid: whatever else the file holds, of any length, names nobody.
+TEST(FolderLock, ASecondCopyNamesTheFirstOnlyByAPid) {
+  StoreDir dir;
+  FolderLock first(dir.path);
+  const std::string nobody = "another vantrel is running in this folder (it holds vantrel.lock)";
+  const std::pair<std::string, std::string> cases[] = {
+      {"4321\n", "another vantrel (pid 4321) is running in this folder"},
+      {std::string(64, '7'), nobody},  // longer than what is read of it
+      {"99999999999\n", nobody},       // no pid is that large
+      {"12ab\n", nobody},
+      {"-12\n", nobody},
+      {"", nobody},
+  };
+  for (const auto& [content, want] : cases) {
+    std::ofstream(dir / "vantrel.lock", std::ios::trunc) << content;
+    EXPECT_EQ(faultOf([&] { FolderLock second(dir.path); }), want) << content;
+  }
+}
+
 // A full disk: the write stops part of the way into a record. Simulated by
 // the file size limit, which fails a write the same way (short, then EFBIG).
 TEST(PosixFileStore, AFailedAppendLeavesOnlyWholeRecords) {
@@ -460,6 +482,21 @@ TEST_F(PtyLine, AHandedOverClaimKeepsTheDeviceAndOpensTheChosenPath) {
   pollfd ready{master, POLLIN, 0};
   EXPECT_TRUE(::poll(&ready, 1, hangGuardMs) == 1 && ::read(master, &byte, 1) == 1 && byte == 'B');
   EXPECT_EQ(guard.claimDescriptor(), handed);
+}
+
+// A device this user may not open: the message says which group to join.
+TEST_F(PtyLine, ADeviceWithoutPermissionNamesTheGroupToJoin) {
+  const group* dialout = ::getgrnam("dialout");
+  const gid_t gid = dialout != nullptr ? dialout->gr_gid : 20;
+  const group* owner = ::getgrgid(gid);
+  const std::string name = owner != nullptr ? owner->gr_name : std::to_string(gid);
+  if (::chown(::ptsname(master), static_cast<uid_t>(-1), gid) != 0) GTEST_SKIP() << "needs root to give the device a group";
+  ASSERT_EQ(::chmod(::ptsname(master), 0060), 0);  // the group's only
+  WithoutCapabilities unprivileged({CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH});
+  PosixSerialPort port(dir);
+  EXPECT_EQ(faultOf([&] { port.open(1); }), "cannot open COM1 (" + dir + "/COM1): Permission denied; the device "
+                                            "belongs to group " + name + ": add yourself (sudo usermod -aG " + name +
+                                            " $USER) and log in again");
 }
 
 // A line that takes no byte (nobody reads the other side) fails after the
