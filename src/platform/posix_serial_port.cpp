@@ -100,7 +100,7 @@ void PosixSerialPort::claim(int fd) {
   }
   if (taken.fd < 0) {
     const std::string what = name_ + " (" + device_ + ") against a copy of vantrel in another folder: " + taken.why;
-    if (claimOptions_.required && !everClaimed_) {
+    if (claimOptions_.required && !underWay_) {
       ::close(fd);
       throw LineFault("cannot claim " + what +
                       "; make the folder writable, set VANTREL_LOCK_DIR to one that is, or start with "
@@ -116,7 +116,7 @@ void PosixSerialPort::claim(int fd) {
   claimFd_ = taken.fd;
   claimDeviceKnown_ = true;
   claimedDevice_ = line.st_rdev;
-  everClaimed_ = true;
+  underWay_ = true;
   unclaimedDevice_.reset();
 }
 
@@ -129,7 +129,8 @@ void PosixSerialPort::takeOver(const std::string& devicePath, int portNumber, in
   device_ = devicePath;
   lastLedTo_ = resolvedPath(device_);
   claimFd_ = claimFd;
-  everClaimed_ = claimFd >= 0;
+  underWay_ = true;
+  takenOver_ = true;
 }
 
 void PosixSerialPort::gone() const {
@@ -142,6 +143,7 @@ void PosixSerialPort::requireOpen() const {
 
 void PosixSerialPort::choosePort(int portNumber) {
   if (chosenNumber_ == portNumber) return;
+  if (takenOver_) throw Fault("cannot choose COM" + std::to_string(portNumber) + ": " + name_ + " was taken over");
   if (fd_ >= 0) throw Fault("cannot choose COM" + std::to_string(portNumber) + ": " + name_ + " is open");
   chosenNumber_ = portNumber;
   name_ = "COM" + std::to_string(portNumber);

@@ -92,7 +92,9 @@ class PosixSerialPort : public SerialPort {
   // Makes this fresh port port `portNumber` on exactly `devicePath`, holding
   // `claimFd` (an open descriptor of the claim held for that device, handed
   // over; it becomes this port's and is closed with it; -1 for none). The
-  // claim is not taken again. Then open(portNumber) as usual.
+  // claim is not taken again, and a claim that cannot be taken for the
+  // device only warns. Then open(portNumber) as usual; no other number can
+  // be chosen.
   void takeOver(const std::string& devicePath, int portNumber, int claimFd);
 
  private:
@@ -115,7 +117,10 @@ class PosixSerialPort : public SerialPort {
   bool claimDeviceKnown_ = false;
   unsigned long long claimedDevice_ = 0;  // its st_rdev
   std::optional<unsigned long long> unclaimedDevice_;  // the st_rdev last warned about as unclaimed
-  bool everClaimed_ = false;  // a claim was held: the night is under way
+  // A claim was held, or the port was taken over: the night is under way,
+  // and a device that cannot be claimed only warns (the park must go out).
+  bool underWay_ = false;
+  bool takenOver_ = false;   // the device path is fixed: no other number is chosen
 };
 
 }  // namespace vantrel
