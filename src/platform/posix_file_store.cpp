@@ -66,7 +66,7 @@ std::string PosixFileStore::pathOf(const std::string& name) const {
 // `writing` (a full disk, a missing folder: status 1).
 int PosixFileStore::openRegular(const std::string& name, int flags, bool ownFile, const char* writing) const {
   const std::string path = pathOf(name);
-  const char* fix = ownFile ? "; remove it, or give another name" : "; give the file itself";
+  const char* fix = ownFile ? "; remove it first" : "; give the file itself";
   auto refuse = [&](const std::string& why) -> int { throw Fault(name + ": " + why, ExitStatus::inputFile); };
   int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (ownFile ? O_NOFOLLOW : 0), 0644);
   if (fd < 0) {

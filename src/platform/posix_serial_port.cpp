@@ -103,7 +103,7 @@ void PosixSerialPort::claim(int fd) {
     if (claimOptions_.required && !underWay_) {
       ::close(fd);
       throw LineFault("cannot claim " + what +
-                      "; make the folder writable, set VANTREL_LOCK_DIR to one that is, or start with "
+                      "; mend that, set VANTREL_LOCK_DIR to a writable folder, or start with "
                       "--no-device-claim");
     }
     unclaimedDevice_ = line.st_rdev;

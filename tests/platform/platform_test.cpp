@@ -250,9 +250,9 @@ TEST(PosixFileStore, FilesItWritesAreRegularFilesAtTheirOwnName) {
       {"readPieces", [&](const std::string& n) { store.readPieces(n, [](std::string_view) { return true; }); }},
   };
   const std::pair<const char*, const char*> cases[] = {
-      {"fifo", "fifo: not a regular file but a FIFO; remove it, or give another name"},
-      {"link", "link: a link stands at its name, not the file itself; remove it, or give another name"},
-      {"null", "null: a link stands at its name, not the file itself; remove it, or give another name"},
+      {"fifo", "fifo: not a regular file but a FIFO; remove it first"},
+      {"link", "link: a link stands at its name, not the file itself; remove it first"},
+      {"null", "null: a link stands at its name, not the file itself; remove it first"},
   };
   for (const auto& [name, want] : cases) {
     for (const auto& [use, action] : uses) EXPECT_EQ(faultOf([&] { action(name); }, ExitStatus::inputFile), want) << use;
@@ -449,7 +449,7 @@ TEST_F(PtyLine, AClaimThatCannotBeTakenStopsTheFirstOpenOrWarns) {
     PosixSerialPort required(dir);
     EXPECT_EQ(faultOf([&] { required.open(1); }),
               "cannot claim COM1 (" + dir + "/COM1) against a copy of vantrel in another folder: " + claimFile +
-                  ": " + c.why + "; make the folder writable, set VANTREL_LOCK_DIR to one that is, or start with "
+                  ": " + c.why + "; mend that, set VANTREL_LOCK_DIR to a writable folder, or start with "
                   "--no-device-claim");
     EXPECT_FALSE(required.isOpen());
     std::vector<std::string> warnings;
