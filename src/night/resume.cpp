@@ -8,6 +8,7 @@
 #include "obslog/log_reader.h"
 #include "platform/fault.h"
 #include "platform/file_store.h"
+#include "platform/stop_request.h"
 
 namespace vantrel {
 namespace {
@@ -19,40 +20,101 @@ std::string tonightStartDate(const ClockReading& now) {
   return now.timeText >= noonText ? now.dateText : previousDateText(now.dateText);
 }
 
-std::string shortened(const std::string& text) {
+// At most 60 bytes of `text`, never cut inside a UTF-8 character.
+std::string shortened(std::string_view text) {
   constexpr std::size_t most = 60;
-  return text.size() <= most ? text : text.substr(0, most) + "...";
+  if (text.size() <= most) return std::string(text);
+  std::size_t cut = most;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(text.substr(0, cut)) + "...";
 }
 
-void readLog(const std::string& name, const std::string& text, const std::string& since, TargetTable& targets,
-             ResumeResult& result) {
-  std::size_t lineNumber = 0;
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t end = text.find("\r\n", at);
-    std::string_view line(text.data() + at, (end == std::string::npos ? text.size() : end) - at);
-    at = end == std::string::npos ? text.size() : end + 2;
-    ++lineNumber;
-    const std::string where = name + " line " + std::to_string(lineNumber) + ": ";
-    if (line.empty() || isOtherLogRecord(line)) continue;
-    std::optional<TargetRecordRead> record = readTargetRecord(line);
-    if (!record) {
-      result.complaints.push_back(where + "not a target record, skipped: '" + shortened(std::string(line)) + "'");
-      continue;
+// The lines of one log, put together from its pieces. Lines end in CR LF;
+// a lone LF belongs to its line.
+class LogReader {
+ public:
+  LogReader(const std::string& name, const std::string& since, TargetTable& targets, ResumeResult& result,
+            const StopRequest* stop)
+      : name_(name), since_(since), targets_(targets), result_(result), stop_(stop) {}
+
+  // False once a stop request has come.
+  bool take(std::string_view piece) {
+    for (std::size_t at = 0; at < piece.size();) {
+      std::size_t lf = piece.find('\n', at);
+      std::string_view part = piece.substr(at, (lf == std::string_view::npos ? piece.size() : lf) - at);
+      keep(part);
+      if (lf == std::string_view::npos) break;
+      at = lf + 1;
+      if (!endsInCr_) {
+        keep("\n");
+        continue;
+      }
+      if (!overlong_) line_.pop_back();
+      if (!endLine()) return false;
     }
-    if (record->dateText + " " + record->timeText < since) continue;
-    const int row = record->chosenRow;
-    if (row > targets.targetCount) {
-      result.complaints.push_back(where + "row " + std::to_string(row) + " is beyond the " +
-                                  std::to_string(targets.targetCount) + " rows of the list, not taken");
-    } else if (targets.targetName[row] != record->targetName) {
-      result.complaints.push_back(where + "row " + std::to_string(row) + " was '" + shortened(record->targetName) +
-                                  "' but is now '" + shortened(targets.targetName[row]) + "', not taken");
-    } else if (targets.targetState[row] == 0) {
-      targets.targetState[row] = 1;
-      result.observedRows.push_back(row);
+    return true;
+  }
+  // The last line, when the log does not end in CR LF.
+  void finish() {
+    if (!line_.empty() || overlong_) endLine();
+  }
+
+ private:
+  void keep(std::string_view part) {
+    if (part.empty()) return;
+    endsInCr_ = part.back() == '\r';
+    if (overlong_) return;
+    line_.append(part);
+    if (line_.size() > maxLogLineBytes) {
+      overlong_ = true;
+      line_.clear();
     }
   }
-}
+  bool endLine() {
+    ++lineNumber_;
+    if (overlong_) {
+      complain("longer than " + std::to_string(maxLogLineBytes) + " bytes, not a target record, skipped");
+    } else {
+      read(line_);
+    }
+    line_.clear();
+    overlong_ = endsInCr_ = false;
+    if (stop_ != nullptr && stop_->raised()) result_.stopped = true;
+    return !result_.stopped;
+  }
+  void complain(const std::string& what) {
+    if (++result_.linesNotTaken <= linesToldOfAtMost) {
+      result_.complaints.push_back(name_ + " line " + std::to_string(lineNumber_) + ": " + what);
+    }
+  }
+  void read(std::string_view line) {
+    if (line.empty() || isOtherLogRecord(line)) return;
+    std::optional<TargetRecordRead> record = readTargetRecord(line);
+    if (!record) return complain("not a target record, skipped: '" + shortened(line) + "'");
+    if (record->dateText + " " + record->timeText < since_) return;
+    const int row = record->chosenRow;
+    if (row > targets_.targetCount) {
+      complain("row " + std::to_string(row) + " is beyond the " + std::to_string(targets_.targetCount) +
+               " rows of the list, not taken");
+    } else if (targets_.targetName[row] != record->targetName) {
+      complain("row " + std::to_string(row) + " was '" + shortened(record->targetName) + "' but is now '" +
+               shortened(targets_.targetName[row]) + "', not taken");
+    } else if (targets_.targetState[row] == 0) {
+      targets_.targetState[row] = 1;
+      result_.observedRows.push_back(row);
+    }
+  }
+
+  const std::string& name_;
+  const std::string& since_;
+  TargetTable& targets_;
+  ResumeResult& result_;
+  const StopRequest* stop_;
+  std::string line_;
+  bool overlong_ = false;
+  bool endsInCr_ = false;
+  std::size_t lineNumber_ = 0;
+};
 
 }  // namespace
 
@@ -69,40 +131,53 @@ std::string previousDateText(const std::string& dateText) {
   return text;
 }
 
-ResumeResult resumeTonight(FileStore& files, const ClockReading& now, TargetTable& targets) {
+ResumeResult resumeTonight(FileStore& files, const ClockReading& now, TargetTable& targets, const StopRequest* stop) {
   ResumeResult result;
   const std::string startDate = tonightStartDate(now);
   const std::string since = startDate + " " + std::string(noonText);
   std::vector<std::string> dates{startDate};
   if (startDate != now.dateText) dates.push_back(now.dateText);
+  std::vector<std::string> unreadComplaints;
   for (const std::string& date : dates) {
+    if (result.stopped) break;
     const std::string name = logFileNameFor(date);
-    std::optional<std::string> text;
+    LogReader reader(name, since, targets, result, stop);
     try {
-      text = files.readAll(name);
+      if (!files.readPieces(name, [&](std::string_view piece) { return reader.take(piece); })) continue;
+      if (!result.stopped) reader.finish();
+      result.filesRead.push_back(name);
     } catch (const Fault& fault) {
-      result.complaints.push_back(std::string(fault.what()) + "; its records are not taken");
-      continue;
+      result.filesUnread.push_back(name);
+      unreadComplaints.push_back(std::string(fault.what()) + "; its records are not taken");
     }
-    if (!text) continue;
-    result.filesRead.push_back(name);
-    readLog(name, *text, since, targets, result);
   }
+  if (result.linesNotTaken > linesToldOfAtMost) {
+    result.complaints.push_back(std::to_string(result.linesNotTaken) + " lines not taken in all; the first " +
+                                std::to_string(linesToldOfAtMost) + " are shown");
+  }
+  result.complaints.insert(result.complaints.end(), unreadComplaints.begin(), unreadComplaints.end());
   return result;
 }
 
 std::string describeResume(const ResumeResult& result, const ClockReading& now) {
   const std::string startDate = tonightStartDate(now);
+  const std::string rows = std::to_string(result.observedRows.size()) +
+                           (result.observedRows.size() == 1 ? " row" : " rows") + " taken as observed";
+  if (result.stopped) return "resuming: a stop request ended the reading of the logs; " + rows + " until then";
+  auto list = [](const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) text += (i ? ", " : "") + names[i];
+    return text;
+  };
+  const std::string unread = result.filesUnread.empty() ? "" : "; cannot read " + list(result.filesUnread);
   if (result.filesRead.empty()) {
+    if (!unread.empty()) return "resuming: cannot read " + list(result.filesUnread) + "; every row is free";
     std::string names = logFileNameFor(startDate);
     if (startDate != now.dateText) names += " or " + logFileNameFor(now.dateText);
     return "resuming: no log of tonight (" + names + "); every row is free";
   }
-  std::string text = "resuming: " + std::to_string(result.observedRows.size()) +
-                     (result.observedRows.size() == 1 ? " row" : " rows") + " taken as observed from ";
-  for (std::size_t i = 0; i < result.filesRead.size(); ++i) text += (i ? ", " : "") + result.filesRead[i];
-  text += " (records since " + startDate + " " + std::string(noonText) + ")";
-  return text;
+  return "resuming: " + rows + " from " + list(result.filesRead) + " (records since " + startDate + " " +
+         std::string(noonText) + ")" + unread;
 }
 
 }  // namespace vantrel

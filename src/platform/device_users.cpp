@@ -1,6 +1,7 @@
 #include "platform/device_users.h"
 
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +24,11 @@ std::string processName(const std::filesystem::path& processDir) {
   std::string name;
   std::getline(comm, name);
   return name;
+}
+
+std::string userName(uid_t uid) {
+  if (const passwd* user = ::getpwuid(uid)) return user->pw_name;
+  return std::to_string(uid);
 }
 
 std::string joined(const std::vector<std::string>& items) {
@@ -59,6 +65,17 @@ std::vector<std::string> deviceHolders(const std::string& path) {
     }
   }
   return holders;
+}
+
+std::string describeLockHolder(long pid, const std::string& unknown) {
+  if (pid <= 0) return unknown;
+  const std::filesystem::path process = "/proc/" + std::to_string(pid);
+  const std::string name = processName(process);
+  if (name == "vantrel" || name == processName("/proc/self")) return "another vantrel (pid " + std::to_string(pid) + ")";
+  struct stat owner;
+  std::string text = "pid " + std::to_string(pid) + " (" + (name.empty() ? "ended since" : name);
+  if (::stat(process.c_str(), &owner) == 0) text += ", user " + userName(owner.st_uid);
+  return text + ")";
 }
 
 std::string openFailureHint(const std::string& device, int error, const std::string& portName) {

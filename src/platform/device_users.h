@@ -9,6 +9,10 @@
 //    may look into are seen, so the list can be short of the truth (never
 //    longer). This process is left out.
 // 2) Paths are followed through every link before they are compared.
+// 3) A lock holder is "another vantrel" only when it runs a program of our
+//    own name: a user who holds a claim file with flock(1), or any other
+//    program, is named with its command and user, so nobody hunts for a copy
+//    of vantrel that is not there.
 #pragma once
 
 #include <string>
@@ -22,6 +26,11 @@ std::string deviceGroup(const std::string& path);
 
 // "1234 (minicom)" for every other process that has `path` open.
 std::vector<std::string> deviceHolders(const std::string& path);
+
+// Who holds a lock: "another vantrel (pid 1234)", "pid 1234 (flock, user
+// alice)", or `unknown` when `pid` is 0 (not listed, e.g. in another PID
+// namespace).
+std::string describeLockHolder(long pid, const std::string& unknown);
 
 // What to do about a failed open of `device` (errno `error`), as a clause
 // to append to the message, or "".

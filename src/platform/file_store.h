@@ -14,9 +14,15 @@
 // 2) An append either lands whole or not at all: after a failed write (a full
 //    disk) the file is cut back to its length before the append, so the log
 //    holds only whole records.
+// 3) Every file written (the log, a plan's CSV or picture) and the log read
+//    back must be a regular file standing at its own name: a FIFO, a device
+//    or a link planted at the name is refused with the input-file status and
+//    why, never waited on and never followed out of the folder. Input files
+//    (note 1) may be links.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +39,14 @@ class FileStore {
 
   // The whole content, or nothing when the file does not exist.
   virtual std::optional<std::string> readAll(const std::string& name) = 0;
+  // Hands the file to `take` in pieces, in order, whatever its size (a log
+  // of many nights); `take` returns false to stop. False when the file does
+  // not exist. Refused as a file written is (note 3).
+  virtual bool readPieces(const std::string& name, const std::function<bool(std::string_view)>& take) {
+    std::optional<std::string> all = readAll(name);
+    if (all) take(*all);
+    return all.has_value();
+  }
   // The last `count` bytes (fewer when the file is shorter; empty when it is
   // missing or empty). A store whose appends go nowhere has nothing to show.
   virtual std::string tail(const std::string& /*name*/, std::size_t /*count*/) { return {}; }

@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -18,14 +20,18 @@
 namespace vantrel {
 namespace {
 
-// The pid the holder wrote; 0 when the file holds none (yet).
+// The pid the holder wrote: digits alone on the first line; 0 when the file
+// holds none (yet), or something else. The buffer keeps its last byte for the
+// terminating zero, whatever the file's length.
 long pidWrittenIn(int fd) {
   char text[32] = {};
   ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
   if (n <= 0) return 0;
   char* end = nullptr;
+  errno = 0;
   long pid = std::strtol(text, &end, 10);
-  return pid > 0 ? pid : 0;
+  if (end == text || (*end != '\n' && *end != '\0') || errno != 0 || text[0] == '-' || text[0] == '+') return 0;
+  return pid > 0 && pid <= INT_MAX ? pid : 0;
 }
 
 }  // namespace

@@ -56,46 +56,89 @@ std::string PosixFileStore::pathOf(const std::string& name) const {
   return directory_ + "/" + name;
 }
 
-// A FIFO would block the open and the read, a device (a link to /dev/zero)
-// never ends: only a regular file is read, opened without blocking.
+// A FIFO would block the open and every read or write, a device (a link to
+// /dev/zero) never ends, and a link planted at a name the program writes
+// would send its records out of the folder: only a regular file is taken,
+// opened without blocking. `ownFile` files are never reached through a link.
+// -1 when the file does not exist (and is not to be created). Refusals of
+// what stands at the name have the input-file status, as have all failures
+// of a read; a file that cannot be created or opened for writing fails as
+// `writing` (a full disk, a missing folder: status 1).
+int PosixFileStore::openRegular(const std::string& name, int flags, bool ownFile, const char* writing) const {
+  const std::string path = pathOf(name);
+  const char* fix = ownFile ? "; remove it first" : "; give the file itself";
+  auto refuse = [&](const std::string& why) -> int { throw Fault(name + ": " + why, ExitStatus::inputFile); };
+  int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (ownFile ? O_NOFOLLOW : 0), 0644);
+  if (fd < 0) {
+    int error = errno;
+    struct stat entry {};
+    if (error == ENOENT && (flags & O_CREAT) == 0) return -1;
+    if (ownFile && error == ELOOP && ::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode)) {
+      return refuse("a link stands at its name, not the file itself" + std::string(fix));
+    }
+    if (error == ENXIO && ::lstat(path.c_str(), &entry) == 0) {  // a FIFO nobody reads, or a device
+      return refuse(std::string("not a regular file but ") + kindOf(entry.st_mode) + fix);
+    }
+    if (writing != nullptr) failOn(name, writing, error);
+    return refuse(std::string("cannot open: ") + std::strerror(error));
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    int error = errno;
+    ::close(fd);
+    return refuse(std::string("cannot read: ") + std::strerror(error));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return refuse(std::string("not a regular file but ") + kindOf(info.st_mode) + fix);
+  }
+  return fd;
+}
+
 std::optional<std::string> PosixFileStore::readAll(const std::string& name) {
   auto refuse = [&](const std::string& why) -> std::optional<std::string> {
     throw Fault(name + ": " + why, ExitStatus::inputFile);
   };
-  Descriptor fd(::open(pathOf(name).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    if (errno == ENOENT) return std::nullopt;
-    return refuse(std::string("cannot open: ") + std::strerror(errno));
-  }
+  Descriptor fd(openRegular(name, O_RDONLY, false, nullptr));
+  if (fd.get() < 0) return std::nullopt;
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) return refuse(std::string("cannot read: ") + std::strerror(errno));
-  if (!S_ISREG(info.st_mode)) {
-    return refuse(std::string("not a regular file but ") + kindOf(info.st_mode) + "; give the file itself");
-  }
   const std::string tooLarge = "larger than " + std::to_string(maxReadBytes / (1024 * 1024)) + " MiB: not an input file";
   if (static_cast<std::uint64_t>(info.st_size) > maxReadBytes) return refuse(tooLarge);
   std::string content;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return refuse(std::string("cannot read: ") + std::strerror(errno));
-    if (n == 0) break;
-    content.append(buffer, static_cast<std::size_t>(n));
-    if (content.size() > maxReadBytes) return refuse(tooLarge);  // it grew while we read
-  }
+  bool grew = false;
+  readPiecesOf(name, fd.get(), [&](std::string_view piece) {
+    content.append(piece);
+    grew = content.size() > maxReadBytes;  // it grew while we read
+    return !grew;
+  });
+  if (grew) return refuse(tooLarge);
   return content;
 }
 
-std::string PosixFileStore::tail(const std::string& name, std::size_t count) {
-  Descriptor fd(::open(pathOf(name).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    if (errno == ENOENT) return "";
-    failOn(name, "open", errno);
+void PosixFileStore::readPiecesOf(const std::string& name, int fd,
+                                  const std::function<bool(std::string_view)>& take) const {
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw Fault(name + ": cannot read: " + std::strerror(errno), ExitStatus::inputFile);
+    if (n == 0 || !take(std::string_view(buffer, static_cast<std::size_t>(n)))) return;
   }
+}
+
+bool PosixFileStore::readPieces(const std::string& name, const std::function<bool(std::string_view)>& take) {
+  Descriptor fd(openRegular(name, O_RDONLY, true, nullptr));
+  if (fd.get() < 0) return false;
+  readPiecesOf(name, fd.get(), take);
+  return true;
+}
+
+std::string PosixFileStore::tail(const std::string& name, std::size_t count) {
+  Descriptor fd(openRegular(name, O_RDONLY, true, nullptr));
+  if (fd.get() < 0) return "";
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) failOn(name, "read", errno);
-  if (!S_ISREG(info.st_mode)) return "";
   std::size_t size = static_cast<std::size_t>(info.st_size);
   std::size_t take = std::min(count, size);
   std::string bytes(take, '\0');
@@ -112,14 +155,14 @@ std::string PosixFileStore::tail(const std::string& name, std::size_t count) {
 }
 
 void PosixFileStore::createKeeping(const std::string& name) {
-  Descriptor fd(::open(pathOf(name).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-  if (fd.get() < 0) failOn(name, "create", errno);
+  Descriptor fd(openRegular(name, O_WRONLY | O_CREAT | O_APPEND, true, "create"));
   if (fd.release() != 0) failOn(name, "create", errno);
 }
 
+// O_TRUNC with O_NOFOLLOW never empties a file elsewhere, and a FIFO or a
+// device, refused after the open, ignores it.
 void PosixFileStore::createEmpty(const std::string& name) {
-  Descriptor fd(::open(pathOf(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (fd.get() < 0) failOn(name, "create", errno);
+  Descriptor fd(openRegular(name, O_WRONLY | O_CREAT | O_TRUNC, true, "create"));
   if (fd.release() != 0) failOn(name, "create", errno);
 }
 
@@ -127,8 +170,7 @@ void PosixFileStore::createEmpty(const std::string& name) {
 // would leave half a record without its line end, and the next start of the
 // day would write onto that line. The file is cut back to where it was.
 void PosixFileStore::appendDurably(const std::string& name, std::string_view bytes) {
-  Descriptor fd(::open(pathOf(name).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-  if (fd.get() < 0) failOn(name, "open for appending", errno);
+  Descriptor fd(openRegular(name, O_WRONLY | O_CREAT | O_APPEND, true, "open for appending"));
   struct stat before {};
   if (::fstat(fd.get(), &before) != 0) failOn(name, "open for appending", errno);
   auto failAndCutBack = [&](const char* what, int error) {

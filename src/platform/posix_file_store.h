@@ -15,6 +15,7 @@ class PosixFileStore : public FileStore {
   PosixFileStore& operator=(const PosixFileStore&) = delete;
 
   std::optional<std::string> readAll(const std::string& name) override;
+  bool readPieces(const std::string& name, const std::function<bool(std::string_view)>& take) override;
   std::string tail(const std::string& name, std::size_t count) override;
   void createKeeping(const std::string& name) override;
   void createEmpty(const std::string& name) override;
@@ -23,6 +24,8 @@ class PosixFileStore : public FileStore {
 
  private:
   std::string pathOf(const std::string& name) const;
+  int openRegular(const std::string& name, int flags, bool ownFile, const char* writing) const;
+  void readPiecesOf(const std::string& name, int fd, const std::function<bool(std::string_view)>& take) const;
   std::string directory_;
   void* converter_ = nullptr;  // iconv_t CP932 -> UTF-8, opened at its first use
 };

@@ -14,6 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "platform/device_claim.h"
 #include "platform/device_users.h"
 #include "platform/fault.h"
 #include "platform/folder_lock.h"
@@ -44,7 +45,10 @@ std::string resolvedPath(const std::string& path) {
 
 }  // namespace
 
-PosixSerialPort::PosixSerialPort(std::string workDir) : workDir_(std::move(workDir)) {}
+PosixSerialPort::PosixSerialPort(std::string workDir, DeviceClaimOptions claimOptions)
+    : workDir_(std::move(workDir)), claimOptions_(std::move(claimOptions)) {
+  if (claimOptions_.folder.empty()) claimOptions_.folder = defaultClaimFolder();
+}
 
 PosixSerialPort::~PosixSerialPort() {
   if (fd_ >= 0) release(fd_);
@@ -73,33 +77,60 @@ void PosixSerialPort::failIfHeld(int fd) const {
 }
 
 void PosixSerialPort::heldBy(long pid, const char* unknownHolder) const {
-  std::string who = pid > 0 ? "another vantrel (pid " + std::to_string(pid) + ")" : unknownHolder;
-  throw LineHeldFault(who + " holds " + name_ + " (" + (lastLedTo_.empty() ? device_ : lastLedTo_) + ")");
+  throw LineHeldFault(describeLockHolder(pid, unknownHolder) + " holds " + name_ + " (" +
+                      (lastLedTo_.empty() ? device_ : lastLedTo_) + ")");
 }
 
 // Takes (once per device) the claim that keeps the device ours between
-// opens. `fd` is the freshly opened, flocked device; it is closed when
-// another copy holds the claim.
-void PosixSerialPort::claimDevice(int fd) {
+// opens. `fd` is the freshly opened, flocked device; it is closed when the
+// claim is held by another or is required and cannot be taken.
+void PosixSerialPort::claim(int fd) {
   struct stat line;
   if (::fstat(fd, &line) != 0 || !S_ISCHR(line.st_mode)) return;
+  if (claimFd_ >= 0 && !claimDeviceKnown_) {  // handed over with the port
+    claimDeviceKnown_ = true;
+    claimedDevice_ = line.st_rdev;
+  }
   if (claimFd_ >= 0 && claimedDevice_ == line.st_rdev) return;
-  const std::string path = "/run/lock/vantrel-tty-" + std::to_string(major(line.st_rdev)) + "-" +
-                           std::to_string(minor(line.st_rdev)) + ".lock";
-  // Another user's claim file in the sticky lock folder may refuse O_CREAT.
-  int claim = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (claim < 0) claim = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (claim < 0) return;
-  if (::flock(claim, LOCK_EX | LOCK_NB) != 0) {
-    struct stat file;
-    long pid = ::fstat(claim, &file) == 0 ? flockHolder(file.st_dev, file.st_ino) : 0;
-    ::close(claim);
+  if (unclaimedDevice_ == line.st_rdev) return;  // warned about already
+  DeviceClaim taken = claimDevice(claimOptions_.folder, line.st_rdev);
+  if (taken.held) {
     ::close(fd);
-    heldBy(pid, "another vantrel");
+    heldBy(taken.holderPid, "another program (perhaps a vantrel in another folder)");
+  }
+  if (taken.fd < 0) {
+    const std::string what = name_ + " (" + device_ + ") against a copy of vantrel in another folder: " + taken.why;
+    if (claimOptions_.required && !underWay_) {
+      ::close(fd);
+      throw LineFault("cannot claim " + what +
+                      "; mend that, set VANTREL_LOCK_DIR to a writable folder, or start with "
+                      "--no-device-claim");
+    }
+    unclaimedDevice_ = line.st_rdev;
+    if (claimOptions_.onWarning) {
+      claimOptions_.onWarning("not claimed: " + what + "; only the lock on the open device keeps another copy out");
+    }
+    return;
   }
   if (claimFd_ >= 0) ::close(claimFd_);  // the link now leads to another device
-  claimFd_ = claim;
+  claimFd_ = taken.fd;
+  claimDeviceKnown_ = true;
   claimedDevice_ = line.st_rdev;
+  underWay_ = true;
+  unclaimedDevice_.reset();
+}
+
+void PosixSerialPort::takeOver(const std::string& devicePath, int portNumber, int claimFd) {
+  if (chosenNumber_ != 0 || fd_ >= 0 || claimFd_ >= 0) {
+    throw Fault("cannot take over COM" + std::to_string(portNumber) + ": this port has chosen already");
+  }
+  chosenNumber_ = portNumber;
+  name_ = "COM" + std::to_string(portNumber);
+  device_ = devicePath;
+  lastLedTo_ = resolvedPath(device_);
+  claimFd_ = claimFd;
+  underWay_ = true;
+  takenOver_ = true;
 }
 
 void PosixSerialPort::gone() const {
@@ -112,6 +143,7 @@ void PosixSerialPort::requireOpen() const {
 
 void PosixSerialPort::choosePort(int portNumber) {
   if (chosenNumber_ == portNumber) return;
+  if (takenOver_) throw Fault("cannot choose COM" + std::to_string(portNumber) + ": " + name_ + " was taken over");
   if (fd_ >= 0) throw Fault("cannot choose COM" + std::to_string(portNumber) + ": " + name_ + " is open");
   chosenNumber_ = portNumber;
   name_ = "COM" + std::to_string(portNumber);
@@ -159,7 +191,7 @@ void PosixSerialPort::open(int portNumber) {
     ::close(fd);
     fail("cannot lock", error);
   }
-  claimDevice(fd);
+  claim(fd);
   auto refuse = [&](const char* operation) {
     int error = errno;
     release(fd);

@@ -33,8 +33,16 @@ inline std::string angleField(double degrees) {
 
 inline const std::string parkBytes = std::string("T\0", 2) + "B4000,0000";
 
+// The device claims of one test's nights, in a folder of its own: never the
+// machine's /run/lock, where another suite's nights would meet ours.
+struct ClaimFolder : ScratchDir {
+  ClaimFolder() { setenv("VANTREL_LOCK_DIR", path.c_str(), 1); }
+  ~ClaimFolder() { unsetenv("VANTREL_LOCK_DIR"); }
+};
+
 class Vantrel : public ::testing::Test {
  protected:
+  ClaimFolder claims;
   ScratchDir dir;
   std::unique_ptr<Child> mountsim;
   std::string today = civilReading(PosixClock::civilMs()).dateText;

@@ -2,7 +2,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
 #include "night/resume.h"
+#include "platform/posix_file_store.h"
+#include "platform/stop_request.h"
 #include "obslog/log_format.h"
 #include "support/memory_file_store.h"
 
@@ -13,6 +19,12 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+
+std::string targetNameStars(int count) {
+  std::string stars;
+  for (int i = 0; i < count; ++i) stars += "\xE6\x98\x9F";
+  return stars;
+}
 
 TargetTable threeRows() {
   TargetTable t;
@@ -78,11 +90,22 @@ TEST(ResumeTonight, TonightIsSinceTheMostRecentNoon) {
   }
 }
 
+// A store that hands its files over one byte at a time: a line end split
+// between two pieces is still a line end.
+struct BytewiseStore : MemoryFileStore {
+  bool readPieces(const std::string& name, const std::function<bool(std::string_view)>& take) override {
+    std::optional<std::string> all = readAll(name);
+    for (std::size_t i = 0; all && i < all->size() && take(std::string_view(*all).substr(i, 1)); ++i) {
+    }
+    return all.has_value();
+  }
+};
+
 TEST(ResumeTonight, RecordsThatMatchNoRowAreReportedNotTaken) {
   const TargetTable t = threeRows();
   TargetTable changed = t;
   changed.targetName[2] = "B   0200.0 +2000.0 moved 000010000";
-  MemoryFileStore files;
+  BytewiseStore files;
   files.files["log2026-12-06.txt"] = record("2026-12-06 20:00:00", t, 1) + "RD Limit, over : < 76.5 >\r\n" +
                                      "\r\n" + record("2026-12-06 20:10:00", t, 2) + "B4000,0000\r\n" +
                                      "2026-12-06 20:20:00 AL=300.0 AZ=45.0 RA=0\r\n" +  // cut by a crash
@@ -96,6 +119,40 @@ TEST(ResumeTonight, RecordsThatMatchNoRowAreReportedNotTaken) {
   EXPECT_THAT(result.complaints[0], HasSubstr("is now 'B   0200.0 +2000.0 moved"));
   EXPECT_THAT(result.complaints[1], HasSubstr("log2026-12-06.txt line 6: not a target record"));
   EXPECT_THAT(result.complaints[2], HasSubstr("line 7: row 4 is beyond the 3 rows of the list"));
+  EXPECT_EQ(result.linesNotTaken, 3u);
+}
+
+// A log damaged from end to end: the lines not taken are counted, five are
+// told, the records among them still count; a stop request ends the reading.
+TEST(ResumeTonight, AFloodOfDamageIsCountedNotToldAndAStopEndsTheReading) {
+  const TargetTable t = threeRows();
+  TargetTable targets = t;
+  targets.targetName[3] = "C" + std::string(19, ' ');
+  for (int i = 0; i < 30; ++i) targets.targetName[3] += "\xE6\x98\x9F";  // a star, 3 bytes of UTF-8
+  MemoryFileStore files;
+  std::string& log = files.files["log2026-12-06.txt"];
+  log = record("2026-12-06 20:00:00", t, 3);
+  for (int i = 0; i < 1000; ++i) log += "\x01garbage " + std::to_string(i) + "\r\n";
+  log += std::string(maxLogLineBytes + 1, 'x') + "\r\n" + record("2026-12-06 21:00:00", t, 2);
+  ResumeResult result = resumeTonight(files, {"2026-12-06", "22:00:00"}, targets);
+  EXPECT_THAT(result.observedRows, ElementsAre(2));
+  EXPECT_EQ(result.linesNotTaken, 1002u);
+  ASSERT_EQ(result.complaints.size(), 6u);
+  EXPECT_EQ(result.complaints[0], "log2026-12-06.txt line 1: row 3 was 'C   0300.0 +3000.0 third 000010000' but is now "
+                                  "'C                   " + targetNameStars(13) + "...', not taken")
+      << "cut between whole characters";
+  EXPECT_EQ(result.complaints[4], "log2026-12-06.txt line 5: not a target record, skipped: '\x01garbage 3'");
+  EXPECT_EQ(result.complaints[5], "1002 lines not taken in all; the first 5 are shown");
+
+  StopRequest stop;
+  stop.raise();
+  TargetTable again = t;
+  result = resumeTonight(files, {"2026-12-06", "22:00:00"}, again, &stop);
+  EXPECT_TRUE(result.stopped);
+  EXPECT_THAT(result.observedRows, ElementsAre(3)) << "the first line only";
+  EXPECT_EQ(result.linesNotTaken, 0u);
+  EXPECT_EQ(describeResume(result, {"2026-12-06", "22:00:00"}),
+            "resuming: a stop request ended the reading of the logs; 1 row taken as observed until then");
 }
 
 TEST(ResumeTonight, SaysWhatItTookAndFromWhere) {
@@ -106,6 +163,31 @@ TEST(ResumeTonight, SaysWhatItTookAndFromWhere) {
             "resuming: 0 rows taken as observed from log2026-12-07.txt (records since 2026-12-07 12:00:00)");
   EXPECT_EQ(describeResume({}, {"2026-12-07", "04:00:00"}),
             "resuming: no log of tonight (log2026-12-06.txt or log2026-12-07.txt); every row is free");
+  // A log that is there but cannot be read is never "no log".
+  EXPECT_EQ(describeResume({{}, {}, {}, 0, {"log2026-12-07.txt"}}, {"2026-12-07", "20:00:00"}),
+            "resuming: cannot read log2026-12-07.txt; every row is free");
+  EXPECT_EQ(describeResume({{"log2026-12-06.txt"}, {1}, {}, 0, {"log2026-12-07.txt"}}, {"2026-12-07", "04:00:00"}),
+            "resuming: 1 row taken as observed from log2026-12-06.txt (records since 2026-12-06 12:00:00); "
+            "cannot read log2026-12-07.txt");
+}
+
+// A log of many nights may be larger than any input file: it is read through.
+TEST(ResumeTonight, ALogLargerThanAnInputFileIsReadThrough) {
+  const TargetTable t = threeRows();
+  std::string dir = (std::filesystem::temp_directory_path() / "vantrel-resume-XXXXXX").string();
+  ASSERT_TRUE(mkdtemp(dir.data()));
+  const std::string path = dir + "/log2026-12-06.txt";
+  std::ofstream(path, std::ios::binary) << record("2026-12-06 20:00:00", t, 1);
+  std::filesystem::resize_file(path, FileStore::maxReadBytes + 10);  // a hole: one long line of NULs
+  std::ofstream(path, std::ios::binary | std::ios::app) << "\r\n" + record("2026-12-06 21:00:00", t, 2);
+  PosixFileStore files(dir);
+  TargetTable targets = t;
+  ResumeResult result = resumeTonight(files, {"2026-12-06", "22:00:00"}, targets);
+  std::filesystem::remove_all(dir);
+  EXPECT_THAT(result.observedRows, ElementsAre(1, 2));
+  EXPECT_THAT(result.filesRead, ElementsAre("log2026-12-06.txt"));
+  EXPECT_THAT(result.complaints,
+              ElementsAre("log2026-12-06.txt line 2: longer than 65536 bytes, not a target record, skipped"));
 }
 
 }  // namespace

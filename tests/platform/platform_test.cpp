@@ -13,12 +13,17 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <grp.h>
 #include <linux/capability.h>
 #include <memory>
 #include <poll.h>
 #include <string>
 #include <sys/resource.h>
+#include <sys/prctl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <sys/syscall.h>
 #include <termios.h>
 #include <thread>
@@ -26,6 +31,7 @@
 
 #include "platform/console_window.h"
 #include "platform/fault.h"
+#include "platform/folder_lock.h"
 #include "platform/posix_clock.h"
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
@@ -226,6 +232,54 @@ TEST(PosixFileStore, InputsThatAreNoRegularFilesAreRefused) {
   }
 }
 
+// The files the program writes, and the log it reads back, are regular
+// files at their own names: a FIFO is never waited on, a link planted at the
+// name is never followed out of the folder.
+TEST(PosixFileStore, FilesItWritesAreRegularFilesAtTheirOwnName) {
+  StoreDir dir;
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  { std::ofstream(dir / "outside") << "kept"; }
+  fs::create_symlink(dir / "outside", dir / "link");
+  fs::create_symlink("/dev/null", dir / "null");
+  PosixFileStore store(dir.path);
+  const std::pair<const char*, std::function<void(const std::string&)>> uses[] = {
+      {"createKeeping", [&](const std::string& n) { store.createKeeping(n); }},
+      {"createEmpty", [&](const std::string& n) { store.createEmpty(n); }},
+      {"appendDurably", [&](const std::string& n) { store.appendDurably(n, "x\r\n"); }},
+      {"tail", [&](const std::string& n) { store.tail(n, 2); }},
+      {"readPieces", [&](const std::string& n) { store.readPieces(n, [](std::string_view) { return true; }); }},
+  };
+  const std::pair<const char*, const char*> cases[] = {
+      {"fifo", "fifo: not a regular file but a FIFO; remove it first"},
+      {"link", "link: a link stands at its name, not the file itself; remove it first"},
+      {"null", "null: a link stands at its name, not the file itself; remove it first"},
+  };
+  for (const auto& [name, want] : cases) {
+    for (const auto& [use, action] : uses) EXPECT_EQ(faultOf([&] { action(name); }, ExitStatus::inputFile), want) << use;
+  }
+  EXPECT_EQ(*store.readAll("outside"), "kept");
+}
+
+// A second copy in the folder names the first by the pid that it wrote, and
+// only by a pid: whatever else the file holds, of any length, names nobody.
+TEST(FolderLock, ASecondCopyNamesTheFirstOnlyByAPid) {
+  StoreDir dir;
+  FolderLock first(dir.path);
+  const std::string nobody = "another vantrel is running in this folder (it holds vantrel.lock)";
+  const std::pair<std::string, std::string> cases[] = {
+      {"4321\n", "another vantrel (pid 4321) is running in this folder"},
+      {std::string(64, '7'), nobody},  // longer than what is read of it
+      {"99999999999\n", nobody},       // no pid is that large
+      {"12ab\n", nobody},
+      {"-12\n", nobody},
+      {"", nobody},
+  };
+  for (const auto& [content, want] : cases) {
+    std::ofstream(dir / "vantrel.lock", std::ios::trunc) << content;
+    EXPECT_EQ(faultOf([&] { FolderLock second(dir.path); }), want) << content;
+  }
+}
+
 // A full disk: the write stops part of the way into a record. Simulated by
 // the file size limit, which fails a write the same way (short, then EFBIG).
 TEST(PosixFileStore, AFailedAppendLeavesOnlyWholeRecords) {
@@ -249,17 +303,18 @@ TEST(PosixFileStore, AFailedAppendLeavesOnlyWholeRecords) {
 // Only a guard against a hang when a byte never comes; no test waits for it.
 constexpr int hangGuardMs = 5000;
 
-// While it lives, this thread lacks CAP_SYS_ADMIN in its effective set, so
-// TIOCEXCL holds even when the tests run as root.
-class WithoutSysAdmin {
+// While it lives, this thread lacks the capabilities given in its effective
+// set: without CAP_SYS_ADMIN TIOCEXCL holds, without CAP_DAC_OVERRIDE file
+// modes do, even when the tests run as root.
+class WithoutCapabilities {
  public:
-  WithoutSysAdmin() {
+  explicit WithoutCapabilities(std::initializer_list<int> capabilities) {
     ::syscall(SYS_capget, &header_, saved_);
     __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-    reduced[CAP_SYS_ADMIN / 32].effective &= ~(1u << (CAP_SYS_ADMIN % 32));
+    for (int c : capabilities) reduced[c / 32].effective &= ~(1u << (c % 32));
     ::syscall(SYS_capset, &header_, reduced);
   }
-  ~WithoutSysAdmin() { ::syscall(SYS_capset, &header_, saved_); }
+  ~WithoutCapabilities() { ::syscall(SYS_capset, &header_, saved_); }
 
  private:
   __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
@@ -278,13 +333,21 @@ class PtyLine : public ::testing::Test {
     ASSERT_GE(master, 0) << std::strerror(errno);
     ASSERT_TRUE(::grantpt(master) == 0 && ::unlockpt(master) == 0) << std::strerror(errno);
     fs::create_symlink(::ptsname(master), dir + "/COM1");
+    // Claims in a folder of this test's own, never the machine's /run/lock.
+    fs::create_directory(locks = dir + "/locks");
+    setenv("VANTREL_LOCK_DIR", locks.c_str(), 1);
+    struct stat device {};
+    ::stat(::ptsname(master), &device);
+    claimFile = locks + "/vantrel-tty-" + std::to_string(major(device.st_rdev)) + "-" +
+                std::to_string(minor(device.st_rdev)) + ".lock";
   }
   void TearDown() override {
+    unsetenv("VANTREL_LOCK_DIR");
     if (master >= 0) ::close(master);
     fs::remove_all(dir);
   }
 
-  std::string dir;
+  std::string dir, locks, claimFile;
   int master = -1;
 };
 
@@ -324,7 +387,7 @@ TEST_F(PtyLine, ASecondPortIsRefusedUntilTheFirstIsDone) {
   const std::string held = "another vantrel (pid " + std::to_string(::getpid()) + ") holds COM1 (" +
                            std::string(::ptsname(master)) + ")";
   {
-    WithoutSysAdmin unprivileged;
+    WithoutCapabilities unprivileged({CAP_SYS_ADMIN});
     // The holder is found by its flock on the device, here this very process.
     EXPECT_EQ(faultOf([&] { second.open(1); }), held) << "while open";
   }
@@ -335,6 +398,105 @@ TEST_F(PtyLine, ASecondPortIsRefusedUntilTheFirstIsDone) {
   first.reset();
   second.open(1);
   EXPECT_TRUE(second.isOpen());
+}
+
+// Someone else's program holding the claim file is named as what it is, not
+// taken for a copy of vantrel.
+TEST_F(PtyLine, AClaimHeldByAnotherProgramNamesItsCommandAndUser) {
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t holder = ::fork();
+  if (holder == 0) {
+    ::prctl(PR_SET_NAME, "minicom");
+    int fd = ::open(claimFile.c_str(), O_RDONLY | O_CREAT, 0644);
+    if (fd < 0 || ::flock(fd, LOCK_EX) != 0 || ::write(ready[1], "x", 1) != 1) _exit(1);
+    ::pause();
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  PosixSerialPort port(dir);
+  const std::string fault = faultOf([&] { port.open(1); });
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, nullptr, 0);
+  ::close(ready[0]), ::close(ready[1]);
+  EXPECT_EQ(fault, "pid " + std::to_string(holder) + " (minicom, user root) holds COM1 (" + ::ptsname(master) + ")");
+  EXPECT_FALSE(port.isOpen());
+}
+
+// A device that cannot be claimed stops its first open, before any byte,
+// naming the claim file and why; without the requirement it warns once and
+// the port works.
+TEST_F(PtyLine, AClaimThatCannotBeTakenStopsTheFirstOpenOrWarns) {
+  const struct {
+    const char* what;
+    std::function<void()> prepare;
+    std::string why;
+  } cases[] = {
+      {"the folder missing", [&] { fs::remove(locks); }, "the folder " + locks + " is missing"},
+      {"a link at the claim's name", [&] { fs::create_symlink(dir + "/elsewhere", claimFile); },
+       "a symbolic link stands at its name"},
+      {"a FIFO at the claim's name", [&] { ::mkfifo(claimFile.c_str(), 0644); }, "not a regular file"},
+      {"the folder read-only", [&] { fs::permissions(locks, fs::perms::owner_read | fs::perms::owner_exec); },
+       "Permission denied"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(locks);
+    fs::create_directory(locks);
+    c.prepare();
+    WithoutCapabilities unprivileged({CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH});
+    PosixSerialPort required(dir);
+    EXPECT_EQ(faultOf([&] { required.open(1); }),
+              "cannot claim COM1 (" + dir + "/COM1) against a copy of vantrel in another folder: " + claimFile +
+                  ": " + c.why + "; mend that, set VANTREL_LOCK_DIR to a writable folder, or start with "
+                  "--no-device-claim");
+    EXPECT_FALSE(required.isOpen());
+    std::vector<std::string> warnings;
+    PosixSerialPort optional(dir, {"", false, [&](const std::string& w) { warnings.push_back(w); }});
+    for (int i = 0; i < 2; ++i) optional.open(1), optional.close();
+    EXPECT_THAT(warnings, ::testing::ElementsAre("not claimed: COM1 (" + dir + "/COM1) against a copy of vantrel in "
+                                                 "another folder: " + claimFile + ": " + c.why +
+                                                 "; only the lock on the open device keeps another copy out"));
+  }
+}
+
+// The process that parks after the night's process died: it opens the path
+// the night chose with the claim handed over, which keeps others out the
+// whole time and is never locked anew.
+TEST_F(PtyLine, AHandedOverClaimKeepsTheDeviceAndOpensTheChosenPath) {
+  auto night = std::make_unique<PosixSerialPort>(dir);
+  night->open(1);
+  night->close();
+  ASSERT_GE(night->claimDescriptor(), 0);
+  const int handed = ::dup(night->claimDescriptor());  // what SCM_RIGHTS gives the guard
+  PosixSerialPort guard("/nonexistent");
+  guard.takeOver(night->chosenDevice(), 1, handed);
+  night.reset();  // the night's process is gone
+  const std::string held = "another vantrel (pid " + std::to_string(::getpid()) + ") holds COM1 (" +
+                           std::string(::ptsname(master)) + ")";
+  EXPECT_EQ(faultOf([&] { PosixSerialPort(dir).open(1); }), held) << "the claim was kept";
+  guard.open(1);
+  guard.sendCommand("B");
+  char byte = 0;
+  pollfd ready{master, POLLIN, 0};
+  EXPECT_TRUE(::poll(&ready, 1, hangGuardMs) == 1 && ::read(master, &byte, 1) == 1 && byte == 'B');
+  EXPECT_EQ(guard.claimDescriptor(), handed);
+}
+
+// A device this user may not open: the message says which group to join.
+TEST_F(PtyLine, ADeviceWithoutPermissionNamesTheGroupToJoin) {
+  const group* dialout = ::getgrnam("dialout");
+  const gid_t gid = dialout != nullptr ? dialout->gr_gid : 20;
+  const group* owner = ::getgrgid(gid);
+  const std::string name = owner != nullptr ? owner->gr_name : std::to_string(gid);
+  if (::chown(::ptsname(master), static_cast<uid_t>(-1), gid) != 0) GTEST_SKIP() << "needs root to give the device a group";
+  ASSERT_EQ(::chmod(::ptsname(master), 0060), 0);  // the group's only
+  WithoutCapabilities unprivileged({CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH});
+  PosixSerialPort port(dir);
+  EXPECT_EQ(faultOf([&] { port.open(1); }), "cannot open COM1 (" + dir + "/COM1): Permission denied; the device "
+                                            "belongs to group " + name + ": add yourself (sudo usermod -aG " + name +
+                                            " $USER) and log in again");
 }
 
 // A line that takes no byte (nobody reads the other side) fails after the
