@@ -57,7 +57,7 @@ constexpr int checkWarningsStatus = 5;
 
 const char* const usageText =
     "usage: vantrel [--console] [--verbose] [--rehearse [START] | --indi DEVICE[@HOST[:PORT]]]\n"
-    "               [--resume]\n"
+    "               [--resume] [--no-device-claim]\n"
     "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
     "       vantrel --plan [START] [--nights N] [--csv FILE] [--svg FILE.svg]\n"
@@ -77,6 +77,9 @@ const char* const usageText =
     "  --resume           take as observed the rows that tonight's logs (since 12:00\n"
     "                     site time, so also yesterday's file after midnight) record\n"
     "                     with the same row number and target text\n"
+    "  --no-device-claim  drive a serial device that cannot be claimed against a copy\n"
+    "                     in another folder (claim folder missing or read-only) with\n"
+    "                     a warning, instead of stopping with status 1\n"
     "  --snapshot FILE.png  write the window's picture (status, sky chart, records)\n"
     "                     at the end of the night or rehearsal; without a display\n"
     "                     (or with --console) the window is drawn off-screen\n"
@@ -128,7 +131,8 @@ const char* const usageText =
     "Serial port N is ./COMN when that exists at start-up (a link to /dev/ttyUSB0\n"
     "or to vantrel-mountsim), otherwise /dev/ttyS<N-1>; the choice holds all night.\n"
     "A night locks its folder (vantrel.lock) and, from its first open to its end,\n"
-    "its port: a second copy in the same folder or on the same port stops with\n"
+    "its port (a claim file in $VANTREL_LOCK_DIR, by default /run/lock): a second\n"
+    "copy in the same folder or on the same port stops with\n"
     "status 1.\n"
     "Ctrl-C (or closing the window) ends the night through the park; a second\n"
     "Ctrl-C leaves at once, unless the park is under way.\n"
@@ -151,6 +155,7 @@ struct Arguments {
   bool verbose = false;
   bool rehearse = false;
   bool resume = false;
+  bool noDeviceClaim = false;
   bool plan = false;
   bool check = false;
   bool askMount = false;
@@ -194,6 +199,8 @@ Arguments parseArguments(int argc, char** argv) {
       args.verbose = true;
     } else if (a == "--resume") {
       args.resume = true;
+    } else if (a == "--no-device-claim") {
+      args.noDeviceClaim = true;
     } else if (a == "--rehearse") {
       args.rehearse = true;
       optionalStart();
@@ -266,6 +273,9 @@ Arguments parseArguments(int argc, char** argv) {
     usageError(std::string(args.plan ? "--plan" : "--rehearse") + " and --resume cannot be given together");
   }
   if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
+  if (args.noDeviceClaim && (args.plan || args.rehearse || args.indi || args.park)) {
+    usageError("--no-device-claim is for a night or a check on a serial port");
+  }
   return args;
 }
 
@@ -312,11 +322,13 @@ std::int64_t rehearsalStart(const Arguments& args) {
 
 // The serial line as the night would find it; each finding that would stop
 // or mislead the night counts as a warning.
-std::string lineDiagnosis(FileStore& files, bool askMount, int& problems) {
+std::string lineDiagnosis(FileStore& files, bool askMount, bool noDeviceClaim, int& problems) {
   SiteConfig config = loadSiteConfig(files);
   const int number = mountPortNumber(config.commPort);
   const std::string name = "COM" + std::to_string(number);
-  PosixSerialPort port(std::filesystem::current_path().string());
+  std::string claimWarning;
+  PosixSerialPort port(std::filesystem::current_path().string(),
+                       {"", !noDeviceClaim, [&](const std::string& warning) { claimWarning = warning; }});
   const std::string device = port.devicePath(number);
   std::string out = "Serial line:\n  port " + name + " -> " + device;
   std::error_code error;
@@ -342,6 +354,10 @@ std::string lineDiagnosis(FileStore& files, bool askMount, int& problems) {
     port.open(number);
     port.close();
     out += "  it opens (9600 8N1, locked while open)\n";
+    if (!claimWarning.empty()) {
+      ++problems;
+      out += "  " + claimWarning + "\n";
+    }
     if (!askMount) return out + "  (vantrel --check --mount also asks the mount for its position)\n";
     SerialMountLink link(port, number, passThroughByte(config.passThroughValue));
     PosixClock clock;
@@ -371,14 +387,14 @@ void printLines(const std::string& text) {
 
 // The check before a real night: exit 0, 5 (warnings) or 3 (refused input).
 // With --indi the INDI mount takes the place of the serial line.
-int printCheck(std::int64_t startCivilMs, bool askMount, const std::optional<IndiAddress>& indi) {
+int printCheck(std::int64_t startCivilMs, bool askMount, bool noDeviceClaim, const std::optional<IndiAddress>& indi) {
   PosixFileStore files(".");
   try {
     PreflightReport report = preflightReport(files, startCivilMs);
     int problems = report.warnings;
     PosixClock clock;
     std::string mount =
-        indi ? indiDiagnosis(*indi, clock, askMount, problems) : lineDiagnosis(files, askMount, problems);
+        indi ? indiDiagnosis(*indi, clock, askMount, problems) : lineDiagnosis(files, askMount, noDeviceClaim, problems);
     printLines(report.text + "\n" + mount);
     return problems == 0 ? 0 : checkWarningsStatus;
   } catch (const Fault& fault) {
@@ -422,7 +438,8 @@ int main(int argc, char** argv) {
   if (args.plan) return printPlan(rehearsalStart(args), args);
   if (args.park) return parkNow(args.indi);
   if (args.check) {
-    return printCheck(args.start ? rehearsalStart(args) : PosixClock::civilMs(), args.askMount, args.indi);
+    return printCheck(args.start ? rehearsalStart(args) : PosixClock::civilMs(), args.askMount, args.noDeviceClaim,
+                      args.indi);
   }
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
@@ -448,6 +465,19 @@ int main(int argc, char** argv) {
 
   StatusBoard board;
   PosixFileStore files(".");
+  // A snapshot's name must lead to a file of its own, before the night: a
+  // FIFO there would hang the end of the night. A folder that is not there
+  // is reported when the snapshot is written.
+  if (args.snapshot) {
+    try {
+      files.createKeeping(*args.snapshot);
+    } catch (const Fault& fault) {
+      if (fault.status() == ExitStatus::inputFile) {
+        std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
+        return static_cast<int>(fault.status());
+      }
+    }
+  }
   const bool onScreen = !args.console && hasDisplay();
   // Tonight's plan, made once for the views that show it: a bad input file
   // is the night's to report.
@@ -535,7 +565,6 @@ int main(int argc, char** argv) {
       showSummary(describeRehearsal(result));
     } else {
       PosixClock clock;
-      PosixSerialPort MSComm1(std::filesystem::current_path().string());
       NightOptions options;
       options.resume = args.resume;
       options.statusBoard = &board;
@@ -545,6 +574,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
         if (qtWindow) qtWindow->showStatus("Warning: " + warning);
       };
+      DeviceClaimOptions claim;
+      claim.required = !args.noDeviceClaim;
+      claim.onWarning = options.onWarning;
+      PosixSerialPort MSComm1(std::filesystem::current_path().string(), claim);
       NightSeams seams{clock, MSComm1, *window, files, stop};
       seams.wrapMountLink = [&](std::unique_ptr<MountLink> link, const SiteConfig& site) -> std::unique_ptr<MountLink> {
         if (!guard.guarded()) return link;

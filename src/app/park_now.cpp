@@ -60,8 +60,12 @@ std::string parkReplyWord(ParkReply reply) {
 
 std::string parkForTheGuard(const GuardedNight& night, const std::optional<IndiAddress>& indi) {
   if (indi) return parkReplyWord(parkIndi(*indi));
-  PosixSerialPort port(std::filesystem::current_path().string());
-  port.adoptDevice(night.portNumber, night.device, night.claimFd);
+  // The claim was handed over with the device: it is not taken again, and a
+  // device that cannot be claimed must not stop the park.
+  DeviceClaimOptions claim;
+  claim.required = false;
+  PosixSerialPort port(std::filesystem::current_path().string(), claim);
+  port.takeOver(night.device, night.portNumber, night.claimFd);
   return parkReplyWord(parkSerial(port, night.portNumber));
 }
 

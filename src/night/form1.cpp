@@ -205,7 +205,7 @@ void Form1::createLogFile() {
 
 void Form1::resumeFromLogs() {
   ClockReading now = seams_.clock.now();
-  ResumeResult result = resumeTonight(seams_.files, now, targets_);
+  ResumeResult result = resumeTonight(seams_.files, now, targets_, &seams_.stop);
   resumedCount_ = static_cast<int>(result.observedRows.size());
   seams_.window.showStatus(describeResume(result, now));
   for (const std::string& complaint : result.complaints) seams_.window.showStatus("resuming: " + complaint);

@@ -151,20 +151,6 @@ void PosixSerialPort::choosePort(int portNumber) {
   lastLedTo_ = resolvedPath(device_);
 }
 
-void PosixSerialPort::adoptDevice(int portNumber, const std::string& device, int claimFd) {
-  chosenNumber_ = portNumber;
-  name_ = "COM" + std::to_string(portNumber);
-  device_ = device;
-  lastLedTo_ = resolvedPath(device_);
-  struct stat line;
-  if (claimFd >= 0 && ::stat(device_.c_str(), &line) == 0) {
-    claimFd_ = claimFd;
-    claimedDevice_ = line.st_rdev;
-  } else if (claimFd >= 0) {
-    ::close(claimFd);
-  }
-}
-
 void PosixSerialPort::open(int portNumber) {
   if (fd_ >= 0) throw Fault("cannot open COM" + std::to_string(portNumber) + ": " + name_ + " is open already");
   choosePort(portNumber);

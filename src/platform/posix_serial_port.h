@@ -81,13 +81,6 @@ class PosixSerialPort : public SerialPort {
   // The path that port number N would be chosen as from this working
   // directory now: "DIR/COMN" when that entry exists, else /dev/ttyS<N-1>.
   std::string devicePath(int portNumber) const;
-  // The device the first open decided on, and the descriptor of its claim
-  // (-1 when there is none): what a guard of the night needs to park it.
-  const std::string& chosenDevice() const { return device_; }
-  int claimDescriptor() const { return claimFd_; }
-  // Port N is exactly `device` (never chosen anew), and `claimFd` a claim
-  // already held on it (taken over and closed with the port), or -1.
-  void adoptDevice(int portNumber, const std::string& device, int claimFd);
 
   // The path the chosen port opens ("DIR/COM1" or "/dev/ttyS0"), "" before
   // a port is chosen.

@@ -343,7 +343,9 @@ Outcome runReal(const Scenario& s) {
   e2e::writeFile(dir / "vantrel.ini", iniText(ini));
   e2e::writeFile(dir / "vantrel.adf", targetList(s, now.now.dateText + "T" + now.now.timeText, ini.longitude));
   for (const auto& [name, text] : extraFiles(s)) e2e::writeFile(dir / name, text);
-  setenv("VANTREL_LOCK_DIR", dir.path.c_str(), 1);
+  // Device claims in a folder of this test's own, never the machine's.
+  std::filesystem::create_directory(dir / "claims");
+  setenv("VANTREL_LOCK_DIR", (dir / "claims").c_str(), 1);
 
   std::vector<std::string> simArgs = {MOUNTSIM_BINARY, "--dir", dir.path, "--transcript", dir / "transcript.bin"};
   std::istringstream simWords(s.value("mountsim"));
@@ -406,7 +408,7 @@ Outcome runReal(const Scenario& s) {
   for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
     std::string name = entry.path().filename().string();
     if (name != "vantrel.ini" && name != "vantrel.adf" && name.find("transcript") == std::string::npos &&
-        name != "out" && name != "err" && name != "mountsim.err" && name != "COM1")
+        name != "out" && name != "err" && name != "mountsim.err" && name != "COM1" && name != "claims")
       out.blocks["files"].push_back(name.rfind("log", 0) == 0 ? "log of today" : name);
   }
   std::sort(out.blocks["files"].begin(), out.blocks["files"].end());
