@@ -390,7 +390,7 @@ void printLines(const std::string& text) {
 int printCheck(std::int64_t startCivilMs, bool askMount, bool noDeviceClaim, const std::optional<IndiAddress>& indi) {
   PosixFileStore files(".");
   try {
-    PreflightReport report = preflightReport(files, startCivilMs);
+    PreflightReport report = preflightReport(files, startCivilMs, indi.has_value());
     int problems = report.warnings;
     PosixClock clock;
     std::string mount =

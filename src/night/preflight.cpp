@@ -31,11 +31,12 @@ std::string endHour(double hours) {
   return text;
 }
 
-std::string siteSection(const SiteConfig& s) {
+std::string siteSection(const SiteConfig& s, bool throughIndi) {
   std::string out = "Site (vantrel.ini):\n";
   out += "  longitude " + shortNumber(std::fabs(s.siteLongitude)) + (s.siteLongitude < 0 ? " W" : " E") + ", latitude " +
          shortNumber(std::fabs(s.siteLatitude)) + (s.siteLatitude < 0 ? " S" : " N") + "\n";
-  out += "  serial port COM" + shortNumber(s.commPort) + " (see the serial line below)\n";
+  out += "  serial port COM" + shortNumber(s.commPort) +
+         (throughIndi ? " (not used: the mount is an INDI device, below)\n" : " (see the serial line below)\n");
   out += "  end of the night (tested before 06:00 only):";
   for (int month = 1; month <= 12; ++month) {
     out += std::string(month == 7 ? "\n   " : "") + " " + monthAbbreviations[month] + " " + endHour(s.nightEndByMonth[month]);
@@ -105,7 +106,7 @@ std::string planSection(const NightPlan& plan, const std::vector<TargetLineRows>
 
 }  // namespace
 
-PreflightReport preflightReport(FileStore& files, std::int64_t startCivilMs) {
+PreflightReport preflightReport(FileStore& files, std::int64_t startCivilMs, bool throughIndi) {
   PreflightReport report;
   SiteConfigPlaces places;
   SiteConfig config = loadSiteConfig(files, &places);
@@ -127,7 +128,7 @@ PreflightReport preflightReport(FileStore& files, std::int64_t startCivilMs) {
 
   NightPlan plan = planNight(startCivilMs, files);
 
-  report.text = siteSection(config) + "\n" + targetSection(lines, lineRows, table) + "\n";
+  report.text = siteSection(config, throughIndi) + "\n" + targetSection(lines, lineRows, table) + "\n";
   report.text += "Warnings: " + std::string(warnings.empty() ? "none\n" : "\n");
   for (const std::string& w : warnings) report.text += "  " + w + "\n";
   report.text += "\n" + planSection(plan, lineRows);

@@ -20,6 +20,8 @@ struct PreflightReport {
 };
 
 // Throws Fault (ExitStatus::inputFile) for input the night would refuse.
-PreflightReport preflightReport(FileStore& files, std::int64_t startCivilMs);
+// `throughIndi`: the mount is an INDI device, and the serial port of the
+// configuration is not used.
+PreflightReport preflightReport(FileStore& files, std::int64_t startCivilMs, bool throughIndi = false);
 
 }  // namespace vantrel

@@ -42,7 +42,7 @@ struct ResumeResult {
   // count of all when there were more, and every log that could not be read.
   std::vector<std::string> complaints;
   std::size_t linesNotTaken = 0;        // every line not taken, told or not
-  std::vector<std::string> filesUnread; // logs that exist but could not be read
+  std::vector<std::string> filesUnread{};  // logs that exist but could not be read
   bool stopped = false;                 // a stop request ended the reading
 };
 

@@ -138,6 +138,7 @@ TEST_F(IndiNight, NoSuchDeviceOrNoServerAndTheCheck) {
        "no INDI server answers at " + nobody + " for the mount '" + device +
            "' (connection refused: nothing listens on that port): start one"},
       {"--check", device + "@" + nobody, 5, "  no INDI server answers at " + nobody},
+      {"--check", device + "@" + nobody, 5, "  serial port COM1 (not used: the mount is an INDI device, below)\n"},
       {"--check", "Dome" + here, 5, "\n  the mount 'Dome' at localhost:" + std::to_string(port) + ": the server has"},
       {"--mount", device + here, 0,
        " h, declination +90.00 degrees\n  it reports itself not parked\n"},  // at the pole, as it starts
