@@ -300,56 +300,6 @@ TEST(NightDriver, TheSunAtStartIsWarnedAbout) {
   }
 }
 
-// Every way the night ends goes through the park; when and why it ends.
-TEST(NightDriver, EndOfTheNightByTheClockOrAStopRequest) {
-  struct Case {
-    const char* description;
-    const char* start;
-    std::vector<double> nightEnd;  // January..December
-    bool target;                   // one target in the window at the start
-    double startDelaySeconds, dwellMinutes;
-    const char* stopAt;            // "" for none
-    NightEnd wantEnd;
-    const char* wantEndedAt;       // the park pause (200 ms) stays in the second
-    std::size_t wantTargetRecords;
-  };
-  std::vector<double> all45(12, 4.5), all0(12, 0.0), all559(12, 5 + 59.0 / 60), janFeb(12, 3.0);
-  janFeb[0] = 0.0;  // January: 00:01 would already end it
-  janFeb[1] = 1.0;  // February
-  const Case cases[] = {
-      {"started after the end hour", "2026-12-07T05:00:00", all45, true, 0, 2, "", NightEnd::clock,
-       "2026-12-07 05:00:00", 0},
-      {"04:30 is not past 4.5, 04:31 is", "2026-12-07T04:29:30", all45, false, 0, 2, "", NightEnd::clock,
-       "2026-12-07 04:31:00", 0},
-      {"no test from 06:00 whatever the table", "2026-12-07T06:00:00", all0, false, 0, 2, "2026-12-07T07:00:00",
-       NightEnd::stopRequest, "2026-12-07 07:00:00", 0},
-      {"5 + 59/60 never ends by time", "2026-12-07T05:58:00", all559, false, 0, 2, "2026-12-08T06:30:00",
-       NightEnd::stopRequest, "2026-12-08 06:30:00", 0},
-      {"the month is read at the test", "2027-01-31T23:58:00", janFeb, false, 0, 2, "", NightEnd::clock,
-       "2027-02-01 01:01:00", 0},
-      {"stop during the start-up wait", "2026-12-06T18:00:00", all45, true, 600, 2, "2026-12-06T18:00:05",
-       NightEnd::stopRequest, "2026-12-06 18:00:05", 0},
-      {"stop during a dwell", "2026-12-06T18:00:00", all45, true, 0, 10, "2026-12-06T18:03:00",
-       NightEnd::stopRequest, "2026-12-06 18:03:00", 1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.description);
-    IniValues ini;
-    ini.nightEnd = c.nightEnd;
-    ini.startDelaySeconds = c.startDelaySeconds;
-    ini.dwellMinutes = c.dwellMinutes;
-    Night night(ini, c.target ? targetInWindowAt(c.start) : "");
-    NightOutcome outcome = night.run(c.start, c.stopAt);
-    EXPECT_EQ(outcome.end, c.wantEnd);
-    EXPECT_EQ(outcome.endedAt.dateText + " " + outcome.endedAt.timeText, c.wantEndedAt);
-    auto log = night.log(std::string(c.start).substr(0, 10));  // named after the starting date
-    ASSERT_EQ(log.size(), c.wantTargetRecords + 1);
-    EXPECT_EQ(log.back(), "B4000,0000");
-    EXPECT_THAT(night.mount.bytesSent(), ::testing::EndsWith(parkBytes));
-    EXPECT_FALSE(night.mount.isOpen());
-  }
-}
-
 // The status tells when the running night ends: before noon the night of
 // this morning, from noon the night of the next morning, in its month.
 TEST(NightDriver, TheNightEndShownChangesAtNoon) {
@@ -398,18 +348,6 @@ TEST(NightDriver, PassThroughValueAndTheSkyChart) {
   EXPECT_EQ(night.window.skies.back().chosenIndex, -1) << "nothing chosen once the only target is done";
 }
 
-TEST(NightDriver, ParkDisabledSendsNothingAndLogsNothing) {
-  IniValues ini;
-  ini.parkEnabled = 2;
-  Night night(ini, "");
-  EXPECT_FALSE(night.run("2026-12-07T05:00:00").parked);
-  EXPECT_EQ(night.files.files.count("log2026-12-07.txt"), 1u) << "the log is made at start-up, records or not";
-  EXPECT_TRUE(night.log("2026-12-07").empty());
-  EXPECT_THAT(night.mount.transcript(), ElementsAre(MountEvent{MountEvent::Kind::open, 1, ""},
-                                                    MountEvent{MountEvent::Kind::close, 1, ""}))
-      << "nothing sent; the port is still opened and closed once";
-}
-
 // An earlier start's records are kept; one torn by a crash or a full disk
 // is ended first, so the new records start on a line of their own.
 TEST(NightDriver, LogOfAnEarlierStartIsKeptAndATornRecordEnded) {
@@ -425,61 +363,6 @@ TEST(NightDriver, LogOfAnEarlierStartIsKeptAndATornRecordEnded) {
     night.files.files["log2026-12-07.txt"] = before;
     night.run("2026-12-07T05:00:00");
     EXPECT_EQ(night.files.files["log2026-12-07.txt"], after) << before;
-  }
-}
-
-TEST(NightDriver, FaultsOfTheNightParkWhereTheLineStillWorks) {
-  struct Case {
-    const char* description;
-    double parkEnabled;
-    std::function<void(Night&)> setUp;  // before the night
-    std::function<void(Night&)> at1801;  // once, when the clock first reaches 18:01
-    const char* wantMessage;
-    bool wantParkBytes;
-    std::vector<std::string> wantLogTail;  // the records after the target record
-  };
-  const Case cases[] = {
-      {"log that cannot be written: no goto before the record is on disk", 1,
-       [](Night& n) { n.files.failAppends = true; }, nullptr,
-       "log2026-12-06.txt: cannot write: No space left on device; park command sent, acknowledged", true, {}},
-      {"log that cannot be written, parking off", 0, [](Night& n) { n.files.failAppends = true; }, nullptr,
-       "log2026-12-06.txt: cannot write: No space left on device; mount not parked (parkEnabled is not 1)", false,
-       {}},
-      {"internal error in a dwell", 1, nullptr, [](Night&) { throw std::runtime_error("vector::at"); },
-       "internal error: vector::at; park command sent, acknowledged", true, {"B4000,0000"}},
-      {"line gone in a dwell: not used again", 1, nullptr, [](Night& n) { n.mount.vanish(); },
-       "serial line COM1 (simulated mount): the device is gone; mount not parked (the serial line failed)", false,
-       {}},
-      {"log failing in a dwell, the park record too", 1, nullptr,
-       [](Night& n) { n.files.failAppends = true; throw Fault("log2026-12-06.txt: cannot write: EIO"); },
-       "log2026-12-06.txt: cannot write: EIO; park command sent, acknowledged", true, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.description);
-    IniValues ini;
-    ini.parkEnabled = c.parkEnabled;
-    ini.dwellMinutes = 5;
-    Night night(ini, targetInWindowAt("2026-12-06T18:00"));
-    if (c.setUp) c.setUp(night);
-    bool fired = false;
-    night.atClock = [&](std::int64_t ms) {
-      if (c.at1801 && !fired && ms >= civil("2026-12-06T18:01:00")) fired = true, c.at1801(night);
-    };
-    try {
-      night.run("2026-12-06T18:00:00");
-      ADD_FAILURE() << "no fault";
-    } catch (const Fault& fault) {
-      EXPECT_STREQ(fault.what(), c.wantMessage);
-      EXPECT_EQ(fault.status(), ExitStatus::runtimeFault);
-    }
-    std::string bytes = night.mount.bytesSent();
-    EXPECT_EQ(bytes.size() >= parkBytes.size() && bytes.substr(bytes.size() - parkBytes.size()) == parkBytes,
-              c.wantParkBytes);
-    EXPECT_EQ(bytes.find('R') == std::string::npos, !c.at1801) << "a goto only after its record";
-    EXPECT_FALSE(night.mount.isOpen());
-    auto log = night.log("2026-12-06");
-    if (!log.empty()) log.erase(log.begin());  // the target record
-    EXPECT_EQ(log, c.wantLogTail);
   }
 }
 

@@ -118,6 +118,7 @@ void applySite(IniValues& ini, const std::string& settings) {
         {"gridStep", &ini.gridStep}, {"passThroughValue", &ini.passThroughValue},
         {"startDelaySeconds", &ini.startDelaySeconds}, {"raOffset", &ini.raOffset}, {"decOffset", &ini.decOffset}};
     if (key == "nightEnd") ini.nightEnd.assign(12, v);
+    else if (key.rfind("nightEnd.", 0) == 0) ini.nightEnd.at(std::stoul(key.substr(9)) - 1) = v;
     else if (key == "port") ini.port = static_cast<int>(v);
     else if (fields.count(key)) *fields[key] = v;
     else throw std::runtime_error("unknown site setting '" + key + "'");
@@ -188,6 +189,24 @@ std::vector<std::string> splitLines(const std::string& text) {
   return lines;
 }
 
+// The records of a log, one a line, control characters as \xNN escapes
+// (\n as \n); a last piece without its CR LF is marked so.
+std::vector<std::string> records(const std::string& text) {
+  std::vector<std::string> out;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find("\r\n", at);
+    std::string record = text.substr(at, end == std::string::npos ? std::string::npos : end - at), shown;
+    for (unsigned char c : record) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      shown += c == '\n' ? std::string("\\n") : c < 0x20 || c == 0x7F ? std::string(hex) : std::string(1, static_cast<char>(c));
+    }
+    out.push_back(end == std::string::npos ? shown + " (no CR LF)" : shown);
+    at = end == std::string::npos ? text.size() : end + 2;
+  }
+  return out;
+}
+
 struct Outcome {
   std::map<std::string, std::vector<std::string>> blocks;  // "log", "serial", "console", "warnings"
   std::map<std::string, std::string> values;               // "exit", "summary"
@@ -219,6 +238,12 @@ std::map<std::string, std::string> extraFiles(const Scenario& s) {
       files[name] = readFile(VANTREL_SOURCE_DIR "/examples/" + name);
   }
   for (const Section* f : s.all("file")) {
+    // "file: NAME" with its lines below, or "file: NAME "BYTES"" as it stands.
+    std::smatch m;
+    if (std::regex_match(f->value, m, std::regex(R"re((\S+) "(.*)")re"))) {
+      files[m[1]] = unescape(m[2]);
+      continue;
+    }
     std::string text;
     for (const std::string& line : f->block) text += unescape(line) + "\r\n";
     files[f->value] = text;
@@ -253,7 +278,10 @@ Outcome runScenario(const Scenario& s) {
   for (const auto& [name, text] : extraFiles(s)) files.files[name] = text;
 
   SimulatedClock clock;
-  clock.setCivilMs(civil(start));
+  // "2026-12-06T18:00:00 +400 ms": started that far into the second.
+  std::smatch startParts;
+  std::regex_match(start, startParts, std::regex(R"((\S+)(?: \+(\d+) ms)?)"));
+  clock.setCivilMs(civil(startParts[1]) + (startParts[2].matched ? std::stoi(startParts[2]) : 0));
   SimulatedMount mount(SimulatedMount::Transcript::kept);
   std::vector<Reply> replies;
   int vanishAt = 0;
@@ -269,9 +297,33 @@ Outcome runScenario(const Scenario& s) {
     });
   }
   StopRequest stop;
-  if (const Section* at = s.find("stop at")) {
-    clock.onAdvance = [&, stopMs = civil(at->value)](std::int64_t ms) {
-      if (ms >= stopMs && !stop.raised()) stop.raise();
+  const std::string logName = "log" + start.substr(0, 10) + ".txt";
+  if (s.value("disk") == "full") files.failAppends = true;
+  // "when: TIME EVENT", each once, at the first move of the clock to TIME or
+  // later: "stop" (a stop request), "the mount vanishes", "the log fails"
+  // (and every write after it), "an internal error".
+  struct Event {
+    std::int64_t atMs;
+    std::string what;
+    bool done = false;
+  };
+  std::vector<Event> events;
+  for (const Section* w : s.all("when")) {
+    std::size_t blank = w->value.find(' ');
+    events.push_back({civil(w->value.substr(0, blank)), w->value.substr(blank + 1)});
+  }
+  if (const Section* at = s.find("stop at")) events.push_back({civil(at->value), "stop"});
+  if (!events.empty()) {
+    clock.onAdvance = [&](std::int64_t ms) {
+      for (Event& e : events) {
+        if (e.done || ms < e.atMs) continue;
+        e.done = true;
+        if (e.what == "stop") stop.raise();
+        else if (e.what == "the mount vanishes") mount.vanish();
+        else if (e.what == "the log fails") files.failAppends = true, throw Fault(logName + ": cannot write: EIO");
+        else if (e.what == "an internal error") throw std::runtime_error("vector::at");
+        else throw std::logic_error("unknown event '" + e.what + "'");
+      }
     };
   }
 
@@ -287,13 +339,13 @@ Outcome runScenario(const Scenario& s) {
 
   Outcome out;
   std::vector<std::string> warnings;
-  std::string logName = "log" + start.substr(0, 10) + ".txt";
+  std::string logFile = logName;
   {
     ConsoleWindow window(console, options);
     try {
       if (mode == "rehearse") {
         RehearsalResult result = rehearseNight(civil(start), window, files, stop);
-        logName = result.logFileName;
+        logFile = result.logFileName;
         out.values["summary"] = describeRehearsal(result);
         out.values["exit"] = "0";
       } else {
@@ -316,7 +368,7 @@ Outcome runScenario(const Scenario& s) {
   out.blocks["console"] = splitLines(std::string(consoleText, consoleSize));
   std::free(consoleText);
   out.blocks["warnings"] = warnings;
-  out.blocks["log"] = files.files.count(logName) ? logRecords(files.files[logName]) : std::vector<std::string>{};
+  out.blocks["log"] = files.files.count(logFile) ? records(files.files[logFile]) : std::vector<std::string>{};
   std::vector<std::string> serial;
   for (const MountEvent& e : mount.transcript()) {
     std::ostringstream text;
@@ -403,7 +455,7 @@ Outcome runReal(const Scenario& s) {
   };
   out.blocks["console"] = lines(e2e::readFile(dir / "out"));
   out.blocks["stderr"] = lines(e2e::readFile(dir / "err"));
-  out.blocks["log"] = logRecords(e2e::readFile(dir / ("log" + now.now.dateText + ".txt")));
+  out.blocks["log"] = records(e2e::readFile(dir / ("log" + now.now.dateText + ".txt")));
   out.blocks["serial"] = commands(transcript());
   for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
     std::string name = entry.path().filename().string();
