@@ -6,10 +6,13 @@
 // the line differs.
 #pragma once
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "mount/mount_link.h"
@@ -56,6 +59,17 @@ class GuardedMountLink : public MountLink {
   std::string unreadReply() const override { return link_->unreadReply(); }
   void prePark() override { link_->prePark(); }
   ParkReply park() override {
+#ifdef VANTREL_FAULT_SWITCH
+    // Test builds only: the park held between the pre-park and the park
+    // command until the file named is removed, so that a test can act there.
+    if (const char* hold = std::getenv("VANTREL_FAULT_HOLD_PARK")) {
+      if (std::FILE* marker = std::fopen(hold, "w")) std::fclose(marker);
+      while (std::FILE* marker = std::fopen(hold, "r")) {
+        std::fclose(marker);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+#endif
     ParkReply reply = link_->park();
     guard_.parkSent();
     return reply;

@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <thread>
 
 #include "e2e/vantrel_fixture.h"
 
@@ -23,10 +22,10 @@ using ::testing::MatchesRegex;
 bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // One stop request by each signal, in the start-up wait or in a dwell, ends
-// the night through the park; a second one in the park waits for it.
+// the night through the park (a second one in the park: the scenarios).
 struct SignalCase {
   int signal;
-  const char* where;  // "start-up wait", "dwell", "park"
+  const char* where;  // "start-up wait", "dwell"
 };
 
 void PrintTo(const SignalCase& c, std::ostream* out) { *out << strsignal(c.signal) << " in the " << c.where; }
@@ -43,22 +42,10 @@ TEST_P(StopSignal, EndsTheNightThroughThePark) {
   auto vantrel = start({"--console"});
   if (where == "start-up wait") {
     ASSERT_TRUE(waitUntil([&] { return holds(out(), "start-up"); }, 20s)) << err();
-    vantrel->signal(c.signal);
   } else {
     ASSERT_TRUE(inTheDwell()) << err();
-    if (where == "park") {
-      vantrel->signal(SIGTERM);
-      ASSERT_TRUE(waitUntil([&] { return holds(transcript(), std::string("T\0", 2)); }, 20s));
-      const pid_t night = childOf(vantrel->pid(), 10s);
-      kill(night, SIGSTOP);  // held in the 200 ms between the pre-park and the park
-      std::this_thread::sleep_for(50ms);  // what it sent before it stopped reaches the transcript
-      if (holds(transcript(), "B4000")) GTEST_SKIP() << "too late on a busy machine: the park was sent already";
-      kill(night, c.signal);
-      kill(night, SIGCONT);
-    } else {
-      vantrel->signal(c.signal);
-    }
   }
+  vantrel->signal(c.signal);
   EXPECT_EQ(exitStatus(*vantrel, 20s), 0) << err();
   EXPECT_THAT(transcriptWithPark(), EndsWith(parkBytes));
   EXPECT_THAT(out(), HasSubstr("by a stop request; park command sent, acknowledged\n"));
@@ -74,8 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
     Matrix, StopSignal,
     ::testing::Values(SignalCase{SIGTERM, "start-up wait"}, SignalCase{SIGINT, "start-up wait"},
                       SignalCase{SIGHUP, "start-up wait"}, SignalCase{SIGTERM, "dwell"}, SignalCase{SIGINT, "dwell"},
-                      SignalCase{SIGHUP, "dwell"}, SignalCase{SIGTERM, "park"}, SignalCase{SIGINT, "park"},
-                      SignalCase{SIGHUP, "park"}),
+                      SignalCase{SIGHUP, "dwell"}),
     [](const ::testing::TestParamInfo<SignalCase>& info) {
       std::string where = info.param.where;
       where.erase(std::remove_if(where.begin(), where.end(), [](char ch) { return !std::isalnum(ch); }), where.end());

@@ -428,6 +428,9 @@ Outcome runReal(const Scenario& s) {
       const std::string text = unescape(m[1]), file = m[2] == "console" ? dir / "out" : dir / "transcript.bin";
       if (!e2e::waitUntil([&] { return e2e::readFile(file).find(text) != std::string::npos; }, 30s))
         ADD_FAILURE() << s.name << ": never came: " << what;
+    } else if (std::regex_match(what, m, std::regex(R"(wait for the file (\S+))"))) {
+      if (!e2e::waitUntil([&] { return std::filesystem::exists(dir / m[1]); }, 30s))
+        ADD_FAILURE() << s.name << ": never came: " << what;
     } else if (std::regex_match(what, m, std::regex(R"(wait (\d+) ms)"))) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(m[1])));
     } else if (std::regex_match(what, m, std::regex(R"(signal (\w+)( to the night)?)"))) {
