@@ -73,7 +73,13 @@ int parkNow(const std::optional<IndiAddress>& indi) {
   try {
     // A night in this folder parks by itself when it ends; two controllers
     // on one mount are never right.
-    FolderLock lock(".");
+    std::unique_ptr<FolderLock> lock;
+    try {
+      lock = std::make_unique<FolderLock>(".");
+    } catch (const Fault& fault) {
+      throw Fault(std::string(fault.what()) + ": it parks the mount itself when it ends (Ctrl-C, or systemctl stop)",
+                  fault.status());
+    }
     PosixFileStore files(".");
     SiteConfig config = loadSiteConfig(files);
     ParkReply reply;
