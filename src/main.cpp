@@ -226,12 +226,11 @@ Arguments parseArguments(int argc, char** argv) {
     } else if (a == "--nights") {
       if (i + 1 >= argc) usageError("--nights needs a number of nights (1 to 366)");
       std::string text = argv[++i];
-      char* end = nullptr;
+      // Whole digits only: strtol alone would take " 5" and "+5".
+      const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
       errno = 0;
-      long n = std::strtol(text.c_str(), &end, 10);
-      const bool digits = !text.empty() && text.size() <= 3 &&
-                          std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= '0' && c <= '9'; });
-      if (!digits || *end != '\0' || errno != 0 || n < 1 || n > maxPlanNights) {
+      long n = digits ? std::strtol(text.c_str(), nullptr, 10) : 0;
+      if (!digits || errno != 0 || n < 1 || n > maxPlanNights) {
         usageError("--nights must be a whole number from 1 to 366, got '" + text + "'");
       }
       args.nights = static_cast<int>(n);

@@ -45,8 +45,10 @@ class GuardedMountLink : public MountLink {
   void gotoTarget(double raDeg, double decDeg) override {
     guard_.gotoSending();
     link_->gotoTarget(raDeg, decDeg);
+#ifdef VANTREL_FAULT_SWITCH
     gotoSent_ = true;
     requestsSinceGoto_ = 0;
+#endif
   }
   void requestPosition() override {
 #ifdef VANTREL_FAULT_SWITCH
@@ -85,8 +87,10 @@ class GuardedMountLink : public MountLink {
   bool parkEnabled_;
   DeviceReport device_;
   bool reported_ = false;
+#ifdef VANTREL_FAULT_SWITCH
   bool gotoSent_ = false;
   int requestsSinceGoto_ = 0;
+#endif
 };
 
 }  // namespace vantrel

@@ -108,8 +108,9 @@ bool receive(int socket, GuardedNight& night) {
   guardedChild = child;
   installGuardSignals();
   GuardedNight night;
+  bool folderReleased = false;
   while (receive(socket, night)) {
-    if (night.nightOver && releaseFolder) releaseFolder();
+    if (night.nightOver && !folderReleased && releaseFolder) releaseFolder(), folderReleased = true;
   }
   int waitStatus = 0;
   while (::waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {
