@@ -28,7 +28,7 @@ using K = MountEvent::Kind;
 // The in-process hand controller that the rehearsal and the mount tests
 // stand on: it must answer as the protocol says, or those tests prove nothing.
 // Its bytes are written out here, not taken from the mount routines.
-TEST(SimulatedMount, AnswersHashAndTheLastGotoPositionAndKeepsATranscript) {
+TEST(SimulatedMount, AnswersAsTheProtocolSaysAndFailsAsALineDoes) {
   SimulatedMount mount{SimulatedMount::Transcript::kept};
   mount.open(4);
   mount.sendCommand("E");
@@ -44,22 +44,16 @@ TEST(SimulatedMount, AnswersHashAndTheLastGotoPositionAndKeepsATranscript) {
   for (const std::string& bytes : commands) want.push_back({K::bytes, 4, bytes});
   want.insert(want.end(), {{K::close, 4, ""}, {K::open, 5, ""}});
   EXPECT_EQ(mount.transcript(), want);
-}
-
-TEST(SimulatedMount, RefusedPortAndVanishedLineFail) {
-  SimulatedMount mount;
-  mount.refuseOpen(true);
-  EXPECT_THROW(mount.open(4), Fault);
-  EXPECT_FALSE(mount.isOpen());
-  mount.refuseOpen(false);
-  mount.open(4);
   mount.vanish();
   EXPECT_THROW(mount.sendCommand("E"), Fault);
   EXPECT_THROW(mount.readReceived(), Fault);
   mount.close();
-  EXPECT_FALSE(mount.isOpen());
-  EXPECT_THROW(mount.open(4), Fault);
-  EXPECT_THROW(mount.transcript(), std::logic_error) << "made without a transcript: none to give";
+  EXPECT_THROW(mount.open(4), Fault) << "a vanished line stays gone";
+  SimulatedMount refusing;
+  refusing.refuseOpen(true);
+  EXPECT_THROW(refusing.open(4), Fault);
+  EXPECT_FALSE(refusing.isOpen());
+  EXPECT_THROW(refusing.transcript(), std::logic_error) << "made without a transcript: none to give";
 }
 
 using Pauses = std::vector<std::pair<std::int64_t, std::size_t>>;  // (ms since start, transcript length)
@@ -91,7 +85,9 @@ struct Rig : Window {
       limitRecords.push_back(dec);
     });
   }
-  void park(bool enabled) { parkMount(2, enabled, {mount, clock, *this, stop}, [this] { noteRecord(); }); }
+  ParkReply park(bool enabled) {
+    return parkMount(2, enabled, {mount, clock, *this, stop}, [this] { noteRecord(); });
+  }
   void noteRecord() {
     EXPECT_TRUE(mount.isOpen()) << "a record after the port was closed";
     recordedAt.push_back(mount.transcript().size());
@@ -157,8 +153,6 @@ TEST(Supervision, EndsOnTheLimitTheDwellASilentMountOrAStopRequest) {
        "#"},
       {"a stray byte before every reply is a garbled line", 30, 45, 60, E::mountSilent, 1200, 0, "22:02:00",
        [](Rig& r) { r.replies([](int) { return "x" + replyWith(20); }); }, 1200, "###x0000,0E39#"},
-      {"half replies (split over more than the pause) likewise", 30, 45, 60, E::mountSilent, 1200, 0, "22:02:00",
-       [](Rig& r) { r.replies([](int) { return std::string("0000,"); }); }, 1200, "###0000,"},
       {"stop request in the dwell, acted on after the pause", 30, 45, 60, E::stopRequested, 100, sent(30), "22:00:10",
        [](Rig& r) { r.at(10, [&r] { r.stop.raise(); }); }},
       // A mount parked at the pole comes down through the limit: armed at
@@ -169,26 +163,25 @@ TEST(Supervision, EndsOnTheLimitTheDwellASilentMountOrAStopRequest) {
        sent(89.3), "22:00:03", [](Rig& r) { r.replyDeclinations({90, 89.3}); }, 0, "", false},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     Rig rig;
     if (c.setUp) c.setUp(rig);
     SupervisionResult result = rig.supervise(
         {15, c.decDeg}, {.decLimit = c.decLimit, .dwellMinutes = c.dwellMinutes, .limitArmed = c.armed});
     const auto& events = rig.mount.transcript();
-    EXPECT_STREQ(endNames[static_cast<int>(result.end)], endNames[static_cast<int>(c.end)]) << c.what;
-    EXPECT_EQ(rig.mount.positionQueries(), c.queries) << c.what;
-    EXPECT_EQ(result.reportedDec, c.reportedDec) << c.what;
-    EXPECT_EQ(rig.clock.now().timeText, c.endTime) << c.what;
-    EXPECT_EQ(events.at(1).bytes, gotoCommand(15, c.decDeg)) << c.what;
-    EXPECT_EQ(events.back().kind, K::close) << c.what;
+    EXPECT_STREQ(endNames[static_cast<int>(result.end)], endNames[static_cast<int>(c.end)]);
+    EXPECT_EQ(rig.mount.positionQueries(), c.queries);
+    EXPECT_EQ(result.reportedDec, c.reportedDec);
+    EXPECT_EQ(rig.clock.now().timeText, c.endTime);
+    EXPECT_EQ(events.at(1).bytes, gotoCommand(15, c.decDeg));
+    EXPECT_EQ(events.back().kind, K::close);
     // The limit record comes last before closing, with the reported declination.
     bool limit = c.end == E::limitReached;
-    EXPECT_EQ(rig.limitRecords, limit ? std::vector<double>{c.reportedDec} : std::vector<double>{}) << c.what;
-    EXPECT_EQ(rig.recordedAt, limit ? std::vector<std::size_t>{events.size() - 1} : std::vector<std::size_t>{})
-        << c.what;
-    if (c.end == E::mountSilent) {
-      EXPECT_EQ(result.unreadReplies, c.unread) << c.what;
-      EXPECT_EQ(result.unreadExample, c.unreadExample) << c.what;
-    }
+    EXPECT_EQ(rig.limitRecords, limit ? std::vector<double>{c.reportedDec} : std::vector<double>{});
+    EXPECT_EQ(rig.recordedAt, limit ? std::vector<std::size_t>{events.size() - 1} : std::vector<std::size_t>{});
+    if (c.end != E::mountSilent) continue;
+    EXPECT_EQ(result.unreadReplies, c.unread);
+    EXPECT_EQ(result.unreadExample, c.unreadExample);
   }
 }
 
@@ -205,29 +198,51 @@ TEST(Supervision, CommandsBackToBackThenYieldQueryPauseRead) {
   EXPECT_EQ(rig.pauses, (Pauses{{100, 5}, {200, 6}}));
 }
 
+// The bytes on the line are the same whatever the controller answers; what
+// the park says of its answer differs. The pre-park's "#" is no answer to the park.
 TEST(Park, PreParkThen200msThenTheParkAndItsRecordBeforeClosing) {
-  const std::vector<MountEvent> parked = {
-      {K::open, 2, ""}, {K::bytes, 2, std::string("\x54\x00", 2)}, {K::bytes, 2, "B4000,0000"}, {K::close, 2, ""}};
+  const std::string blind = "; park command sent blind, unconfirmed (the mount did not answer)";
   const struct {
     const char* what;
-    bool enabled, stopRaised;
-    std::vector<MountEvent> transcript;
-    Pauses pauses;
-    std::vector<std::size_t> recordedAt;
+    bool enabled;
+    void (*setUp)(Rig&);
+    ParkReply reply;
+    std::int64_t endMs;
+    std::string summaryEnd;
   } cases[] = {
-      {"parkEnabled 0: open and close, nothing sent", false, false, {{K::open, 2, ""}, {K::close, 2, ""}}, {}, {}},
-      {"parkEnabled 1", true, false, parked, {{200, 2}}, {3}},
-      {"a stop request does not cut the park short", true, true, parked, {{200, 2}}, {3}},
+      {"parkEnabled 0: open and close, nothing sent", false, [](Rig&) {}, ParkReply::notRead, 0, ""},
+      {"a stop request does not cut the park short", true, [](Rig& r) { r.stop.raise(); }, ParkReply::acknowledged,
+       200, "; park command sent, acknowledged"},
+      {"a silent controller, or none behind the port", true, [](Rig& r) { r.mount.setSilent(true); },
+       ParkReply::unanswered, 700, blind},
+      {"a controller that answers the pre-park only", true, [](Rig& r) { r.at(0.1, [&r] { r.mount.setSilent(true); }); },
+       ParkReply::unanswered, 700, blind},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     Rig rig;
-    if (c.stopRaised) rig.stop.raise();
-    rig.park(c.enabled);
-    EXPECT_EQ(rig.mount.transcript(), c.transcript) << c.what;
-    EXPECT_EQ(rig.pauses, c.pauses) << c.what;
-    EXPECT_EQ(rig.recordedAt, c.recordedAt) << c.what;
-    EXPECT_TRUE(rig.yieldsAt.empty()) << c.what << ": the park yielded";
+    c.setUp(rig);
+    EXPECT_EQ(rig.park(c.enabled), c.reply);
+    std::vector<MountEvent> want = {{K::open, 2, ""}, {K::close, 2, ""}};
+    if (c.enabled) want.insert(want.begin() + 1, {{K::bytes, 2, std::string("T\0", 2)}, {K::bytes, 2, "B4000,0000"}});
+    EXPECT_EQ(rig.mount.transcript(), want);
+    EXPECT_EQ(rig.clock.civilMs() - start, c.endMs);
+    EXPECT_EQ(rig.pauses.empty() ? Pauses{} : Pauses{rig.pauses.front()}, (c.enabled ? Pauses{{200, 2}} : Pauses{}));
+    EXPECT_EQ(rig.recordedAt, c.enabled ? std::vector<std::size_t>{3} : std::vector<std::size_t>{});
+    EXPECT_TRUE(rig.yieldsAt.empty()) << "the park yielded";
+    NightOutcome outcome;
+    outcome.parked = c.enabled;
+    outcome.parkReply = c.reply;
+    EXPECT_TRUE(!c.enabled || describeNight(outcome).ends_with(c.summaryEnd)) << describeNight(outcome);
   }
+  // A link without a clock reads nothing.
+  SimulatedMount mount;
+  SerialMountLink link(mount, 1, 2, nullptr);
+  link.open();
+  EXPECT_EQ(link.park(), ParkReply::notRead);
+  NightOutcome outcome;
+  outcome.parked = true;
+  EXPECT_TRUE(describeNight(outcome).ends_with("; mount parked")) << describeNight(outcome);
 }
 
 // Every way out by a fault closes the port and lets the fault through unchanged.
@@ -244,7 +259,7 @@ TEST(MountFaults, CloseThePortAndRethrow) {
       {"limit record that cannot be written",
        [](Rig& r) { r.failRecords = true; r.supervise({15, 50}, {.decLimit = 45, .dwellMinutes = 60}); },
        "cannot append to log2024-01-10.txt: No space left on device", "close", 2},
-      {"port that cannot be opened", [](Rig& r) { r.mount.refuseOpen(true); r.supervise({15, 30}, {.decLimit = 45, .dwellMinutes = 60}); },
+      {"port that cannot be opened", [](Rig& r) { r.mount.refuseOpen(true); r.supervise({15, 30}, {.decLimit = 45}); },
        "cannot open COM1 (simulated mount): Device or resource busy", "nothing", 0},
       {"line vanishing in the pause before the park command",
        [](Rig& r) { r.at(0.1, [&r] { r.mount.vanish(); }); r.park(true); },
@@ -253,61 +268,20 @@ TEST(MountFaults, CloseThePortAndRethrow) {
        "cannot open COM2 (simulated mount): Device or resource busy", "nothing", 0},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     Rig rig;
     try {
       c.run(rig);
-      ADD_FAILURE() << c.what << ": no fault";
+      ADD_FAILURE() << "no fault";
     } catch (const Fault& fault) {
-      EXPECT_STREQ(fault.what(), c.message) << c.what;
-      EXPECT_EQ(fault.status(), ExitStatus::runtimeFault) << c.what;
+      EXPECT_STREQ(fault.what(), c.message);
+      EXPECT_EQ(fault.status(), ExitStatus::runtimeFault);
     }
     const auto& events = rig.mount.transcript();
-    EXPECT_STREQ(events.empty() ? "nothing" : events.back().kind == K::close ? "close" : "other", c.lastEvent)
-        << c.what;
-    EXPECT_FALSE(rig.mount.isOpen()) << c.what;
-    EXPECT_EQ(rig.mount.positionQueries(), c.queries) << c.what;
-    EXPECT_TRUE(rig.recordedAt.empty()) << c.what;
-  }
-}
-
-// What the park says of the controller's answer: the bytes on the line are
-// the same whatever it answers; only the summary differs.
-TEST(SerialPark, AnsweringSilentAndAbsentMounts) {
-  const struct {
-    const char* what;
-    bool silent;
-    bool withClock;
-    ParkReply want;
-    std::int64_t wantWaitMs;  // after the park command
-    const char* wantSummaryEnd;
-    bool silentFromPark = false;  // answers the pre-park only
-  } cases[] = {
-      {"an answering controller", false, true, ParkReply::acknowledged, 0, "; park command sent, acknowledged"},
-      {"a silent controller, or none behind the port", true, true, ParkReply::unanswered, 500,
-       "; park command sent blind, unconfirmed (the mount did not answer)"},
-      {"a link without a clock reads nothing", false, false, ParkReply::notRead, 0, "; mount parked"},
-      {"the pre-park's answer is no answer to the park", false, true, ParkReply::unanswered, 500,
-       "; park command sent blind, unconfirmed (the mount did not answer)", true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    SimulatedClock clock(0);
-    SimulatedMount mount{SimulatedMount::Transcript::kept};
-    mount.setSilent(c.silent);
-    SerialMountLink link(mount, 1, 2, c.withClock ? &clock : nullptr);
-    link.open();
-    link.prePark();
-    mount.setSilent(c.silent || c.silentFromPark);
-    clock.pause(std::chrono::milliseconds(200));
-    const std::int64_t before = clock.civilMs();
-    EXPECT_EQ(link.park(), c.want);
-    EXPECT_EQ(clock.civilMs() - before, c.wantWaitMs);
-    link.close();
-    EXPECT_EQ(mount.bytesSent(), std::string("T\0", 2) + "B4000,0000") << "the wire is the same";
-    NightOutcome outcome;
-    outcome.parked = true;
-    outcome.parkReply = c.want;
-    EXPECT_TRUE(describeNight(outcome).ends_with(c.wantSummaryEnd)) << describeNight(outcome);
+    EXPECT_STREQ(events.empty() ? "nothing" : events.back().kind == K::close ? "close" : "other", c.lastEvent);
+    EXPECT_FALSE(rig.mount.isOpen());
+    EXPECT_EQ(rig.mount.positionQueries(), c.queries);
+    EXPECT_TRUE(rig.recordedAt.empty());
   }
 }
 
