@@ -26,9 +26,8 @@ TEST(PageText, IsEscaped) {
       {"a\r\nb\tc", "\"a\\r\\nb\\tc\"", "a\xEF\xBF\xBD\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c"},
       {std::string("\x01\x1b\x7f\0", 4), "\"\\u0001\\u001b\\u007f\\u0000\"",
        "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
-      {"\xE3\x82\xAA\xE3\x83\xAA\xE3\x82\xAA\xE3\x83\xB3 \xF0\x9F\x94\xAD",  // UTF-8 kept
-       "\"\xE3\x82\xAA\xE3\x83\xAA\xE3\x82\xAA\xE3\x83\xB3 \xF0\x9F\x94\xAD\"",
-       "\xE3\x82\xAA\xE3\x83\xAA\xE3\x82\xAA\xE3\x83\xB3 \xF0\x9F\x94\xAD"},
+      {"\xE3\x82\xAA\xE0\xA4\x85 \xF0\x9F\x94\xAD", "\"\xE3\x82\xAA\xE0\xA4\x85 \xF0\x9F\x94\xAD\"",  // UTF-8 kept
+       "\xE3\x82\xAA\xE0\xA4\x85 \xF0\x9F\x94\xAD"},
       {"20\xC2\xB0 \xC2\xB1" "1", "\"20\xC2\xB0 \xC2\xB1" "1\"", "20\xC2\xB0 \xC2\xB1" "1"},  // U+0080-U+00BF kept
       {"M\x83\x49", "\"M\xEF\xBF\xBDI\"", "M\xEF\xBF\xBDI"},  // a Shift_JIS byte
       {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\"", "\xEF\xBF\xBD\xEF\xBF\xBD"},  // overlong
@@ -43,12 +42,10 @@ TEST(PageText, IsEscaped) {
 }
 
 TEST(PageNumbers, ShortestExactOrNull) {
-  EXPECT_EQ(jsonNumber(30), "30");
-  EXPECT_EQ(jsonNumber(-25.6), "-25.6");
-  EXPECT_EQ(jsonNumber(0.1 + 0.2), "0.30000000000000004");
-  EXPECT_EQ(jsonNumber(static_cast<float>(275.6f)), "275.6000061035156");
-  EXPECT_EQ(jsonNumber(1.0 / 0.0), "null");
-  EXPECT_EQ(jsonNumber(0.0 / 0.0), "null");
+  const struct { double value; const char* json; } cases[] = {
+      {30, "30"}, {-25.6, "-25.6"}, {0.1 + 0.2, "0.30000000000000004"}, {275.6f, "275.6000061035156"},
+      {1.0 / 0.0, "null"}, {0.0 / 0.0, "null"}};
+  for (const auto& c : cases) EXPECT_EQ(jsonNumber(c.value), c.json);
 }
 
 // (x, y) of every dot of the chart, in the order drawn.
