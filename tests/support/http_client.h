@@ -59,32 +59,22 @@ class HttpConnection {
     while ((end = pending_.find("\r\n\r\n")) == std::string::npos) {
       if (!fill()) return answer;
     }
-    std::string head = pending_.substr(0, end);
+    std::string head = pending_.substr(0, end + 2);
     pending_.erase(0, end + 4);
-    if (head.size() < 12 || head.compare(0, 5, "HTTP/") != 0) return answer;
-    for (std::size_t at = head.find("\r\n"); at != std::string::npos;) {
-      std::size_t next = head.find("\r\n", at + 2);
-      std::string line = head.substr(at + 2, next == std::string::npos ? std::string::npos : next - at - 2);
-      std::size_t colon = line.find(':');
-      std::string name = line.substr(0, colon);
+    if (head.size() < 14 || head.compare(0, 5, "HTTP/") != 0) return answer;
+    for (std::size_t at = head.find("\r\n") + 2, next; (next = head.find("\r\n", at)) != std::string::npos;
+         at = next + 2) {
+      std::string line = head.substr(at, next - at), name = line.substr(0, line.find(':'));
       for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (colon != std::string::npos) answer.headers[name] = line.substr(line.find_first_not_of(' ', colon + 1));
-      at = next;
+      if (name.size() < line.size()) answer.headers[name] = line.substr(line.find_first_not_of(' ', name.size() + 1));
     }
     auto length = answer.headers.find("content-length");
-    if (headOnly) {
-    } else if (length != answer.headers.end()) {
-      std::size_t want = std::stoul(length->second);
-      while (pending_.size() < want) {
-        if (!fill()) return answer;
-      }
-      answer.body = pending_.substr(0, want);
-      pending_.erase(0, want);
-    } else {
-      while (fill()) {
-      }
-      answer.body.swap(pending_);
+    std::size_t want = headOnly ? 0 : length != answer.headers.end() ? std::stoul(length->second) : std::string::npos;
+    while (pending_.size() < want && fill()) {
     }
+    if (want != std::string::npos && pending_.size() < want) return answer;
+    answer.body = pending_.substr(0, want);
+    pending_.erase(0, want);
     answer.status = std::stoi(head.substr(9, 3));
     return answer;
   }
@@ -103,10 +93,7 @@ class HttpConnection {
     if (::poll(&p, 1, static_cast<int>(timeout_.count())) <= 0) return false;
     char buffer[65536];
     ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-    if (n <= 0) {
-      eof_ = true;
-      return false;
-    }
+    if (n <= 0) return !(eof_ = true);
     pending_.append(buffer, static_cast<std::size_t>(n));
     return true;
   }

@@ -3,8 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
 #include <thread>
 
+#include "e2e/process.h"
 #include "support/http_client.h"
 #include "support/memory_file_store.h"
 #include "web/status_server.h"
@@ -19,11 +24,6 @@ using testing::httpGet;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-int portOf(const StatusServer& server) {
-  std::string url = server.url();
-  return std::stoi(url.substr(url.rfind(':') + 1));
-}
-
 class Server : public ::testing::Test {
  protected:
   WebFeed feed{"log2026-12-06.txt", nullptr, nullptr};
@@ -36,7 +36,7 @@ class Server : public ::testing::Test {
     WebSettings settings;
     settings.token = token;
     server = startStatusServer(settings, feed, files, limits);
-    port = portOf(*server);
+    port = std::stoi(server->url().substr(server->url().rfind(':') + 1));
   }
 };
 
@@ -67,6 +67,30 @@ TEST_F(Server, ServesTheFeedAndTonightsLogOnly) {
   testing::HttpAnswer ranged = httpGet(port, "/log.txt", ranges + "\r\n");
   EXPECT_EQ(ranged.status, 200) << "a Range is ignored: one copy of the page, never thousands";
   EXPECT_EQ(ranged.body, "second\r\n");
+}
+
+// The server's threads run niced, so that a busy page never delays a
+// position query, and the listener and its door threads leave the stop
+// signals (HUP, INT, TERM) to the night.
+TEST_F(Server, ThreadsLeaveTheStopSignalsAndTheProcessorToTheNight) {
+  limits.maxClients = 2;
+  start();
+  ASSERT_EQ(httpGet(port, "/status.json").status, 200);
+  // A thread just started may not have lowered itself yet: looked at again until all are, within 10 s.
+  int leaving = 0, unniced = 1;
+  for (int look = 0; look < 200 && (unniced > 0 || leaving < 3); ++look, std::this_thread::sleep_for(50ms)) {
+    leaving = unniced = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+      if (task.path().filename() == std::to_string(::getpid())) continue;
+      std::string status = e2e::readFile(task.path() / "status"), stat = e2e::readFile(task.path() / "stat"), nice;
+      leaving += (std::stoull(status.substr(status.find("SigBlk:") + 7), nullptr, 16) & 0x4003) == 0x4003;
+      std::istringstream fields(stat.substr(stat.rfind(')') + 2));  // from the third field on; nice is the 19th
+      for (int i = 3; i <= 19; ++i) fields >> nice;
+      unniced += std::stoi(nice) < 10;
+    }
+  }
+  EXPECT_EQ(unniced, 0);
+  EXPECT_GE(leaving, 3);
 }
 
 // The token's way in (header, query, cookie) is tried on the real binary
