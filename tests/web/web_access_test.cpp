@@ -39,7 +39,7 @@ TEST(WebAddress, IsReadOrRefused) {
 
 TEST(WebLoopback, OnlyThisComputersAddresses) {
   for (const char* host : {"127.1.2.3", "localhost", "0:0:0:0:0:0:0:1"}) EXPECT_TRUE(isLoopbackHost(host)) << host;
-  for (const char* host : {"0.0.0.0", "::", "128.0.0.1", "::ffff:127.0.0.1", "localhost.example", "127.0.0.1.example"}) {
+  for (const char* host : {"0.0.0.0", "::", "128.0.0.1", "::ffff:127.0.0.1", "localhost.x", "127.0.0.1.example"}) {
     EXPECT_FALSE(isLoopbackHost(host)) << host;
   }
 }
@@ -47,7 +47,7 @@ TEST(WebLoopback, OnlyThisComputersAddresses) {
 TEST(WebToken, FirstLineOfSafeCharacters) {
   const std::string unsafe = "the token holds characters other than A-Z a-z 0-9 . _ ~ -";
   const struct { std::string text, want; } cases[] = {  // the token, or the refusal
-      {"A.b_c~d-e0123456789\r\nsecond line", "A.b_c~d-e0123456789"},
+      {"AZ.b_c~d-ez0123456789\r\nsecond line", "AZ.b_c~d-ez0123456789"},
       {"0123456789abcdef", "0123456789abcdef"},  // 16 characters are enough
       {"0123456789abcde\n", "the token has 15 characters; it needs at least 16"},
       {"", "the token has 0 characters; it needs at least 16"},
@@ -69,6 +69,8 @@ TEST(WebSettingsFor, RefusesWhatWouldBeUnsafeOrWrong) {
   e2e::writeFile(dir / "token", "s3cret-token-0123456789\n");
   e2e::writeFile(dir / "short", "abc\n");
   e2e::writeFile(dir / "long", "s3cret-token-0123456789\n" + std::string(5000, '#'));
+  e2e::writeFile(dir / "longest", "s3cret-token-0123456789\n" + std::string(4096 - 24, '#'));
+  e2e::writeFile(dir / "empty", "");
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
   const struct { const char* address; std::string tokenFile; const char* want; } cases[] = {
       {"8080", "", "accepted"},
@@ -79,6 +81,8 @@ TEST(WebSettingsFor, RefusesWhatWouldBeUnsafeOrWrong) {
       {"8080", dir / "short", "short: the token has 3 characters"},
       {"8080", dir / "fifo", "fifo: not a regular file"},  // never waits
       {"8080", dir / "long", "long: the file has 5024 bytes"},
+      {"8080", dir / "longest", "accepted s3cret-token-0123456789"},
+      {"8080", dir / "empty", "empty: the token has 0 characters"},
       {"80800", "", "0 to 65535"},
   };
   for (const auto& c : cases) {

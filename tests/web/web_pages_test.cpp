@@ -16,10 +16,13 @@ using ::testing::Not;
 
 // Each row: the text, then as a JSON string and as HTML text.
 TEST(PageText, IsEscaped) {
+  // The first and last characters of each length of sequence.
+  const std::string edges = "\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF"
+                            "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
   const struct {
-    std::string in;
-    const char *json, *html;
+    std::string in, json, html;
   } cases[] = {
+      {edges, "\"" + edges + "\"", edges},
       {"M42 Orion", "\"M42 Orion\"", "M42 Orion"},
       {"a\"b\\c'd", "\"a\\\"b\\\\c'd\"", "a&quot;b\\c&#39;d"},
       {"<script>&", "\"<script>&\"", "&lt;script&gt;&amp;"},
@@ -52,7 +55,9 @@ TEST(PageNumbers, ShortestExactOrNull) {
 std::vector<std::pair<std::string, std::string>> dots(const std::string& svg, const char* cls) {
   std::vector<std::pair<std::string, std::string>> found;
   std::regex dot(std::string("<circle class=\"") + cls + "\" cx=\"([-0-9.]+)\" cy=\"([-0-9.]+)\"");
-  for (std::sregex_iterator it(svg.begin(), svg.end(), dot), end; it != end; ++it) found.emplace_back((*it)[1], (*it)[2]);
+  for (std::sregex_iterator it(svg.begin(), svg.end(), dot), end; it != end; ++it) {
+    found.emplace_back((*it)[1], (*it)[2]);
+  }
   return found;
 }
 
