@@ -57,7 +57,8 @@ struct FakeServer : IndiWire, Window {
   }
   void push(const std::string& name, const IndiProperty& property) { mirror.propertyChanged(device, name, property); }
   void pushPark(IndiState state) {
-    push("TELESCOPE_PARK", switches(state, {{"PARK", state != IndiState::alert}, {"UNPARK", state == IndiState::alert}}));
+    const bool alert = state == IndiState::alert;
+    push("TELESCOPE_PARK", switches(state, {{"PARK", !alert}, {"UNPARK", alert}}));
   }
 
   // The device as a driver defines it: disconnected until CONNECT.
@@ -407,7 +408,8 @@ TEST(IndiCheck, ServerDeviceConnectionPositionAndPark) {
     FakeServer server;
     server.serverRunning = c.running, server.devicePresent = c.present;
     // The driver's first poll after CONNECT: the definition said 0 degrees.
-    if (c.present) server.at(1000, [&] { server.push("EQUATORIAL_EOD_COORD", numbers(IndiState::ok, {{"RA", 0}, {"DEC", -12.5}})); });
+    auto poll = [&] { server.push("EQUATORIAL_EOD_COORD", numbers(IndiState::ok, {{"RA", 0}, {"DEC", -12.5}})); };
+    if (c.present) server.at(1000, poll);
     int problems = 0;
     std::string text = indiDiagnosis(server, server.mirror, IndiAddress{device}, server.clock, c.askMount, problems);
     EXPECT_EQ(problems, c.problems);

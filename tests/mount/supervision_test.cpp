@@ -215,7 +215,8 @@ TEST(Park, PreParkThen200msThenTheParkAndItsRecordBeforeClosing) {
        200, "; park command sent, acknowledged"},
       {"a silent controller, or none behind the port", true, [](Rig& r) { r.mount.setSilent(true); },
        ParkReply::unanswered, 700, blind},
-      {"a controller that answers the pre-park only", true, [](Rig& r) { r.at(0.1, [&r] { r.mount.setSilent(true); }); },
+      {"a controller that answers the pre-park only", true,
+       [](Rig& r) { r.at(0.1, [&r] { r.mount.setSilent(true); }); },
        ParkReply::unanswered, 700, blind},
   };
   for (const auto& c : cases) {
