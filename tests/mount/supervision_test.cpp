@@ -25,37 +25,6 @@ namespace {
 
 using K = MountEvent::Kind;
 
-// The in-process hand controller that the rehearsal and the mount tests
-// stand on: it must answer as the protocol says, or those tests prove nothing.
-// Its bytes are written out here, not taken from the mount routines.
-TEST(SimulatedMount, AnswersAsTheProtocolSaysAndFailsAsALineDoes) {
-  SimulatedMount mount{SimulatedMount::Transcript::kept};
-  mount.open(4);
-  mount.sendCommand("E");
-  EXPECT_EQ(mount.readReceived(), "0000,0000#") << "before any goto";
-  EXPECT_EQ(mount.readReceived(), "") << "a read takes everything that waited";
-  const std::string commands[] = {"R4000,F8E4", std::string("P\x02\x10\x24\0\0\0\0", 8), std::string("T\0", 2),
-                                  "B4000,0000", "E"};
-  for (const std::string& bytes : commands) mount.sendCommand(bytes);
-  EXPECT_EQ(mount.readReceived(), "####4000,F8E4#");
-  mount.close();
-  mount.open(5);
-  std::vector<MountEvent> want = {{K::open, 4, ""}, {K::bytes, 4, "E"}};
-  for (const std::string& bytes : commands) want.push_back({K::bytes, 4, bytes});
-  want.insert(want.end(), {{K::close, 4, ""}, {K::open, 5, ""}});
-  EXPECT_EQ(mount.transcript(), want);
-  mount.vanish();
-  EXPECT_THROW(mount.sendCommand("E"), Fault);
-  EXPECT_THROW(mount.readReceived(), Fault);
-  mount.close();
-  EXPECT_THROW(mount.open(4), Fault) << "a vanished line stays gone";
-  SimulatedMount refusing;
-  refusing.refuseOpen(true);
-  EXPECT_THROW(refusing.open(4), Fault);
-  EXPECT_FALSE(refusing.isOpen());
-  EXPECT_THROW(refusing.transcript(), std::logic_error) << "made without a transcript: none to give";
-}
-
 using Pauses = std::vector<std::pair<std::int64_t, std::size_t>>;  // (ms since start, transcript length)
 const std::int64_t start = *SimulatedClock::parseCivilTime("2024-01-10T22:00:00");
 constexpr double oneUnit = 360.0 / 65536;
@@ -284,6 +253,12 @@ TEST(MountFaults, CloseThePortAndRethrow) {
     EXPECT_EQ(rig.mount.positionQueries(), c.queries);
     EXPECT_TRUE(rig.recordedAt.empty());
   }
+  SimulatedMount gone;
+  gone.open(4);
+  gone.vanish();
+  gone.close();
+  EXPECT_THROW(gone.open(4), Fault) << "a vanished line stays gone";
+  EXPECT_THROW(gone.transcript(), std::logic_error) << "made without a transcript: none to give";
 }
 
 }  // namespace
