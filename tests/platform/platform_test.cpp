@@ -37,7 +37,7 @@
 #include "platform/posix_serial_port.h"
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
-#include "platform/window.h"
+#include "support/night_files.h"
 
 namespace vantrel {
 namespace {
@@ -85,16 +85,11 @@ TEST(PosixClock, ShowsUtPlusNineWhateverTheZone) {
 
 // The real clock waits in slices that serve the window and hears a stop within one.
 TEST(PosixClock, WaitsServeTheWindowInSlicesAndHearAStopAtOnce) {
-  struct CountingWindow : Window {
-    int passes = 0;
-    void setTitle(const std::string&) override {}
-    void processEvents() override { ++passes; }
-    void showStatus(const std::string&) override {}
-  } window;
+  testing::RecordingWindow window;
   StopRequest stop;
   PosixClock().waitForNext(ClockUnit::second, &window, stop);
   EXPECT_LT(PosixClock::civilMs() % 1000, 500) << "ends on the change of the second";
-  EXPECT_LE(window.passes, 60) << "slices of 20 ms, not a busy loop";
+  EXPECT_LE(window.eventPasses, 60) << "slices of 20 ms, not a busy loop";
   std::thread stopper([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     stop.raise();
@@ -161,8 +156,8 @@ TEST(ConsoleWindow, ControlCharactersAndTitleEscapesNeverReachTheTerminal) {
 }
 
 // Appends keep earlier records, every way through gives its descriptors back,
-// and a failure names the file.
-TEST(PosixFileStore, AppendsKeepRecordsLeakNoDescriptorAndNameTheFile) {
+// a failure names the file and leaves only whole records.
+TEST(PosixFileStore, AppendsKeepWholeRecordsLeakNoDescriptorAndNameTheFile) {
   ScratchDir dir;
   PosixFileStore store(dir.path);
   EXPECT_FALSE(store.readAll("missing.txt"));
@@ -181,10 +176,24 @@ TEST(PosixFileStore, AppendsKeepRecordsLeakNoDescriptorAndNameTheFile) {
     faultOf([&] { store.readAll("."); }, ExitStatus::inputFile);
   }
   EXPECT_EQ(openCount(), before);
-  store.createEmpty("log.txt");
-  EXPECT_EQ(*store.readAll("log.txt"), "");
   EXPECT_EQ(store.legacyToUtf8("\x83\x49\x83\x8A\x83\x49\x83\x93"), orion);
   EXPECT_FALSE(store.legacyToUtf8("\x83"));
+  store.createEmpty("log.txt");
+  EXPECT_EQ(*store.readAll("log.txt"), "");
+  // A full disk: the write stops part of the way into a record. The file size
+  // limit fails a write the same way (short, then EFBIG).
+  store.appendDurably("log.txt", "first record\r\n");
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto savedHandler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 20;
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string fault = faultOf([&] { store.appendDurably("log.txt", "a record that does not fit\r\n"); });
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, savedHandler);
+  EXPECT_EQ(fault, "log.txt: cannot write: File too large");
+  EXPECT_EQ(*store.readAll("log.txt"), "first record\r\n");
 }
 
 // Only regular files are read, nothing blocks or fills the memory; the files
@@ -225,25 +234,6 @@ TEST(PosixFileStore, RefusesWhatIsNoRegularFileAtItsOwnName) {
               "link: a link stands at its name, not the file itself; remove it first") << use;
   }
   EXPECT_EQ(*store.readAll("outside"), "kept");
-}
-
-// A full disk: the write stops part of the way into a record. The file size
-// limit fails a write the same way (short, then EFBIG).
-TEST(PosixFileStore, AFailedAppendLeavesOnlyWholeRecords) {
-  ScratchDir dir;
-  PosixFileStore store(dir.path);
-  store.appendDurably("log.txt", "first record\r\n");
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  auto savedHandler = signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 20;
-  setrlimit(RLIMIT_FSIZE, &small);
-  std::string fault = faultOf([&] { store.appendDurably("log.txt", "a record that does not fit\r\n"); });
-  setrlimit(RLIMIT_FSIZE, &saved);
-  signal(SIGXFSZ, savedHandler);
-  EXPECT_EQ(fault, "log.txt: cannot write: File too large");
-  EXPECT_EQ(*store.readAll("log.txt"), "first record\r\n");
 }
 
 // A second copy in the folder names the first by the pid that it wrote, and
@@ -443,15 +433,13 @@ TEST_F(PtyLine, AClaimThatCannotBeTakenStopsTheFirstOpenOrWarns) {
 // A device this user may not open: the message says which group to join.
 TEST_F(PtyLine, ADeviceWithoutPermissionNamesTheGroupToJoin) {
   const group* dialout = ::getgrnam("dialout");
-  const gid_t gid = dialout != nullptr ? dialout->gr_gid : 20;
-  const group* owner = ::getgrgid(gid);
-  const std::string name = owner != nullptr ? owner->gr_name : std::to_string(gid);
-  if (::chown(::ptsname(master), static_cast<uid_t>(-1), gid) != 0) GTEST_SKIP() << "needs root to give it a group";
+  ASSERT_NE(dialout, nullptr);
+  if (::chown(::ptsname(master), static_cast<uid_t>(-1), dialout->gr_gid) != 0) GTEST_SKIP() << "needs root";
   ASSERT_EQ(::chmod(::ptsname(master), 0060), 0);  // the group's only
   WithoutCapabilities unprivileged({CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH});
   EXPECT_EQ(faultOf([&] { PosixSerialPort(dir.path).open(1); }),
-            "cannot open COM1 (" + com1 + "): Permission denied; the device belongs to group " + name +
-                ": add yourself (sudo usermod -aG " + name + " $USER) and log in again");
+            "cannot open COM1 (" + com1 + "): Permission denied; the device belongs to group dialout: "
+                                   "add yourself (sudo usermod -aG dialout $USER) and log in again");
 }
 
 // COM<N> is a link in the folder first, else /dev/ttyS<N-1>. The path is
