@@ -32,6 +32,7 @@
 #include "platform/console_window.h"
 #include "platform/fault.h"
 #include "platform/folder_lock.h"
+#include "platform/night_guard.h"
 #include "platform/posix_clock.h"
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
@@ -253,6 +254,20 @@ TEST(FolderLock, ASecondCopyNamesTheFirstOnlyByAPid) {
   for (const auto& [content, want] : cases) {
     std::ofstream(dir / "vantrel.lock", std::ios::trunc) << content;
     EXPECT_EQ(faultOf([&] { FolderLock second(dir.path); }), want) << content;
+  }
+}
+
+// A second stop request makes the night leave at once with 128 + the signal
+// (the window's 130 too): the guard lets that be. A signal that kills it is no such way out.
+TEST(NightGuard, TheNightsOwnWayOutOnASecondStopIsLeftOnPurpose) {
+  const struct { int waitStatus, status; bool leftOnPurpose; } cases[] = {
+      {129 << 8, 129, true}, {130 << 8, 130, true}, {143 << 8, 143, true},
+      {1 << 8, 1, false},    {SIGKILL, 137, false}, {SIGTERM, 143, false},
+  };
+  for (const auto& c : cases) {
+    const ChildEnding ending = childEnding(c.waitStatus);
+    EXPECT_EQ(ending.status, c.status) << c.waitStatus;
+    EXPECT_EQ(ending.leftOnPurpose, c.leftOnPurpose) << c.waitStatus;
   }
 }
 
