@@ -38,6 +38,7 @@
 #include "platform/posix_serial_port.h"
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
+#include "platform/stop_signals.h"
 #include "support/night_files.h"
 
 namespace vantrel {
@@ -268,6 +269,24 @@ TEST(NightGuard, TheNightsOwnWayOutOnASecondStopIsLeftOnPurpose) {
     const ChildEnding ending = childEnding(c.waitStatus);
     EXPECT_EQ(ending.status, c.status) << c.waitStatus;
     EXPECT_EQ(ending.leftOnPurpose, c.leftOnPurpose) << c.waitStatus;
+  }
+}
+
+// The first stop signal is a request: the night goes on to park. A second one
+// outside the park leaves at once with 128 + its number, saying so.
+TEST(StopSignals, TheFirstIsARequestASecondOutsideTheParkLeavesAtOnce) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int count : {1, 2}) {
+      EXPECT_EXIT(
+          {
+            StopRequest stop;
+            installStopSignals(stop);
+            for (int i = 0; i < count; ++i) ::raise(signal);
+            std::_Exit(stop.count());
+          },
+          ::testing::ExitedWithCode(count == 1 ? 1 : 128 + signal), count == 1 ? "" : "^vantrel: .*NOT parked")
+          << signal;
+    }
   }
 }
 
