@@ -18,13 +18,13 @@
 #include <memory>
 #include <poll.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/prctl.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
-#include <sys/syscall.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -32,26 +32,28 @@
 #include "platform/console_window.h"
 #include "platform/fault.h"
 #include "platform/folder_lock.h"
+#include "platform/night_guard.h"
 #include "platform/posix_clock.h"
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
-#include "platform/window.h"
+#include "platform/stop_signals.h"
+#include "support/night_files.h"
 
 namespace vantrel {
 namespace {
 
-using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
 const std::string orion = "\xE3\x82\xAA\xE3\x83\xAA\xE3\x82\xAA\xE3\x83\xB3";  // "Orion" in katakana, UTF-8
+constexpr int hangGuardMs = 5000;  // only against a hang when a byte never comes; no test waits for it
 
-// Scratch directory of a file store test.
-struct StoreDir {
-  std::string path = (std::filesystem::temp_directory_path() / "vantrel-store-XXXXXX").string();
-  StoreDir() { EXPECT_TRUE(mkdtemp(path.data())); }
-  ~StoreDir() { std::filesystem::remove_all(path); }
+// A scratch folder of the test's own.
+struct ScratchDir {
+  std::string path = (fs::temp_directory_path() / "vantrel-test-XXXXXX").string();
+  ScratchDir() { EXPECT_TRUE(mkdtemp(path.data())); }
+  ~ScratchDir() { fs::remove_all(path); }
   std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
 
@@ -68,22 +70,38 @@ std::string faultOf(const std::function<void()>& action, ExitStatus wantStatus =
 TEST(PosixClock, ShowsUtPlusNineWhateverTheZone) {
   setenv("TZ", "America/New_York", 1);
   tzset();
-  // Two readings can straddle a change of hour; one of three tries is enough.
   std::string want, got;
+  // Two readings can straddle a change of hour; one of three tries is enough.
   for (int attempt = 0; attempt < 3 && (want.empty() || want != got); ++attempt) {
     std::time_t utc = std::time(nullptr) + 9 * 3600;
-    std::tm shifted{};
-    gmtime_r(&utc, &shifted);
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H", &shifted);
+    std::strftime(text, sizeof text, "%Y-%m-%d %H", std::gmtime(&utc));
     want = text;
     ClockReading reading = PosixClock().now();
     got = reading.dateText + " " + reading.timeText.substr(0, 2);
-    EXPECT_EQ(reading.timeText.size(), 8u);
   }
   unsetenv("TZ");
   tzset();
   EXPECT_EQ(got, want);
+}
+
+// The real clock waits in slices that serve the window and hears a stop within one.
+TEST(PosixClock, WaitsServeTheWindowInSlicesAndHearAStopAtOnce) {
+  testing::RecordingWindow window;
+  StopRequest stop;
+  PosixClock().waitForNext(ClockUnit::second, &window, stop);
+  EXPECT_LT(PosixClock::civilMs() % 1000, 500) << "ends on the change of the second";
+  EXPECT_LE(window.eventPasses, 60) << "slices of 20 ms, not a busy loop";
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    stop.raise();
+  });
+  auto begin = std::chrono::steady_clock::now();
+  PosixClock().waitForNext(ClockUnit::minute, nullptr, stop);
+  auto waited = std::chrono::steady_clock::now() - begin;
+  stopper.join();
+  EXPECT_GE(waited, std::chrono::milliseconds(140));
+  EXPECT_LT(waited, std::chrono::seconds(2)) << "a stop is heard within a slice, not at the minute";
 }
 
 TEST(SimulatedClock, WaitsEndOnWholeSecondsAndMinutesAndStopRequests) {
@@ -97,39 +115,31 @@ TEST(SimulatedClock, WaitsEndOnWholeSecondsAndMinutesAndStopRequests) {
   stop.raise();
   clock.waitForNext(ClockUnit::minute, nullptr, stop);
   EXPECT_EQ(clock.now().timeText, "00:02:00") << "a raised stop request ends the wait at once";
+  EXPECT_EQ(*SimulatedClock::parseCivilTime("2024-02-29 18:00:30"), 1709229630000);
+  for (const char* bad : {"2025-02-29T18:00", "2026-12-06T24:00", "2026-12-06", "2026-12-06T18:00x", "tomorrow",
+                          "2026-12-06T18:00:60", "2026-12-06T18:60", "2026-13-01T18:00", "2026-12-32T18:00"}) {
+    EXPECT_FALSE(SimulatedClock::parseCivilTime(bad)) << bad;
+  }
 }
 
-// The texts are made digit by digit; the C library's calendar and printf are
-// the reference, from before 1970 to beyond four-digit years.
+// The texts are made digit by digit; the C library is the reference, from
+// before 1970 to beyond four-digit years.
 TEST(SimulatedClock, TextsAgreeWithTheCLibraryOverTheCalendar) {
-  const std::int64_t msPerDay = 86400000;
-  std::vector<std::int64_t> instants = {0, -1, msPerDay - 1, -msPerDay, 253402300799999, 253402300800000,
-                                        -62167219200001};
+  std::vector<std::int64_t> instants = {0, -1, 86399999, -86400000, 253402300799999, 253402300800000, -62167219200001};
   std::uint64_t x = 88172645463325252u;  // xorshift: fixed, so a failure repeats
   for (int i = 0; i < 2000; ++i) {
     x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-    instants.push_back(static_cast<std::int64_t>(x % (2 * 300000000000000ull)) - 300000000000000);
+    instants.push_back(static_cast<std::int64_t>(x % 600000000000000ull) - 300000000000000);
   }
   for (std::int64_t ms : instants) {
-    std::int64_t seconds = ms / 1000 - (ms % 1000 < 0);
-    std::time_t t = static_cast<std::time_t>(seconds);
+    std::time_t t = static_cast<std::time_t>(ms / 1000 - (ms % 1000 < 0));
     std::tm tm{};
     gmtime_r(&t, &tm);
-    char date[32], time[16];
-    std::snprintf(date, sizeof date, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
-    std::snprintf(time, sizeof time, "%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
+    char want[48];
+    std::snprintf(want, sizeof want, "%04d-%02d-%02d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                  tm.tm_hour, tm.tm_min, tm.tm_sec);
     ClockReading reading = civilReading(ms);
-    ASSERT_EQ(reading.dateText + " " + reading.timeText, std::string(date) + " " + time) << ms << " ms";
-  }
-}
-
-TEST(SimulatedClock, ParsesOnlyRealTimes) {
-  EXPECT_TRUE(SimulatedClock::parseCivilTime("2024-02-29T18:00"));
-  EXPECT_TRUE(SimulatedClock::parseCivilTime("2024-02-29 18:00:30"));
-  for (const char* bad : {"2025-02-29T18:00", "2026-12-06T24:00", "2026-12-06", "2026-12-06T18:00x",
-                          "tomorrow", "2026-12-06T18:00:60", "2026-12-06T18:60", "2026-12-06T18:99",
-                          "2026-13-01T18:00", "2026-12-32T18:00"}) {
-    EXPECT_FALSE(SimulatedClock::parseCivilTime(bad)) << bad;
+    ASSERT_EQ(reading.dateText + " " + reading.timeText, want) << ms << " ms";
   }
 }
 
@@ -138,124 +148,92 @@ TEST(ConsoleWindow, ControlCharactersAndTitleEscapesNeverReachTheTerminal) {
   // A C1 control in UTF-8 and invalid UTF-8 are escaped, whole characters kept.
   EXPECT_EQ(printableForTerminal("\xC2\x9B" "31m " + orion + " \xFF ok"), "\\xC2\\x9B31m " + orion + " \\xFF ok");
   // Output that is not a terminal gets the title as text, never its escape.
-  std::FILE* file = std::tmpfile();
-  ConsoleWindow window(file, ConsoleWindow::Options{nullptr, true, -1});
-  window.setTitle("Vantrel v1.10 M42");
-  std::rewind(file);
-  char text[256] = {};
-  std::size_t n = std::fread(text, 1, sizeof text - 1, file);
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* file = open_memstream(&text, &size);
+  ConsoleWindow(file, ConsoleWindow::Options{nullptr, true, -1}).setTitle("Vantrel v1.10 M42");
   std::fclose(file);
-  EXPECT_EQ(std::string(text, n), "title: Vantrel v1.10 M42\n");
+  EXPECT_EQ(std::string(text, size), "title: Vantrel v1.10 M42\n");
+  std::free(text);
 }
 
-// The real clock waits without spinning and hears a stop promptly.
-TEST(PosixClock, WaitsServeTheWindowInSlicesAndHearAStopAtOnce) {
-  struct CountingWindow : Window {
-    int passes = 0;
-    void setTitle(const std::string&) override {}
-    void processEvents() override { ++passes; }
-    void showStatus(const std::string&) override {}
-  } window;
-  PosixClock clock;
-  StopRequest stop;
-  clock.waitForNext(ClockUnit::second, &window, stop);
-  EXPECT_LT(PosixClock::civilMs() % 1000, 500) << "ends on the change of the second";
-  EXPECT_LE(window.passes, 60) << "slices of 20 ms, not a busy loop";
-  std::thread stopper([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    stop.raise();
-  });
-  auto begin = std::chrono::steady_clock::now();
-  clock.waitForNext(ClockUnit::minute, nullptr, stop);
-  auto waited = std::chrono::steady_clock::now() - begin;
-  stopper.join();
-  EXPECT_GE(waited, std::chrono::milliseconds(140));
-  EXPECT_LT(waited, std::chrono::seconds(2)) << "a stop is heard within a slice, not at the minute";
-}
-
-// Every way through the store gives its descriptors back.
-TEST(PosixFileStore, LeaksNoDescriptor) {
-  StoreDir dir;
-  auto openCount = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
-  PosixFileStore store(dir.path);
-  store.createKeeping("log.txt");
-  auto before = openCount();
-  for (int i = 0; i < 20; ++i) {
-    store.createKeeping("log.txt");
-    store.appendDurably("log.txt", "record\r\n");
-    store.readAll("log.txt");
-    store.tail("log.txt", 2);
-    store.createEmpty("other.txt");
-    faultOf([&] { store.appendDurably("no-such-dir/x", "x"); }, ExitStatus::runtimeFault);
-    faultOf([&] { store.readAll("."); }, ExitStatus::inputFile);
-  }
-  EXPECT_EQ(openCount(), before);
-}
-
-TEST(PosixFileStore, AppendsKeepEarlierRecordsAndFailuresNameTheFile) {
-  StoreDir dir;
+// Appends keep earlier records, every way through gives its descriptors back,
+// a failure names the file and leaves only whole records.
+TEST(PosixFileStore, AppendsKeepWholeRecordsLeakNoDescriptorAndNameTheFile) {
+  ScratchDir dir;
   PosixFileStore store(dir.path);
   EXPECT_FALSE(store.readAll("missing.txt"));
   store.createKeeping("log.txt");
-  store.appendDurably("log.txt", "one\r\n");
-  store.createKeeping("log.txt");
-  store.appendDurably("log.txt", "two\r\n");
-  EXPECT_EQ(*store.readAll("log.txt"), "one\r\ntwo\r\n");
-  store.createEmpty("log.txt");
-  EXPECT_EQ(*store.readAll("log.txt"), "");
+  auto openCount = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+  const auto before = openCount();
+  std::string records;
+  for (int i = 0; i < 20; ++i) {
+    store.createKeeping("log.txt");
+    store.appendDurably("log.txt", "r\r\n");
+    EXPECT_EQ(*store.readAll("log.txt"), records += "r\r\n");
+    store.tail("log.txt", 2);
+    store.createEmpty("other.txt");
+    EXPECT_EQ(faultOf([&] { store.appendDurably("no-such-dir/log.txt", "x"); }),
+              "no-such-dir/log.txt: cannot open for appending: No such file or directory");
+    faultOf([&] { store.readAll("."); }, ExitStatus::inputFile);
+  }
+  EXPECT_EQ(openCount(), before);
   EXPECT_EQ(store.legacyToUtf8("\x83\x49\x83\x8A\x83\x49\x83\x93"), orion);
   EXPECT_FALSE(store.legacyToUtf8("\x83"));
-  EXPECT_THAT(faultOf([&] { store.appendDurably("no-such-dir/log.txt", "x"); }, ExitStatus::runtimeFault),
-              HasSubstr("no-such-dir/log.txt: cannot open for appending: No such file or directory"));
+  store.createEmpty("log.txt");
+  EXPECT_EQ(*store.readAll("log.txt"), "");
+  // A full disk: the write stops part of the way into a record. The file size
+  // limit fails a write the same way (short, then EFBIG).
+  store.appendDurably("log.txt", "first record\r\n");
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto savedHandler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 20;
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string fault = faultOf([&] { store.appendDurably("log.txt", "a record that does not fit\r\n"); });
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, savedHandler);
+  EXPECT_EQ(fault, "log.txt: cannot write: File too large");
+  EXPECT_EQ(*store.readAll("log.txt"), "first record\r\n");
 }
 
-// Only regular files are input files: nothing blocks, nothing runs out of
-// memory, and every refusal is an input-file fault that says why.
-TEST(PosixFileStore, InputsThatAreNoRegularFilesAreRefused) {
-  StoreDir dir;
+// Only regular files are read, nothing blocks or fills the memory; the files
+// it writes (and the log it reads back) are regular files at their own names:
+// a FIFO is never waited on, a link planted there never followed.
+TEST(PosixFileStore, RefusesWhatIsNoRegularFileAtItsOwnName) {
+  ScratchDir dir;
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
-  std::filesystem::create_symlink("/dev/zero", dir / "zero");
-  std::filesystem::create_directory(dir / "folder");
-  std::filesystem::create_symlink(dir / "loop", dir / "loop");
-  { std::ofstream(dir / "huge"); }
-  std::filesystem::resize_file(dir / "huge", FileStore::maxReadBytes + 1);  // sparse
-  const std::pair<const char*, const char*> cases[] = {
+  fs::create_symlink("/dev/zero", dir / "zero");
+  fs::create_directory(dir / "folder");
+  fs::create_symlink(dir / "loop", dir / "loop");
+  std::ofstream(dir / "huge").close();
+  fs::resize_file(dir / "huge", FileStore::maxReadBytes + 1);  // sparse
+  std::ofstream(dir / "outside") << "kept";
+  fs::create_symlink(dir / "outside", dir / "link");
+  PosixFileStore store(dir.path);
+  const std::pair<const char*, const char*> reads[] = {
       {"fifo", "fifo: not a regular file but a FIFO; give the file itself"},
       {"zero", "zero: not a regular file but a character device; give the file itself"},
       {"folder", "folder: not a regular file but a directory; give the file itself"},
       {"loop", "loop: cannot open: Too many levels of symbolic links"},
       {"huge", "huge: larger than 64 MiB: not an input file"},
   };
-  PosixFileStore store(dir.path);
-  for (const auto& [name, want] : cases) {
-    EXPECT_EQ(faultOf([&] { store.readAll(name); }, ExitStatus::inputFile), want);
-  }
-}
-
-// The files the program writes, and the log it reads back, are regular
-// files at their own names: a FIFO is never waited on, a link planted at the
-// name is never followed out of the folder.
-TEST(PosixFileStore, FilesItWritesAreRegularFilesAtTheirOwnName) {
-  StoreDir dir;
-  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
-  { std::ofstream(dir / "outside") << "kept"; }
-  fs::create_symlink(dir / "outside", dir / "link");
-  fs::create_symlink("/dev/null", dir / "null");
-  PosixFileStore store(dir.path);
-  const std::pair<const char*, std::function<void(const std::string&)>> uses[] = {
+  for (const auto& [name, want] : reads) EXPECT_EQ(faultOf([&] { store.readAll(name); }, ExitStatus::inputFile), want);
+  const std::pair<const char*, std::function<void(const std::string&)>> writes[] = {
       {"createKeeping", [&](const std::string& n) { store.createKeeping(n); }},
       {"createEmpty", [&](const std::string& n) { store.createEmpty(n); }},
       {"appendDurably", [&](const std::string& n) { store.appendDurably(n, "x\r\n"); }},
       {"tail", [&](const std::string& n) { store.tail(n, 2); }},
       {"readPieces", [&](const std::string& n) { store.readPieces(n, [](std::string_view) { return true; }); }},
   };
-  const std::pair<const char*, const char*> cases[] = {
-      {"fifo", "fifo: not a regular file but a FIFO; remove it first"},
-      {"link", "link: a link stands at its name, not the file itself; remove it first"},
-      {"null", "null: a link stands at its name, not the file itself; remove it first"},
-  };
-  for (const auto& [name, want] : cases) {
-    for (const auto& [use, action] : uses) EXPECT_EQ(faultOf([&] { action(name); }, ExitStatus::inputFile), want) << use;
+  for (const auto& [use, action] : writes) {
+    EXPECT_EQ(faultOf([&] { action("fifo"); }, ExitStatus::inputFile),
+              "fifo: not a regular file but a FIFO; remove it first") << use;
+    EXPECT_EQ(faultOf([&] { action("zero"); }, ExitStatus::inputFile),
+              "zero: a link stands at its name, not the file itself; remove it first") << use;
+    EXPECT_EQ(faultOf([&] { action("link"); }, ExitStatus::inputFile),
+              "link: a link stands at its name, not the file itself; remove it first") << use;
   }
   EXPECT_EQ(*store.readAll("outside"), "kept");
 }
@@ -263,7 +241,7 @@ TEST(PosixFileStore, FilesItWritesAreRegularFilesAtTheirOwnName) {
 // A second copy in the folder names the first by the pid that it wrote, and
 // only by a pid: whatever else the file holds, of any length, names nobody.
 TEST(FolderLock, ASecondCopyNamesTheFirstOnlyByAPid) {
-  StoreDir dir;
+  ScratchDir dir;
   FolderLock first(dir.path);
   const std::string nobody = "another vantrel is running in this folder (it holds vantrel.lock)";
   const std::pair<std::string, std::string> cases[] = {
@@ -280,32 +258,40 @@ TEST(FolderLock, ASecondCopyNamesTheFirstOnlyByAPid) {
   }
 }
 
-// A full disk: the write stops part of the way into a record. Simulated by
-// the file size limit, which fails a write the same way (short, then EFBIG).
-TEST(PosixFileStore, AFailedAppendLeavesOnlyWholeRecords) {
-  StoreDir dir;
-  PosixFileStore store(dir.path);
-  store.appendDurably("log.txt", "first record\r\n");
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  auto savedHandler = signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 20;
-  setrlimit(RLIMIT_FSIZE, &small);
-  std::string fault = faultOf([&] { store.appendDurably("log.txt", "a record that does not fit\r\n"); },
-                              ExitStatus::runtimeFault);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  signal(SIGXFSZ, savedHandler);
-  EXPECT_EQ(fault, "log.txt: cannot write: File too large");
-  EXPECT_EQ(*store.readAll("log.txt"), "first record\r\n");
+// A second stop request makes the night leave at once with 128 + the signal
+// (the window's 130 too): the guard lets that be. A signal that kills it is no such way out.
+TEST(NightGuard, TheNightsOwnWayOutOnASecondStopIsLeftOnPurpose) {
+  const struct { int waitStatus, status; bool leftOnPurpose; } cases[] = {
+      {129 << 8, 129, true}, {130 << 8, 130, true}, {143 << 8, 143, true},
+      {1 << 8, 1, false},    {SIGKILL, 137, false}, {SIGTERM, 143, false},
+  };
+  for (const auto& c : cases) {
+    const ChildEnding ending = childEnding(c.waitStatus);
+    EXPECT_EQ(ending.status, c.status) << c.waitStatus;
+    EXPECT_EQ(ending.leftOnPurpose, c.leftOnPurpose) << c.waitStatus;
+  }
 }
 
-// Only a guard against a hang when a byte never comes; no test waits for it.
-constexpr int hangGuardMs = 5000;
+// The first stop signal is a request: the night goes on to park. A second one
+// outside the park leaves at once with 128 + its number, saying so.
+TEST(StopSignals, TheFirstIsARequestASecondOutsideTheParkLeavesAtOnce) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int count : {1, 2}) {
+      EXPECT_EXIT(
+          {
+            StopRequest stop;
+            installStopSignals(stop);
+            for (int i = 0; i < count; ++i) ::raise(signal);
+            std::_Exit(stop.count());
+          },
+          ::testing::ExitedWithCode(count == 1 ? 1 : 128 + signal), count == 1 ? "" : "^vantrel: .*NOT parked")
+          << signal;
+    }
+  }
+}
 
-// While it lives, this thread lacks the capabilities given in its effective
-// set: without CAP_SYS_ADMIN TIOCEXCL holds, without CAP_DAC_OVERRIDE file
-// modes do, even when the tests run as root.
+// While it lives, this thread lacks the given effective capabilities: without
+// CAP_SYS_ADMIN TIOCEXCL holds, without CAP_DAC_OVERRIDE file modes do, even as root.
 class WithoutCapabilities {
  public:
   explicit WithoutCapabilities(std::initializer_list<int> capabilities) {
@@ -321,20 +307,15 @@ class WithoutCapabilities {
   __user_cap_data_struct saved_[2]{};
 };
 
-// The termios port on a pseudo-terminal: the test holds the master side, the
-// port opens the slave through a "COM1" link in a scratch directory.
+// A pseudo-terminal whose slave a port opens through a "COM1" link in a
+// scratch folder; claims go to a folder of the test's own, never /run/lock.
 class PtyLine : public ::testing::Test {
  protected:
   void SetUp() override {
-    char scratch[] = "/tmp/vantrel-port-XXXXXX";
-    ASSERT_NE(::mkdtemp(scratch), nullptr);
-    dir = scratch;
-    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    master = openPty();
     ASSERT_GE(master, 0) << std::strerror(errno);
-    ASSERT_TRUE(::grantpt(master) == 0 && ::unlockpt(master) == 0) << std::strerror(errno);
-    fs::create_symlink(::ptsname(master), dir + "/COM1");
-    // Claims in a folder of this test's own, never the machine's /run/lock.
-    fs::create_directory(locks = dir + "/locks");
+    fs::create_symlink(::ptsname(master), dir / "COM1");
+    fs::create_directory(locks);
     setenv("VANTREL_LOCK_DIR", locks.c_str(), 1);
     struct stat device {};
     ::stat(::ptsname(master), &device);
@@ -344,58 +325,89 @@ class PtyLine : public ::testing::Test {
   void TearDown() override {
     unsetenv("VANTREL_LOCK_DIR");
     if (master >= 0) ::close(master);
-    fs::remove_all(dir);
+  }
+  static int openPty() {
+    int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    return fd >= 0 && ::grantpt(fd) == 0 && ::unlockpt(fd) == 0 ? fd : -1;
+  }
+  static bool receives(int fd, char want) {
+    char byte = 0;
+    pollfd ready{fd, POLLIN, 0};
+    return ::poll(&ready, 1, hangGuardMs) == 1 && ::read(fd, &byte, 1) == 1 && byte == want;
+  }
+  std::string heldByUs() const {
+    return "another vantrel (pid " + std::to_string(::getpid()) + ") holds COM1 (" + ::ptsname(master) + ")";
   }
 
-  std::string dir, locks, claimFile;
+  ScratchDir dir;
+  std::string com1 = dir / "COM1", locks = dir / "locks", claimFile;
   int master = -1;
 };
 
-TEST_F(PtyLine, EveryByteValuePassesUnchangedBothWays) {
-  PosixSerialPort port(dir);
+// Every byte value passes unchanged both ways; faults of the line name the device.
+TEST_F(PtyLine, EveryByteValuePassesUnchangedBothWaysAndFaultsNameTheDevice) {
+  PosixSerialPort port(dir.path);
   port.open(1);
   termios line{};
   ASSERT_EQ(::tcgetattr(master, &line), 0);  // a pty master reports its slave's settings
   EXPECT_EQ(::cfgetospeed(&line), B9600);
   EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
-
   std::string every, got;
   for (int b = 0; b < 256; ++b) every += static_cast<char>(b);
   port.sendCommand(every);
+  char buffer[512];
   for (pollfd ready{master, POLLIN, 0}; got.size() < every.size() && ::poll(&ready, 1, hangGuardMs) > 0;) {
-    char buffer[512];
     ssize_t n = ::read(master, buffer, sizeof buffer);
     if (n <= 0) break;
     got.append(buffer, static_cast<std::size_t>(n));
   }
   EXPECT_EQ(got, every) << "sent";
-
   EXPECT_EQ(port.readReceived(), "") << "nothing came: an empty read, at once";
   ASSERT_EQ(::write(master, every.data(), every.size()), 256);
   got.clear();
   for (int tries = 0; got.size() < every.size() && tries < hangGuardMs; ++tries, ::usleep(1000))
     got += port.readReceived();
   EXPECT_EQ(got, every) << "received";
+  auto begin = std::chrono::steady_clock::now();
+  EXPECT_EQ(faultOf([&] { port.sendCommand(std::string(1 << 20, 'E')); }),
+            "cannot write to COM1 (" + com1 + "): Connection timed out") << "a line that takes no byte";
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
+  ::close(master);
+  master = -1;
+  const std::string gone = "serial line COM1 (" + com1 + "): the device is gone";
+  EXPECT_EQ(faultOf([&] { port.readReceived(); }), gone);
+  EXPECT_EQ(faultOf([&] { port.sendCommand("E"); }), gone);
+  port.close();
+  EXPECT_EQ(faultOf([&] { port.sendCommand("E"); }), "serial line COM1 used while it is not open");
 }
 
-// The device stays the first port's from its first open until it is gone,
-// also between opens: another copy cannot take turns with it between targets.
+// The device stays the first port's from its first open until it is gone, also
+// between opens (another copy cannot take turns with it between targets) and when
+// the claim is handed to the process that parks after the night's process died.
 TEST_F(PtyLine, ASecondPortIsRefusedUntilTheFirstIsDone) {
-  auto first = std::make_unique<PosixSerialPort>(dir);
-  PosixSerialPort second(dir);
+  auto first = std::make_unique<PosixSerialPort>(dir.path);
+  PosixSerialPort second(dir.path);
   first->open(1);
-  const std::string held = "another vantrel (pid " + std::to_string(::getpid()) + ") holds COM1 (" +
-                           std::string(::ptsname(master)) + ")";
   {
     WithoutCapabilities unprivileged({CAP_SYS_ADMIN});
     // The holder is found by its flock on the device, here this very process.
-    EXPECT_EQ(faultOf([&] { second.open(1); }), held) << "while open";
+    EXPECT_EQ(faultOf([&] { second.open(1); }), heldByUs()) << "while open";
   }
   first->close();
-  EXPECT_EQ(faultOf([&] { second.open(1); }), held) << "between opens";
+  EXPECT_EQ(faultOf([&] { second.open(1); }), heldByUs()) << "between opens";
   EXPECT_FALSE(second.isOpen());
   first->open(1);  // its own claim does not stand in its way
-  first.reset();
+  first->close();
+  const int handed = ::dup(first->claimDescriptor());  // what SCM_RIGHTS gives the guard
+  auto guard = std::make_unique<PosixSerialPort>("/nonexistent");
+  guard->takeOver(first->chosenDevice(), 1, handed);
+  first.reset();  // the night's process is gone
+  EXPECT_EQ(faultOf([&] { second.open(1); }), heldByUs()) << "the claim was handed over";
+  guard->open(1);
+  guard->sendCommand("B");
+  EXPECT_TRUE(receives(master, 'B'));
+  EXPECT_EQ(guard->claimDescriptor(), handed);
+  guard.reset();
   second.open(1);
   EXPECT_TRUE(second.isOpen());
 }
@@ -411,11 +423,10 @@ TEST_F(PtyLine, AClaimHeldByAnotherProgramNamesItsCommandAndUser) {
     int fd = ::open(claimFile.c_str(), O_RDONLY | O_CREAT, 0644);
     if (fd < 0 || ::flock(fd, LOCK_EX) != 0 || ::write(ready[1], "x", 1) != 1) _exit(1);
     ::pause();
-    _exit(0);
   }
   char byte = 0;
   ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-  PosixSerialPort port(dir);
+  PosixSerialPort port(dir.path);
   const std::string fault = faultOf([&] { port.open(1); });
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
@@ -428,131 +439,68 @@ TEST_F(PtyLine, AClaimHeldByAnotherProgramNamesItsCommandAndUser) {
 // naming the claim file and why; without the requirement it warns once and
 // the port works.
 TEST_F(PtyLine, AClaimThatCannotBeTakenStopsTheFirstOpenOrWarns) {
-  const struct {
-    const char* what;
-    std::function<void()> prepare;
-    std::string why;
-  } cases[] = {
-      {"the folder missing", [&] { fs::remove(locks); }, "the folder " + locks + " is missing"},
-      {"a link at the claim's name", [&] { fs::create_symlink(dir + "/elsewhere", claimFile); },
-       "a symbolic link stands at its name"},
-      {"a FIFO at the claim's name", [&] { ::mkfifo(claimFile.c_str(), 0644); }, "not a regular file"},
-      {"the folder read-only", [&] { fs::permissions(locks, fs::perms::owner_read | fs::perms::owner_exec); },
-       "Permission denied"},
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { fs::remove(locks); }, "the folder " + locks + " is missing"},
+      {[&] { fs::create_symlink(dir / "elsewhere", claimFile); }, "a symbolic link stands at its name"},
+      {[&] { ::mkfifo(claimFile.c_str(), 0644); }, "not a regular file"},
+      {[&] { fs::permissions(locks, fs::perms::owner_read | fs::perms::owner_exec); }, "Permission denied"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+  const std::string what = "COM1 (" + com1 + ") against a copy of vantrel in another folder: " + claimFile + ": ";
+  for (const auto& [prepare, why] : cases) {
+    SCOPED_TRACE(why);
     fs::remove_all(locks);
     fs::create_directory(locks);
-    c.prepare();
+    prepare();
     WithoutCapabilities unprivileged({CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH});
-    PosixSerialPort required(dir);
-    EXPECT_EQ(faultOf([&] { required.open(1); }),
-              "cannot claim COM1 (" + dir + "/COM1) against a copy of vantrel in another folder: " + claimFile +
-                  ": " + c.why + "; mend that, set VANTREL_LOCK_DIR to a writable folder, or start with "
-                  "--no-device-claim");
+    PosixSerialPort required(dir.path);
+    EXPECT_EQ(faultOf([&] { required.open(1); }), "cannot claim " + what + why + "; mend that, set VANTREL_LOCK_DIR "
+                                                  "to a writable folder, or start with --no-device-claim");
     EXPECT_FALSE(required.isOpen());
     std::vector<std::string> warnings;
-    PosixSerialPort optional(dir, {"", false, [&](const std::string& w) { warnings.push_back(w); }});
+    PosixSerialPort optional(dir.path, {"", false, [&](const std::string& w) { warnings.push_back(w); }});
     for (int i = 0; i < 2; ++i) optional.open(1), optional.close();
-    EXPECT_THAT(warnings, ::testing::ElementsAre("not claimed: COM1 (" + dir + "/COM1) against a copy of vantrel in "
-                                                 "another folder: " + claimFile + ": " + c.why +
+    EXPECT_THAT(warnings, ::testing::ElementsAre("not claimed: " + what + why +
                                                  "; only the lock on the open device keeps another copy out"));
   }
-}
-
-// The process that parks after the night's process died: it opens the path
-// the night chose with the claim handed over, which keeps others out the
-// whole time and is never locked anew.
-TEST_F(PtyLine, AHandedOverClaimKeepsTheDeviceAndOpensTheChosenPath) {
-  auto night = std::make_unique<PosixSerialPort>(dir);
-  night->open(1);
-  night->close();
-  ASSERT_GE(night->claimDescriptor(), 0);
-  const int handed = ::dup(night->claimDescriptor());  // what SCM_RIGHTS gives the guard
-  PosixSerialPort guard("/nonexistent");
-  guard.takeOver(night->chosenDevice(), 1, handed);
-  night.reset();  // the night's process is gone
-  const std::string held = "another vantrel (pid " + std::to_string(::getpid()) + ") holds COM1 (" +
-                           std::string(::ptsname(master)) + ")";
-  EXPECT_EQ(faultOf([&] { PosixSerialPort(dir).open(1); }), held) << "the claim was kept";
-  guard.open(1);
-  guard.sendCommand("B");
-  char byte = 0;
-  pollfd ready{master, POLLIN, 0};
-  EXPECT_TRUE(::poll(&ready, 1, hangGuardMs) == 1 && ::read(master, &byte, 1) == 1 && byte == 'B');
-  EXPECT_EQ(guard.claimDescriptor(), handed);
 }
 
 // A device this user may not open: the message says which group to join.
 TEST_F(PtyLine, ADeviceWithoutPermissionNamesTheGroupToJoin) {
   const group* dialout = ::getgrnam("dialout");
-  const gid_t gid = dialout != nullptr ? dialout->gr_gid : 20;
-  const group* owner = ::getgrgid(gid);
-  const std::string name = owner != nullptr ? owner->gr_name : std::to_string(gid);
-  if (::chown(::ptsname(master), static_cast<uid_t>(-1), gid) != 0) GTEST_SKIP() << "needs root to give the device a group";
+  ASSERT_NE(dialout, nullptr);
+  if (::chown(::ptsname(master), static_cast<uid_t>(-1), dialout->gr_gid) != 0) GTEST_SKIP() << "needs root";
   ASSERT_EQ(::chmod(::ptsname(master), 0060), 0);  // the group's only
   WithoutCapabilities unprivileged({CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH});
-  PosixSerialPort port(dir);
-  EXPECT_EQ(faultOf([&] { port.open(1); }), "cannot open COM1 (" + dir + "/COM1): Permission denied; the device "
-                                            "belongs to group " + name + ": add yourself (sudo usermod -aG " + name +
-                                            " $USER) and log in again");
+  EXPECT_EQ(faultOf([&] { PosixSerialPort(dir.path).open(1); }),
+            "cannot open COM1 (" + com1 + "): Permission denied; the device belongs to group dialout: "
+                                   "add yourself (sudo usermod -aG dialout $USER) and log in again");
 }
 
-// A line that takes no byte (nobody reads the other side) fails after the
-// write's time limit instead of hanging the night.
-TEST_F(PtyLine, AStuckLineFailsAWriteInsteadOfHanging) {
-  PosixSerialPort port(dir);
-  port.open(1);
-  auto begin = std::chrono::steady_clock::now();
-  EXPECT_EQ(faultOf([&] { port.sendCommand(std::string(1 << 20, 'E')); }),
-            "cannot write to COM1 (" + dir + "/COM1): Connection timed out");
-  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
-}
-
-TEST_F(PtyLine, TheOtherSideClosingIsAFaultNamingTheDevice) {
-  PosixSerialPort port(dir);
-  port.open(1);
-  ::close(master);
-  master = -1;
-  const std::string gone = "serial line COM1 (" + dir + "/COM1): the device is gone";
-  EXPECT_EQ(faultOf([&] { port.readReceived(); }), gone);
-  EXPECT_EQ(faultOf([&] { port.sendCommand("E"); }), gone);
-}
-
+// COM<N> is a link in the folder first, else /dev/ttyS<N-1>. The path is
+// decided once: a link that vanishes never sends the park to the motherboard's
+// port, and a link that comes back (a replugged adapter) is followed anew.
 TEST_F(PtyLine, TheComLinkComesFirstAndADanglingOrVanishedOneFailsNamingIt) {
-  PosixSerialPort port(dir);
-  EXPECT_EQ(port.devicePath(1), dir + "/COM1");
+  PosixSerialPort port(dir.path);
   EXPECT_EQ(port.devicePath(4), "/dev/ttyS3");
-  fs::create_symlink(dir + "/unplugged", dir + "/COM5");
-  EXPECT_EQ(port.devicePath(5), dir + "/COM5") << "a dangling link is no reason to take another port";
-  EXPECT_EQ(faultOf([&] { port.open(5); }), "cannot open COM5 (" + dir + "/COM5): No such file or directory");
+  fs::create_symlink(dir / "unplugged", dir / "COM5");
+  EXPECT_EQ(port.devicePath(5), dir / "COM5") << "a dangling link is no reason to take another port";
+  EXPECT_EQ(faultOf([&] { port.open(5); }), "cannot open COM5 (" + dir / "COM5" + "): No such file or directory");
   EXPECT_FALSE(port.isOpen());
-
-  // The path is decided once: a link that vanishes never sends the park to
-  // the motherboard's /dev/ttyS<N-1>, and a link that comes back (a
-  // replugged adapter) is followed anew.
-  const std::string firstDevice = ::ptsname(master);
+  const std::string gone = "cannot open COM1 (" + com1 + "): the link is gone or leads nowhere; it last led to ";
+  std::string device = ::ptsname(master);
   port.choosePort(1);
-  fs::remove(dir + "/COM1");
+  fs::remove(com1);
   EXPECT_EQ(port.devicePath(1), "/dev/ttyS0") << "what a fresh choice would take now";
-  const std::string gone = "cannot open COM1 (" + dir + "/COM1): the link is gone or leads nowhere; it last led to " +
-                           firstDevice;
-  EXPECT_EQ(faultOf([&] { port.open(1); }), gone) << "chosen before the first open";
-
-  int replugged = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_TRUE(replugged >= 0 && ::grantpt(replugged) == 0 && ::unlockpt(replugged) == 0);
-  const std::string secondDevice = ::ptsname(replugged);
-  fs::create_symlink(secondDevice, dir + "/COM1");
+  EXPECT_EQ(faultOf([&] { port.open(1); }), gone + device) << "chosen before the first open";
+  const int replugged = openPty();
+  ASSERT_GE(replugged, 0);
+  fs::create_symlink(device = ::ptsname(replugged), com1);
   port.open(1);
   port.sendCommand("E");
   port.close();
-  char byte = 0;
-  pollfd ready{replugged, POLLIN, 0};
-  EXPECT_TRUE(::poll(&ready, 1, hangGuardMs) == 1 && ::read(replugged, &byte, 1) == 1 && byte == 'E');
-  fs::remove(dir + "/COM1");
-  EXPECT_EQ(faultOf([&] { port.open(1); }),
-            "cannot open COM1 (" + dir + "/COM1): the link is gone or leads nowhere; it last led to " + secondDevice);
+  EXPECT_TRUE(receives(replugged, 'E'));
+  fs::remove(com1);
+  EXPECT_EQ(faultOf([&] { port.open(1); }), gone + device);
   ::close(replugged);
 }
 
