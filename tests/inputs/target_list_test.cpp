@@ -78,6 +78,10 @@ TEST(TargetList, BaseRowThenTheNeighbourRowsOfTheMask) {
       {U"000110001", raOf(10, 1), 0, {1, 7}},
       {U"    0000.0 +8950.0 pole 010000100", 0, 89 + 50.0 / 60, {5, 6}},  // neither wrapped nor clamped
       {U"    0000.0 -0030.0 x 010000000", 2.5, -0.25, {5}, 1.0, 2.5, 0.25},
+      // Shifted lines read as they always did, warnings or not.
+      {U"M42  0532.9 -0525.0 Orion Nebula 010111010", raOf(0, 532), -0.0 + 525.0 / 60, {2, 4, 5, 7}},
+      {U"NGC2244 0629.7 +0457.0 Rosette 010010010", raOf(24, 406), 0.7 + 4.0 / 60, {4, 5}},
+      {U"M1  05 34 31.9 +22 00 52 crab 000000000", raOf(5, 34), 0.9 + 22.0 / 60, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(encodeUtf8(c.line));
