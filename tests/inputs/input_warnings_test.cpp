@@ -75,6 +75,8 @@ TEST(TargetLineWarnings, EachKindFromALineThatHasItAndOneThatDoesNot) {
     EXPECT_THAT(w.problem, HasSubstr(c.says)) << c.line;
   }
   EXPECT_EQ(describeWarning({"vantrel.adf", 3, 5, 6, "24", "hours"}), "vantrel.adf line 3, columns 5-6 \"24\": hours");
+  // A mask whose run of digits starts in column 1 is still found before what follows it.
+  EXPECT_THAT(describeAll(targetLineWarnings({U"000110001 "})), HasSubstr("column 10 \" \": text after the grid mask"));
   EXPECT_EQ(describeWarning({"vantrel.adf", 3, 12, 12, "\x1b", "sign"}),
             "vantrel.adf line 3, column 12 \"\\x1B\": sign");
 }
