@@ -156,21 +156,21 @@ TEST(SiteConfigWarnings, EachKindFromAFileThatHasItAndOneThatDoesNot) {
   }
 }
 
-// Line 2 makes rows 1 (69.92) and 2-4 (70.92); line 3 row 5 (69.3); line 4 row 6 at exactly 70, which the
+// Line 2 makes rows 1 (69.92) and 2-4 (70.92); line 3 row 5 (69.3); line 4 row 6 at exactly 69.5, which the
 // limit lets pass.
 TEST(DecLimitWarnings, NameTheRowsAboveTheLimitOnTheirLine) {
   SiteConfig config;
-  config.gridStep = 1, config.decLimit = 70;
+  config.gridStep = 1, config.decLimit = 69.5;
   SiteConfigPlaces places;
-  places["decLimit"] = {10, 1, 2, "70"};
+  places["decLimit"] = {10, 1, 4, "69.5"};
   const std::vector<std::u32string> lines = {U"# polar", U"M82 0951.7 +6955.0 cigar 111000000",
-                                             U"M81 0951.5 +6918.0 bode 000000000", U"    0000.0 +7000.0 at 000000000"};
+                                             U"M81 0951.5 +6918.0 bode 000000000", U"    0000.0 +6930.0 at 000000000"};
   TargetTable table;
   std::vector<TargetLineRows> lineRows;
   parseTargetLines(lines, config, table, &lineRows);
   EXPECT_EQ(describeAll(decLimitWarnings(lines, lineRows, table, config, places)),
-            "vantrel.adf line 2, columns 12-18 \"+6955.0\": rows 2, 3, 4 (declination up to 70.9167) are above "
-            "decLimit 70 (vantrel.ini line 10): when the mount gets there it reports a declination over the "
+            "vantrel.adf line 2, columns 12-18 \"+6955.0\": rows 1, 2, 3, 4 (declination up to 70.9167) are above "
+            "decLimit 69.5 (vantrel.ini line 10): when the mount gets there it reports a declination over the "
             "limit, and that ends the night\n");
 }
 
