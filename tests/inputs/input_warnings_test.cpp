@@ -156,7 +156,7 @@ TEST(SiteConfigWarnings, EachKindFromAFileThatHasItAndOneThatDoesNot) {
   }
 }
 
-// Line 2 makes rows 1 (69.92) and 2-4 (70.92); line 3 row 5 (69.3); line 4 row 6 at exactly 69.5, which the
+// Line 2 makes rows 1 (69.92) and 2-4 (70.92); line 3 row 5 (69.8); line 4 row 6 at exactly 69.5, which the
 // limit lets pass.
 TEST(DecLimitWarnings, NameTheRowsAboveTheLimitOnTheirLine) {
   SiteConfig config;
@@ -164,14 +164,16 @@ TEST(DecLimitWarnings, NameTheRowsAboveTheLimitOnTheirLine) {
   SiteConfigPlaces places;
   places["decLimit"] = {10, 1, 4, "69.5"};
   const std::vector<std::u32string> lines = {U"# polar", U"M82 0951.7 +6955.0 cigar 111000000",
-                                             U"M81 0951.5 +6918.0 bode 000000000", U"    0000.0 +6930.0 at 000000000"};
+                                             U"M81 0951.5 +6948.0 bode 000000000", U"    0000.0 +6930.0 at 000000000"};
   TargetTable table;
   std::vector<TargetLineRows> lineRows;
   parseTargetLines(lines, config, table, &lineRows);
+  const std::string why = " (vantrel.ini line 10): when the mount gets there it reports a declination over the "
+                          "limit, and that ends the night\n";
   EXPECT_EQ(describeAll(decLimitWarnings(lines, lineRows, table, config, places)),
             "vantrel.adf line 2, columns 12-18 \"+6955.0\": rows 1, 2, 3, 4 (declination up to 70.9167) are above "
-            "decLimit 69.5 (vantrel.ini line 10): when the mount gets there it reports a declination over the "
-            "limit, and that ends the night\n");
+            "decLimit 69.5" + why + "vantrel.adf line 3, columns 12-18 \"+6948.0\": row 5 (declination 69.8) is above "
+            "decLimit 69.5" + why);
 }
 
 }  // namespace

@@ -146,6 +146,7 @@ TEST(CandidatePositions, EveryRowAsTheRoutineAndLeavingOutRowsThatCannotBeChosen
       }
     }
     computePositions(some, config, sample, candidates, PositionsOf::candidates);
+    ASSERT_TRUE(some.azDeg[0] == 123.0f && some.azDeg[2700] == 123.0f && some.altDeg[2700] == 45.0);
     const ScanResult want = scanTargets(every, config.minAltitude), got = scanTargets(some, config.minAltitude);
     ASSERT_TRUE(got.chosenRow == want.chosenRow && got.candidateCount == want.candidateCount) << "pass " << pass;
     chosenPasses += want.chosenRow > 0;
