@@ -166,7 +166,8 @@ TEST(TargetListFile, RowCountsNamesAndFaults) {
       {plainLine + "\n\n星雲星雲星雲星雲", 0, short3},
       {plainLine + "\n \n 1", 0, short3},
       {"星雲星雲星雲星雲星", 1, ""},
-      {plainLine + "\r\n\xC3\xA9t\xFF\xFE" + plainLine, 0,
+      // Line 1 is UTF-8 and no CP932 ("à"), line 2 neither.
+      {"M1  0534.5 +2201.0 \xC3\xA0 la carte 000000000\r\n\xC3\xA9t\xFF\xFE" + plainLine, 0,
        "vantrel.adf line 2, byte 4 (\\xFF): the text is neither UTF-8 nor Shift_JIS (CP932)"},
       {"\xFE\xFF" + utf16be, 0, "vantrel.adf is UTF-16 text; save it as plain"},
       {utf16be, 0, "vantrel.adf is UTF-16 text; save it as plain ASCII/UTF-8"},
