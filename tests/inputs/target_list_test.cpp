@@ -196,7 +196,8 @@ TEST(TargetListFile, RowCountsNamesAndFaults) {
     for (int row = 1; row <= table.targetCount; ++row) EXPECT_EQ(table.targetName[row], c.name) << "row " << row;
     EXPECT_EQ(table.raDeg[1], 83.625);
   }
-  // Not UTF-8 either: a lone continuation byte, overlong forms, halves of UTF-16 surrogate pairs, beyond U+10FFFF, a sequence cut short.
+  // Not UTF-8 either: a lone continuation byte, overlong forms, halves of UTF-16 surrogate pairs, beyond
+  // U+10FFFF, a sequence cut short.
   for (const std::string bad : {"\x80", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xE2\x88"})
     EXPECT_FALSE(decodeUtf8(bad)) << "bytes " << ::testing::PrintToString(bad);
 }
