@@ -100,7 +100,7 @@ TEST(ReadTargetRecord, DamagedLinesAreNoRecords) {
       {" 12", "-12"},      {"305.2", "05.2"},      {"305.2", "305.25"},    {"AL=", ""},
       {"AZ=", ""},         {"RA=", ""},            {"RD=", ""},            {"305.2", ""},
       {"AL=305.2 AZ=", "AZ=305.2 AL="},            {"21:30:15", "21:30"},  {"2026-12-05", "2026/12/05"},
-      {good, "B4000,0000"}, {good, "RD Limit, over : < 76.5 >"},
+      {good, "B4000,0000"}, {good, "RD Limit, over : < 76.5 >"}, {":15 ", ":1x "},
   };
   ASSERT_TRUE(readTargetRecord(good));
   for (const auto& c : cases) {
