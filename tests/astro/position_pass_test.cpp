@@ -23,10 +23,9 @@ constexpr double pi = std::numbers::pi;
 std::uint64_t bits(double v) { return std::bit_cast<std::uint64_t>(v); }
 std::uint32_t bits(float v) { return std::bit_cast<std::uint32_t>(v); }
 
-// Against the routine's own As: random components of every size and sign,
-// zeros and non-finite values, and azimuths within four units of a float
-// rounding boundary, where the approximation cannot decide. The count is
-// odd, so the last row is alone.
+// Against the routine's own As: random components of every size and sign, zeros and non-finite values, and
+// azimuths within four units of a float rounding boundary, where the approximation cannot decide. The count
+// is odd, so the last row is alone.
 TEST(PositionPass, SinglePrecisionAzimuthIsExact) {
   std::mt19937_64 random(2);
   std::uniform_real_distribution<double> unit(-1, 1), exponent(-300, 300), angle(1e-3, 2 * pi);
@@ -36,34 +35,25 @@ TEST(PositionPass, SinglePrecisionAzimuthIsExact) {
     Y.push_back(unit(random) * (i % 7 == 0 ? std::pow(10.0, exponent(random)) : 1));
     const float f = static_cast<float>(angle(random));
     double A = (static_cast<double>(f) + static_cast<double>(std::nextafter(f, 10.0f))) / 2;
-    for (int step = i % 9 - 4; step != 0; step += step < 0 ? 1 : -1)
-      A = std::nextafter(A, step < 0 ? 0.0 : 10.0);
+    for (int step = i % 9 - 4; step != 0; step += step < 0 ? 1 : -1) A = std::nextafter(A, step < 0 ? 0.0 : 10.0);
     X.push_back((0.1 + i % 10) * std::cos(A));
     Y.push_back((0.1 + i % 10) * std::sin(A));
   }
   const double huge = std::numeric_limits<double>::max(), inf = std::numeric_limits<double>::infinity();
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double unusual[] = {0.0,   -0.0,     1.0,  -1.0, 1e-310, -1e-310, 5e-324,
-                            1e308, -1.5e308, huge, inf,  -inf,   nan};
+  const double unusual[] = {0.0, -0.0, 1.0, -1.0, 1e-310, -1e-310, 5e-324, 1e308, -1.5e308, huge, inf, -inf, NAN};
   for (double x : unusual)
     for (double y : unusual) X.push_back(x), Y.push_back(y);
   std::vector<float> got(X.size());
   detail::singlePrecisionAzimuths(X.data(), Y.data(), X.size(), got.data());
-  for (std::size_t i = 0; i < X.size(); ++i) {
-    const float want = detail::azimuthAltitude(X[i], Y[i], 0.5).As;
-    ASSERT_EQ(bits(got[i]), bits(want))
-        << "row " << i << " X " << X[i] << " Y " << Y[i] << ": want " << want << " got " << got[i];
-  }
+  for (std::size_t i = 0; i < X.size(); ++i)
+    ASSERT_EQ(bits(got[i]), bits(detail::azimuthAltitude(X[i], Y[i], 0.5).As)) << "X " << X[i] << " Y " << Y[i];
 }
 
-// Passes over 600 instants, every row against the plain routine by its
-// azimuth and altitude bits. Between passes rows change (new values, one
-// unit in the last place, the sign of a zero), the table grows and shrinks,
-// 368 rows follow the meridian and its opposite at hour angles from 1e-9 to
-// 1.5 degrees, and the site changes every 20 passes, once by one unit of the
-// latitude: the rows kept between passes must follow all of it. The first
-// site lies on the equator, whose latitude has the bits of a pass not yet
-// built for any.
+// Passes over 600 instants, every row against the plain routine by its azimuth and altitude bits. Between
+// passes rows change (new values, one unit in the last place, the sign of a zero), the table grows and
+// shrinks, 368 rows follow the meridian and its opposite at hour angles from 1e-9 to 1.5 degrees, and the
+// site changes every 20 passes, once by one unit of the latitude: the rows kept between passes must follow
+// all of it. The first site lies on the equator, whose latitude has the bits of a pass not yet built for any.
 TEST(PositionPass, BitIdenticalToTheRoutine) {
   std::mt19937_64 random(4);
   std::uniform_real_distribution<double> ra(0, 360), dec(-90, 90);
@@ -76,8 +66,7 @@ TEST(PositionPass, BitIdenticalToTheRoutine) {
     decDeg[i] = i % 97 == 0 ? std::round(dec(random)) : dec(random);  // whole degrees, the poles, 0
   }
   decDeg[1] = 90, decDeg[2] = -90;
-  const double sites[][2] = {
-      {0.0, -70.4}, {35.0, 135.0}, {35.000000000000007, 135.0}, {-33.93, 18.47}, {89.5, -0.0}};
+  const double sites[][2] = {{0.0, -70.4}, {35.0, 135.0}, {35.000000000000007, 135.0}, {-33.93, 18.47}, {89.5, -0.0}};
   PositionPass pass;
   for (int instant = 0; instant < 600; ++instant) {
     const double lat = sites[instant / 20 % 5][0], lon = sites[instant / 20 % 5][1];
@@ -95,9 +84,8 @@ TEST(PositionPass, BitIdenticalToTheRoutine) {
     for (std::size_t i = 0; i < count; ++i) {
       const HorizontalPosition want = koudo_keisan_1950(raDeg[i], decDeg[i], lat, lon, s);
       ASSERT_TRUE(bits(az[i]) == bits(want.outAz) && bits(alt[i]) == bits(want.outAlt))
-          << "row " << i << " ra " << raDeg[i] << " dec " << decDeg[i] << " lat " << lat << " "
-          << s.cycleDateText << " " << s.cycleTimeText << ": want az " << want.outAz << " alt " << want.outAlt
-          << ", got az " << az[i] << " alt " << alt[i];
+          << "row " << i << " ra " << raDeg[i] << " dec " << decDeg[i] << " lat " << lat << " " << date << " "
+          << time << ": want az " << want.outAz << " alt " << want.outAlt << ", got az " << az[i] << " alt " << alt[i];
     }
     for (int k = 0; k < 300; ++k) {
       const std::size_t i = row(random);

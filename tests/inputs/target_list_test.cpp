@@ -23,9 +23,7 @@ namespace {
 
 TargetTable parse(const std::u32string& line, double gridStep, double raOffset = 0, double decOffset = 0) {
   SiteConfig config;
-  config.gridStep = gridStep;
-  config.raOffset = raOffset;
-  config.decOffset = decOffset;
+  config.gridStep = gridStep, config.raOffset = raOffset, config.decOffset = decOffset;
   TargetTable table;
   parseTargetLines({line}, config, table);
   return table;
@@ -41,106 +39,84 @@ double raOf(double hours, double minutes) { return (hours + minutes / 60) / 24.0
 
 // RA 05h 34.5m, declination +22 01.0', then free text and the mask.
 std::u32string orionLine(const std::u32string& mask) { return U"M1  0534.5 +2201.0 crab nebula " + mask; }
-const double orionRa = 83.625;
-const double orionDec = 22.0 + 1.0 / 60;
+const double orionRa = 83.625, orionDec = 22.0 + 1.0 / 60;
 
 // The neighbour table, order 1 to 8, as (right ascension steps, declination
 // steps); order 0 is the base row.
 const int orderSteps[9][2] = {{0, 0}, {+1, -1}, {+1, 0}, {+1, +1}, {0, -1}, {0, +1}, {-1, -1}, {-1, 0}, {-1, +1}};
 
-// Each line makes its base row and then, in table order, one row per set mask
-// character; every row carries the whole line as its name and state 0.
+// Each line makes its base row and then, in table order, one row per set mask character; every row carries
+// the whole line as its name and state 0. Offsets enter the base row once, after the sign (-00 30.0 is -0.5
+// before the offset), and the neighbours start from the stored base row. The goto encodes degrees x 65536
+// first: a coordinate where that overflows can never reach the mount, so the list is refused before the
+// night, not in the middle of it with the mount pointing at the sky; a huge grid step no mask bit uses is fine.
 TEST(TargetList, BaseRowThenTheNeighbourRowsOfTheMask) {
   const struct {
-    const char* what;
     std::u32string line;
     double ra, dec;
     std::vector<int> orders;
+    double step = 0.5, raOffset = 0, decOffset = 0;
+    std::string fault = "";  // the start of the refusal
   } cases[] = {
-      {"worked example", orionLine(U"010111010"), orionRa, orionDec, {2, 4, 5, 7}},
-      {"all zeros", orionLine(U"000000000"), orionRa, orionDec, {}},
-      {"nine ones", orionLine(U"111111111"), orionRa, orionDec, {1, 2, 3, 4, 5, 6, 7, 8}},
-      {"middle column only: the target itself never counts", orionLine(U"010010010"), orionRa, orionDec, {4, 5}},
-      {"groups of two blanks and 1", orionLine(U"  1  1  1"), orionRa, orionDec, {1, 2, 3}},
-      {"blanks inside a group are skipped", orionLine(U"1 1 1 000"), orionRa, orionDec, {2, 3, 5}},
-      {"groups reading 2", orionLine(U"002020200"), orionRa, orionDec, {}},
-      {"groups reading 1.5", orionLine(U"1.51.51.5"), orionRa, orionDec, {}},
-      {"groups that are not numbers", orionLine(U"abcx1y  -"), orionRa, orionDec, {}},
-      {"negative groups", orionLine(U"-11-11-11"), orionRa, orionDec, {}},
-      {"only the third group", orionLine(U"000000101"), orionRa, orionDec, {1, 6}},
-      {"only the first group", orionLine(U"110000000"), orionRa, orionDec, {5, 8}},
-      {"'-' at position 12 is negative", U"    0100.0 -1030.0 name 000000000", raOf(1, 0), -10.5, {}},
-      {"'+' at position 12", U"    0100.0 +1030.0 name 000000000", raOf(1, 0), 10.5, {}},
-      {"blank at position 12", U"    0100.0  1030.0 name 000000000", raOf(1, 0), 10.5, {}},
-      {"U+2212 (any other character) is positive", U"    0100.0 \u22121030.0 name 000000000", raOf(1, 0), 10.5, {}},
-      {"names with ideographs, commas and quotes count characters",
-       U"星雲 a0534.5 +2201.0 Orion, \"M 42\"  ÉtoileΩ 010111010", orionRa, orionDec, {2, 4, 5, 7}},
-      // 18 characters: the groups are positions 10-12 "101", 13-15 "011" and
-      // 16-18 "0.5", the same characters as the minutes and the declination.
-      {"line of 18 characters", U"AAAA0230.1010110.5", raOf(2, 30.1), 1 + 10.5 / 60, {2, 3, 8}},
-      {"line of 9: minutes run past the end", U"000110001", raOf(10, 1), 0, {1, 7}},
-      {"near RA 0 and the pole: neither wrapped nor clamped", U"    0000.0 +8950.0 pole 010000100", 0,
-       89 + 50.0 / 60, {5, 6}},
+      {orionLine(U"010111010"), orionRa, orionDec, {2, 4, 5, 7}},
+      {orionLine(U"000000000"), orionRa, orionDec, {}},
+      {orionLine(U"111111111"), orionRa, orionDec, {1, 2, 3, 4, 5, 6, 7, 8}},
+      {orionLine(U"010010010"), orionRa, orionDec, {4, 5}},  // the middle column: the target itself never counts
+      {orionLine(U"  1  1  1"), orionRa, orionDec, {1, 2, 3}},
+      {orionLine(U"1 1 1 000"), orionRa, orionDec, {2, 3, 5}},  // blanks inside a group are skipped
+      {orionLine(U"002020200"), orionRa, orionDec, {}},
+      {orionLine(U"1.51.51.5"), orionRa, orionDec, {}},
+      {orionLine(U"abcx1y  -"), orionRa, orionDec, {}},
+      {orionLine(U"-11-11-11"), orionRa, orionDec, {}},
+      {orionLine(U"000000101"), orionRa, orionDec, {1, 6}},
+      {orionLine(U"110000000"), orionRa, orionDec, {5, 8}},
+      {U"    0100.0 -1030.0 name 000000000", raOf(1, 0), -10.5, {}},
+      {U"    0100.0 +1030.0 name 000000000", raOf(1, 0), 10.5, {}},
+      {U"    0100.0  1030.0 name 000000000", raOf(1, 0), 10.5, {}},
+      {U"    0100.0 \u22121030.0 name 000000000", raOf(1, 0), 10.5, {}},  // any other character is positive
+      {U"星雲 a0534.5 +2201.0 Orion, \"M 42\"  ÉtoileΩ 010111010", orionRa, orionDec, {2, 4, 5, 7}},
+      // 18 characters: the groups are positions 10-12 "101", 13-15 "011" and 16-18 "0.5", the same
+      // characters as the minutes and the declination; of 9, the minutes run past the end.
+      {U"AAAA0230.1010110.5", raOf(2, 30.1), 1 + 10.5 / 60, {2, 3, 8}},
+      {U"000110001", raOf(10, 1), 0, {1, 7}},
+      {U"    0000.0 +8950.0 pole 010000100", 0, 89 + 50.0 / 60, {5, 6}},  // neither wrapped nor clamped
+      {U"    0000.0 -0030.0 x 010000000", 2.5, -0.25, {5}, 1.0, 2.5, 0.25},
+      // Shifted lines read as they always did, warnings or not.
+      {U"M42  0532.9 -0525.0 Orion Nebula 010111010", raOf(0, 532), -0.0 + 525.0 / 60, {2, 4, 5, 7}},
+      {U"NGC2244 0629.7 +0457.0 Rosette 010010010", raOf(24, 406), 0.7 + 4.0 / 60, {4, 5}},
+      {U"M1  05 34 31.9 +22 00 52 crab 000000000", raOf(5, 34), 0.9 + 22.0 / 60, {}},
+      {orionLine(U"000000000"), orionRa + 2.7e303, orionDec - 2.7e303, {}, 0.5, 2.7e303, -2.7e303},
+      {orionLine(U"000000000"), orionRa, orionDec, {}, 1e304},
+      {orionLine(U"000000000"), 0, 0, {}, 0.5, 1e304, 0,
+       "vantrel.adf line 1: the right ascension 1e+304 degrees cannot be sent to the mount (it comes from raOffset "
+       "1e+304 in vantrel.ini)"},
+      {orionLine(U"000000000"), 0, 0, {}, 0.5, 0, -2.8e303,
+       "vantrel.adf line 1: the declination -2.8e+303 degrees cannot be sent to the mount (it comes from decOffset "
+       "-2.8e+303 in vantrel.ini)"},
+      {orionLine(U"001000000"), 0, 0, {}, 1e304, 0, 0,
+       "vantrel.adf line 1: a neighbour pointing's right ascension 1e+304 degrees cannot be sent to the mount (it "
+       "comes from raOffset 0 and gridStep 1e+304 in vantrel.ini)"},
+      {orionLine(U"001000000"), 0, 0, {}, 1.5e303, 1.5e303, 0, "vantrel.adf line 1: a neighbour pointing's right "
+                                                               "ascension 3e+303"},
   };
   for (const auto& c : cases) {
-    TargetTable t = parse(c.line, 0.5);
-    const int rows = 1 + static_cast<int>(c.orders.size());
-    EXPECT_EQ(t.targetCount, rows) << c.what;
+    SCOPED_TRACE(encodeUtf8(c.line));
+    TargetTable t;
+    const std::string fault = faultOf([&] { t = parse(c.line, c.step, c.raOffset, c.decOffset); });
+    EXPECT_TRUE(fault.substr(0, c.fault.size()) == c.fault && fault.empty() == c.fault.empty()) << fault;
+    const int rows = c.fault.empty() ? 1 + static_cast<int>(c.orders.size()) : 0;
+    EXPECT_EQ(t.targetCount, rows);
     for (int row = 1; row <= std::min<int>(rows, t.targetCount); ++row) {
       const int* steps = orderSteps[row == 1 ? 0 : c.orders[row - 2]];
-      EXPECT_EQ(t.raDeg[row], c.ra + steps[0] * 0.5) << c.what << ", row " << row;
-      EXPECT_EQ(t.decDeg[row], c.dec + steps[1] * 0.5) << c.what << ", row " << row;
-      EXPECT_EQ(t.targetName[row], encodeUtf8(c.line)) << c.what << ", row " << row;
-      EXPECT_EQ(t.targetState[row], 0) << c.what << ", row " << row;
+      EXPECT_TRUE(t.raDeg[row] == c.ra + steps[0] * c.step && t.decDeg[row] == c.dec + steps[1] * c.step &&
+                  t.targetName[row] == encodeUtf8(c.line) && t.targetState[row] == 0)
+          << "row " << row << ": " << t.raDeg[row] << " " << t.decDeg[row] << " " << t.targetState[row] << " "
+          << t.targetName[row];
     }
   }
 }
 
-TEST(TargetList, OffsetsEnterTheBaseRowOnceAfterTheSign) {
-  // -00 30.0 is -0.5 before the offset; the neighbour starts from the stored base row.
-  TargetTable t = parse(U"    0000.0 -0030.0 x 010000000", 1.0, 2.5, 0.25);
-  ASSERT_EQ(t.targetCount, 2);
-  EXPECT_EQ(t.raDeg[1], 2.5);
-  EXPECT_EQ(t.decDeg[1], -0.25);
-  EXPECT_EQ(t.raDeg[2], 2.5);
-  EXPECT_EQ(t.decDeg[2], 0.75);
-}
-
-// The goto encodes degrees x 65536 first: a coordinate where that overflows
-// can never reach the mount, so the list is refused before the night, not
-// in the middle of it with the mount pointing at the sky.
-TEST(TargetList, CoordinatesTheMountCannotTakeAreRefusedAtStartUp) {
-  const double tooBig = 2.8e303;  // x 65536 is beyond the largest double
-  const struct {
-    const char* what;
-    double gridStep, raOffset, decOffset;
-    const char* mask;
-    std::string fault;  // "" when the line is taken
-  } cases[] = {
-      {"largest offset that still encodes", 0.5, 2.7e303, -2.7e303, "000000000", ""},
-      {"huge grid step without a mask bit is never used", 1e304, 0, 0, "000000000", ""},
-      {"huge raOffset", 0.5, 1e304, 0, "000000000",
-       "vantrel.adf line 1: the right ascension 1e+304 degrees cannot be sent to the mount (it comes from "
-       "raOffset 1e+304 in vantrel.ini)"},
-      {"huge decOffset", 0.5, 0, -tooBig, "000000000",
-       "vantrel.adf line 1: the declination -2.8e+303 degrees cannot be sent to the mount (it comes from "
-       "decOffset -2.8e+303 in vantrel.ini)"},
-      {"huge grid step to the east", 1e304, 0, 0, "001000000",
-       "vantrel.adf line 1: a neighbour pointing's right ascension 1e+304 degrees cannot be sent to the mount "
-       "(it comes from raOffset 0 and gridStep 1e+304 in vantrel.ini)"},
-      {"offset and step each fine, their sum is not", 1.5e303, 1.5e303, 0, "001000000",
-       "vantrel.adf line 1: a neighbour pointing's right ascension 3e+303 degrees"},
-  };
-  for (const auto& c : cases) {
-    std::u32string mask(c.mask, c.mask + 9);
-    std::string fault = faultOf([&] { parse(orionLine(mask), c.gridStep, c.raOffset, c.decOffset); });
-    EXPECT_EQ(fault.substr(0, c.fault.size()), c.fault) << c.what;
-    EXPECT_EQ(fault.empty(), c.fault.empty()) << c.what << ": " << fault;
-  }
-}
-
-// A store in memory whose legacy decoding is the program's own: the real
-// file store's CP932 converter.
+// A store in memory whose legacy decoding is the program's own: the real file store's CP932 converter.
 class Cp932FileStore : public testing::MemoryFileStore {
  public:
   std::optional<std::string> legacyToUtf8(std::string_view bytes) override { return real_.legacyToUtf8(bytes); }
@@ -158,112 +134,72 @@ std::string times(int n, const std::string& line) {
   return text;
 }
 
-// Every file is loaded into the same table: a load starts from an empty one.
-// A row with a fault text must fail with it (and the input-file status).
-TEST(TargetListFile, RowCountsAndFaults) {
+// Every file is loaded into the same table: a load starts from an empty one. A row with a fault text must
+// fail with it (and the input-file status); else it gives its rows, and the name of the first (the whole line
+// as UTF-8) when one is given, with its right ascension counted in characters. Two-byte UTF-8 characters (É,
+// °) are UTF-8, though the same bytes would also pass as CP932 text: read as CP932 they would turn into other
+// letters. "星雲" in CP932 is 90 AF 89 5F, "テスト" 83 65 83 58 83 67.
+TEST(TargetListFile, RowCountsNamesAndFaults) {
   const std::string short3 = "vantrel.adf line 3: the line is shorter than 9 characters";
   const std::string over = ": more than 2700 rows";
   const std::string full = times(300, fullMaskLine);  // 300 x 9 rows
   const std::string nearlyFull = times(299, fullMaskLine) + plainLine + "\r\n";  // 2692 rows: 1 + 7 more fit
+  const std::string utf8Both = "\xC3\x89t  0534.5 +2201.0 \xC3\x89toile 5\xC2\xB0 000000000";
   std::string utf16be;  // big-endian, without a byte order mark
   for (char c : plainLine) utf16be += std::string{'\0', c};
   const struct {
-    const char* what;
     std::optional<std::string> text;
     int rows;
-    std::string fault;
+    std::string fault, name = "";
   } cases[] = {
-      {"missing file", std::nullopt, 0, "vantrel.adf: no such file in the working directory"},
-      {"nine ones", fullMaskLine + "\r\n", 9, ""},
-      {"empty file", "", 0, ""},
-      {"only a line end", "\r\n", 0, ""},
-      {"only blanks and tabs", " \t \r\n\t\n", 0, ""},
-      {"blank lines skipped", "\r\n" + plainLine + "\n   \r\n\t\r\n" + fullMaskLine, 10, ""},
-      {"short line after blank ones, CR LF one line end", plainLine + "\r\n\r\n  \r\nshort\r\n", 0,
-       "vantrel.adf line 4: the line is shorter than 9 characters"},
-      {"comment lines skipped", "# winter list\r\n" + plainLine + "\n  \t# indented\n#\n" + fullMaskLine, 10, ""},
-      {"short line after comment lines", "# a\r\n #b\r\nshort", 0,
-       "vantrel.adf line 3: the line is shorter than 9 characters"},
-      {"8 characters", plainLine + "\n  \n12345678", 0, short3},
-      {"8 characters of 3 bytes", plainLine + "\n\n星雲星雲星雲星雲", 0, short3},
-      {"blank and 1", plainLine + "\n \n 1", 0, short3},
-      {"9 characters of 3 bytes", "星雲星雲星雲星雲星", 1, ""},
-      {"text in neither encoding: the first bad line and byte", plainLine + "\r\n\xC3\xA9t\xFF\xFE" + plainLine, 0,
+      {std::nullopt, 0, "vantrel.adf: no such file in the working directory"},
+      {fullMaskLine + "\r\n", 9, ""},
+      {"", 0, ""},
+      {"\r\n", 0, ""},
+      {" \t \r\n\t\n", 0, ""},
+      {"\r\n" + plainLine + "\n   \r\n\t\r\n" + fullMaskLine, 10, ""},
+      {plainLine + "\r\n\r\n  \r\nshort\r\n", 0, "vantrel.adf line 4: the line is shorter than 9 characters"},
+      {"# winter list\r\n" + plainLine + "\n  \t# indented\n#\n" + fullMaskLine, 10, ""},
+      {"# a\r\n #b\r\nshort", 0, short3},
+      {"# M42 later\r\n" + plainLine + "\r\n   # M1\r\nM1# 0534.5 +2201.0 crab 111111111", 10, ""},  // '#' in column 3
+      {plainLine + "\n  \n12345678", 0, short3},
+      {plainLine + "\n\n星雲星雲星雲星雲", 0, short3},
+      {plainLine + "\n \n 1", 0, short3},
+      {"星雲星雲星雲星雲星", 1, ""},
+      // Line 1 is UTF-8 and no CP932 ("à"), line 2 neither.
+      {"M1  0534.5 +2201.0 \xC3\xA0 la carte 000000000\r\n\xC3\xA9t\xFF\xFE" + plainLine, 0,
        "vantrel.adf line 2, byte 4 (\\xFF): the text is neither UTF-8 nor Shift_JIS (CP932)"},
-      {"UTF-16 with its byte order mark", "\xFE\xFF" + utf16be, 0, "vantrel.adf is UTF-16 text; save it as plain"},
-      {"UTF-16 without one", utf16be, 0, "vantrel.adf is UTF-16 text; save it as plain ASCII/UTF-8"},
-      {"2700 rows", full, 2700, ""},
-      {"2700 rows and a trailing blank line", full + "\r\n", 2700, ""},
-      {"a base row beyond 2700", full + plainLine, 0, "vantrel.adf line 301" + over},
-      {"a base row beyond 2700 after a blank line", full + "\r\n" + plainLine, 0, "vantrel.adf line 302" + over},
-      {"a neighbour row beyond 2700", nearlyFull + fullMaskLine, 0, "vantrel.adf line 301" + over},
+      {"\xFE\xFF" + utf16be, 0, "vantrel.adf is UTF-16 text; save it as plain"},
+      {utf16be, 0, "vantrel.adf is UTF-16 text; save it as plain ASCII/UTF-8"},
+      {full, 2700, ""},
+      {full + "\r\n", 2700, ""},
+      {full + plainLine, 0, "vantrel.adf line 301" + over},
+      {full + "\r\n" + plainLine, 0, "vantrel.adf line 302" + over},
+      {nearlyFull + fullMaskLine, 0, "vantrel.adf line 301" + over},
+      {"\xEF\xBB\xBF" + plainLine + "\r\n" + plainLine + "\n" + plainLine + "\r" + plainLine, 4, "", plainLine},
+      {utf8Both + "\r\n", 1, "", utf8Both},
+      {"\x90\xAF\x89\x5F  0534.5 +2201.0 \x83\x65\x83\x58\x83\x67 010111010\r\n", 5, "",
+       "星雲  0534.5 +2201.0 テスト 010111010"},
   };
+  Cp932FileStore files;
+  ASSERT_TRUE(files.legacyToUtf8(utf8Both)) << "the test needs bytes valid in both";
   TargetTable table;
   for (const auto& c : cases) {
-    testing::MemoryFileStore files;
+    SCOPED_TRACE(c.text ? c.text->substr(0, 60) : "no file");
+    files.files.clear();
     if (c.text) files.files["vantrel.adf"] = *c.text;
-    std::string fault = faultOf([&] { loadTargetList(files, SiteConfig{}, table); });
-    EXPECT_EQ(fault.substr(0, c.fault.size()), c.fault) << c.what;
-    EXPECT_EQ(fault.empty(), c.fault.empty()) << c.what << ": " << fault;
-    if (fault.empty()) {
-      EXPECT_EQ(table.targetCount, c.rows) << c.what;
-    }
+    const std::string fault = faultOf([&] { loadTargetList(files, SiteConfig{}, table); });
+    EXPECT_EQ(fault.substr(0, c.fault.size()), c.fault);
+    EXPECT_EQ(fault.empty(), c.fault.empty()) << fault;
+    if (fault.empty()) EXPECT_EQ(table.targetCount, c.rows);
+    if (c.name.empty()) continue;
+    for (int row = 1; row <= table.targetCount; ++row) EXPECT_EQ(table.targetName[row], c.name) << "row " << row;
+    EXPECT_EQ(table.raDeg[1], 83.625);
   }
-}
-
-// Row numbers count only target lines; each line knows its rows.
-TEST(TargetListFile, CommentLinesMakeNoRowAndTakeNoRowNumber) {
-  std::vector<std::u32string> lines = {U"# my winter list", U"M1  0534.5 +2201.0 crab 000000000", U"",
-                                       U"   # M42 later", U"M1# 0534.5 +2201.0 crab 111111111"};
-  TargetTable t;
-  std::vector<TargetLineRows> lineRows;
-  parseTargetLines(lines, SiteConfig{}, t, &lineRows);
-  ASSERT_EQ(t.targetCount, 10);
-  EXPECT_EQ(t.targetName[1], "M1  0534.5 +2201.0 crab 000000000");
-  EXPECT_EQ(t.targetName[2], "M1# 0534.5 +2201.0 crab 111111111");
-  std::string rows;  // file line: first row + row count
-  for (const TargetLineRows& r : lineRows) rows += std::to_string(r.fileLine) + ": " + std::to_string(r.baseRow) +
-                                                   " + " + std::to_string(r.rowCount) + "; ";
-  EXPECT_EQ(rows, "2: 1 + 1; 5: 2 + 9; ");
-}
-
-TEST(TargetListFile, ByteOrderMarkAndLineEndsLeaveTheColumnsInPlace) {
-  testing::MemoryFileStore files;
-  files.files["vantrel.adf"] = "\xEF\xBB\xBF" + plainLine + "\r\n" + plainLine + "\n" + plainLine + "\r" + plainLine;
-  TargetTable t;
-  loadTargetList(files, SiteConfig{}, t);
-  ASSERT_EQ(t.targetCount, 4);
-  for (int row = 1; row <= 4; ++row) EXPECT_EQ(t.targetName[row], plainLine) << "row " << row;
-}
-
-// Two-byte UTF-8 characters (É, °) are UTF-8, though the same bytes would
-// also pass as CP932 text: read as CP932 they would turn into other letters.
-TEST(TargetListFile, TwoByteUtf8IsNotTakenForCp932) {
-  Cp932FileStore files;
-  const std::string line = "\xC3\x89t  0534.5 +2201.0 \xC3\x89toile 5\xC2\xB0 000000000";
-  ASSERT_TRUE(files.legacyToUtf8(line)) << "the test needs bytes valid in both";
-  files.files["vantrel.adf"] = line + "\r\n";
-  TargetTable t;
-  loadTargetList(files, SiteConfig{}, t);
-  ASSERT_EQ(t.targetCount, 1);
-  EXPECT_EQ(t.targetName[1], line);
-  EXPECT_EQ(t.raDeg[1], 83.625) << "columns counted in characters";
-}
-
-TEST(TargetListFile, Cp932TextIsReadAsCharactersAndKeptAsUtf8) {
-  // "星雲" in CP932 (90 AF 89 5F) in positions 1-2, "テスト" in the free text.
-  Cp932FileStore files;
-  files.files["vantrel.adf"] = "\x90\xAF\x89\x5F  0534.5 +2201.0 \x83\x65\x83\x58\x83\x67 010111010\r\n";
-  SiteConfig config;
-  config.gridStep = 0.5;
-  TargetTable t;
-  loadTargetList(files, config, t);
-  ASSERT_EQ(t.targetCount, 5);
-  EXPECT_EQ(t.raDeg[1], 83.625);
-  EXPECT_EQ(t.decDeg[1], 22.0 + 1.0 / 60);
-  EXPECT_EQ(t.raDeg[2], 83.625 + 0.5);
-  EXPECT_EQ(t.targetName[1], "星雲  0534.5 +2201.0 テスト 010111010");
-  EXPECT_EQ(t.targetName[5], t.targetName[1]);
+  // Not UTF-8 either: a lone continuation byte, overlong forms, halves of UTF-16 surrogate pairs, beyond
+  // U+10FFFF, a sequence cut short.
+  for (const std::string bad : {"\x80", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xE2\x88"})
+    EXPECT_FALSE(decodeUtf8(bad)) << "bytes " << ::testing::PrintToString(bad);
 }
 
 }  // namespace
