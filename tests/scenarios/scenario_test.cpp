@@ -31,6 +31,7 @@
 #include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
+#include "support/full_table.h"
 #include "support/night_files.h"
 
 namespace vantrel::testing {
@@ -237,6 +238,7 @@ std::map<std::string, std::string> extraFiles(const Scenario& s) {
     for (std::string name : {"vantrel.ini", "vantrel.adf"})
       files[name] = readFile(VANTREL_SOURCE_DIR "/examples/" + name);
   }
+  if (s.value("files") == "full table") files["vantrel.adf"] = fullTargetList();
   for (const Section* f : s.all("file")) {
     // "file: NAME" with its lines below, or "file: NAME "BYTES"" as it stands.
     std::smatch m;
