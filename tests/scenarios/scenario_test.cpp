@@ -378,6 +378,7 @@ Outcome runScenario(const Scenario& s) {
     serial.push_back(text.str());
   }
   out.blocks["serial"] = folded(serial);
+  out.blocks["files"];  // none but the inputs is an answer too
   for (const auto& [name, text] : files.files) {
     if (name != "vantrel.ini" && name != "vantrel.adf") out.blocks["files"].push_back(name);
   }
