@@ -20,20 +20,6 @@
 namespace vantrel::testing {
 namespace {
 
-// The simulated clock, minus its jumps: every poll is made.
-class StepByStepClock : public Clock {
- public:
-  explicit StepByStepClock(SimulatedClock& clock) : clock_(clock) {}
-  ClockReading now() override { return clock_.now(); }
-  void pause(std::chrono::milliseconds duration) override { clock_.pause(duration); }
-  void waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) override {
-    clock_.waitForNext(unit, window, stop);
-  }
-
- private:
-  SimulatedClock& clock_;
-};
-
 // What a run leaves behind: the ending and its instant, the records, every
 // event on the line; what a watcher of the dwell was told, and when; and the
 // passes that served the window (not compared: a jump serves none).
@@ -54,7 +40,7 @@ struct DwellCase {
 
 Dwell supervise(const DwellCase& c, bool jumps, bool watched) {
   SimulatedClock clock(c.startMs);
-  StepByStepClock stepClock(clock);
+  if (!jumps) clock.onAdvance = [](std::int64_t) {};  // a watched clock never jumps: every poll is made
   SimulatedMount mount(SimulatedMount::Transcript::kept);
   RecordingWindow window;
   StopRequest stop;
@@ -69,8 +55,7 @@ Dwell supervise(const DwellCase& c, bool jumps, bool watched) {
       run.progress += std::to_string(p.countedChanges) + " at " + std::to_string(clock.civilMs()) + "; ";
     };
   }
-  Clock& used = jumps ? static_cast<Clock&>(clock) : stepClock;
-  SupervisionResult result = superviseTarget({15, c.decDeg}, settings, {mount, used, window, stop}, [&](double dec) {
+  SupervisionResult result = superviseTarget({15, c.decDeg}, settings, {mount, clock, window, stop}, [&](double dec) {
     trace << "record " << dec << "; ";
   });
   trace << "end " << static_cast<int>(result.end) << " at " << clock.civilMs() << ", reported " << result.reportedDec

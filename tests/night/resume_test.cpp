@@ -87,32 +87,14 @@ struct BytewiseStore : MemoryFileStore {
   }
 };
 
-TEST(ResumeTonight, RecordsThatMatchNoRowAreReportedNotTaken) {
-  TargetTable changed = threeRows();
-  changed.targetName[2] = "B   0200.0 +2000.0 moved 000010000";
-  BytewiseStore files;
-  files.files["log2026-12-06.txt"] = record("2026-12-06 20:00:00", 1) + "RD Limit, over : < 76.5 >\r\n\r\n" +
-                                     record("2026-12-06 20:10:00", 2) + "B4000,0000\r\n" +
-                                     "2026-12-06 20:20:00 AL=300.0 AZ=45.0 RA=0\r\n" +  // cut by a crash
-                                     "2026-12-06 20:30:00 AL=300.0 AZ=45.0 RA=015.0 RD=010.0 Z 4  1 \r\n" +
-                                     record("2026-12-06 20:40:00", 1);  // chosen twice: taken once
-  ResumeResult result = resumeTonight(files, {"2026-12-06", "21:00:00"}, changed);
-  EXPECT_THAT(result.observedRows, ElementsAre(1));
-  EXPECT_EQ(changed.targetState[2], 0) << "a changed row is offered again";
-  EXPECT_THAT(result.complaints,
-              ElementsAre(HasSubstr("log2026-12-06.txt line 4: row 2 was 'B   0200.0 +2000.0 second 000010000' but "
-                                    "is now 'B   0200.0 +2000.0 moved"),
-                          HasSubstr("log2026-12-06.txt line 6: not a target record"),
-                          HasSubstr("line 7: row 4 is beyond the 3 rows of the list")));
-  EXPECT_EQ(result.linesNotTaken, 3u);
-}
-
-// A log damaged from end to end: the lines not taken are counted, five are
-// told, the records among them still count; a stop request ends the reading.
+// A log damaged from end to end, handed over a byte at a time: the lines not
+// taken are counted, five are told, the records among them still count; a
+// stop request ends the reading. A damaged log as a night meets it is
+// tests/scenarios/night-resume-from-a-damaged-log.night.
 TEST(ResumeTonight, AFloodOfDamageIsCountedNotToldAndAStopEndsTheReading) {
   TargetTable targets = threeRows();
   targets.targetName[3] = "C" + std::string(19, ' ') + stars(30);
-  MemoryFileStore files;
+  BytewiseStore files;
   std::string& log = files.files["log2026-12-06.txt"];
   log = record("2026-12-06 20:00:00", 3);
   for (int i = 0; i < 1000; ++i) log += "\x01garbage " + std::to_string(i) + "\r\n";
