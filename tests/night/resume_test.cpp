@@ -1,4 +1,5 @@
 // Resuming a night from its logs: which files, which records, which rows.
+// Whole restarts are tests/scenarios/night-restart-*.night.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,23 +8,21 @@
 #include <fstream>
 
 #include "night/resume.h"
+#include "obslog/log_format.h"
 #include "platform/posix_file_store.h"
 #include "platform/stop_request.h"
-#include "obslog/log_format.h"
 #include "support/memory_file_store.h"
 
 namespace vantrel::testing {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 
-std::string targetNameStars(int count) {
-  std::string stars;
-  for (int i = 0; i < count; ++i) stars += "\xE6\x98\x9F";
-  return stars;
+std::string stars(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += "\xE6\x98\x9F";  // a star, 3 bytes of UTF-8
+  return text;
 }
 
 TargetTable threeRows() {
@@ -35,58 +34,45 @@ TargetTable threeRows() {
   return t;
 }
 
-std::string record(const std::string& dateTime, const TargetTable& t, int row) {
+std::string record(const std::string& dateTime, int row) {
   return targetRecord({dateTime.substr(0, 10), dateTime.substr(11, 8), 300.0f, 45.0, 15.0 * row, 10.0 * row,
-                       t.targetName[row], row, 2}) +
-         "\r\n";
+                       threeRows().targetName[row], row, 2}) + "\r\n";
 }
 
 TEST(PreviousDate, AcrossMonthsYearsAndLeapDays) {
   for (auto [date, want] : {std::pair{"2026-12-07", "2026-12-06"}, {"2027-01-01", "2026-12-31"},
-                            {"2024-03-01", "2024-02-29"}, {"2023-03-01", "2023-02-28"}, {"2026-05-01", "2026-04-30"}}) {
+                            {"2024-03-01", "2024-02-29"}, {"2023-03-01", "2023-02-28"}, {"2026-05-01", "2026-04-30"}})
     EXPECT_EQ(previousDateText(date), want) << date;
-  }
 }
 
 // Tonight began at the most recent 12:00; the logs from that noon's date to today are read.
 TEST(ResumeTonight, TonightIsSinceTheMostRecentNoon) {
-  const TargetTable t = threeRows();
-  const std::map<std::string, std::string> logs = {
-      {"log2026-12-06.txt", record("2026-12-06 11:59:59", t, 1) + record("2026-12-06 21:00:00", t, 2) +
-                                record("2026-12-07 01:30:00", t, 3)},  // written on after midnight
-      {"log2026-12-07.txt", record("2026-12-07 03:00:00", t, 1) + record("2026-12-07 12:00:00", t, 2) +
-                                record("2026-12-07 19:00:00", t, 3)},
-      {"log2026-12-31.txt", record("2026-12-31 22:00:00", t, 1)},
-  };
+  MemoryFileStore files;
+  files.files = {
+      {"log2026-12-06.txt", record("2026-12-06 11:59:59", 1) + record("2026-12-06 21:00:00", 2) +
+                                record("2026-12-07 01:30:00", 3)},  // written on after midnight
+      {"log2026-12-07.txt", record("2026-12-07 03:00:00", 1) + record("2026-12-07 12:00:00", 2) +
+                                record("2026-12-07 19:00:00", 3)},
+      {"log2026-12-31.txt", record("2026-12-31 22:00:00", 1)}};
   const struct {
-    const char* what;
     ClockReading now;
     std::vector<std::string> wantFiles;
     std::vector<int> wantRows;
-  } cases[] = {
-      {"after midnight: yesterday from its noon, and today", {"2026-12-07", "04:00:00"},
-       {"log2026-12-06.txt", "log2026-12-07.txt"}, {2, 3, 1}},
-      {"just before noon: still last night", {"2026-12-07", "11:59:59"}, {"log2026-12-06.txt", "log2026-12-07.txt"},
-       {2, 3, 1}},
-      {"at noon a new night begins", {"2026-12-07", "12:00:00"}, {"log2026-12-07.txt"}, {2, 3}},
-      {"in the evening this morning's records are last night's", {"2026-12-07", "20:00:00"}, {"log2026-12-07.txt"},
-       {2, 3}},
-      {"across the year", {"2027-01-01", "01:00:00"}, {"log2026-12-31.txt"}, {1}},
-      {"no log of tonight", {"2026-12-09", "20:00:00"}, {}, {}},
+  } rows[] = {
+      {{"2026-12-07", "11:59:59"}, {"log2026-12-06.txt", "log2026-12-07.txt"}, {2, 3, 1}},
+      {{"2026-12-07", "12:00:00"}, {"log2026-12-07.txt"}, {2, 3}},
+      {{"2027-01-01", "01:00:00"}, {"log2026-12-31.txt"}, {1}},
+      {{"2026-12-09", "20:00:00"}, {}, {}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    MemoryFileStore files;
-    files.files = logs;
-    TargetTable targets = t;
-    ResumeResult result = resumeTonight(files, c.now, targets);
-    EXPECT_EQ(result.filesRead, c.wantFiles);
-    EXPECT_EQ(result.observedRows, c.wantRows);
-    EXPECT_THAT(result.complaints, IsEmpty());
-    for (int row = 1; row <= 3; ++row) {
-      bool taken = std::find(c.wantRows.begin(), c.wantRows.end(), row) != c.wantRows.end();
-      EXPECT_EQ(targets.targetState[row], taken ? 1 : 0) << "row " << row;
-    }
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.now.dateText + " " + row.now.timeText);
+    TargetTable targets = threeRows();
+    ResumeResult result = resumeTonight(files, row.now, targets);
+    EXPECT_EQ(result.filesRead, row.wantFiles);
+    EXPECT_EQ(result.observedRows, row.wantRows);
+    EXPECT_TRUE(result.complaints.empty());
+    for (int r = 1; r <= 3; ++r)
+      EXPECT_EQ(targets.targetState[r], std::count(row.wantRows.begin(), row.wantRows.end(), r)) << "row " << r;
   }
 }
 
@@ -101,54 +87,32 @@ struct BytewiseStore : MemoryFileStore {
   }
 };
 
-TEST(ResumeTonight, RecordsThatMatchNoRowAreReportedNotTaken) {
-  const TargetTable t = threeRows();
-  TargetTable changed = t;
-  changed.targetName[2] = "B   0200.0 +2000.0 moved 000010000";
-  BytewiseStore files;
-  files.files["log2026-12-06.txt"] = record("2026-12-06 20:00:00", t, 1) + "RD Limit, over : < 76.5 >\r\n" +
-                                     "\r\n" + record("2026-12-06 20:10:00", t, 2) + "B4000,0000\r\n" +
-                                     "2026-12-06 20:20:00 AL=300.0 AZ=45.0 RA=0\r\n" +  // cut by a crash
-                                     "2026-12-06 20:30:00 AL=300.0 AZ=45.0 RA=015.0 RD=010.0 Z 4  1 \r\n" +
-                                     record("2026-12-06 20:40:00", t, 1);  // chosen twice: taken once
-  ResumeResult result = resumeTonight(files, {"2026-12-06", "21:00:00"}, changed);
-  EXPECT_THAT(result.observedRows, ElementsAre(1));
-  EXPECT_EQ(changed.targetState[2], 0) << "a changed row is offered again";
-  ASSERT_EQ(result.complaints.size(), 3u);
-  EXPECT_THAT(result.complaints[0], HasSubstr("log2026-12-06.txt line 4: row 2 was 'B   0200.0 +2000.0 second"));
-  EXPECT_THAT(result.complaints[0], HasSubstr("is now 'B   0200.0 +2000.0 moved"));
-  EXPECT_THAT(result.complaints[1], HasSubstr("log2026-12-06.txt line 6: not a target record"));
-  EXPECT_THAT(result.complaints[2], HasSubstr("line 7: row 4 is beyond the 3 rows of the list"));
-  EXPECT_EQ(result.linesNotTaken, 3u);
-}
-
-// A log damaged from end to end: the lines not taken are counted, five are
-// told, the records among them still count; a stop request ends the reading.
+// A log damaged from end to end, handed over a byte at a time: the lines not
+// taken are counted, five are told, the records among them still count; a
+// stop request ends the reading. A damaged log as a night meets it is
+// tests/scenarios/night-resume-from-a-damaged-log.night.
 TEST(ResumeTonight, AFloodOfDamageIsCountedNotToldAndAStopEndsTheReading) {
-  const TargetTable t = threeRows();
-  TargetTable targets = t;
-  targets.targetName[3] = "C" + std::string(19, ' ');
-  for (int i = 0; i < 30; ++i) targets.targetName[3] += "\xE6\x98\x9F";  // a star, 3 bytes of UTF-8
-  MemoryFileStore files;
+  TargetTable targets = threeRows();
+  targets.targetName[3] = "C" + std::string(19, ' ') + stars(30);
+  BytewiseStore files;
   std::string& log = files.files["log2026-12-06.txt"];
-  log = record("2026-12-06 20:00:00", t, 3);
+  log = record("2026-12-06 20:00:00", 3);
   for (int i = 0; i < 1000; ++i) log += "\x01garbage " + std::to_string(i) + "\r\n";
-  log += std::string(maxLogLineBytes + 1, 'x') + "\r\n" + record("2026-12-06 21:00:00", t, 2);
+  log += std::string(maxLogLineBytes + 1, 'x') + "\r\n" + record("2026-12-06 21:00:00", 2);
   ResumeResult result = resumeTonight(files, {"2026-12-06", "22:00:00"}, targets);
   EXPECT_THAT(result.observedRows, ElementsAre(2));
   EXPECT_EQ(result.linesNotTaken, 1002u);
   ASSERT_EQ(result.complaints.size(), 6u);
   EXPECT_EQ(result.complaints[0], "log2026-12-06.txt line 1: row 3 was 'C   0300.0 +3000.0 third 000010000' but is now "
-                                  "'C                   " + targetNameStars(13) + "...', not taken")
+                                  "'C                   " + stars(13) + "...', not taken")
       << "cut between whole characters";
   EXPECT_EQ(result.complaints[4], "log2026-12-06.txt line 5: not a target record, skipped: '\x01garbage 3'");
   EXPECT_EQ(result.complaints[5], "1002 lines not taken in all; the first 5 are shown");
 
   StopRequest stop;
   stop.raise();
-  TargetTable again = t;
+  TargetTable again = threeRows();
   result = resumeTonight(files, {"2026-12-06", "22:00:00"}, again, &stop);
-  EXPECT_TRUE(result.stopped);
   EXPECT_THAT(result.observedRows, ElementsAre(3)) << "the first line only";
   EXPECT_EQ(result.linesNotTaken, 0u);
   EXPECT_EQ(describeResume(result, {"2026-12-06", "22:00:00"}),
@@ -156,36 +120,39 @@ TEST(ResumeTonight, AFloodOfDamageIsCountedNotToldAndAStopEndsTheReading) {
 }
 
 TEST(ResumeTonight, SaysWhatItTookAndFromWhere) {
-  EXPECT_EQ(describeResume({{"log2026-12-06.txt", "log2026-12-07.txt"}, {2, 3}, {}}, {"2026-12-07", "04:00:00"}),
-            "resuming: 2 rows taken as observed from log2026-12-06.txt, log2026-12-07.txt "
-            "(records since 2026-12-06 12:00:00)");
-  EXPECT_EQ(describeResume({{"log2026-12-07.txt"}, {}, {}}, {"2026-12-07", "20:00:00"}),
-            "resuming: 0 rows taken as observed from log2026-12-07.txt (records since 2026-12-07 12:00:00)");
-  EXPECT_EQ(describeResume({}, {"2026-12-07", "04:00:00"}),
-            "resuming: no log of tonight (log2026-12-06.txt or log2026-12-07.txt); every row is free");
-  // A log that is there but cannot be read is never "no log".
-  EXPECT_EQ(describeResume({{}, {}, {}, 0, {"log2026-12-07.txt"}}, {"2026-12-07", "20:00:00"}),
-            "resuming: cannot read log2026-12-07.txt; every row is free");
-  EXPECT_EQ(describeResume({{"log2026-12-06.txt"}, {1}, {}, 0, {"log2026-12-07.txt"}}, {"2026-12-07", "04:00:00"}),
-            "resuming: 1 row taken as observed from log2026-12-06.txt (records since 2026-12-06 12:00:00); "
-            "cannot read log2026-12-07.txt");
+  const struct {
+    ResumeResult result;
+    ClockReading now;
+    const char* says;
+  } rows[] = {
+      {{{"log2026-12-06.txt", "log2026-12-07.txt"}, {2, 3}, {}}, {"2026-12-07", "04:00:00"},
+       "resuming: 2 rows taken as observed from log2026-12-06.txt, log2026-12-07.txt "
+       "(records since 2026-12-06 12:00:00)"},
+      {{}, {"2026-12-07", "04:00:00"},
+       "resuming: no log of tonight (log2026-12-06.txt or log2026-12-07.txt); every row is free"},
+      // A log that is there but cannot be read is never "no log".
+      {{{}, {}, {}, 0, {"log2026-12-07.txt"}}, {"2026-12-07", "20:00:00"},
+       "resuming: cannot read log2026-12-07.txt; every row is free"},
+      {{{"log2026-12-06.txt"}, {1}, {}, 0, {"log2026-12-07.txt"}}, {"2026-12-07", "04:00:00"},
+       "resuming: 1 row taken as observed from log2026-12-06.txt (records since 2026-12-06 12:00:00); "
+       "cannot read log2026-12-07.txt"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(describeResume(row.result, row.now), row.says);
 }
 
 // A log of many nights may be larger than any input file: it is read through.
 TEST(ResumeTonight, ALogLargerThanAnInputFileIsReadThrough) {
-  const TargetTable t = threeRows();
   std::string dir = (std::filesystem::temp_directory_path() / "vantrel-resume-XXXXXX").string();
   ASSERT_TRUE(mkdtemp(dir.data()));
   const std::string path = dir + "/log2026-12-06.txt";
-  std::ofstream(path, std::ios::binary) << record("2026-12-06 20:00:00", t, 1);
+  std::ofstream(path, std::ios::binary) << record("2026-12-06 20:00:00", 1);
   std::filesystem::resize_file(path, FileStore::maxReadBytes + 10);  // a hole: one long line of NULs
-  std::ofstream(path, std::ios::binary | std::ios::app) << "\r\n" + record("2026-12-06 21:00:00", t, 2);
+  std::ofstream(path, std::ios::binary | std::ios::app) << "\r\n" + record("2026-12-06 21:00:00", 2);
   PosixFileStore files(dir);
-  TargetTable targets = t;
+  TargetTable targets = threeRows();
   ResumeResult result = resumeTonight(files, {"2026-12-06", "22:00:00"}, targets);
   std::filesystem::remove_all(dir);
   EXPECT_THAT(result.observedRows, ElementsAre(1, 2));
-  EXPECT_THAT(result.filesRead, ElementsAre("log2026-12-06.txt"));
   EXPECT_THAT(result.complaints,
               ElementsAre("log2026-12-06.txt line 2: longer than 65536 bytes, not a target record, skipped"));
 }

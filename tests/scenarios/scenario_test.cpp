@@ -20,6 +20,7 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "e2e/process.h"
@@ -31,6 +32,7 @@
 #include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
+#include "support/full_table.h"
 #include "support/night_files.h"
 
 namespace vantrel::testing {
@@ -69,11 +71,6 @@ struct Scenario {
   std::vector<std::string> lines;
   std::vector<Section> sections;
 
-  const Section* find(const std::string& key) const {
-    for (const Section& s : sections)
-      if (s.key == key) return &s;
-    return nullptr;
-  }
   std::vector<const Section*> all(const std::string& key) const {
     std::vector<const Section*> found;
     for (const Section& s : sections)
@@ -81,8 +78,8 @@ struct Scenario {
     return found;
   }
   std::string value(const std::string& key, const std::string& otherwise = "") const {
-    const Section* s = find(key);
-    return s ? s->value : otherwise;
+    std::vector<const Section*> found = all(key);
+    return found.empty() ? otherwise : found.front()->value;
   }
 };
 
@@ -142,11 +139,9 @@ struct Reply {
 // "reports declination D for queries N-M" (a range "N-" has no end).
 void applyMount(SimulatedMount& mount, std::vector<Reply>& replies, int& vanishAt, const std::string& rule) {
   std::smatch m;
-  auto range = [](const std::string& from, const std::string& to, const std::string& dash) {
-    Reply r;
-    r.from = std::stoi(from);
-    r.to = !to.empty() ? std::stoi(to) : dash.empty() ? r.from : INT32_MAX;
-    return r;
+  auto range = [](const std::string& from, const std::string& to, const std::string& dash, const std::string& text) {
+    const int first = std::stoi(from);
+    return Reply{first, !to.empty() ? std::stoi(to) : dash.empty() ? first : INT32_MAX, text};
   };
   if (rule == "silent") {
     mount.setSilent(true);
@@ -155,16 +150,19 @@ void applyMount(SimulatedMount& mount, std::vector<Reply>& replies, int& vanishA
   } else if (std::regex_match(rule, m, std::regex(R"(vanishes at query (\d+))"))) {
     vanishAt = std::stoi(m[1]);
   } else if (std::regex_match(rule, m, std::regex(R"re(answers quer(?:y|ies) (\d+)(-?)(\d*) with "(.*)")re"))) {
-    Reply r = range(m[1], m[3], m[2]);
-    r.text = unescape(m[4]);
-    replies.push_back(r);
+    replies.push_back(range(m[1], m[3], m[2], unescape(m[4])));
   } else if (std::regex_match(rule, m, std::regex(R"(reports declination (\S+) for quer(?:y|ies) (\d+)(-?)(\d*))"))) {
-    Reply r = range(m[2], m[4], m[3]);
-    r.text = "$RA," + decField(std::stod(m[1])) + "#";
-    replies.push_back(r);
+    replies.push_back(range(m[2], m[4], m[3], "$RA," + decField(std::stod(m[1])) + "#"));
   } else {
     throw std::runtime_error("unknown mount behaviour '" + rule + "'");
   }
+}
+
+// A mount event as the simulated mount tells it: "open(1)", "bytes "E"", ...
+std::string shown(const MountEvent& e) {
+  std::ostringstream text;
+  text << e;
+  return text.str();
 }
 
 // Runs of the same line as one line "LINE (xN)".
@@ -237,6 +235,7 @@ std::map<std::string, std::string> extraFiles(const Scenario& s) {
     for (std::string name : {"vantrel.ini", "vantrel.adf"})
       files[name] = readFile(VANTREL_SOURCE_DIR "/examples/" + name);
   }
+  if (s.value("files") == "full table") files["vantrel.adf"] = fullTargetList();
   for (const Section* f : s.all("file")) {
     // "file: NAME" with its lines below, or "file: NAME "BYTES"" as it stands.
     std::smatch m;
@@ -258,9 +257,7 @@ std::vector<std::string> commands(const std::string& bytes) {
   for (std::size_t at = 0; at < bytes.size();) {
     std::size_t size = std::string("RPTB").find(bytes[at]) == std::string::npos ? 1
                        : bytes[at] == 'P' ? 8 : bytes[at] == 'T' ? 2 : 10;
-    std::ostringstream text;
-    text << MountEvent{MountEvent::Kind::bytes, 0, bytes.substr(at, size)};
-    std::string line = text.str();
+    std::string line = shown(MountEvent{MountEvent::Kind::bytes, 0, bytes.substr(at, size)});
     lines.push_back(line.substr(line.find(' ') + 1));
     at += size;
   }
@@ -312,7 +309,7 @@ Outcome runScenario(const Scenario& s) {
     std::size_t blank = w->value.find(' ');
     events.push_back({civil(w->value.substr(0, blank)), w->value.substr(blank + 1)});
   }
-  if (const Section* at = s.find("stop at")) events.push_back({civil(at->value), "stop"});
+  if (!s.value("stop at").empty()) events.push_back({civil(s.value("stop at")), "stop"});
   if (!events.empty()) {
     clock.onAdvance = [&](std::int64_t ms) {
       for (Event& e : events) {
@@ -370,12 +367,9 @@ Outcome runScenario(const Scenario& s) {
   out.blocks["warnings"] = warnings;
   out.blocks["log"] = files.files.count(logFile) ? records(files.files[logFile]) : std::vector<std::string>{};
   std::vector<std::string> serial;
-  for (const MountEvent& e : mount.transcript()) {
-    std::ostringstream text;
-    text << e;
-    serial.push_back(text.str());
-  }
+  for (const MountEvent& e : mount.transcript()) serial.push_back(shown(e));
   out.blocks["serial"] = folded(serial);
+  out.blocks["files"];  // none but the inputs is an answer too
   for (const auto& [name, text] : files.files) {
     if (name != "vantrel.ini" && name != "vantrel.adf") out.blocks["files"].push_back(name);
   }
@@ -390,7 +384,7 @@ Outcome runReal(const Scenario& s) {
   e2e::ScratchDir dir;
   // Targets placed by azimuth stand there now, at a site where it is night now.
   NightNow now(PosixClock::civilMs());
-  IniValues ini = s.find("target") ? now.ini : IniValues{};
+  IniValues ini = s.all("target").empty() ? IniValues{} : now.ini;
   applySite(ini, s.value("site"));
   e2e::writeFile(dir / "vantrel.ini", iniText(ini));
   e2e::writeFile(dir / "vantrel.adf", targetList(s, now.now.dateText + "T" + now.now.timeText, ini.longitude));
@@ -421,16 +415,16 @@ Outcome runReal(const Scenario& s) {
   for (const Section* step : s.all("do")) {
     std::smatch m;
     const std::string& what = step->value;
+    auto waitFor = [&](const std::function<bool()>& came) {
+      if (!e2e::waitUntil(came, 30s)) ADD_FAILURE() << s.name << ": never came: " << what;
+    };
     if (what == "wait for the dwell") {
-      if (!e2e::waitUntil([&] { return transcript().find("EEE") != std::string::npos; }, 30s))
-        ADD_FAILURE() << s.name << ": the dwell never began";
+      waitFor([&] { return transcript().find("EEE") != std::string::npos; });
     } else if (std::regex_match(what, m, std::regex(R"re(wait for "(.*)" in the (transcript|console))re"))) {
       const std::string text = unescape(m[1]), file = m[2] == "console" ? dir / "out" : dir / "transcript.bin";
-      if (!e2e::waitUntil([&] { return e2e::readFile(file).find(text) != std::string::npos; }, 30s))
-        ADD_FAILURE() << s.name << ": never came: " << what;
+      waitFor([&] { return e2e::readFile(file).find(text) != std::string::npos; });
     } else if (std::regex_match(what, m, std::regex(R"(wait for the file (\S+))"))) {
-      if (!e2e::waitUntil([&] { return std::filesystem::exists(dir / m[1]); }, 30s))
-        ADD_FAILURE() << s.name << ": never came: " << what;
+      waitFor([&] { return std::filesystem::exists(dir / m[1]); });
     } else if (std::regex_match(what, m, std::regex(R"(wait (\d+) ms)"))) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(m[1])));
     } else if (std::regex_match(what, m, std::regex(R"(signal (\w+)( to the night)?)"))) {
@@ -462,9 +456,9 @@ Outcome runReal(const Scenario& s) {
   out.blocks["serial"] = commands(transcript());
   for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
     std::string name = entry.path().filename().string();
-    if (name != "vantrel.ini" && name != "vantrel.adf" && name.find("transcript") == std::string::npos &&
-        name != "out" && name != "err" && name != "mountsim.err" && name != "COM1" && name != "claims")
-      out.blocks["files"].push_back(name.rfind("log", 0) == 0 ? "log of today" : name);
+    const std::set<std::string> own = {"vantrel.ini", "vantrel.adf", "transcript.bin", "out", "err", "mountsim.err",
+                                       "COM1", "claims"};
+    if (!own.count(name)) out.blocks["files"].push_back(name.rfind("log", 0) == 0 ? "log of today" : name);
   }
   std::sort(out.blocks["files"].begin(), out.blocks["files"].end());
   for (const Section& e : s.sections) {

@@ -97,17 +97,6 @@ inline MemoryFileStore examplesStore() {
   }
   return files;
 }
-
-// The expected log of the examples rehearsed from 2026-12-06 18:00, kept as
-// a file with a comment header.
-inline std::string goldenExamplesLog() {
-  std::istringstream in(readFile(VANTREL_SOURCE_DIR "/tests/night/golden/rehearsal-examples-2026-12-06.txt"));
-  std::string log;
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("#", 0) != 0) log += line + "\r\n";
-  }
-  return log;
-}
 #endif
 
 // A right ascension (hours, to 0.1 minute) at which a star of declination
