@@ -494,8 +494,8 @@ Outcome runReal(const Scenario& s) {
   for (std::string w; simWords >> w;) simArgs.push_back(w);
   std::optional<e2e::Child> mountsim;
   if (s.value("mountsim") != "none") {
-    mountsim.emplace(simArgs, dir.path, "", dir / "mountsim.err");
-    if (!mountsim->waitForLine("vantrel-mountsim: COM1 -> ", 20s)) throw std::runtime_error("no mountsim");
+    mountsim.emplace(simArgs, dir.path, dir / "mountsim.err", dir / "mountsim.err");
+    if (!e2e::waitForText(dir / "mountsim.err", "vantrel-mountsim: COM1 -> ", 20s)) throw std::runtime_error("no mountsim");
   }
 
   // The program with its test-only fault switches (VANTREL_FAULT_...) when asked.
