@@ -49,17 +49,9 @@ inline bool waitForText(const std::string& path, const std::string& text, std::c
 
 // The first child of `parent` to show up within the timeout, or 0.
 inline pid_t childOf(pid_t parent, std::chrono::seconds timeout) {
+  const std::string children = "/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) + "/children";
   pid_t child = 0;
-  waitUntil([&] {
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-      std::string stat = readFile(entry.path() / "stat");
-      std::size_t end = stat.rfind(')');
-      if (end != std::string::npos && std::atoi(stat.c_str() + end + 4) == parent) {
-        child = std::atoi(entry.path().filename().c_str());
-      }
-    }
-    return child != 0;
-  }, timeout);
+  waitUntil([&] { return (child = std::atoi(readFile(children).c_str())) != 0; }, timeout);
   return child;
 }
 
