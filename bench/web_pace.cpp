@@ -102,7 +102,10 @@ int main(int argc, char** argv) {
   e2e::writeFile(dir / "vantrel.adf", adf);
   e2e::Child mountsim({MOUNTSIM_BINARY, "--dir", dir.path, "--rate", "30", "--verbose"}, dir.path,
                       dir / "mountsim.err", dir / "mountsim.err");
-  if (!e2e::waitForText(dir / "mountsim.err", "vantrel-mountsim: COM1 -> ", 20s)) return std::fprintf(stderr, "no simulator\n"), 1;
+  if (!e2e::waitForText(dir / "mountsim.err", "vantrel-mountsim: COM1 -> ", 20s)) {
+    std::fprintf(stderr, "no simulator\n");
+    return 1;
+  }
   // The simulator stands for the mount's own hardware, which no load on this
   // computer delays: raised (where allowed), its time stamps are the night's.
   if (::setpriority(PRIO_PROCESS, static_cast<id_t>(mountsim.pid()), -5) != 0) {
@@ -115,7 +118,8 @@ int main(int argc, char** argv) {
         err = e2e::readFile(dir / "err");
         return std::regex_search(err, m, std::regex("status at http://[^ ]*:([0-9]+)/\n"));
       }, 20s)) {
-    return std::fprintf(stderr, "no status server: %s\n", err.c_str()), 1;
+    std::fprintf(stderr, "no status server: %s\n", err.c_str());
+    return 1;
   }
   const int port = std::stoi(m[1]);
 
@@ -143,7 +147,8 @@ int main(int argc, char** argv) {
   std::printf("%s: %zu gaps between position queries, ms p50 %.1f p99 %.1f max %.1f; %ld above 150 ms, "
               "%ld above 300 ms; %zu records; exit status %d\n",
               mode.c_str(), gaps.size(), percentile(gaps, 50), percentile(gaps, 99), percentile(gaps, 100), above(150),
-              above(300), vantrel::testing::logRecords(e2e::readFile(dir / ("log" + night.now.dateText + ".txt"))).size(),
+              above(300),
+              vantrel::testing::logRecords(e2e::readFile(dir / ("log" + night.now.dateText + ".txt"))).size(),
               status.value_or(-1));
   return 0;
 }

@@ -32,7 +32,8 @@ class IndiNight : public Vantrel {
         std::vector<std::string>{"/usr/bin/env", "HOME=" + (dir / "home"), INDISERVER_PROGRAM, "-p",
                                  std::to_string(port), "-u", dir / "indi.socket", INDI_SIMULATOR_PROGRAM},
         dir.path, dir / "server.out", dir / "server.err", [] { setpgid(0, 0); });
-    ASSERT_TRUE(waitUntil([&] { return !property("CONNECTION.CONNECT").empty(); }, 20s)) << readFile(dir / "server.err");
+    ASSERT_TRUE(waitUntil([&] { return !property("CONNECTION.CONNECT").empty(); }, 20s))
+        << readFile(dir / "server.err");
   }
   // The server first, then its driver in the server's process group.
   void TearDown() override {

@@ -31,7 +31,9 @@ inline std::string readFile(const std::string& path) {
   out << std::ifstream(path, std::ios::binary).rdbuf();
   return out.str();
 }
-inline void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+inline void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 // Asks `done` every 20 ms until it holds (true) or the time is up (false).
 inline bool waitUntil(const std::function<bool()>& done, std::chrono::seconds timeout) {

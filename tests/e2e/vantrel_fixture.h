@@ -8,12 +8,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include <filesystem>
-#include <functional>
 #include <memory>
 #include <regex>
-#include <string>
-#include <vector>
 
 #include "e2e/process.h"
 #include "platform/posix_clock.h"
@@ -33,7 +29,8 @@ inline int listenOnLoopback(int& port) {
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof a;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), ::listen(fd, 1);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::listen(fd, 1);
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
   port = ntohs(a.sin_port);
   return fd;

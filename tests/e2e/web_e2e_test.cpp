@@ -57,8 +57,9 @@ TEST_F(Vantrel, StatusServerFollowsTheNight) {
                           HasSubstr("\"row\":3,\"target\":\"W2 ")));
   EXPECT_THAT(httpGet(port, "/plan.json").body,
               AllOf(::testing::StartsWith("{\"plan\":{\"start\":"), HasSubstr("\"row\":3,\"target\":\"W2 ")));
-  EXPECT_THAT(httpGet(port, "/").body, AllOf(HasSubstr("<h1 id=\"status\">observing W2 target (row 3) "),
-                                             HasSubstr("<circle class=\"observed\""), HasSubstr("<ol id=\"plan\"><li>")));
+  EXPECT_THAT(httpGet(port, "/").body,
+              AllOf(HasSubstr("<h1 id=\"status\">observing W2 target (row 3) "),
+                    HasSubstr("<circle class=\"observed\""), HasSubstr("<ol id=\"plan\"><li>")));
   EXPECT_EQ(httpGet(port, "/log.txt").body, log()) << "tonight's log, byte for byte";
 
   // Eight clients at once, each on a kept-alive connection: every answer whole.

@@ -20,7 +20,10 @@ TEST_F(Vantrel, WindowOnAScreenStaysAndKeepsTheNightsStatus) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.status);
     std::filesystem::remove(dir / ("log" + night.now.dateText + ".txt"));
-    vantrel = start(row.args, [] { setenv("QT_QPA_PLATFORM", "vnc:port=0", 1), unsetenv("DISPLAY"); });
+    vantrel = start(row.args, [] {
+      setenv("QT_QPA_PLATFORM", "vnc:port=0", 1);
+      unsetenv("DISPLAY");
+    });
     // The snapshot's fault is told once the window knows that the night is over: a stop request before that
     // is the night's.
     ASSERT_TRUE(waitUntil([&] { return out().find("; park command sent, acknowledged") != std::string::npos &&

@@ -413,7 +413,11 @@ struct TerminalConsole {
       }
     });
   }
-  ~TerminalConsole() { done = true, copier.join(), close(master); }
+  ~TerminalConsole() {
+    done = true;
+    copier.join();
+    close(master);
+  }
 };
 
 // "do: run a second copy" (in the same folder) and "do: run a copy in another
@@ -424,7 +428,8 @@ void runCopy(const std::string& what, const std::string& dir, pid_t first, std::
   e2e::ScratchDir other;
   std::string where = what == "run a second copy" ? dir : other.path;
   if (where != dir) {
-    for (std::string name : {"vantrel.ini", "vantrel.adf"}) e2e::writeFile(other / name, e2e::readFile(dir + "/" + name));
+    for (std::string name : {"vantrel.ini", "vantrel.adf"})
+      e2e::writeFile(other / name, e2e::readFile(dir + "/" + name));
     std::filesystem::create_symlink(std::filesystem::read_symlink(dir + "/COM1"), other / "COM1");
   }
   e2e::Child copy({VANTREL_BINARY, "--console"}, where, where + "/copy.out", where + "/copy.err");
@@ -436,7 +441,8 @@ void runCopy(const std::string& what, const std::string& dir, pid_t first, std::
   for (const auto& [from, to] : pids)
     for (std::size_t at; (at = err.find(from)) != std::string::npos;) err.replace(at, from.size(), to);
   for (const std::string& line : splitLines(err)) copies.push_back("  " + line);
-  std::filesystem::remove(where + "/copy.out"), std::filesystem::remove(where + "/copy.err");
+  std::filesystem::remove(where + "/copy.out");
+  std::filesystem::remove(where + "/copy.err");
   if (where == dir) return;
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(other.path)) names.insert(entry.path().filename());
@@ -454,7 +460,8 @@ std::vector<std::string> runEach(const Scenario& s, const std::string& dir) {
     for (std::string w; words >> w;) args.push_back(unescape(w));
     e2e::Child child(args, dir, dir + "/out", dir + "/err");
     std::optional<int> status = child.waitForExit(std::chrono::seconds(20));
-    std::vector<std::string> err = splitLines(e2e::readFile(dir + "/err")), out = splitLines(e2e::readFile(dir + "/out"));
+    std::vector<std::string> err = splitLines(e2e::readFile(dir + "/err"));
+    std::vector<std::string> out = splitLines(e2e::readFile(dir + "/out"));
     runs.push_back(run->value + " => " + (status ? std::to_string(*status) : "still running") + ": " +
                    (!err.empty() ? err[0] : !out.empty() ? out[0] : ""));
   }
@@ -495,7 +502,8 @@ Outcome runReal(const Scenario& s) {
   std::optional<e2e::Child> mountsim;
   if (s.value("mountsim") != "none") {
     mountsim.emplace(simArgs, dir.path, dir / "mountsim.err", dir / "mountsim.err");
-    if (!e2e::waitForText(dir / "mountsim.err", "vantrel-mountsim: COM1 -> ", 20s)) throw std::runtime_error("no mountsim");
+    if (!e2e::waitForText(dir / "mountsim.err", "vantrel-mountsim: COM1 -> ", 20s))
+      throw std::runtime_error("no mountsim");
   }
 
   // The program with its test-only fault switches (VANTREL_FAULT_...) when asked.
@@ -562,7 +570,10 @@ Outcome runReal(const Scenario& s) {
   out.blocks["console"] = lines(e2e::readFile(dir / "out"));
   out.blocks["stderr"] = lines(e2e::readFile(dir / "err"));
   out.blocks["copies"] = copies;
-  if (terminal) terminal.reset(), out.blocks["console"] = records(e2e::readFile(dir / "out"));
+  if (terminal) {
+    terminal.reset();
+    out.blocks["console"] = records(e2e::readFile(dir / "out"));
+  }
   if (holder >= 0) {
     close(holder);
     for (std::string& line : out.blocks["stderr"])
@@ -574,8 +585,9 @@ Outcome runReal(const Scenario& s) {
     std::string name = entry.path().filename().string();
     if (name != "vantrel.ini" && name != "vantrel.adf" && name.find("transcript") == std::string::npos &&
         name != "out" && name != "err" && name != "mountsim.err" && name != "COM1" && name != "claims")
-      out.blocks["files"].push_back(name.rfind("log", 0) == 0 ? "log of today"
-                                    : e2e::readFile(entry.path()).substr(1, 3) == "PNG" ? name + " (a PNG picture)" : name);
+      out.blocks["files"].push_back(name.rfind("log", 0) == 0                              ? "log of today"
+                                    : e2e::readFile(entry.path()).substr(1, 3) == "PNG" ? name + " (a PNG picture)"
+                                                                                        : name);
   }
   std::sort(out.blocks["files"].begin(), out.blocks["files"].end());
   for (const Section& e : s.sections) {
