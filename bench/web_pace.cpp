@@ -68,7 +68,7 @@ std::vector<double> client(int port, Steady::time_point end, std::chrono::millis
   if (period.count() == 0) ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
   std::vector<double> latencies;
   auto connection = std::make_unique<vantrel::testing::HttpConnection>(port, 5s);
-  for (auto at = Steady::now(); at < end; at += period) {
+  for (auto at = Steady::now(); Steady::now() < end; at += period) {
     if (period.count() > 0) std::this_thread::sleep_until(at);
     auto began = Steady::now();
     const char* path = period.count() == 0 && latencies.size() % 4 == 3 ? "/" : "/status.json";
