@@ -9,8 +9,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -20,11 +20,8 @@
 namespace vantrel::e2e {
 
 struct ScratchDir {
-  std::string path;
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-e2e-XXXXXX").string();
-    path = mkdtemp(pattern.data());
-  }
+  std::string path = (std::filesystem::temp_directory_path() / "vantrel-e2e-XXXXXX").string();
+  ScratchDir() { mkdtemp(path.data()); }
   ~ScratchDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
   std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
@@ -34,84 +31,62 @@ inline std::string readFile(const std::string& path) {
   out << std::ifstream(path, std::ios::binary).rdbuf();
   return out.str();
 }
-
 inline void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // Asks `done` every 20 ms until it holds (true) or the time is up (false).
-template <class Done>
-bool waitUntil(Done done, std::chrono::seconds timeout) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
+inline bool waitUntil(const std::function<bool()>& done, std::chrono::seconds timeout) {
+  for (auto deadline = std::chrono::steady_clock::now() + timeout; !done();) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
 }
 
+// Whether `text` shows up in the file within the timeout.
+inline bool waitForText(const std::string& path, const std::string& text, std::chrono::seconds timeout) {
+  return waitUntil([&] { return readFile(path).find(text) != std::string::npos; }, timeout);
+}
+
 // The first child of `parent` to show up within the timeout, or 0.
 inline pid_t childOf(pid_t parent, std::chrono::seconds timeout) {
+  const std::string children = "/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) + "/children";
   pid_t child = 0;
-  waitUntil([&] {
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-      std::string stat = readFile(entry.path() / "stat");
-      std::size_t end = stat.rfind(')');
-      if (end != std::string::npos && std::atoi(stat.c_str() + end + 4) == parent) {
-        child = std::atoi(entry.path().filename().c_str());
-      }
-    }
-    return child != 0;
-  }, timeout);
+  waitUntil([&] { return (child = std::atoi(readFile(children).c_str())) != 0; }, timeout);
   return child;
 }
 
-// A child process in `dir` reading /dev/null; stderr goes to the file
-// `errPath`, stdout to the file `outPath` or, when that is empty, to a pipe.
+// A child process in `dir` reading /dev/null, writing to the files (or terminal) `outPath` and `errPath`, which
+// may be the same file. `inChild` runs in the child just before the program starts (limits, environment).
+// It and what it started are killed by their group's id when this ends.
 class Child {
  public:
-  // `inChild` runs in the child just before it starts the program (limits,
-  // signal dispositions).
   Child(std::vector<std::string> argv, const std::string& dir, const std::string& outPath, const std::string& errPath,
         const std::function<void()>& inChild = {}) {
-    int fds[2] = {-1, -1};
-    if (outPath.empty() && pipe2(fds, O_CLOEXEC) != 0) return;
-    if ((pid_ = fork()) == 0) {
-      if (chdir(dir.c_str()) != 0) _exit(126);
-      dup2(open("/dev/null", O_RDONLY), 0);
-      dup2(outPath.empty() ? fds[1] : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-      dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-      if (inChild) inChild();
-      std::vector<char*> args;
-      for (auto& a : argv) args.push_back(a.data());
-      args.push_back(nullptr);
-      execv(args[0], args.data());
-      _exit(127);
-    }
-    if (outPath.empty()) close(fds[1]), fcntl(pipe_ = fds[0], F_SETFL, O_NONBLOCK);
+    if ((pid_ = fork()) != 0) return;
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    dup2(open("/dev/null", O_RDONLY), 0);
+    dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    dup2(outPath == errPath ? 2 : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    if (inChild) inChild();
+    if (getpgrp() != getpid()) setpgid(0, 0);  // a group of its own, so that what it starts ends with it
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
   }
+  // The whole group goes: a night whose guard was killed must not outlive the test.
   ~Child() {
-    if (pid_ > 0 && !status_) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
-    if (pipe_ >= 0) close(pipe_);
+    if (pid_ <= 0) return;
+    kill(-pid_, SIGKILL);
+    if (!status_) waitpid(pid_, nullptr, 0);
   }
-
   void signal(int number) const { kill(pid_, number); }
   pid_t pid() const { return pid_; }
 
-  // Reads the piped stdout until a line starting with `prefix` arrives.
-  bool waitForLine(const std::string& prefix, std::chrono::seconds timeout) {
-    std::string line;
-    ssize_t n = -1;
-    waitUntil([&] {
-      for (char c; (n = read(pipe_, &c, 1)) == 1; line = c == '\n' ? "" : line + c) {
-        if (c == '\n' && line.rfind(prefix, 0) == 0) return true;
-      }
-      return n == 0;  // the end of the output
-    }, timeout);
-    return n == 1;
-  }
-
-  // The exit status, or nothing when the process is still running at the deadline.
+  // The exit status (128 + N for signal N), or nothing when the process is still running at the deadline.
   std::optional<int> waitForExit(std::chrono::seconds timeout) {
     waitUntil([&] {
       int raw = 0;
@@ -125,7 +100,6 @@ class Child {
 
  private:
   pid_t pid_ = -1;
-  int pipe_ = -1;
   std::optional<int> status_;
 };
 

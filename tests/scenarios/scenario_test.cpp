@@ -14,6 +14,7 @@
 // The syntax is in tests/scenarios/README.md.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -22,6 +23,11 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 
 #include "e2e/process.h"
 #include "night/form1.h"
@@ -376,6 +382,95 @@ Outcome runScenario(const Scenario& s) {
   return out;
 }
 
+// A pseudo-terminal for the program's standard output ("console: terminal"):
+// what it shows is copied to `copyPath` as it comes, for the "wait for"
+// steps, and read back with its control characters escaped.
+struct TerminalConsole {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  std::string slave;
+  std::atomic<bool> done{false};
+  std::thread copier;
+  explicit TerminalConsole(const std::string& copyPath) {
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) throw std::runtime_error("no pseudo-terminal");
+    slave = ptsname(master);
+    winsize size{};
+    size.ws_row = 24, size.ws_col = 200;
+    ioctl(master, TIOCSWINSZ, &size);
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    copier = std::thread([this, copyPath] {
+      std::ofstream copy(copyPath, std::ios::binary);
+      for (char buffer[4096]; !done;) {
+        ssize_t n = read(master, buffer, sizeof buffer);
+        if (n > 0) copy.write(buffer, n).flush();
+        else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    });
+  }
+  ~TerminalConsole() {
+    done = true;
+    copier.join();
+    close(master);
+  }
+};
+
+// "do: run a second copy" (in the same folder) and "do: run a copy in another
+// folder" (whose COM1 leads to the same device): each must stop at once; its
+// exit status, standard error and files go to the "copies" block, with the
+// process ids of the night under test as $PID (the one started) and $NIGHT.
+void runCopy(const std::string& what, const std::string& dir, pid_t first, std::vector<std::string>& copies) {
+  e2e::ScratchDir other;
+  std::string where = what == "run a second copy" ? dir : other.path;
+  if (where != dir) {
+    for (std::string name : {"vantrel.ini", "vantrel.adf"})
+      e2e::writeFile(other / name, e2e::readFile(dir + "/" + name));
+    std::filesystem::create_symlink(std::filesystem::read_symlink(dir + "/COM1"), other / "COM1");
+  }
+  e2e::Child copy({VANTREL_BINARY, "--console"}, where, where + "/copy.out", where + "/copy.err");
+  std::optional<int> status = copy.waitForExit(std::chrono::seconds(20));
+  copies.push_back(what + ": exit " + (status ? std::to_string(*status) : "still running"));
+  const std::map<std::string, std::string> pids = {{" " + std::to_string(first) + ")", " $PID)"},
+      {" " + std::to_string(e2e::childOf(first, std::chrono::seconds(5))) + ")", " $NIGHT)"}, {other.path, "$OTHER"}};
+  std::string err = e2e::readFile(where + "/copy.err");
+  for (const auto& [from, to] : pids)
+    for (std::size_t at; (at = err.find(from)) != std::string::npos;) err.replace(at, from.size(), to);
+  for (const std::string& line : splitLines(err)) copies.push_back("  " + line);
+  std::filesystem::remove(where + "/copy.out");
+  std::filesystem::remove(where + "/copy.err");
+  if (where == dir) return;
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(other.path)) names.insert(entry.path().filename());
+  for (const std::string& name : names) copies.push_back("  file " + name);
+}
+
+// "mode: command lines": the program once for each "run: ARGS" in the folder
+// of the scenario, no mount; each run a line of the "runs" block with its exit
+// status and the first line it printed (on standard error, else on output).
+std::vector<std::string> runEach(const Scenario& s, const std::string& dir) {
+  std::vector<std::string> runs;
+  for (const Section* run : s.all("run")) {
+    std::vector<std::string> args = {VANTREL_BINARY};
+    std::istringstream words(run->value);
+    for (std::string w; words >> w;) args.push_back(unescape(w));
+    e2e::Child child(args, dir, dir + "/out", dir + "/err");
+    std::optional<int> status = child.waitForExit(std::chrono::seconds(20));
+    std::vector<std::string> err = splitLines(e2e::readFile(dir + "/err"));
+    std::vector<std::string> out = splitLines(e2e::readFile(dir + "/out"));
+    runs.push_back(run->value + " => " + (status ? std::to_string(*status) : "still running") + ": " +
+                   (!err.empty() ? err[0] : !out.empty() ? out[0] : ""));
+  }
+  return runs;
+}
+
+// "held: COM1": the line is held by another program (here the test) with
+// TIOCEXCL alone, as a terminal program holds it; root passes that lock only
+// with CAP_SYS_ADMIN, so then the program runs without it.
+int holdLine(const std::string& path, std::vector<std::string>& args) {
+  int holder = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (holder < 0 || ::ioctl(holder, TIOCEXCL) != 0) throw std::runtime_error("cannot hold " + path);
+  if (geteuid() == 0) args.insert(args.begin(), {"/usr/bin/setpriv", "--bounding-set", "-sys_admin"});
+  return holder;
+}
+
 // A real night: the program against vantrel-mountsim on a pseudo-terminal,
 // in a scratch folder, at a site where it is night now; "do:" lines act on it
 // in order, and it must end within a minute.
@@ -388,7 +483,8 @@ Outcome runReal(const Scenario& s) {
   applySite(ini, s.value("site"));
   e2e::writeFile(dir / "vantrel.ini", iniText(ini));
   e2e::writeFile(dir / "vantrel.adf", targetList(s, now.now.dateText + "T" + now.now.timeText, ini.longitude));
-  for (const auto& [name, text] : extraFiles(s)) e2e::writeFile(dir / name, text);
+  for (const auto& [name, text] : extraFiles(s))
+    e2e::writeFile(dir / (name == "log of today" ? "log" + now.now.dateText + ".txt" : name), text);
   // Device claims in a folder of this test's own, never the machine's.
   std::filesystem::create_directory(dir / "claims");
   setenv("VANTREL_LOCK_DIR", (dir / "claims").c_str(), 1);
@@ -398,19 +494,31 @@ Outcome runReal(const Scenario& s) {
   for (std::string w; simWords >> w;) simArgs.push_back(w);
   std::optional<e2e::Child> mountsim;
   if (s.value("mountsim") != "none") {
-    mountsim.emplace(simArgs, dir.path, "", dir / "mountsim.err");
-    if (!mountsim->waitForLine("vantrel-mountsim: COM1 -> ", 20s)) throw std::runtime_error("no mountsim");
+    mountsim.emplace(simArgs, dir.path, dir / "mountsim.err", dir / "mountsim.err");
+    if (!e2e::waitForText(dir / "mountsim.err", "vantrel-mountsim: COM1 -> ", 20s))
+      throw std::runtime_error("no mountsim");
   }
 
   // The program with its test-only fault switches (VANTREL_FAULT_...) when asked.
+  if (!s.all("run").empty()) return Outcome{{{"runs", runEach(s, dir.path)}}, {}};
   std::vector<std::string> args = {s.value("binary") == "with faults" ? VANTREL_WITH_FAULTS_BINARY : VANTREL_BINARY};
   std::istringstream words(s.value("args", "--console"));
   for (std::string w; words >> w;) args.push_back(w);
   std::vector<std::string> environment;
   for (const Section* e : s.all("env")) environment.push_back(e->value);
-  e2e::Child night(args, dir.path, dir / "out", dir / "err", [&] {
+  const int holder = !s.all("held").empty() ? holdLine(dir / s.value("held"), args) : -1;
+  std::optional<TerminalConsole> terminal;
+  if (s.value("console") == "terminal") terminal.emplace(dir / "out");
+  // "file size limit: N" fails every write past N bytes of a file, as a full disk does.
+  const rlim_t sizeLimit = std::stoul(s.value("file size limit", "0"));
+  e2e::Child night(args, dir.path, terminal ? terminal->slave : dir / "out", dir / "err", [&] {
     for (std::string& variable : environment) putenv(variable.data());
+    if (sizeLimit == 0) return;
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{sizeLimit, sizeLimit};
+    setrlimit(RLIMIT_FSIZE, &limit);
   });
+  std::vector<std::string> copies;
   auto transcript = [&] { return e2e::readFile(dir / "transcript.bin"); };
   for (const Section* step : s.all("do")) {
     std::smatch m;
@@ -432,6 +540,8 @@ Outcome runReal(const Scenario& s) {
                                                   {"KILL", SIGKILL}, {"STOP", SIGSTOP}, {"CONT", SIGCONT}};
       if (!numbers.count(m[1])) throw std::runtime_error("unknown signal " + std::string(m[1]));
       kill(m[2].matched ? e2e::childOf(night.pid(), 10s) : night.pid(), numbers.at(m[1]));
+    } else if (what.rfind("run a ", 0) == 0) {
+      runCopy(what, dir.path, night.pid(), copies);
     } else if (std::regex_match(what, m, std::regex(R"(remove (\S+))"))) {
       std::filesystem::remove(dir / m[1]);
     } else {
@@ -452,13 +562,25 @@ Outcome runReal(const Scenario& s) {
   };
   out.blocks["console"] = lines(e2e::readFile(dir / "out"));
   out.blocks["stderr"] = lines(e2e::readFile(dir / "err"));
+  out.blocks["copies"] = copies;
+  if (terminal) {
+    terminal.reset();
+    out.blocks["console"] = records(e2e::readFile(dir / "out"));
+  }
+  if (holder >= 0) {
+    close(holder);
+    for (std::string& line : out.blocks["stderr"])
+      line = std::regex_replace(line, std::regex("held by " + std::to_string(getpid()) + " "), "held by $$TEST ");
+  }
   out.blocks["log"] = records(e2e::readFile(dir / ("log" + now.now.dateText + ".txt")));
   out.blocks["serial"] = commands(transcript());
   for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
     std::string name = entry.path().filename().string();
-    const std::set<std::string> own = {"vantrel.ini", "vantrel.adf", "transcript.bin", "out", "err", "mountsim.err",
-                                       "COM1", "claims"};
-    if (!own.count(name)) out.blocks["files"].push_back(name.rfind("log", 0) == 0 ? "log of today" : name);
+    const std::set<std::string> own = {"vantrel.ini", "vantrel.adf", "out", "err", "mountsim.err", "COM1", "claims"};
+    if (own.count(name) || name.find("transcript") != std::string::npos) continue;
+    out.blocks["files"].push_back(name.rfind("log", 0) == 0                              ? "log of today"
+                                  : e2e::readFile(entry.path()).substr(1, 3) == "PNG" ? name + " (a PNG picture)"
+                                                                                      : name);
   }
   std::sort(out.blocks["files"].begin(), out.blocks["files"].end());
   for (const Section& e : s.sections) {
