@@ -27,6 +27,8 @@ namespace {
 const std::int64_t start = *SimulatedClock::parseCivilTime("2026-12-07T22:00:00");
 const std::string device = "Scope";
 using Switches = std::vector<std::pair<std::string, bool>>;
+const char* const endNames[] = {"dwellOver", "limitReached", "stopRequested", "mountSilent", "stayedAboveLimit"};
+const char* const replyNames[] = {"notRead", "confirmed", "notConfirmed", "acknowledged", "unanswered"};
 
 IndiProperty numbers(IndiState state, std::map<std::string, double> values) { return {state, std::move(values), {}}; }
 IndiProperty switches(IndiState state, Switches values) { return {state, {}, std::move(values)}; }
@@ -163,261 +165,216 @@ struct FakeServer : IndiWire, Window {
   Answer gotoAnswer = Answer::busyThenOk, parkAnswer = Answer::busyThenOk;
 
   LinkSeams seams() { return {link, clock, *this, stop}; }
-  SupervisionResult supervise(double decDeg, double dwellMinutes) {
-    return superviseTarget({90, decDeg}, {.decLimit = 80, .dwellMinutes = dwellMinutes}, seams(), [](double) {});
+  // What came of a step, in the transcript after the sends: "-> time what".
+  void note(const std::string& what) { sent.push_back("-> " + clock.now().timeText + " " + what); }
+  void opened() {
+    link.open();
+    sent.clear();
   }
-  std::string faultOf(const std::function<void()>& action) {
-    try { action(); } catch (const Fault& fault) { return fault.what(); }
-    return "no fault";
+  void supervise(double decDeg, double dwellMinutes) {
+    SupervisionResult r =
+        superviseTarget({90, decDeg}, {.decLimit = 80, .dwellMinutes = dwellMinutes}, seams(), [](double) {});
+    note(endNames[static_cast<int>(r.end)] + (" dec " + std::to_string(r.reportedDec)));
+  }
+  void park() {
+    int records = 0;
+    served = 0;
+    ParkReply reply = vantrel::parkMount(true, seams(), [&] { ++records; });
+    note(replyNames[static_cast<int>(reply)] + (", records " + std::to_string(records)) + (served ? ", served" : ""));
+  }
+  void parkNow() {
+    OneShotPark park = parkIndiMountNow(*this, mirror, IndiAddress{device}, clock);
+    note(replyNames[static_cast<int>(park.reply)] + (": " + park.text));
+  }
+  // The driver's first poll after CONNECT, a second later: the definition said 0 degrees.
+  void check(bool askMount) {
+    at(1000, [this] { push("EQUATORIAL_EOD_COORD", numbers(IndiState::ok, {{"RA", 0}, {"DEC", -12.5}})); });
+    int problems = 0;
+    std::string text = indiDiagnosis(*this, mirror, IndiAddress{device}, clock, askMount, problems);
+    note(std::to_string(problems) + " problems\n" + text);
   }
 };
 
-TEST(IndiMountLink, OpenConnectsTellsSiteAndTimeUnparksAndTracksOncePerDevice) {
-  FakeServer server;
-  server.link.open();
-  EXPECT_EQ(server.sent, (std::vector<std::string>{
-                             "connect", "CONNECTION CONNECT=On DISCONNECT=Off",
-                             // INDI longitude runs 0..360 east; the elevation stays the driver's.
-                             "GEOGRAPHIC_COORD LAT=35.500000 LONG=220.500000 ELEV=120.000000",
-                             "TIME_UTC UTC=2026-12-07T13:00:00 OFFSET=9", "TELESCOPE_PARK PARK=Off UNPARK=On",
-                             "TELESCOPE_TRACK_STATE TRACK_ON=On TRACK_OFF=Off"}));
-  server.sent.clear();
-  server.link.close();
-  server.link.open();
-  EXPECT_EQ(server.sent, std::vector<std::string>{"TELESCOPE_TRACK_STATE TRACK_ON=On TRACK_OFF=Off"})
-      << "the fake keeps tracking off: only that is sent again";
-  // A driver that restarts comes back disconnected, and knows nothing.
-  server.sent.clear();
-  server.mirror.deviceRemoved(device);
-  server.at(1000, [&] { server.appear(); });
-  server.clock.pause(std::chrono::milliseconds(1500));
-  server.link.open();
-  EXPECT_EQ(server.sent, (std::vector<std::string>{
-                             "CONNECTION CONNECT=On DISCONNECT=Off",
-                             "GEOGRAPHIC_COORD LAT=35.500000 LONG=220.500000 ELEV=120.000000",
-                             "TIME_UTC UTC=2026-12-07T13:00:01 OFFSET=9",
-                             "TELESCOPE_TRACK_STATE TRACK_ON=On TRACK_OFF=Off"}));
+// The sends of a first open, and of a park after an open (tracking again: the fake keeps it off).
+const std::string opening = "connect\nCONNECTION CONNECT=On DISCONNECT=Off\n"
+                            // INDI longitude runs 0..360 east; the elevation stays the driver's.
+                            "GEOGRAPHIC_COORD LAT=35.500000 LONG=220.500000 ELEV=120.000000\n"
+                            "TIME_UTC UTC=2026-12-07T13:00:00 OFFSET=9\nTELESCOPE_PARK PARK=Off UNPARK=On\n"
+                            "TELESCOPE_TRACK_STATE TRACK_ON=On TRACK_OFF=Off\n";
+const std::string tracking = "TELESCOPE_TRACK_STATE TRACK_ON=On TRACK_OFF=Off\n";
+const std::string parking = "TELESCOPE_TRACK_STATE TRACK_ON=Off TRACK_OFF=On\nTELESCOPE_PARK PARK=On UNPARK=Off\n";
+const std::string goto30 = "EQUATORIAL_EOD_COORD RA=6.000000 DEC=30.000000\n";
+const std::string at = "the mount 'Scope' at localhost:7624";
+const std::string noServer = "no INDI server answers at localhost:7624 for the mount 'Scope' (";
+
+// A story: the fake set up and the link driven by `act`; the transcript is
+// compared whole, or up to a final "..." of a long message.
+struct Story {
+  const char* what;
+  void (*act)(FakeServer&);
+  std::string want;
+};
+
+void tell(const std::vector<Story>& stories) {
+  for (const Story& story : stories) {
+    FakeServer server;
+    try {
+      story.act(server);
+    } catch (const Fault& fault) {
+      server.note("fault " + std::to_string(static_cast<int>(fault.status())) + ": " + fault.what());
+    }
+    std::string got;
+    for (const std::string& line : server.sent) got += line + "\n";
+    const bool cut = story.want.ends_with("...");
+    EXPECT_EQ(cut ? got.substr(0, story.want.size() - 3) + "..." : got, story.want) << story.what;
+  }
 }
 
-// Guards the message of an unreachable host: a router that takes every
+// Guards the message of an unreachable host too: a router that takes every
 // connection and closes it at once made it "the INDI server closed the
 // connection", as if a server were there.
-TEST(IndiMountLink, OpenFailsWithTheServerOrTheDeviceNamed) {
-  const struct {
-    const char* what;
-    bool running, mute, closes, present;
-    std::string fault;  // its start
-    const char* time;
-  } cases[] = {
-      {"nothing listens", false, false, false, true,
-       "no INDI server answers at localhost:7624 for the mount 'Scope' (connection refused): start one on localhost "
-       "with the mount's driver (e.g. indiserver -p 7624 indi_lx200generic, or indi_simulator_telescope to try "
-       "without a mount), or give the address of the running one: --indi 'Scope@HOST:PORT'",
-       "22:00:00"},
-      {"taken and closed without a word", true, true, true, true,
-       "no INDI server answers at localhost:7624 for the mount 'Scope' (it took the connection, then closed it "
-       "without a word of INDI): start one",
-       "22:00:00"},
-      {"a server that spoke, then closed", true, false, true, true,
-       "the mount 'Scope' at localhost:7624: the INDI server closed the connection", "22:00:00"},
-      {"no such device, waited for 2 s", true, false, false, false,
-       "the mount 'Scope' at localhost:7624: the server has no such device (it has 'Other')", "22:00:02"},
-  };
-  for (const auto& c : cases) {
-    FakeServer server;
-    server.serverRunning = c.running, server.mute = c.mute, server.closesAtOnce = c.closes;
-    server.devicePresent = c.present;
-    EXPECT_EQ(server.faultOf([&] { server.link.open(); }).substr(0, c.fault.size()), c.fault) << c.what;
-    EXPECT_EQ(server.clock.now().timeText, c.time) << c.what;
-  }
+TEST(IndiMountLink, OpensOrFailsWithTheServerOrTheDeviceNamed) {
+  tell({
+      {"open; again only what the driver lacks; a restarted driver comes back disconnected and knows nothing",
+       [](FakeServer& s) {
+         s.link.open();
+         s.link.close();
+         s.link.open();
+         s.mirror.deviceRemoved(device);
+         s.at(1000, [&s] { s.appear(); });
+         s.clock.pause(std::chrono::milliseconds(1500));
+         s.link.open();
+       },
+       opening + tracking + "CONNECTION CONNECT=On DISCONNECT=Off\n"
+           "GEOGRAPHIC_COORD LAT=35.500000 LONG=220.500000 ELEV=120.000000\n"
+           "TIME_UTC UTC=2026-12-07T13:00:01 OFFSET=9\n" + tracking},
+      {"nothing listens", [](FakeServer& s) { s.serverRunning = false; s.link.open(); },
+       "connect\n-> 22:00:00 fault 1: " + noServer + "connection refused): start one on localhost with the mount's "
+       "driver (e.g. indiserver -p 7624 indi_lx200generic, or indi_simulator_telescope to try without a mount), or "
+       "give the address of the running one: --indi 'Scope@HOST:PORT'\n"},
+      {"taken and closed without a word", [](FakeServer& s) { s.mute = s.closesAtOnce = true; s.link.open(); },
+       "connect\n-> 22:00:00 fault 1: " + noServer + "it took the connection, then closed it without a word of "
+       "INDI): start one..."},
+      {"a server that spoke, then closed", [](FakeServer& s) { s.closesAtOnce = true; s.link.open(); },
+       "connect\n-> 22:00:00 fault 1: " + at + ": the INDI server closed the connection\n"},
+      {"no such device, waited for 2 s", [](FakeServer& s) { s.devicePresent = false; s.link.open(); },
+       "connect\n-> 22:00:02 fault 1: " + at + ": the server has no such device (it has 'Other')\n"},
+  });
 }
 
-TEST(IndiMountLink, GotoIsTakenWhenTheDriverGoesBusyAndRefusedOtherwise) {
-  const struct {
-    const char* what;
-    Answer answer;
-    double raDeg, decDeg;
-    const char* sent;  // the coordinates sent, or the start of the fault
-  } cases[] = {
-      {"Busy: the slew began", Answer::busyThenOk, 90, 30, "EQUATORIAL_EOD_COORD RA=6.000000 DEC=30.000000"},
-      {"right ascension below 0 wraps", Answer::busyThenOk, -15, 30, "EQUATORIAL_EOD_COORD RA=23.000000 DEC=30.000000"},
-      {"right ascension 360 is 0 h", Answer::busyThenOk, 360, -90, "EQUATORIAL_EOD_COORD RA=0.000000 DEC=-90.000000"},
-      {"no answer in 0.5 s is a refusal; an older message is not its reason", Answer::nothing, 90, 30,
-       "the mount 'Scope' at localhost:7624: the goto to RA 6.0000 h, Dec +30.0000 was refused (no slew began)"},
-      {"Alert is a refusal, with the driver's reason", Answer::alertAtOnce, 90, 30,
-       "the mount 'Scope' at localhost:7624: the goto to RA 6.0000 h, Dec +30.0000 was refused (no slew began) "
-       "(the driver said: [ERROR] Below the horizon.)"},
-      {"declination beyond the pole is not sent", Answer::busyThenOk, 90, 90.5,
-       "the mount 'Scope' at localhost:7624: cannot go to right ascension 90, declination 90.5"},
-  };
-  for (const auto& c : cases) {
-    FakeServer server;
-    server.gotoAnswer = c.answer;
-    server.link.open();
-    server.sent.clear();
-    std::string fault = server.faultOf([&] { server.link.gotoTarget(c.raDeg, c.decDeg); });
-    // ON_COORD_SET is TRACK already: the coordinates are the one send.
-    std::vector<std::string> want = {c.sent};
-    EXPECT_EQ(fault == "no fault" ? server.sent : std::vector{fault.substr(0, fault.find(" degrees:"))}, want)
-        << c.what;
-  }
-}
-
-// A slew that ends in Alert is a fault, though the driver's periodic update
-// (Ok) came before its Busy.
-TEST(IndiMountLink, ADwellReadsThePushedDeclinationAndAFailedSlewIsAFault) {
-  FakeServer server;
-  SupervisionResult result = server.supervise(30, 0.2);
-  EXPECT_EQ(result.end, SupervisionEnd::dwellOver);
-  EXPECT_EQ(result.reportedDec, 30) << "the slew of 5 s is over within the dwell of 12 s";
-  EXPECT_EQ(server.clock.now().timeText, "22:00:12");
-  FakeServer failing;
-  failing.gotoAnswer = Answer::busyThenAlert;
-  EXPECT_EQ(failing.faultOf([&] { failing.supervise(30, 1); }),
-            "the mount 'Scope' at localhost:7624: the goto failed during the slew");
-  EXPECT_EQ(failing.clock.now().timeText, "22:00:05");
+// ON_COORD_SET is TRACK already: the coordinates are the one send. A slew
+// that ends in Alert is a fault, though the driver's periodic update (Ok)
+// came before its Busy.
+TEST(IndiMountLink, GotoIsTakenWhenTheDriverGoesBusyAndADwellReadsThePushedDeclination) {
+  const std::string refused = "fault 1: " + at + ": the goto to RA 6.0000 h, Dec +30.0000 was refused (no slew began)";
+  tell({
+      {"Busy: the slew began", [](FakeServer& s) { s.opened(); s.link.gotoTarget(90, 30); }, goto30},
+      {"right ascension below 0 wraps", [](FakeServer& s) { s.opened(); s.link.gotoTarget(-15, 30); },
+       "EQUATORIAL_EOD_COORD RA=23.000000 DEC=30.000000\n"},
+      {"right ascension 360 is 0 h", [](FakeServer& s) { s.opened(); s.link.gotoTarget(360, -90); },
+       "EQUATORIAL_EOD_COORD RA=0.000000 DEC=-90.000000\n"},
+      {"no answer in 0.5 s is a refusal; an older message is not its reason",
+       [](FakeServer& s) { s.gotoAnswer = Answer::nothing; s.opened(); s.link.gotoTarget(90, 30); },
+       goto30 + "-> 22:00:00 " + refused + "\n"},
+      {"Alert is a refusal, with the driver's reason",
+       [](FakeServer& s) { s.gotoAnswer = Answer::alertAtOnce; s.opened(); s.link.gotoTarget(90, 30); },
+       goto30 + "-> 22:00:00 " + refused + " (the driver said: [ERROR] Below the horizon.)\n"},
+      {"declination beyond the pole is not sent", [](FakeServer& s) { s.opened(); s.link.gotoTarget(90, 90.5); },
+       "-> 22:00:00 fault 1: " + at + ": cannot go to right ascension 90, declination 90.5 degrees: the declination "
+       "must lie in -90..90 (look at the row and the declination offset)\n"},
+      {"the slew of 5 s is over within the dwell of 12 s", [](FakeServer& s) { s.opened(); s.supervise(30, 0.2); },
+       tracking + goto30 + "-> 22:00:12 dwellOver dec 30.000000\n"},
+      {"a slew that ends in Alert",
+       [](FakeServer& s) { s.gotoAnswer = Answer::busyThenAlert; s.opened(); s.supervise(30, 1); },
+       tracking + goto30 + "-> 22:00:05 fault 1: " + at + ": the goto failed during the slew\n"},
+  });
 }
 
 // A link that is no longer healthy gives no answer, so the dwell ends as for
 // a silent serial mount after mountSilentClockChanges changes, and the park
-// is tried: it fails clearly when the server is gone, and works when the
-// device came back.
+// is tried: it fails clearly when the server is gone (a dead connection is
+// dropped before connecting again), and works when the device came back.
 TEST(IndiMountLink, LossMidDwellEndsSilentThenTheParkIsTried) {
-  FakeServer lost;
-  lost.at(3000, [&] { lost.dies(); });
-  EXPECT_EQ(lost.supervise(30, 10).end, SupervisionEnd::mountSilent);
-  EXPECT_EQ(lost.clock.now().timeText, "22:02:02");
-  EXPECT_EQ(lost.faultOf([&] { parkMount(true, lost.seams(), [] {}); }).rfind("no INDI server answers at", 0), 0u);
-  EXPECT_EQ(lost.sent.back(), "connect");
-  EXPECT_EQ(lost.sent.end()[-2], "disconnect") << "a dead connection is dropped before connecting again";
-
-  // A server that hangs says nothing: only its pings go unanswered.
-  FakeServer hung;
-  hung.at(3000, [&] { hung.pingsAnswered = false; });
-  EXPECT_EQ(hung.supervise(30, 10).end, SupervisionEnd::mountSilent);
-  EXPECT_EQ(hung.clock.now().timeText, "22:02:03");
-
-  FakeServer removed;
-  removed.at(3000, [&] { removed.mirror.deviceRemoved(device); });
-  removed.at(60000, [&] { removed.appear(); });  // the driver comes back disconnected
-  EXPECT_EQ(removed.supervise(30, 10).end, SupervisionEnd::mountSilent);
-  removed.sent.clear();
-  EXPECT_EQ(parkMount(true, removed.seams(), [] {}), ParkReply::confirmed);
-  EXPECT_EQ(removed.sent.front(), "CONNECTION CONNECT=On DISCONNECT=Off");
-  EXPECT_EQ(removed.sent.end()[-2], "TELESCOPE_TRACK_STATE TRACK_ON=Off TRACK_OFF=On") << "the pre-park";
-  EXPECT_EQ(removed.sent.back(), "TELESCOPE_PARK PARK=On UNPARK=Off");
+  tell({
+      {"server gone", [](FakeServer& s) { s.opened(); s.at(3000, [&s] { s.dies(); }); s.supervise(30, 10); s.park(); },
+       tracking + goto30 + "-> 22:02:02 mountSilent dec 0.000000\ndisconnect\nconnect\n-> 22:02:02 fault 1: " +
+           noServer + "connection refused)..."},
+      {"a server that hangs says nothing: only its pings go unanswered",
+       [](FakeServer& s) { s.opened(); s.at(3000, [&s] { s.pingsAnswered = false; }); s.supervise(30, 10); },
+       tracking + goto30 + "-> 22:02:03 mountSilent dec 0.000000\n"},
+      {"the driver comes back disconnected",
+       [](FakeServer& s) {
+         s.opened(); s.at(3000, [&s] { s.mirror.deviceRemoved(device); }); s.at(60000, [&s] { s.appear(); });
+         s.supervise(30, 10); s.park();
+       },
+       tracking + goto30 + "-> 22:02:02 mountSilent dec 0.000000\nCONNECTION CONNECT=On DISCONNECT=Off\n"
+           "GEOGRAPHIC_COORD LAT=35.500000 LONG=220.500000 ELEV=120.000000\n"
+           "TIME_UTC UTC=2026-12-07T13:02:02 OFFSET=9\n" +
+           tracking + parking + "-> 22:02:22 confirmed, records 1, served\n"},
+  });
 }
 
+// The window is served while the driver parks, and the park record follows
+// the park, confirmed or not; the park's 200 ms pause, then the wait.
 TEST(IndiMountLink, ParkIsConfirmedOnlyWhenTheDriverEndsParked) {
-  const struct {
-    const char* what;
-    Answer answer;
-    bool alreadyParked, serverDies;
-    ParkReply reply;
-    const char* endTime;  // the park's 200 ms pause, then the wait
-  } cases[] = {
-      {"Busy, then Idle with PARK on", Answer::busyThenOk, false, false, ParkReply::confirmed, "22:00:20"},
-      {"already parked: Idle at once", Answer::busyThenOk, true, false, ParkReply::confirmed, "22:00:00"},
-      {"Busy, then Alert", Answer::busyThenAlert, false, false, ParkReply::notConfirmed, "22:00:20"},
-      {"Alert at once", Answer::alertAtOnce, false, false, ParkReply::notConfirmed, "22:00:00"},
-      {"no answer within 0.5 s", Answer::nothing, false, false, ParkReply::notConfirmed, "22:00:00"},
-      {"Busy for three minutes", Answer::staysBusy, false, false, ParkReply::notConfirmed, "22:03:00"},
-      {"server lost while parking", Answer::busyThenOk, false, true, ParkReply::notConfirmed, "22:00:05"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    FakeServer server;
-    server.parkAnswer = c.answer;
-    server.link.open();
-    server.parked = c.alreadyParked;
-    if (c.serverDies) server.at(5000, [&] { server.dies(); });
-    int records = 0;
-    server.served = 0;
-    EXPECT_EQ(parkMount(true, server.seams(), [&] { ++records; }), c.reply);
-    EXPECT_GT(server.served, 0) << "the window is served while the driver parks";
-    EXPECT_EQ(records, 1) << "the park record follows the park, confirmed or not";
-    EXPECT_EQ(server.clock.now().timeText, c.endTime);
-  }
+  tell({
+      {"Busy, then Idle with PARK on", [](FakeServer& s) { s.opened(); s.park(); },
+       tracking + parking + "-> 22:00:20 confirmed, records 1, served\n"},
+      {"already parked: Idle at once", [](FakeServer& s) { s.opened(); s.parked = true; s.park(); },
+       tracking + parking + "-> 22:00:00 confirmed, records 1, served\n"},
+      {"Busy, then Alert",
+       [](FakeServer& s) { s.parkAnswer = Answer::busyThenAlert; s.opened(); s.park(); },
+       tracking + parking + "-> 22:00:20 notConfirmed, records 1, served\n"},
+      {"Alert at once", [](FakeServer& s) { s.parkAnswer = Answer::alertAtOnce; s.opened(); s.park(); },
+       tracking + parking + "-> 22:00:00 notConfirmed, records 1, served\n"},
+      {"no answer within 0.5 s", [](FakeServer& s) { s.parkAnswer = Answer::nothing; s.opened(); s.park(); },
+       tracking + parking + "-> 22:00:00 notConfirmed, records 1, served\n"},
+      {"Busy for three minutes", [](FakeServer& s) { s.parkAnswer = Answer::staysBusy; s.opened(); s.park(); },
+       tracking + parking + "-> 22:03:00 notConfirmed, records 1, served\n"},
+      {"server lost while parking", [](FakeServer& s) { s.opened(); s.at(5000, [&s] { s.dies(); }); s.park(); },
+       tracking + parking + "-> 22:00:05 notConfirmed, records 1, served\n"},
+  });
 }
 
 // Guards the park of a guard or of vantrel --park: it must not unpark a
 // parked mount on the way (as the night's open does), and must tell a
 // missing server (status 1) from a missing mount (status 4).
 TEST(IndiParkNow, ConnectsParksAndConfirmsWithoutUnparking) {
-  const struct {
-    const char* what;
-    bool running, present, parked;
-    Answer answer;
-    std::string want;  // reply|text, or status|fault: its start
-  } cases[] = {
-      {"parked already", true, true, true, Answer::busyThenOk,
-       "confirmed|the mount 'Scope' at localhost:7624 is parked, as the mount confirmed"},
-      {"parks", true, true, false, Answer::busyThenOk, "confirmed|"},
-      {"Alert", true, true, false, Answer::busyThenAlert,
-       "not confirmed|the mount 'Scope' at localhost:7624 did not confirm the park; it may still point at the sky"},
-      {"no server", false, true, false, Answer::busyThenOk, "status 1|no INDI server answers at localhost:7624"},
-      {"no device", true, false, false, Answer::busyThenOk,
-       "status 4|the mount 'Scope' at localhost:7624: the server has no such device"},
-  };
-  for (const auto& c : cases) {
-    FakeServer server;
-    server.serverRunning = c.running, server.devicePresent = c.present, server.parked = c.parked;
-    server.parkAnswer = c.answer;
-    std::string got;
-    try {
-      OneShotPark park = parkIndiMountNow(server, server.mirror, IndiAddress{device}, server.clock);
-      got = (park.reply == ParkReply::confirmed ? "confirmed|" : "not confirmed|") + park.text;
-      EXPECT_EQ(server.sent, (std::vector<std::string>{"connect", "CONNECTION CONNECT=On DISCONNECT=Off",
-                                                        "TELESCOPE_TRACK_STATE TRACK_ON=Off TRACK_OFF=On",
-                                                        "TELESCOPE_PARK PARK=On UNPARK=Off"}))
-          << c.what;
-    } catch (const Fault& fault) {
-      got = "status " + std::to_string(static_cast<int>(fault.status())) + "|" + fault.what();
-    }
-    EXPECT_EQ(got.substr(0, c.want.size()), c.want) << c.what;
-  }
+  const std::string sends = "connect\nCONNECTION CONNECT=On DISCONNECT=Off\n" + parking;
+  tell({
+      {"parked already", [](FakeServer& s) { s.parkNow(); },
+       sends + "-> 22:00:00 confirmed: " + at + " is parked, as the mount confirmed\n"},
+      {"parks", [](FakeServer& s) { s.parked = false; s.parkNow(); }, sends + "-> 22:00:20 confirmed: ..."},
+      {"Alert", [](FakeServer& s) { s.parked = false; s.parkAnswer = Answer::busyThenAlert; s.parkNow(); },
+       sends + "-> 22:00:20 notConfirmed: " + at + " did not confirm the park; it may still point at the sky..."},
+      {"no server", [](FakeServer& s) { s.serverRunning = false; s.parkNow(); },
+       "connect\n-> 22:00:00 fault 1: " + noServer + "..."},
+      {"no device", [](FakeServer& s) { s.devicePresent = false; s.parkNow(); },
+       "connect\n-> 22:00:02 fault 4: " + at + ": the server has no such device..."},
+  });
 }
 
 // Guards --check --indi: each finding on its line, a problem counted for
 // what would stop the night, nothing sent but CONNECT with --mount, and no
 // longer a wait than until the driver's first poll.
 TEST(IndiCheck, ServerDeviceConnectionPositionAndPark) {
-  const struct {
-    const char* what;
-    bool running, present, askMount;
-    int problems;
-    std::string text;  // after the first two lines; its start
-    const char* time;
-  } cases[] = {
-      {"no server", false, true, true, 1,
-       "  no INDI server answers at localhost:7624 for the mount 'Scope' (connection refused): start one", "22:00:00"},
-      {"no device", true, false, false, 1,
-       "  the mount 'Scope' at localhost:7624: the server has no such device (it has 'Other')\n", "22:00:02"},
-      {"without --mount", true, true, false, 0,
-       "  the server answers and has the device\n"
+  const std::string head = " problems\nINDI mount:\n  'Scope' at localhost:7624\n";
+  tell({
+      {"no server", [](FakeServer& s) { s.serverRunning = false; s.check(true); },
+       "connect\n-> 22:00:00 1" + head + "  " + noServer + "connection refused): start one..."},
+      {"no device", [](FakeServer& s) { s.devicePresent = false; s.check(false); },
+       "connect\n-> 22:00:02 1" + head + "  " + at + ": the server has no such device (it has 'Other')\n..."},
+      {"without --mount", [](FakeServer& s) { s.check(false); },
+       "connect\n-> 22:00:00 0" + head + "  the server answers and has the device\n"
        "  the device is not connected to its mount yet (the night connects it)\n"
-       "  (vantrel --check --mount also connects it and reads its position and park state)\n", "22:00:00"},
-      {"with --mount", true, true, true, 0,
-       "  the server answers and has the device\n"
-       "  the device is now connected to its mount (vantrel connected it)\n"
-       "  it reports right ascension 0.0000 h, declination -12.50 degrees\n"
-       "  it reports itself parked (the night unparks it before the first goto)\n", "22:00:01"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    FakeServer server;
-    server.serverRunning = c.running, server.devicePresent = c.present;
-    // The driver's first poll after CONNECT: the definition said 0 degrees.
-    auto poll = [&] { server.push("EQUATORIAL_EOD_COORD", numbers(IndiState::ok, {{"RA", 0}, {"DEC", -12.5}})); };
-    if (c.present) server.at(1000, poll);
-    int problems = 0;
-    std::string text = indiDiagnosis(server, server.mirror, IndiAddress{device}, server.clock, c.askMount, problems);
-    EXPECT_EQ(problems, c.problems);
-    const std::string head = "INDI mount:\n  'Scope' at localhost:7624\n";
-    EXPECT_EQ(text.substr(0, head.size() + c.text.size()), head + c.text);
-    EXPECT_EQ(server.sent.size(), c.askMount && c.problems == 0 ? 2u : 1u) << "only CONNECT is sent";
-    EXPECT_EQ(server.clock.now().timeText, c.time);
-  }
+       "  (vantrel --check --mount also connects it and reads its position and park state)\n..."},
+      {"with --mount", [](FakeServer& s) { s.check(true); },
+       "connect\nCONNECTION CONNECT=On DISCONNECT=Off\n-> 22:00:01 0" + head +
+           "  the server answers and has the device\n"
+           "  the device is now connected to its mount (vantrel connected it)\n"
+           "  it reports right ascension 0.0000 h, declination -12.50 degrees\n"
+           "  it reports itself parked (the night unparks it before the first goto)\n..."},
+  });
 }
 
 // Every driver has a CONNECTION: another device's going must leave ours.
