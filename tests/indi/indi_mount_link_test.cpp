@@ -20,6 +20,7 @@
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "platform/window.h"
+#include "support/story_table.h"
 
 namespace vantrel {
 namespace {
@@ -167,6 +168,11 @@ struct FakeServer : IndiWire, Window {
   LinkSeams seams() { return {link, clock, *this, stop}; }
   // What came of a step, in the transcript after the sends: "-> time what".
   void note(const std::string& what) { sent.push_back("-> " + clock.now().timeText + " " + what); }
+  std::string told() const {
+    std::string text;
+    for (const std::string& line : sent) text += line + "\n";
+    return text;
+  }
   void opened() {
     link.open();
     sent.clear();
@@ -207,34 +213,11 @@ const std::string goto30 = "EQUATORIAL_EOD_COORD RA=6.000000 DEC=30.000000\n";
 const std::string at = "the mount 'Scope' at localhost:7624";
 const std::string noServer = "no INDI server answers at localhost:7624 for the mount 'Scope' (";
 
-// A story: the fake set up and the link driven by `act`; the transcript is
-// compared whole, or up to a final "..." of a long message.
-struct Story {
-  const char* what;
-  void (*act)(FakeServer&);
-  std::string want;
-};
-
-void tell(const std::vector<Story>& stories) {
-  for (const Story& story : stories) {
-    FakeServer server;
-    try {
-      story.act(server);
-    } catch (const Fault& fault) {
-      server.note("fault " + std::to_string(static_cast<int>(fault.status())) + ": " + fault.what());
-    }
-    std::string got;
-    for (const std::string& line : server.sent) got += line + "\n";
-    const bool cut = story.want.ends_with("...");
-    EXPECT_EQ(cut ? got.substr(0, story.want.size() - 3) + "..." : got, story.want) << story.what;
-  }
-}
-
 // Guards the message of an unreachable host too: a router that takes every
 // connection and closes it at once made it "the INDI server closed the
 // connection", as if a server were there.
 TEST(IndiMountLink, OpensOrFailsWithTheServerOrTheDeviceNamed) {
-  tell({
+  tell<FakeServer>({
       {"open; again only what the driver lacks; a restarted driver comes back disconnected and knows nothing",
        [](FakeServer& s) {
          s.link.open();
@@ -267,7 +250,7 @@ TEST(IndiMountLink, OpensOrFailsWithTheServerOrTheDeviceNamed) {
 // came before its Busy.
 TEST(IndiMountLink, GotoIsTakenWhenTheDriverGoesBusyAndADwellReadsThePushedDeclination) {
   const std::string refused = "fault 1: " + at + ": the goto to RA 6.0000 h, Dec +30.0000 was refused (no slew began)";
-  tell({
+  tell<FakeServer>({
       {"Busy: the slew began", [](FakeServer& s) { s.opened(); s.link.gotoTarget(90, 30); }, goto30},
       {"right ascension below 0 wraps", [](FakeServer& s) { s.opened(); s.link.gotoTarget(-15, 30); },
        "EQUATORIAL_EOD_COORD RA=23.000000 DEC=30.000000\n"},
@@ -295,7 +278,7 @@ TEST(IndiMountLink, GotoIsTakenWhenTheDriverGoesBusyAndADwellReadsThePushedDecli
 // is tried: it fails clearly when the server is gone (a dead connection is
 // dropped before connecting again), and works when the device came back.
 TEST(IndiMountLink, LossMidDwellEndsSilentThenTheParkIsTried) {
-  tell({
+  tell<FakeServer>({
       {"server gone", [](FakeServer& s) { s.opened(); s.at(3000, [&s] { s.dies(); }); s.supervise(30, 10); s.park(); },
        tracking + goto30 + "-> 22:02:02 mountSilent dec 0.000000\ndisconnect\nconnect\n-> 22:02:02 fault 1: " +
            noServer + "connection refused)..."},
@@ -317,7 +300,7 @@ TEST(IndiMountLink, LossMidDwellEndsSilentThenTheParkIsTried) {
 // The window is served while the driver parks, and the park record follows
 // the park, confirmed or not; the park's 200 ms pause, then the wait.
 TEST(IndiMountLink, ParkIsConfirmedOnlyWhenTheDriverEndsParked) {
-  tell({
+  tell<FakeServer>({
       {"Busy, then Idle with PARK on", [](FakeServer& s) { s.opened(); s.park(); },
        tracking + parking + "-> 22:00:20 confirmed, records 1, served\n"},
       {"already parked: Idle at once", [](FakeServer& s) { s.opened(); s.parked = true; s.park(); },
@@ -341,7 +324,7 @@ TEST(IndiMountLink, ParkIsConfirmedOnlyWhenTheDriverEndsParked) {
 // missing server (status 1) from a missing mount (status 4).
 TEST(IndiParkNow, ConnectsParksAndConfirmsWithoutUnparking) {
   const std::string sends = "connect\nCONNECTION CONNECT=On DISCONNECT=Off\n" + parking;
-  tell({
+  tell<FakeServer>({
       {"parked already", [](FakeServer& s) { s.parkNow(); },
        sends + "-> 22:00:00 confirmed: " + at + " is parked, as the mount confirmed\n"},
       {"parks", [](FakeServer& s) { s.parked = false; s.parkNow(); }, sends + "-> 22:00:20 confirmed: ..."},
@@ -359,7 +342,7 @@ TEST(IndiParkNow, ConnectsParksAndConfirmsWithoutUnparking) {
 // longer a wait than until the driver's first poll.
 TEST(IndiCheck, ServerDeviceConnectionPositionAndPark) {
   const std::string head = " problems\nINDI mount:\n  'Scope' at localhost:7624\n";
-  tell({
+  tell<FakeServer>({
       {"no server", [](FakeServer& s) { s.serverRunning = false; s.check(true); },
        "connect\n-> 22:00:00 1" + head + "  " + noServer + "connection refused): start one..."},
       {"no device", [](FakeServer& s) { s.devicePresent = false; s.check(false); },

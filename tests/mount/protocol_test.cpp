@@ -51,9 +51,9 @@ TEST(AngleField, DecodesSignedFieldsLeniently) {
   }
 }
 
+// The bytes of a target's commands are compared whole in the supervision's
+// transcript; here the edges of the pass-through value.
 TEST(Commands, GotoPassThroughAndWholeNumbers) {
-  EXPECT_EQ(gotoCommand(90, -10), "R4000,F8E4");
-  EXPECT_EQ(passThroughCommand(firstPassThroughByte, 0), std::string("\x50\x02\x10\x24\x00\x00\x00\x00", 8));
   EXPECT_EQ(passThroughCommand(secondPassThroughByte, 255), std::string("\x50\x02\x11\x24\xFF\x00\x00\x00", 8));
   for (int value : {256, -1}) EXPECT_THROW(passThroughCommand(firstPassThroughByte, value), Fault) << value;
   EXPECT_THROW(passThroughCommand(0x12, 0), Fault);
