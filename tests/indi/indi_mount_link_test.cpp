@@ -279,7 +279,13 @@ TEST(IndiMountLink, GotoIsTakenWhenTheDriverGoesBusyAndADwellReadsThePushedDecli
 // dropped before connecting again), and works when the device came back.
 TEST(IndiMountLink, LossMidDwellEndsSilentThenTheParkIsTried) {
   tell<FakeServer>({
-      {"server gone", [](FakeServer& s) { s.opened(); s.at(3000, [&s] { s.dies(); }); s.supervise(30, 10); s.park(); },
+      {"server gone",
+       [](FakeServer& s) {
+         s.opened();
+         s.at(3000, [&s] { s.dies(); });
+         s.supervise(30, 10);
+         s.park();
+       },
        tracking + goto30 + "-> 22:02:02 mountSilent dec 0.000000\ndisconnect\nconnect\n-> 22:02:02 fault 1: " +
            noServer + "connection refused)..."},
       {"a server that hangs says nothing: only its pings go unanswered",
@@ -287,8 +293,11 @@ TEST(IndiMountLink, LossMidDwellEndsSilentThenTheParkIsTried) {
        tracking + goto30 + "-> 22:02:03 mountSilent dec 0.000000\n"},
       {"the driver comes back disconnected",
        [](FakeServer& s) {
-         s.opened(); s.at(3000, [&s] { s.mirror.deviceRemoved(device); }); s.at(60000, [&s] { s.appear(); });
-         s.supervise(30, 10); s.park();
+         s.opened();
+         s.at(3000, [&s] { s.mirror.deviceRemoved(device); });
+         s.at(60000, [&s] { s.appear(); });
+         s.supervise(30, 10);
+         s.park();
        },
        tracking + goto30 + "-> 22:02:02 mountSilent dec 0.000000\nCONNECTION CONNECT=On DISCONNECT=Off\n"
            "GEOGRAPHIC_COORD LAT=35.500000 LONG=220.500000 ELEV=120.000000\n"
