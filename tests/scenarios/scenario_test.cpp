@@ -574,9 +574,9 @@ Outcome runReal(const Scenario& s) {
   }
   out.blocks["log"] = records(e2e::readFile(dir / ("log" + now.now.dateText + ".txt")));
   out.blocks["serial"] = commands(transcript());
+  const std::set<std::string> own = {"vantrel.ini", "vantrel.adf", "out", "err", "mountsim.err", "COM1", "claims"};
   for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
     std::string name = entry.path().filename().string();
-    const std::set<std::string> own = {"vantrel.ini", "vantrel.adf", "out", "err", "mountsim.err", "COM1", "claims"};
     if (own.count(name) || name.find("transcript") != std::string::npos) continue;
     out.blocks["files"].push_back(name.rfind("log", 0) == 0                              ? "log of today"
                                   : e2e::readFile(entry.path()).substr(1, 3) == "PNG" ? name + " (a PNG picture)"
