@@ -40,9 +40,9 @@
 #include "platform/stop_request.h"
 #include "support/full_table.h"
 #include "support/night_files.h"
+#include "scenarios/scenario.h"
 
 namespace vantrel::testing {
-namespace {
 
 const std::string folder = VANTREL_SOURCE_DIR "/tests/scenarios";
 bool updating = false;
@@ -64,30 +64,7 @@ std::string unescape(const std::string& s) {
   return out;
 }
 
-// One line of a file that a scenario reads as it is.
-struct Section {
-  std::string key;                 // "site", "expect log", ...
-  std::string value;               // what follows the colon on its line
-  std::vector<std::string> block;  // the indented lines below it
-  std::size_t firstLine = 0, endLine = 0;  // the block's lines in the file
-};
 
-struct Scenario {
-  std::string name;
-  std::vector<std::string> lines;
-  std::vector<Section> sections;
-
-  std::vector<const Section*> all(const std::string& key) const {
-    std::vector<const Section*> found;
-    for (const Section& s : sections)
-      if (s.key == key) found.push_back(&s);
-    return found;
-  }
-  std::string value(const std::string& key, const std::string& otherwise = "") const {
-    std::vector<const Section*> found = all(key);
-    return found.empty() ? otherwise : found.front()->value;
-  }
-};
 
 Scenario readScenario(const std::string& name) {
   Scenario scenario{name, {}, {}};
@@ -211,10 +188,6 @@ std::vector<std::string> records(const std::string& text) {
   return out;
 }
 
-struct Outcome {
-  std::map<std::string, std::vector<std::string>> blocks;  // "log", "serial", "console", "warnings"
-  std::map<std::string, std::string> values;               // "exit", "summary"
-};
 
 // The target list: "target: NAME dec D at azimuth A" placed for `start`
 // (YYYY-MM-DDTHH:MM), and "line:" as it stands.
@@ -274,6 +247,7 @@ Outcome runReal(const Scenario& s);
 
 Outcome runScenario(const Scenario& s) {
   if (s.value("mode") == "real") return runReal(s);
+  if (modes().count(s.value("mode"))) return modes().at(s.value("mode"))(s);
   IniValues ini;
   applySite(ini, s.value("site"));
   const std::string start = s.value("start", "2026-12-06T18:00:00");
@@ -648,6 +622,17 @@ void check(Scenario& s, const Outcome& got) {
     for (const std::string& l : lines) out << l << "\n";
   }
 }
+
+std::map<std::string, ModeRunner>& modes() {
+  static std::map<std::string, ModeRunner> all;
+  return all;
+}
+
+bool addMode(const std::string& name, ModeRunner run) {
+  return modes().emplace(name, std::move(run)).second;
+}
+
+namespace {
 
 class Night : public ::testing::TestWithParam<std::string> {};
 
