@@ -1,0 +1,128 @@
+// "mode: inputs": the two input files read as the night reads them, one case
+// a key line. Each case shows, in the "expect cases:" block, the values or
+// rows read, every warning, and the refusal or the fault with its status.
+#include <algorithm>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "inputs/input_warnings.h"
+#include "inputs/text_lines.h"
+#include "platform/fault.h"
+#include "platform/posix_file_store.h"
+#include "scenarios/scenario.h"
+
+namespace vantrel::testing {
+namespace {
+
+// Target lists are decoded with the program's own CP932 converter.
+class Cp932Store : public MemoryFileStore {
+ public:
+  std::optional<std::string> legacyToUtf8(std::string_view bytes) override { return real_.legacyToUtf8(bytes); }
+
+ private:
+  PosixFileStore real_{"."};
+};
+
+void shown(const std::vector<InputWarning>& all, std::vector<std::string>& out) {
+  for (const InputWarning& w : all) out.push_back("  " + describeWarning(w) + (w.impossible ? " (impossible)" : ""));
+}
+
+// Each line: its name, its base row, then its neighbours in steps of gridStep from the base, in the order made;
+// a row whose name or state is not its line's is marked.
+void rowsShown(const TargetTable& t, const std::vector<TargetLineRows>& lines, double step,
+               std::vector<std::string>& out) {
+  if (t.targetCount > 30) return out.push_back("  " + std::to_string(t.targetCount) + " rows");
+  for (const TargetLineRows& l : lines) {
+    const int b = l.baseRow;
+    std::string text = "  line " + std::to_string(l.fileLine) + " " + quotedForMessage(t.targetName[b]) + ": " +
+                       number(t.raDeg[b]) + " " + number(t.decDeg[b]);
+    for (int row = b; row < b + l.rowCount; ++row) {
+      if (row > b) text += ", " + number((t.raDeg[row] - t.raDeg[b]) / step);
+      if (row > b) text += " " + number((t.decDeg[row] - t.decDeg[b]) / step);
+      if (t.targetName[row] != t.targetName[b] || t.targetState[row] != 0) text += " (row " + std::to_string(row) + ")";
+    }
+    out.push_back(text);
+  }
+}
+
+void adfCase(const std::optional<std::string>& bytes, const IniValues& ini, std::vector<std::string>& out) {
+  Cp932Store files;
+  if (bytes) files.files[targetListFileName] = *bytes;
+  SiteConfigPlaces places;
+  const SiteConfig config = parseSiteConfig(iniText(ini), siteConfigFileName, &places);
+  TargetTable table;
+  std::vector<TargetLineRows> lineRows;
+  const std::vector<std::u32string> lines = readTargetLines(files);
+  const std::vector<InputWarning> warnings = targetLineWarnings(lines);
+  shown(warnings, out);
+  parseTargetLines(lines, config, table, &lineRows);
+  rowsShown(table, lineRows, config.gridStep, out);
+  shown(decLimitWarnings(lines, lineRows, table, config, places), out);
+  refuseImpossibleCoordinates(warnings);
+}
+
+// Every value in file order, the months joined by commas, then the warnings.
+void iniCase(const std::optional<std::string>& text, std::vector<std::string>& out) {
+  MemoryFileStore files;
+  if (text) files.files[siteConfigFileName] = *text;
+  SiteConfigPlaces places;
+  const SiteConfig s = loadSiteConfig(files, &places);
+  std::string v = number(s.siteLongitude) + "," + number(s.siteLatitude) + " " + number(s.commPort) + " ";
+  for (int m = 1; m <= 12; ++m) v += number(s.nightEndByMonth[m]) + (m < 12 ? "," : "");
+  for (double x : {s.minAltitude, s.decLimit, s.parkEnabled, s.dwellMinutes, s.gridStep, s.passThroughValue,
+                   s.startDelaySeconds, s.raOffset, s.decOffset})
+    v += " " + number(x);
+  out.push_back("  " + v);
+  shown(siteConfigWarnings(s, places), out);
+}
+
+// The site's file as a case changes it: "ini: TEXT" is the whole file, "ini N: TEXT" replaces line N (25: one
+// after the last), "ini lines N:" is the first N lines without the last line end, "ini eol: TEXT" ends every
+// line with TEXT, "ini missing:" is no file.
+std::optional<std::string> iniFile(const IniValues& ini, const std::string& key, const std::string& text) {
+  std::vector<std::string> lines = splitLines(iniText(ini));
+  std::string file, eol = key == "ini eol" ? text : "\r\n";
+  std::smatch m;
+  if (key == "ini" || key == "ini missing") return key == "ini" ? std::optional(text) : std::nullopt;
+  if (std::regex_match(key, m, std::regex(R"(ini lines (\d+))"))) lines.resize(std::stoul(m[1]));
+  if (std::regex_match(key, m, std::regex(R"(ini (\d+))"))) {
+    lines.resize(std::max<std::size_t>(lines.size(), std::stoul(m[1])));
+    lines.at(std::stoul(m[1]) - 1) = text;
+  }
+  for (const std::string& line : lines) file += line + eol;
+  return key.rfind("ini lines", 0) == 0 ? file.substr(0, file.size() - 2) : file;
+}
+
+// Each case in file order; "site:" changes the site of the cases after it, "adf more:" adds to the list of the
+// case before, "adf N times: TEXT" is TEXT N times.
+Outcome runInputs(const Scenario& s) {
+  IniValues ini;
+  std::optional<std::string> adf;
+  std::vector<std::string> out;
+  for (const Section& c : s.sections) {
+    std::string text = unescape(c.value);
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+    if (c.key == "site") applySite(ini, c.value);
+    if (c.key == "site" || c.key == "mode" || c.key.rfind("expect ", 0) == 0) continue;
+    out.push_back(c.key + ": " + c.value);
+    std::smatch m;
+    if (c.key == "adf more") adf = adf.value_or("") + text;
+    if (c.key == "adf missing") adf.reset();
+    if (std::regex_match(c.key, m, std::regex(R"(adf(?: (\d+) times)?)")))
+      for (adf = ""; adf->size() < text.size() * (m[1].matched ? std::stoul(m[1]) : 1);) *adf += text;
+    try {
+      if (c.key.rfind("ini", 0) == 0) iniCase(iniFile(ini, c.key, text), out);
+      else adfCase(adf, ini, out);
+    } catch (const Fault& f) {
+      out.push_back("  fault " + std::to_string(static_cast<int>(f.status())) + ": " + f.what());
+    }
+  }
+  return Outcome{{{"cases", out}}, {}};
+}
+
+static const bool added = addMode("inputs", runInputs);
+
+}  // namespace
+}  // namespace vantrel::testing
