@@ -87,7 +87,7 @@ std::string story(const std::string& text) {
   for (std::size_t i = 1; i < parts.size(); ++i) {
     const std::string& p = parts[i];
     if (p == "silent") r.mount.setSilent(true);
-    else if (p == "refuses to open") r.mount.refuseOpen(true);
+    else if (p == "gone") r.mount.vanish();
     else if (std::regex_match(p, m, std::regex(R"(at (\S+) s (stop|vanish|silent))")))
       events.emplace_back(std::stod(m[1]), m[2]);
     else if (std::regex_match(p, m, std::regex(R"re(quer(?:y|ies) (\d+)(-?)(\d*) "(.*)")re"))) {
