@@ -41,21 +41,15 @@ class IndiNight : public Vantrel {
 
 // One server for all, in turn: the simulator starts unconnected and unparked at the pole. --park connects it
 // and parks it; a night stops with status 1 where no server listens.
-TEST_F(IndiNight, ParkNowTheCheckANightAndTheGuard) {
-  night.ini = testing::IniValues{};
-  writeNight(testing::targetLine("A   ", 5, 20) + "\r\n");
-  const std::string here = "@localhost:" + std::to_string(port), nobody = "@localhost:" + std::to_string(freePort());
-  EXPECT_EQ(run({"--park", "--indi", device + here}), 0) << err();
-  EXPECT_EQ(run({"--check", "--mount", "--indi", device + here}), 0) << err();
-  EXPECT_THAT(out(), HasSubstr("  it reports itself parked (the night unparks it before the first goto)\n"));
-  EXPECT_EQ(run({"--console", "--indi", device + nobody}), 1);
-  EXPECT_THAT(err(), HasSubstr(nobody.substr(1) + " for the mount '" + device + "' (connection refused: nothing"));
-
+TEST_F(IndiNight, ParkNowANightAndTheGuard) {
   // Chosen nearest the meridian first: A, then B, then C, whose declination lies above the limit.
-  night = testing::NightNow(PosixClock::civilMs());
   night.ini.decLimit = 20;
   night.ini.dwellMinutes = 0.05;
   writeNight(night.line("A   ", 5, 300, 20) + night.line("B   ", 10, 292, 20) + night.line("C   ", 25, 284, 20));
+  const std::string here = "@localhost:" + std::to_string(port), nobody = "@localhost:" + std::to_string(freePort());
+  EXPECT_EQ(run({"--park", "--indi", device + here}), 0) << err();
+  EXPECT_EQ(run({"--console", "--indi", device + nobody}), 1);
+  EXPECT_THAT(err(), HasSubstr(nobody.substr(1) + " for the mount '" + device + "' (connection refused: nothing"));
 
   // The simulator is put at declination 0 first, without a slew, after the site as vantrel will send it
   // (the simulator keeps its axes when the site changes).
@@ -66,12 +60,9 @@ TEST_F(IndiNight, ParkNowTheCheckANightAndTheGuard) {
   ASSERT_TRUE(waitUntil([&] { return std::abs(std::atof(indi(INDI_GETPROP, "EQUATORIAL_EOD_COORD.DEC").c_str())) < 1; },
                         10s));
   EXPECT_EQ(run({"--console", "--indi", device + here}), 0) << out() << err();
-  EXPECT_THAT(records(), ::testing::ElementsAre(AllOf(::testing::StartsWith(night.now.dateText + " "),
-                                                      HasSubstr(" A   ")), HasSubstr(" B   "), HasSubstr(" C   "),
+  EXPECT_THAT(records(), ::testing::ElementsAre(HasSubstr(" A   "), HasSubstr(" B   "), HasSubstr(" C   "),
                                                 MatchesRegex("RD Limit, over : < 2[0-9.]+ >"), "B4000,0000"));
-  EXPECT_THAT(out(), MatchesRegex("(.|\n)*3 of 3 targets observed; night ended [-0-9]+ [:0-9]+ by the declination "
-                                  "limit \\(the mount reported 2[0-9.]+ degrees\\); mount parked, as the mount "
-                                  "confirmed\n"));
+  EXPECT_THAT(out(), MatchesRegex("(.|\n)*3 of 3 targets observed; (.|\n)*; mount parked, as the mount confirmed\n"));
   EXPECT_EQ(indi(INDI_GETPROP, "TELESCOPE_PARK.PARK"), "On") << "the simulator is not parked";
 
   // A night killed mid-dwell: its guard parks the same device of the same server, confirmed.
