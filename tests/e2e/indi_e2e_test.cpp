@@ -10,20 +10,13 @@ namespace {
 
 const std::string device = "Telescope Simulator";
 
-// A TCP port nobody listens on now.
-int freePort() {
-  int port = 0;
-  close(listenOnLoopback(port));
-  return port;
-}
-
 class IndiNight : public Vantrel {
  protected:
   std::unique_ptr<Child> server;
 
   void SetUp() override {
     Vantrel::SetUp();
-    port = freePort();
+    close(listenOnLoopback(port));  // a port nobody listens on now
     std::filesystem::create_directories(dir / "home");
     server = std::make_unique<Child>(
         std::vector<std::string>{"/usr/bin/env", "HOME=" + (dir / "home"), INDISERVER_PROGRAM, "-p",
@@ -32,8 +25,8 @@ class IndiNight : public Vantrel {
     ASSERT_TRUE(waitUntil([&] { return indi(INDI_GETPROP, "CONNECTION.CONNECT") == "Off"; }, 20s));
   }
   // What indi_getprop says of device.NAME ("On", "12.5", empty when the server does not answer), or indi_setprop.
-  std::string indi(const char* tool, const std::string& spec) {
-    Child c({tool, "-p", std::to_string(port), "-t", "2", device + "." + spec}, dir.path, dir / "i.out", dir / "i.err");
+  std::string indi(const char* tool, const std::string& what) {
+    Child c({tool, "-p", std::to_string(port), "-t", "2", device + "." + what}, dir.path, dir / "i.out", dir / "i.err");
     std::string text = c.waitForExit(10s) == 0 ? readFile(dir / "i.out") : "";
     return text.substr(text.find('=') + 1, text.find('\n') - text.find('=') - 1);
   }
@@ -46,7 +39,9 @@ TEST_F(IndiNight, ParkNowANightAndTheGuard) {
   night.ini.decLimit = 20;
   night.ini.dwellMinutes = 0.05;
   writeNight(night.line("A   ", 5, 300, 20) + night.line("B   ", 10, 292, 20) + night.line("C   ", 25, 284, 20));
-  const std::string here = "@localhost:" + std::to_string(port), nobody = "@localhost:" + std::to_string(freePort());
+  int none = 0;
+  close(listenOnLoopback(none));
+  const std::string here = "@localhost:" + std::to_string(port), nobody = "@localhost:" + std::to_string(none);
   EXPECT_EQ(run({"--park", "--indi", device + here}), 0) << err();
   EXPECT_EQ(run({"--console", "--indi", device + nobody}), 1);
   EXPECT_THAT(err(), HasSubstr(nobody.substr(1) + " for the mount '" + device + "' (connection refused: nothing"));
