@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "platform/fault.h"
 
 namespace vantrel {
@@ -28,9 +25,8 @@ void tell(const std::vector<Story<Rig>>& stories) {
     } catch (const Fault& fault) {
       rig.note("fault " + std::to_string(static_cast<int>(fault.status())) + ": " + fault.what());
     }
-    const std::string got = rig.told();
-    const bool cut = story.want.ends_with("...");
-    EXPECT_EQ(cut ? got.substr(0, story.want.size() - 3) + "..." : got, story.want) << story.what;
+    const std::string got = rig.told(), cut = got.substr(0, story.want.size() - 3) + "...";
+    EXPECT_EQ(story.want.ends_with("...") ? cut : got, story.want) << story.what;
   }
 }
 
