@@ -4,10 +4,12 @@
 // the last bits (the transcription test in astro_tests pins those bits against this machine's libm).
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <numbers>
 #include <sstream>
 
 #include "astro/koudo_keisan_1950.h"
+#include "astro/position_pass.h"
 #include "astro/sun_position.h"
 #include "scenarios/scenario.h"
 
@@ -30,33 +32,32 @@ double rightAscension(const std::string& text, const ClockSample& sample, double
   return ra + std::stod(text.substr(1));
 }
 
-std::string position(std::istringstream in) {
-  std::string date, time, ra;
-  double lat, lon, dec;
-  in >> date >> time >> lat >> lon >> ra >> dec;
-  const ClockSample s = sampleClock(date, time);
-  const detail::KoudoKeisanTrace t = detail::koudo_keisan_1950_trace(rightAscension(ra, s, lon), dec, lat, lon, s);
-  const detail::AzimuthAltitude& a = t.horizontal;
-  return "H" + g(t.H) + " X" + g(t.X, 15) + " Y" + g(t.Y, 15) + " Sn" + g(t.Sn, 15) + " A0" + g(a.A0, 15) + " A" +
-         g(a.A, 15) + " As" + g(a.As, 9) + " C" + g(a.C, 15) + " h" + g(a.h, 15) + " az" + g(a.outAz, 9) + " alt" +
-         g(a.outAlt, 13);
-}
-
 Outcome runPositions(const Scenario& scenario) {
   std::vector<std::string> rows;
   for (const Section& row : scenario.sections) {
     std::istringstream in(row.value);
     std::string date, time, out;
     double a, b, c, d;
-    if (row.key == "position") out = position(std::move(in));
+    if (std::string ra; row.key == "position" && in >> date >> time >> a >> b >> ra >> c) {
+      const ClockSample s = sampleClock(date, time);
+      const detail::KoudoKeisanTrace t = detail::koudo_keisan_1950_trace(rightAscension(ra, s, b), c, a, b, s);
+      const detail::AzimuthAltitude& z = t.horizontal;
+      out = "H" + g(t.H) + " X" + g(t.X, 15) + " Y" + g(t.Y, 15) + " Sn" + g(t.Sn, 15) + " A0" + g(z.A0, 15) + " A" +
+            g(z.A, 15) + " As" + g(z.As, 9) + " C" + g(z.C, 15) + " h" + g(z.h, 15) + " az" + g(z.outAz, 9) +
+            " alt" + g(z.outAlt, 13);
+    }
     if (const std::size_t bar = row.value.find('|'); row.key == "clock") {
       const ClockSample c = sampleClock(row.value.substr(0, bar), row.value.substr(bar + 1));
       out = g(c.clockYear) + g(c.clockMonth) + g(c.clockDay) + g(c.clockDayFraction, 9) + " [" + c.cycleDateText +
             "|" + c.cycleTimeText + "]";
     }
-    if (row.key == "components" && in >> a >> b >> c) {
-      const detail::AzimuthAltitude z = detail::azimuthAltitude(a, b, c);
-      out = " az" + g(z.outAz, 9) + " alt" + g(z.outAlt);
+    if (std::string x, y, sn; row.key == "components" && in >> x >> y >> sn) {
+      const double X = std::strtod(x.c_str(), nullptr), Y = std::strtod(y.c_str(), nullptr);
+      const detail::AzimuthAltitude z = detail::azimuthAltitude(X, Y, std::strtod(sn.c_str(), nullptr));
+      const double Xs[] = {X, 1, 1, X}, Ys[] = {Y, 1, 1, Y};  // the row first and last of two pairs
+      float pass[4];
+      detail::singlePrecisionAzimuths(Xs, Ys, 4, pass);
+      out = " az" + g(z.outAz, 9) + " alt" + g(z.outAlt) + " As" + g(z.As, 9) + " pass" + g(pass[0], 9) + g(pass[3], 9);
     }
     if (row.key == "day" && in >> a >> b >> c) out = g(modifiedJulianDay(a, b, c));
     if (row.key == "civil" && in >> date >> time) out = g(civilTextsToMjdUt(date, time));
