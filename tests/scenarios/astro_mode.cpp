@@ -38,6 +38,7 @@ Outcome runPositions(const Scenario& scenario) {
     std::istringstream in(row.value);
     std::string date, time, out;
     double a, b, c, d;
+    // position: a latitude, b longitude, c declination.
     if (std::string ra; row.key == "position" && in >> date >> time >> a >> b >> ra >> c) {
       const ClockSample s = sampleClock(date, time);
       const detail::KoudoKeisanTrace t = detail::koudo_keisan_1950_trace(rightAscension(ra, s, b), c, a, b, s);
@@ -57,7 +58,7 @@ Outcome runPositions(const Scenario& scenario) {
       const double Xs[] = {X, 1, 1, X}, Ys[] = {Y, 1, 1, Y};  // the row first and last of two pairs
       float pass[4];
       detail::singlePrecisionAzimuths(Xs, Ys, 4, pass);
-      out = " az" + g(z.outAz, 9) + " alt" + g(z.outAlt) + " As" + g(z.As, 9) + " pass" + g(pass[0], 9) + g(pass[3], 9);
+      out = " az" + g(z.outAz, 9) + " alt" + g(z.outAlt, 13) + " As" + g(z.As, 9) + " pass" + g(pass[0], 9) + g(pass[3], 9);
     }
     if (row.key == "day" && in >> a >> b >> c) out = g(modifiedJulianDay(a, b, c));
     if (row.key == "civil" && in >> date >> time) out = g(civilTextsToMjdUt(date, time));
