@@ -14,33 +14,20 @@
 // The syntax is in tests/scenarios/README.md.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <regex>
 #include <set>
-#include <sstream>
-#include <thread>
 
-#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 
-#include "e2e/process.h"
 #include "night/form1.h"
 #include "night/rehearsal.h"
 #include "platform/console_window.h"
-#include "platform/fault.h"
 #include "platform/posix_clock.h"
-#include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
-#include "support/full_table.h"
-#include "support/night_files.h"
 #include "scenarios/scenario.h"
+#include "support/full_table.h"
 
 namespace vantrel::testing {
 
@@ -127,7 +114,8 @@ void applySite(IniValues& ini, const std::string& settings) {
 }
 
 // A rule of the mount's position replies: queries `from` to `to` (inclusive)
-// get the whole reply `text`, where "$RA" and "$DEC" stand for the goto's fields.
+// get the whole reply `text`, where "$RA" and "$DEC" stand for the goto's
+// fields; no text: the mount vanishes at the first of them.
 struct Reply {
   int from, to;
   std::string text;
@@ -139,11 +127,11 @@ Reply reply(const std::smatch& m, int i, const std::string& text) {
   return {from, m[i + 2].length() ? std::stoi(m[i + 2]) : m[i + 1].length() ? INT32_MAX : from, text};
 }
 
-void applyMount(SimulatedMount& mount, std::vector<Reply>& replies, int& vanishAt, const std::string& rule) {
+void applyMount(SimulatedMount& mount, std::vector<Reply>& replies, const std::string& rule) {
   const std::string queries = R"(quer(?:y|ies) (\d+)(-?)(\d*))";
   act({{"silent", [&](auto&) { mount.setSilent(true); }},
        {"refuses to open", [&](auto&) { mount.refuseOpen(true); }},
-       {R"(vanishes at query (\d+))", [&](auto& m) { vanishAt = std::stoi(m[1]); }},
+       {R"(vanishes at query (\d+))", [&](auto& m) { replies.push_back({std::stoi(m[1]), INT32_MAX, ""}); }},
        {"answers " + queries + R"re( with "(.*)")re", [&](auto& m) { replies.push_back(reply(m, 1, unescape(m[4]))); }},
        {R"(reports declination (\S+) for )" + queries, [&](auto& m) {
           // The declination field a hand controller reports.
@@ -233,6 +221,16 @@ std::map<std::string, std::string> extraFiles(const Scenario& s) {
   return files;
 }
 
+// Every file a night starts with: the site's settings on `ini`, the target
+// list placed for `start`, and the scenario's own files.
+std::map<std::string, std::string> inputFiles(const Scenario& s, IniValues ini, const std::string& start) {
+  applySite(ini, s.value("site"));
+  std::map<std::string, std::string> files = {{"vantrel.ini", iniText(ini)}};
+  files["vantrel.adf"] = targetList(s, start, ini.longitude);
+  for (const auto& [name, text] : extraFiles(s)) files[name] = text;
+  return files;
+}
+
 // The bytes the mount received, one command a line ("E", "R027D,071C", the
 // pass-throughs, "T\x00", "B4000,0000"), runs folded.
 std::vector<std::string> commands(const std::string& bytes) {
@@ -248,11 +246,9 @@ std::vector<std::string> commands(const std::string& bytes) {
 
 // "mode: night" (the default) and "mode: rehearse": in-process on the simulated clock.
 Outcome runInProcess(const Scenario& s) {
-  IniValues ini;
-  applySite(ini, s.value("site"));
   const std::string start = s.value("start", "2026-12-06T18:00:00");
-  MemoryFileStore files = nightStore(ini, targetList(s, start, ini.longitude));
-  for (const auto& [name, text] : extraFiles(s)) files.files[name] = text;
+  MemoryFileStore files;
+  files.files = inputFiles(s, {}, start);
   files.failAppends = s.value("disk") == "full";
   SimulatedClock clock;
   // "2026-12-06T18:00:00 +400 ms": started that far into the second.
@@ -260,33 +256,34 @@ Outcome runInProcess(const Scenario& s) {
   clock.setCivilMs(civil(start.substr(0, plus)) + (plus == std::string::npos ? 0 : std::stoi(start.substr(plus + 2))));
   SimulatedMount mount(SimulatedMount::Transcript::kept);
   std::vector<Reply> replies;
-  int vanishAt = 0;
-  for (const Section* rule : s.all("mount")) applyMount(mount, replies, vanishAt, rule->value);
-  if (!replies.empty() || vanishAt > 0) {
+  for (const Section* rule : s.all("mount")) applyMount(mount, replies, rule->value);
+  if (!replies.empty()) {
     mount.setPositionScript([&](int query, const std::string& ra, const std::string& dec) {
-      if (vanishAt > 0 && query >= vanishAt) mount.vanish();
-      for (const Reply& r : replies)
-        if (query >= r.from && query <= r.to) return replaced(replaced(r.text, "$RA", ra), "$DEC", dec);
+      for (const Reply& r : replies) {
+        if (query < r.from || query > r.to) continue;
+        if (r.text.empty()) mount.vanish();
+        else return replaced(replaced(r.text, "$RA", ra), "$DEC", dec);
+      }
       return ra + "," + dec + "#";
     });
   }
   StopRequest stop;
   const std::string logName = "log" + start.substr(0, 10) + ".txt";
   // "when: TIME WHAT" and "stop at: TIME", each once, at the first move of the clock to TIME or later.
-  std::vector<std::pair<std::int64_t, std::string>> events;
-  for (const Section* w : s.all("when")) {
-    const std::size_t blank = w->value.find(' ');
-    events.emplace_back(civil(w->value.substr(0, blank)), w->value.substr(blank + 1));
-  }
-  if (!s.value("stop at").empty()) events.emplace_back(civil(s.value("stop at")), "stop");
+  std::vector<std::string> events;
+  for (const Section* w : s.all("when")) events.push_back(w->value);
+  for (const Section* w : s.all("stop at")) events.push_back(w->value + " stop");
   const Actions happenings = {
       {"stop", [&](auto&) { stop.raise(); }},
       {"the mount vanishes", [&](auto&) { mount.vanish(); }},
       {"the log fails", [&](auto&) { files.failAppends = true, throw Fault(logName + ": cannot write: EIO"); }},
       {"an internal error", [](auto&) { throw std::runtime_error("vector::at"); }}};
   clock.onAdvance = [&](std::int64_t ms) {
-    for (auto& [at, what] : events)
-      if (ms >= at && !what.empty()) act(happenings, std::exchange(what, ""), "event");
+    for (std::string& e : events) {
+      const std::size_t blank = e.find(' ');
+      if (!e.empty() && ms >= civil(e.substr(0, blank)))
+        act(happenings, std::exchange(e, "").substr(blank + 1), "event");
+    }
   };
 
   char* consoleText = nullptr;
@@ -297,7 +294,7 @@ Outcome runInProcess(const Scenario& s) {
   ConsoleWindow::Options options;
   options.forceTerminal = 0;
   options.verbose = s.value("console") == "verbose";
-  if (!rehearse) options.board = &board;
+  options.board = rehearse ? nullptr : &board;
   Outcome out;
   std::string logFile = logName;
   {
@@ -315,9 +312,8 @@ Outcome runInProcess(const Scenario& s) {
         night.onWarning = [&](const std::string& w) { out.blocks["warnings"].push_back(w); };
         NightOutcome outcome = Form1(NightSeams{clock, mount, window, files, stop}, night).Form_Load();
         out.values["summary"] = describeNight(outcome);
-        out.values["exit"] = outcome.end == NightEnd::mountSilent            ? "4"
-                             : outcome.parkReply == ParkReply::notConfirmed ? "1"
-                                                                            : "0";
+        const bool unconfirmed = outcome.parkReply == ParkReply::notConfirmed;
+        out.values["exit"] = outcome.end == NightEnd::mountSilent ? "4" : unconfirmed ? "1" : "0";
       }
     } catch (const Fault& fault) {
       out.values["exit"] = std::to_string(static_cast<int>(fault.status()));
@@ -337,36 +333,6 @@ Outcome runInProcess(const Scenario& s) {
     if (name != "vantrel.ini" && name != "vantrel.adf") out.blocks["files"].push_back(name);
   return out;
 }
-
-// A pseudo-terminal for the program's standard output ("console: terminal"):
-// what it shows is copied to `copyPath` as it comes, for the "wait for"
-// steps, and read back with its control characters escaped.
-struct TerminalConsole {
-  int master = posix_openpt(O_RDWR | O_NOCTTY);
-  std::string slave;
-  std::atomic<bool> done{false};
-  std::thread copier;
-  explicit TerminalConsole(const std::string& copyPath) {
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) throw std::runtime_error("no pseudo-terminal");
-    slave = ptsname(master);
-    winsize size{24, 200, 0, 0};
-    ioctl(master, TIOCSWINSZ, &size);
-    fcntl(master, F_SETFL, O_NONBLOCK);
-    copier = std::thread([this, copyPath] {
-      std::ofstream copy(copyPath, std::ios::binary);
-      for (char buffer[4096]; !done;) {
-        ssize_t n = read(master, buffer, sizeof buffer);
-        if (n > 0) copy.write(buffer, n).flush();
-        else std::this_thread::sleep_for(10ms);
-      }
-    });
-  }
-  ~TerminalConsole() {
-    done = true;
-    copier.join();
-    close(master);
-  }
-};
 
 // The names in a folder, in order.
 std::set<std::string> names(const std::string& dir) {
@@ -432,12 +398,10 @@ Outcome runReal(const Scenario& s) {
   e2e::ScratchDir dir;
   // Targets placed by azimuth stand there now, at a site where it is night now.
   NightNow now(PosixClock::civilMs());
-  IniValues ini = s.all("target").empty() ? IniValues{} : now.ini;
-  applySite(ini, s.value("site"));
   const std::string logName = "log" + now.now.dateText + ".txt", transcript = dir / "transcript.bin";
-  e2e::writeFile(dir / "vantrel.ini", iniText(ini));
-  e2e::writeFile(dir / "vantrel.adf", targetList(s, now.now.dateText + "T" + now.now.timeText, ini.longitude));
-  for (const auto& [name, text] : extraFiles(s)) e2e::writeFile(dir / (name == "log of today" ? logName : name), text);
+  const IniValues site = s.all("target").empty() ? IniValues{} : now.ini;
+  for (const auto& [name, text] : inputFiles(s, site, now.now.dateText + "T" + now.now.timeText))
+    e2e::writeFile(dir / (name == "log of today" ? logName : name), text);
   // Device claims in a folder of this test's own, never the machine's.
   std::filesystem::create_directory(dir / "claims");
   setenv("VANTREL_LOCK_DIR", (dir / "claims").c_str(), 1);
@@ -457,11 +421,18 @@ Outcome runReal(const Scenario& s) {
   std::vector<std::string> environment;
   for (const Section* e : s.all("env")) environment.push_back(e->value);
   const int holder = !s.all("held").empty() ? holdLine(dir / s.value("held"), args) : -1;
-  std::optional<TerminalConsole> terminal;
-  if (s.value("console") == "terminal") terminal.emplace(dir / "out");
+  // "console: terminal": a pseudo-terminal, whose output cat copies to "out" as it comes (its
+  // read fails once the night has closed the terminal).
+  const int master = s.value("console") == "terminal" ? posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+  winsize size{24, 200, 0, 0};
+  if (master >= 0 && (grantpt(master) != 0 || unlockpt(master) != 0 || ioctl(master, TIOCSWINSZ, &size) != 0))
+    throw std::runtime_error("no pseudo-terminal");
+  std::optional<e2e::Child> copier;
+  const std::vector<std::string> cat = {"/bin/cat"};
+  if (master >= 0) copier.emplace(cat, dir.path, dir / "out", "/dev/null", [&] { dup2(master, 0); });
   // "file size limit: N" fails every write past N bytes of a file, as a full disk does.
   const rlim_t sizeLimit = std::stoul(s.value("file size limit", "0"));
-  e2e::Child night(args, dir.path, terminal ? terminal->slave : dir / "out", dir / "err", [&] {
+  e2e::Child night(args, dir.path, master >= 0 ? ptsname(master) : dir / "out", dir / "err", [&] {
     for (std::string& variable : environment) putenv(variable.data());
     if (sizeLimit == 0) return;
     signal(SIGXFSZ, SIG_IGN);
@@ -497,13 +468,14 @@ Outcome runReal(const Scenario& s) {
   out.values["exit"] = status ? std::to_string(*status) : "still running after a minute";
   // The simulator writes what it read a moment after the program sent it.
   std::this_thread::sleep_for(200ms);
-  terminal.reset();
-  if (holder >= 0) close(holder);
+  if (copier) copier->waitForExit(5s);
+  for (int fd : {holder, master})
+    if (fd >= 0) close(fd);
   auto lines = [&](const std::string& name) {
     const std::string held = "held by " + std::to_string(getpid()) + " ";
     return splitLines(replaced(replaced(e2e::readFile(dir / name), dir.path, "$DIR"), held, "held by $TEST "));
   };
-  out.blocks["console"] = s.value("console") == "terminal" ? records(e2e::readFile(dir / "out")) : lines("out");
+  out.blocks["console"] = master >= 0 ? records(e2e::readFile(dir / "out")) : lines("out");
   out.blocks["stderr"] = lines("err");
   out.blocks["copies"] = copies;
   out.blocks["log"] = records(e2e::readFile(dir / logName));
@@ -527,18 +499,17 @@ bool lineMatches(const std::string& want, const std::string& got) {
   static const std::map<std::string, std::string> named = {
       {"DATE", R"(\d{4}-\d\d-\d\d)"}, {"TIME", R"(\d\d:\d\d:\d\d)"}, {"HM", R"(\d\d:\d\d)"},
       {"N", R"(\d+)"}, {"HEX", "[0-9A-F]{4}"}, {"X", R"(-?\d+\.\d+)"}, {"ANY", ".*"}};
-  auto literal = [](const std::string& text) {
-    return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), "\\$&");
-  };
+  if (want.find("{{") == std::string::npos) return want == got;
+  // Literal text and parts by turns: the text before each part, the part, ..., the text after the last.
+  static const std::regex parts(R"(\{\{(.*?)\}\})");
+  std::sregex_token_iterator piece(want.begin(), want.end(), parts, {-1, 1}), end;
   std::string pattern;
-  std::size_t at = 0;
-  for (std::size_t open, close; (open = want.find("{{", at)) != std::string::npos; at = close + 2) {
-    close = want.find("}}", open);
-    if (close == std::string::npos) throw std::runtime_error("no }} in '" + want + "'");
-    const std::string part = want.substr(open + 2, close - open - 2);
-    pattern += literal(want.substr(at, open - at)) + "(?:" + (named.count(part) ? named.at(part) : part) + ")";
+  for (bool literal = true; piece != end; ++piece, literal = !literal) {
+    const std::string part = *piece;
+    if (literal) pattern += std::regex_replace(part, std::regex(R"([.^$|()\[\]{}*+?\\])"), "\\$&");
+    else pattern += "(?:" + (named.count(part) ? named.at(part) : part) + ")";
   }
-  return at == 0 ? want == got : std::regex_match(got, std::regex(pattern + literal(want.substr(at))));
+  return std::regex_match(got, std::regex(pattern));
 }
 
 bool blockMatches(const std::vector<std::string>& want, const std::vector<std::string>& got) {
@@ -563,14 +534,15 @@ void check(Scenario& s, const Outcome& got) {
       EXPECT_PRED2(blockMatches, want, came) << where;
       continue;
     }
-    if (blockMatches(want, came)) continue;
+    // A value stands on the key's line, a block on the lines below it.
     std::vector<std::string> kept;
-    for (std::size_t i = 0; i < came.size(); ++i)
-      kept.push_back((value ? "" : "  ") + (i < want.size() && lineMatches(want[i], came[i]) ? want[i] : came[i]));
-    if (value) lines[e->firstLine - 1] = e->key + ": " + kept[0];
-    if (value) continue;
-    lines.erase(lines.begin() + static_cast<long>(e->firstLine), lines.begin() + static_cast<long>(e->endLine));
-    lines.insert(lines.begin() + static_cast<long>(e->firstLine), kept.begin(), kept.end());
+    for (std::size_t i = 0; i < came.size(); ++i) {
+      const bool still = i < want.size() && lineMatches(want[i], came[i]);
+      kept.push_back((value ? e->key + ": " : "  ") + (still ? want[i] : came[i]));
+    }
+    const auto from = lines.begin() + static_cast<long>(e->firstLine - value);
+    const auto to = lines.begin() + static_cast<long>(value ? e->firstLine : e->endLine);
+    lines.insert(lines.erase(from, to), kept.begin(), kept.end());
   }
   if (!updating) return;
   std::ofstream out(folder + "/" + s.name + ".night");
