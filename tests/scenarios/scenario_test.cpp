@@ -101,10 +101,9 @@ void applySite(IniValues& ini, const std::string& settings) {
       {"startDelaySeconds", &ini.startDelaySeconds}, {"raOffset", &ini.raOffset}, {"decOffset", &ini.decOffset}};
   std::istringstream in(settings);
   for (std::string item; std::getline(in, item, ',');) {
-    std::istringstream words(item);
-    std::string key;
-    double v = 0;
-    words >> key >> v;
+    const std::vector<std::string> pair = words(item);
+    const std::string key = pair.at(0);
+    const double v = std::stod(pair.at(1));
     if (key == "nightEnd") ini.nightEnd.assign(12, v);
     else if (key.rfind("nightEnd.", 0) == 0) ini.nightEnd.at(std::stoul(key.substr(9)) - 1) = v;
     else if (key == "port") ini.port = static_cast<int>(v);
@@ -121,24 +120,23 @@ struct Reply {
   std::string text;
 };
 
-// The queries "N", "N-M" or "N-" (no end) of a rule, in groups i, i+1 (the dash) and i+2.
-Reply reply(const std::smatch& m, int i, const std::string& text) {
-  const int from = std::stoi(m[i]);
-  return {from, m[i + 2].length() ? std::stoi(m[i + 2]) : m[i + 1].length() ? INT32_MAX : from, text};
-}
-
 void applyMount(SimulatedMount& mount, std::vector<Reply>& replies, const std::string& rule) {
+  // The queries "N", "N-M" or "N-" (no end) of a rule, in groups i, i+1 (the dash) and i+2.
   const std::string queries = R"(quer(?:y|ies) (\d+)(-?)(\d*))";
+  auto reply = [&](const std::smatch& m, int i, const std::string& text) {
+    const int from = std::stoi(m[i]);
+    replies.push_back({from, m[i + 2].length() ? std::stoi(m[i + 2]) : m[i + 1].length() ? INT32_MAX : from, text});
+  };
   act({{"silent", [&](auto&) { mount.setSilent(true); }},
        {"refuses to open", [&](auto&) { mount.refuseOpen(true); }},
        {R"(vanishes at query (\d+))", [&](auto& m) { replies.push_back({std::stoi(m[1]), INT32_MAX, ""}); }},
-       {"answers " + queries + R"re( with "(.*)")re", [&](auto& m) { replies.push_back(reply(m, 1, unescape(m[4]))); }},
+       {"answers " + queries + R"re( with "(.*)")re", [&](auto& m) { reply(m, 1, unescape(m[4])); }},
        {R"(reports declination (\S+) for )" + queries, [&](auto& m) {
           // The declination field a hand controller reports.
           char field[8];
           const long steps = static_cast<long>(std::nearbyint(std::stod(m[1]) * 65536 / 360));
           std::snprintf(field, sizeof field, "%04lX", steps & 0xFFFF);
-          replies.push_back(reply(m, 2, "$RA," + std::string(field) + "#"));
+          reply(m, 2, "$RA," + std::string(field) + "#");
         }}},
       rule, "mount behaviour");
 }
