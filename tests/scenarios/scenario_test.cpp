@@ -33,7 +33,7 @@ namespace vantrel::testing {
 
 using namespace std::chrono_literals;
 const std::string folder = VANTREL_SOURCE_DIR "/tests/scenarios";
-bool updating = false;
+static bool updating = false;
 
 std::string trim(const std::string& s) {
   std::size_t a = s.find_first_not_of(' '), b = s.find_last_not_of(' ');
@@ -52,14 +52,14 @@ std::string unescape(const std::string& s) {
   return out;
 }
 
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
+static std::string replaced(std::string text, const std::string& from, const std::string& to) {
   for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
     text.replace(at, from.size(), to);
   return text;
 }
 
 // The words of a value (escapes undone) after `first`: a program and its arguments.
-std::vector<std::string> words(const std::string& text, std::vector<std::string> first = {}) {
+static std::vector<std::string> words(const std::string& text, std::vector<std::string> first = {}) {
   std::istringstream in(text);
   for (std::string w; in >> w;) first.push_back(unescape(w));
   return first;
@@ -68,14 +68,14 @@ std::vector<std::string> words(const std::string& text, std::vector<std::string>
 // What a scenario's phrase does: the action of the first pattern that matches
 // the whole phrase; a phrase no pattern knows is a mistake of the scenario.
 using Actions = std::vector<std::pair<std::string, std::function<void(const std::smatch&)>>>;
-void act(const Actions& actions, const std::string& phrase, const std::string& kind) {
+static void act(const Actions& actions, const std::string& phrase, const std::string& kind) {
   std::smatch m;
   for (const auto& [pattern, action] : actions)
     if (std::regex_match(phrase, m, std::regex(pattern))) return action(m);
   throw std::runtime_error("unknown " + kind + " '" + phrase + "'");
 }
 
-Scenario readScenario(const std::string& name) {
+static Scenario readScenario(const std::string& name) {
   Scenario scenario{name, {}, {}};
   std::ifstream in(folder + "/" + name + ".night");
   for (std::string line; std::getline(in, line);) scenario.lines.push_back(line);
@@ -112,24 +112,21 @@ void applySite(IniValues& ini, const std::string& settings) {
   }
 }
 
-// A rule of the mount's position replies: queries `from` to `to` (inclusive)
-// get the whole reply `text`, where "$RA" and "$DEC" stand for the goto's
-// fields; no text: the mount vanishes at the first of them.
-struct Reply {
-  int from, to;
-  std::string text;
-};
+// A rule of the mount's position replies: queries from-to (inclusive) get
+// the whole reply text, where "$RA" and "$DEC" stand for the goto's fields;
+// no text: the mount vanishes at the first of them.
+using Reply = std::tuple<int, int, std::string>;
 
-void applyMount(SimulatedMount& mount, std::vector<Reply>& replies, const std::string& rule) {
+static void applyMount(SimulatedMount& mount, std::vector<Reply>& replies, const std::string& rule) {
   // The queries "N", "N-M" or "N-" (no end) of a rule, in groups i, i+1 (the dash) and i+2.
   const std::string queries = R"(quer(?:y|ies) (\d+)(-?)(\d*))";
   auto reply = [&](const std::smatch& m, int i, const std::string& text) {
     const int from = std::stoi(m[i]);
-    replies.push_back({from, m[i + 2].length() ? std::stoi(m[i + 2]) : m[i + 1].length() ? INT32_MAX : from, text});
+    replies.emplace_back(from, m[i + 2].length() ? std::stoi(m[i + 2]) : m[i + 1].length() ? INT32_MAX : from, text);
   };
   act({{"silent", [&](auto&) { mount.setSilent(true); }},
        {"refuses to open", [&](auto&) { mount.refuseOpen(true); }},
-       {R"(vanishes at query (\d+))", [&](auto& m) { replies.push_back({std::stoi(m[1]), INT32_MAX, ""}); }},
+       {R"(vanishes at query (\d+))", [&](auto& m) { replies.emplace_back(std::stoi(m[1]), INT32_MAX, ""); }},
        {"answers " + queries + R"re( with "(.*)")re", [&](auto& m) { reply(m, 1, unescape(m[4])); }},
        {R"(reports declination (\S+) for )" + queries, [&](auto& m) {
           // The declination field a hand controller reports.
@@ -142,7 +139,7 @@ void applyMount(SimulatedMount& mount, std::vector<Reply>& replies, const std::s
 }
 
 // A mount event as the simulated mount tells it: "open(1)", "bytes "E"", ...
-std::string shown(const MountEvent& e) {
+static std::string shown(const MountEvent& e) {
   std::ostringstream text;
   text << e;
   return text.str();
@@ -218,7 +215,7 @@ std::map<std::string, std::string> extraFiles(const Scenario& s) {
 
 // Every file a night starts with: the site's settings on `ini`, the target
 // list placed for `start`, and the scenario's own files.
-std::map<std::string, std::string> inputFiles(const Scenario& s, IniValues ini, const std::string& start) {
+static std::map<std::string, std::string> inputFiles(const Scenario& s, IniValues ini, const std::string& start) {
   applySite(ini, s.value("site"));
   std::map<std::string, std::string> files = {{"vantrel.ini", iniText(ini)}};
   files["vantrel.adf"] = targetList(s, start, ini.longitude);
@@ -228,7 +225,7 @@ std::map<std::string, std::string> inputFiles(const Scenario& s, IniValues ini, 
 
 // The bytes the mount received, one command a line ("E", "R027D,071C", the
 // pass-throughs, "T\x00", "B4000,0000"), runs folded.
-std::vector<std::string> commands(const std::string& bytes) {
+static std::vector<std::string> commands(const std::string& bytes) {
   std::vector<std::string> lines;
   for (std::size_t at = 0, size; at < bytes.size(); at += size) {
     size = std::string("RPTB").find(bytes[at]) == std::string::npos ? 1
@@ -240,7 +237,7 @@ std::vector<std::string> commands(const std::string& bytes) {
 }
 
 // "mode: night" (the default) and "mode: rehearse": in-process on the simulated clock.
-Outcome runInProcess(const Scenario& s) {
+static Outcome runInProcess(const Scenario& s) {
   const std::string start = s.value("start", "2026-12-06T18:00:00");
   MemoryFileStore files;
   files.files = inputFiles(s, {}, start);
@@ -254,10 +251,10 @@ Outcome runInProcess(const Scenario& s) {
   for (const Section* rule : s.all("mount")) applyMount(mount, replies, rule->value);
   if (!replies.empty()) {
     mount.setPositionScript([&](int query, const std::string& ra, const std::string& dec) {
-      for (const Reply& r : replies) {
-        if (query < r.from || query > r.to) continue;
-        if (r.text.empty()) mount.vanish();
-        else return replaced(replaced(r.text, "$RA", ra), "$DEC", dec);
+      for (const auto& [from, to, text] : replies) {
+        if (query < from || query > to) continue;
+        if (text.empty()) mount.vanish();
+        else return replaced(replaced(text, "$RA", ra), "$DEC", dec);
       }
       return ra + "," + dec + "#";
     });
@@ -330,7 +327,7 @@ Outcome runInProcess(const Scenario& s) {
 }
 
 // The names in a folder, in order.
-std::set<std::string> names(const std::string& dir) {
+static std::set<std::string> names(const std::string& dir) {
   std::set<std::string> found;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) found.insert(entry.path().filename());
   return found;
@@ -340,7 +337,7 @@ std::set<std::string> names(const std::string& dir) {
 // folder" (whose COM1 leads to the same device): each must stop at once; its
 // exit status, standard error and files go to the "copies" block, with the
 // process ids of the night under test as $PID (the one started) and $NIGHT.
-void runCopy(const std::string& what, const std::string& dir, pid_t first, std::vector<std::string>& copies) {
+static void runCopy(const std::string& what, const std::string& dir, pid_t first, std::vector<std::string>& copies) {
   e2e::ScratchDir other;
   const std::string where = what == "run a second copy" ? dir : other.path;
   if (where != dir) {
@@ -363,7 +360,7 @@ void runCopy(const std::string& what, const std::string& dir, pid_t first, std::
 // "mode: command lines": the program once for each "run: ARGS" in the folder
 // of the scenario; each run a line of the "runs" block with its exit status
 // and the first line it printed (on standard error, else on output).
-std::vector<std::string> runEach(const Scenario& s, const std::string& dir) {
+static std::vector<std::string> runEach(const Scenario& s, const std::string& dir) {
   std::vector<std::string> runs;
   for (const Section* run : s.all("run")) {
     e2e::Child child(words(run->value, {VANTREL_BINARY}), dir, dir + "/out", dir + "/err");
@@ -379,7 +376,7 @@ std::vector<std::string> runEach(const Scenario& s, const std::string& dir) {
 // "held: COM1": the line is held by another program (here the test) with
 // TIOCEXCL alone, as a terminal program holds it; root passes that lock only
 // with CAP_SYS_ADMIN, so then the program runs without it.
-int holdLine(const std::string& path, std::vector<std::string>& args) {
+static int holdLine(const std::string& path, std::vector<std::string>& args) {
   int holder = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (holder < 0 || ::ioctl(holder, TIOCEXCL) != 0) throw std::runtime_error("cannot hold " + path);
   if (geteuid() == 0) args.insert(args.begin(), {"/usr/bin/setpriv", "--bounding-set", "-sys_admin"});
@@ -389,7 +386,7 @@ int holdLine(const std::string& path, std::vector<std::string>& args) {
 // A real night: the program against vantrel-mountsim on a pseudo-terminal,
 // in a scratch folder, at a site where it is night now; "do:" lines act on it
 // in order, and it must end within a minute.
-Outcome runReal(const Scenario& s) {
+static Outcome runReal(const Scenario& s) {
   e2e::ScratchDir dir;
   // Targets placed by azimuth stand there now, at a site where it is night now.
   NightNow now(PosixClock::civilMs());
@@ -490,7 +487,7 @@ Outcome runReal(const Scenario& s) {
 
 // An expected line against one that came out: exact, but for "{{regex}}"
 // parts and the shorthands for what a real night cannot fix in advance.
-bool lineMatches(const std::string& want, const std::string& got) {
+static bool lineMatches(const std::string& want, const std::string& got) {
   static const std::map<std::string, std::string> named = {
       {"DATE", R"(\d{4}-\d\d-\d\d)"}, {"TIME", R"(\d\d:\d\d:\d\d)"}, {"HM", R"(\d\d:\d\d)"},
       {"N", R"(\d+)"}, {"HEX", "[0-9A-F]{4}"}, {"X", R"(-?\d+\.\d+)"}, {"ANY", ".*"}};
@@ -507,13 +504,13 @@ bool lineMatches(const std::string& want, const std::string& got) {
   return std::regex_match(got, std::regex(pattern));
 }
 
-bool blockMatches(const std::vector<std::string>& want, const std::vector<std::string>& got) {
+static bool blockMatches(const std::vector<std::string>& want, const std::vector<std::string>& got) {
   return want.size() == got.size() && std::equal(want.begin(), want.end(), got.begin(), lineMatches);
 }
 
 // Every "expect KEY:" of the scenario against what came out; with --update
 // what came out is written back, keeping each expected line that still matches.
-void check(Scenario& s, const Outcome& got) {
+static void check(Scenario& s, const Outcome& got) {
   std::vector<std::string> lines = s.lines;
   for (auto e = s.sections.rbegin(); e != s.sections.rend(); ++e) {
     if (e->key.rfind("expect ", 0) != 0) continue;
