@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -37,10 +38,9 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
 
 // Asks `done` every 20 ms until it holds (true) or the time is up (false).
 inline bool waitUntil(const std::function<bool()>& done, std::chrono::seconds timeout) {
-  for (auto deadline = std::chrono::steady_clock::now() + timeout; !done();) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
     if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
   return true;
 }
 
@@ -71,9 +71,8 @@ class Child {
     dup2(outPath == errPath ? 2 : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
     if (inChild) inChild();
     if (getpgrp() != getpid()) setpgid(0, 0);  // a group of its own, so that what it starts ends with it
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
+    std::vector<char*> args(argv.size() + 1, nullptr);
+    std::transform(argv.begin(), argv.end(), args.begin(), [](std::string& a) { return a.data(); });
     execv(args[0], args.data());
     _exit(127);
   }
@@ -90,9 +89,8 @@ class Child {
   std::optional<int> waitForExit(std::chrono::seconds timeout) {
     waitUntil([&] {
       int raw = 0;
-      if (!status_ && pid_ > 0 && waitpid(pid_, &raw, WNOHANG) == pid_) {
+      if (!status_ && pid_ > 0 && waitpid(pid_, &raw, WNOHANG) == pid_)
         status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-      }
       return status_.has_value();
     }, timeout);
     return status_;

@@ -25,9 +25,7 @@ using ::testing::MatchesRegex;
 // A socket listening on a loopback port the system chose, which goes to `port`.
 inline int listenOnLoopback(int& port) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
   socklen_t length = sizeof a;
   ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
   ::listen(fd, 1);

@@ -17,9 +17,7 @@ class MemoryFileStore : public FileStore {
   bool failAppends = false;
 
   std::optional<std::string> readAll(const std::string& name) override {
-    auto it = files.find(name);
-    if (it == files.end()) return std::nullopt;
-    return it->second;
+    return files.count(name) ? std::optional(files[name]) : std::nullopt;
   }
   std::string tail(const std::string& name, std::size_t count) override {
     const std::string& text = files[name];

@@ -6,46 +6,31 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "astro/clock_sample.h"
 #include "astro/koudo_keisan_1950.h"
 #include "astro/sun_position.h"
+#include "e2e/process.h"
 #include "platform/simulated_clock.h"
 #include "platform/window.h"
 #include "support/memory_file_store.h"
 
 namespace vantrel::testing {
 
-// The whole of a file the test made or ships, byte for byte.
-inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in) << "cannot read " << path;
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using e2e::readFile;
 
 // A civil time "2026-12-06T18:00[:00]" in milliseconds.
 inline std::int64_t civil(const std::string& text) { return *SimulatedClock::parseCivilTime(text); }
 
 struct IniValues {
-  double longitude = 135.0;
-  double latitude = 35.0;
+  double longitude = 135.0, latitude = 35.0;
   int port = 1;
   std::vector<double> nightEnd = std::vector<double>(12, 4.5);
-  double minAltitude = 10;
-  double decLimit = 89;
-  double parkEnabled = 1;
-  double dwellMinutes = 2;
-  double gridStep = 0.5;
-  double passThroughValue = 0;
-  double startDelaySeconds = 0;
-  double raOffset = 0;
-  double decOffset = 0;
+  double minAltitude = 10, decLimit = 89, parkEnabled = 1, dwellMinutes = 2, gridStep = 0.5;
+  double passThroughValue = 0, startDelaySeconds = 0, raOffset = 0, decOffset = 0;
 };
 
 inline std::string number(double v) {
@@ -54,31 +39,28 @@ inline std::string number(double v) {
   return text;
 }
 
+// The site file: each title on a line of its own, its value on the next.
 inline std::string iniText(const IniValues& v) {
-  std::string months;
-  for (std::size_t i = 0; i < v.nightEnd.size(); ++i) months += (i ? "," : "") + number(v.nightEnd[i]);
-  const std::string eol = "\r\n";
-  return "site" + eol + number(v.longitude) + "," + number(v.latitude) + eol + "port" + eol +
-         std::to_string(v.port) + eol + "end of night" + eol + months + eol + "min altitude" + eol +
-         number(v.minAltitude) + eol + "dec limit" + eol + number(v.decLimit) + eol + "park" + eol +
-         number(v.parkEnabled) + eol + "dwell" + eol + number(v.dwellMinutes) + eol + "grid" + eol +
-         number(v.gridStep) + eol + "pass-through" + eol + number(v.passThroughValue) + eol + "delay" + eol +
-         number(v.startDelaySeconds) + eol + "ra offset" + eol + number(v.raOffset) + eol + "dec offset" +
-         eol + number(v.decOffset) + eol;
+  std::string months, text;
+  for (double hour : v.nightEnd) months += (months.empty() ? "" : ",") + number(hour);
+  const std::pair<const char*, std::string> items[] = {
+      {"site", number(v.longitude) + "," + number(v.latitude)}, {"port", std::to_string(v.port)},
+      {"end of night", months}, {"min altitude", number(v.minAltitude)}, {"dec limit", number(v.decLimit)},
+      {"park", number(v.parkEnabled)}, {"dwell", number(v.dwellMinutes)}, {"grid", number(v.gridStep)},
+      {"pass-through", number(v.passThroughValue)}, {"delay", number(v.startDelaySeconds)},
+      {"ra offset", number(v.raOffset)}, {"dec offset", number(v.decOffset)}};
+  for (const auto& [title, value] : items) text += title + std::string("\r\n") + value + "\r\n";
+  return text;
 }
 
 // One target line: "name" in columns 1-4, RA hours and minutes, sign,
 // degrees and arc-minutes, free text, and the nine-character mask.
 inline std::string targetLine(const std::string& name4, double raHours, double decDeg) {
-  int h = static_cast<int>(raHours);
-  double minutes = (raHours - h) * 60;
-  double a = decDeg < 0 ? -decDeg : decDeg;
-  int d = static_cast<int>(a);
-  double arcmin = (a - d) * 60;
+  const int h = static_cast<int>(raHours), d = static_cast<int>(std::abs(decDeg));
   char line[128];
-  std::snprintf(line, sizeof line, "%-4.4s%02d%04.1f %c%02d%04.1f", name4.c_str(), h, minutes,
-                decDeg < 0 ? '-' : '+', d, arcmin);
-  return line + std::string(" target000000000");
+  std::snprintf(line, sizeof line, "%-4.4s%02d%04.1f %c%02d%04.1f target000000000", name4.c_str(), h,
+                (raHours - h) * 60, decDeg < 0 ? '-' : '+', d, (std::abs(decDeg) - d) * 60);
+  return line;
 }
 
 // The two input files of a night, in memory.
@@ -92,9 +74,7 @@ inline MemoryFileStore nightStore(const IniValues& ini, const std::string& adf) 
 // The examples/ folder's two files as they ship.
 inline MemoryFileStore examplesStore() {
   MemoryFileStore files;
-  for (std::string name : {"vantrel.ini", "vantrel.adf"}) {
-    files.files[name] = readFile(VANTREL_SOURCE_DIR "/examples/" + name);
-  }
+  for (std::string name : {"vantrel.ini", "vantrel.adf"}) files.files[name] = readFile(VANTREL_SOURCE_DIR "/examples/" + name);
   return files;
 }
 #endif
@@ -107,24 +87,10 @@ inline double raHoursAtAzimuth(const std::string& date, const std::string& time,
   ClockSample sample = sampleClock(date, time);
   double best = 0, bestError = 1e9;
   for (int tenths = 0; tenths < 24 * 600; ++tenths) {
-    double hours = tenths / 600.0;
-    HorizontalPosition p = koudo_keisan_1950(hours * 15, decDeg, 35.0, longitude, sample);
+    HorizontalPosition p = koudo_keisan_1950(tenths / 600.0 * 15, decDeg, 35.0, longitude, sample);
     double error = std::abs(p.outAz - wantAz);
-    if (p.outAlt > minAltitude && error < bestError) bestError = error, best = hours;
+    if (p.outAlt > minAltitude && error < bestError) bestError = error, best = tenths / 600.0;
   }
-  return best;
-}
-
-// For tests on the real clock: the longitude (in steps of 15 degrees) where
-// the Sun stands lowest at latitude 35 at the civil time, so that a night
-// started now is a night, away from the Sun, whatever the hour of the test.
-inline double nightLongitude(const std::string& date, const std::string& time) {
-  double best = 135.0, lowest = 90;
-  for (double longitude = -165; longitude <= 180; longitude += 15) {
-    double alt = sunPosition(civilTextsToMjdUt(date, time), 35.0, longitude).altDeg;
-    if (alt < lowest) lowest = alt, best = longitude;
-  }
-  EXPECT_LT(lowest, -18) << "no longitude where it is night at " << date << " " << time;
   return best;
 }
 
@@ -134,7 +100,14 @@ struct NightNow {
   ClockReading now;
   IniValues ini;
   explicit NightNow(std::int64_t civilMs) : now(civilReading(civilMs)) {
-    ini.longitude = nightLongitude(now.dateText, now.timeText);
+    // The longitude (in steps of 15 degrees) where the Sun stands lowest at
+    // latitude 35, so that a night started now is a night, away from the Sun.
+    double lowest = 90;
+    for (double longitude = -165; longitude <= 180; longitude += 15) {
+      double alt = sunPosition(civilTextsToMjdUt(now.dateText, now.timeText), 35.0, longitude).altDeg;
+      if (alt < lowest) lowest = alt, ini.longitude = longitude;
+    }
+    EXPECT_LT(lowest, -18) << "no longitude where it is night at " << now.dateText << " " << now.timeText;
     ini.nightEnd = std::vector<double>(12, 5.99);
     ini.minAltitude = 0;
   }
@@ -148,17 +121,15 @@ struct NightNow {
   }
 };
 
-// Keeps the titles it was shown and counts the passes that served it.
+// Counts the passes that served it and keeps the skies it was shown.
 class RecordingWindow : public Window {
  public:
-  std::vector<std::string> titles;
-  std::vector<std::string> statuses;
   int eventPasses = 0;
   bool chart = false;          // asks for the sky of every pass
   std::vector<SkyView> skies;  // what it was shown
-  void setTitle(const std::string& title) override { titles.push_back(title); }
+  void setTitle(const std::string&) override {}
   void processEvents() override { ++eventPasses; }
-  void showStatus(const std::string& line) override { statuses.push_back(line); }
+  void showStatus(const std::string&) override {}
   bool wantsSky() const override { return chart; }
   void showSky(const SkyView& sky) override { skies.push_back(sky); }
 };
