@@ -46,11 +46,11 @@ TEST_F(QtWindowTest, TitlesPlanAndClosingWhileTheNightRuns) {
   std::string seen = shown->windowTitle().toStdString() + "|";
   window.setTitle("Vantrel v1.10 " + utf8);
   QTabWidget* tabs = shown->findChild<QTabWidget*>();
-  seen += shown->windowTitle().toStdString() + "|" + std::to_string(tabs->count());
+  seen += shown->windowTitle().toStdString() + "|" + std::to_string(tabs->count()) + "|";
   window.showPlan("  18:00:05  goto  " + utf8);
   window.showPlan("  18:00:05  goto  " + utf8 + "\n");
   seen += tabs->tabText(0).toStdString() + "|" + tabs->tabText(1).toStdString() + "|" + window.planText();
-  EXPECT_EQ(seen, "Skerrow, ver 1.30|Vantrel v1.10 " + utf8 + "|1Records|Plan|  18:00:05  goto  " + utf8 + "\n");
+  EXPECT_EQ(seen, "Skerrow, ver 1.30|Vantrel v1.10 " + utf8 + "|1|Records|Plan|  18:00:05  goto  " + utf8 + "\n");
   shown->close();
   window.processEvents();
   EXPECT_TRUE(stop.raised() && window.closedDuringNight() && shown->isVisible());
