@@ -4,22 +4,19 @@
 // (raw paths, slow senders, oversized heads) and every byte of the answer is
 // seen. Also the pieces it is made of: text as JSON and HTML, tokens, and the
 // command line's settings.
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <list>
 #include <regex>
 #include <sstream>
-#include <thread>
 
 #include "e2e/process.h"
 #include "platform/fault.h"
 #include "scenarios/scenario.h"
+#include "support/http_client.h"
 #include "support/memory_file_store.h"
-#include "web/json_text.h"
 #include "web/status_server.h"
 #include "web/web_feed.h"
 
@@ -27,28 +24,6 @@ namespace vantrel::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A connection to 127.0.0.1:port.
-int connectTo(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  return fd;
-}
-
-// What the server sends until it closes the connection or stays silent for three seconds.
-std::string received(int fd) {
-  std::string got;
-  char buffer[65536];
-  pollfd p{fd, POLLIN, 0};
-  for (ssize_t n; ::poll(&p, 1, 3000) > 0 && (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-    got.append(buffer, static_cast<std::size_t>(n));
-  }
-  return got;
-}
 
 // "[[N*C]]" stands for the character C N times: long heads, logs and files in short lines.
 std::string expanded(std::string s) {
@@ -58,23 +33,26 @@ std::string expanded(std::string s) {
   return unescape(s);
 }
 
-// "phase observing", "row 12 M42 ...", "reported DEC HH:MM:SS AZ ALT": one field of the night's status.
-NightStatus& setField(NightStatus& n, const std::string& line) {
-  std::string field = line.substr(0, line.find(' ')), rest = line.substr(line.find(' ') + 1), time;
-  std::istringstream in(rest);
+// "phase observing; row 12 M42 ...; reported DEC HH:MM:SS AZ ALT": fields of the night's status.
+NightStatus& setFields(NightStatus& n, const std::string& line) {
+  std::istringstream fields(line);
   auto at = [](const std::string& hms) { return civilSeconds("2026-12-06", hms); };
-  for (int p = 0; field == "phase" && p <= static_cast<int>(NightPhase::fault); ++p) {
-    if (rest == phaseName(static_cast<NightPhase>(p))) n.phase = static_cast<NightPhase>(p);
-  }
-  if (field == "now") n.nowSeconds = at(rest);
-  if (field == "row") std::getline(in >> n.row >> std::ws, n.targetName);
-  if (field == "reported") in >> n.reportedDecDeg >> time >> n.mountAzDeg >> n.mountAltDeg;
-  if (field == "reported") n.reportedAtSeconds = at(time);
-  n.reported = n.reported || field == "reported";
-  if (field == "observed") in >> n.observedCount >> n.targetCount;
-  std::smatch m;
-  if (field == "next" && std::regex_match(rest, m, std::regex("(end )?(\\S+)(?: row (\\d+) (.*))?"))) {
-    n.next = {true, m[1].matched, at(m[2]), m[3].matched ? std::stoi(m[3]) : 0, m[4]};
+  for (std::string f, time; std::getline(fields >> std::ws, f, ';');) {
+    std::string field = f.substr(0, f.find(' ')), rest = f.substr(f.find(' ') + 1);
+    std::istringstream in(rest);
+    for (int p = 0; field == "phase" && p <= static_cast<int>(NightPhase::fault); ++p) {
+      if (rest == phaseName(static_cast<NightPhase>(p))) n.phase = static_cast<NightPhase>(p);
+    }
+    if (field == "now") n.nowSeconds = at(rest);
+    if (field == "row") std::getline(in >> n.row >> std::ws, n.targetName);
+    if (field == "reported") in >> n.reportedDecDeg >> time >> n.mountAzDeg >> n.mountAltDeg;
+    if (field == "reported") n.reportedAtSeconds = at(time);
+    n.reported = n.reported || field == "reported";
+    if (field == "observed") in >> n.observedCount >> n.targetCount;
+    std::smatch m;
+    if (field == "next" && std::regex_match(rest, m, std::regex("(end )?(\\S+)(?: row (\\d+) (.*))?"))) {
+      n.next = {true, m[1].matched, at(m[2]), m[3].matched ? std::stoi(m[3]) : 0, m[4]};
+    }
   }
   return n;
 }
@@ -92,15 +70,11 @@ SkyView skyOf(const std::string& line) {
 // The server's threads (the only niced ones here), and how many leave the stop signals to the night.
 std::string serverThreads() {
   int niced = 0, leaving = 0;
-  for (int look = 0; look < 100 && niced < 3; ++look) {
-    std::this_thread::sleep_for(50ms);
-    niced = leaving = 0;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-      if (::getpriority(PRIO_PROCESS, static_cast<id_t>(std::stoi(task.path().filename()))) != 10) continue;
-      std::string status = e2e::readFile(task.path() / "status");
-      ++niced;
-      leaving += (std::stoull(status.substr(status.find("SigBlk:") + 7), nullptr, 16) & 0x4003) == 0x4003;
-    }
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    if (::getpriority(PRIO_PROCESS, static_cast<id_t>(std::stoi(task.path().filename()))) != 10) continue;
+    std::string status = e2e::readFile(task.path() / "status");
+    ++niced;
+    leaving += (std::stoull(status.substr(status.find("SigBlk:") + 7), nullptr, 16) & 0x4003) == 0x4003;
   }
   return std::to_string(niced) + " niced, " + std::to_string(leaving) + " leave HUP, INT and TERM";
 }
@@ -122,43 +96,38 @@ Outcome runWeb(const Scenario& s) {
   e2e::ScratchDir dir;
   ::mkfifo((dir / "fifo").c_str(), 0600);
   for (const auto& [name, text] : extraFiles(s)) e2e::writeFile(dir / name, expanded(text));
-  const WebSettings settings{"127.0.0.1", 0, s.value("server token")};
   const WebLimits limits{1, 600ms, 500ms, 5000ms, 4096, 20ms, 100, std::stoul(s.value("log bytes", "4096"))};
   StatusBoard board;
   NightStatus status;
   WebFeed feed("log2026-12-06.txt", s.all("board").empty() ? nullptr : &board, nullptr);
   MemoryFileStore files;
   std::unique_ptr<StatusServer> server;
-  std::vector<int> held;  // every connection, closed at the end
+  std::list<HttpConnection> held;  // every connection, closed before the server stops
   for (const Section& step : s.sections) {
     const std::string &v = step.value, &key = step.key;
     std::vector<std::string>& said = out.blocks[key == "request" || key == "stall" ? "answers" : key + "s"];
     std::string error;
-    if (key == "text") said.push_back(jsonString(unescape(v)) + " " + htmlText(unescape(v)));
     if (key == "token") said.push_back(v + " => " + tokenFromFileText(expanded(v), error).value_or(error));
     if (key == "setting") said.push_back(v + " => " + settingsOf(v, dir));
     if (key == "show") feed.showStatus(expanded(v));
     if (key == "sky") feed.showSky(skyOf(v));
     if (key == "log") files.files["log2026-12-06.txt"] += expanded(v) + "\r\n";
-    if (key == "board") board.publish(setField(status, v));
+    if (key == "board") board.publish(setFields(status, v));
     if (key != "request" && key != "stall") continue;
-    if (!server) server = startStatusServer(settings, feed, files, limits);
-    std::string head = v.substr(0, v.find(" | ")) + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n";
+    if (!server) server = startStatusServer({"127.0.0.1", 0, s.value("server token")}, feed, files, limits);
+    HttpConnection& client = held.emplace_back(std::stoi(server->url().substr(server->url().rfind(':') + 1)));
+    std::string request = v.substr(0, v.find(" | ")), headers = "Connection: close\r\n";
     for (std::size_t at = v.find(" | "); at != std::string::npos; at = v.find(" | ", at + 3)) {
-      head += expanded(v.substr(at + 3, v.find(" | ", at + 3) - at - 3)) + "\r\n";
+      headers += expanded(v.substr(at + 3, v.find(" | ", at + 3) - at - 3)) + "\r\n";
     }
-    held.push_back(connectTo(std::stoi(server->url().substr(server->url().rfind(':') + 1))));
-    ::send(held.back(), (head + "\r\n").data(), head.size() + 2, MSG_NOSIGNAL);
-    if (key == "stall") said.push_back(v + " => never read");
-    if (key != "request") continue;
-    std::string answer = std::regex_replace(received(held.back()), std::regex("Date: [^\r]*\r\n"), "");
+    if (key == "stall" && client.send(v + " HTTP/1.1\r\nHost: x\r\n\r\n")) said.push_back(v + " => never read");
+    if (key == "stall") continue;
+    std::string answer = client.request(v.substr(0, v.find(' ')), request.substr(v.find(' ') + 1), headers).text;
+    answer = std::regex_replace(answer, std::regex("Date: [^\r]*\r\n"), "");
     said.push_back(v + " =>" + (answer.empty() ? " no answer" : ""));
     if (answer.find("text/html") != std::string::npos) answer = std::regex_replace(answer, std::regex("><"), ">\n<");
-    for (const std::string& line : splitLines(std::regex_replace(answer, std::regex("\r(?!\n)"), "\\r"))) {
-      said.push_back("  " + line);
-    }
+    for (const std::string& line : splitLines(answer)) said.push_back("  " + line);
   }
-  for (int fd : held) ::close(fd);
   if (server) out.values["threads"] = serverThreads();
   return out;
 }
