@@ -1,10 +1,13 @@
 // libFuzzer targets, one per reader of outside bytes; each executable is built with
 // VANTREL_FUZZ_TARGET naming one of the functions below. A property that fails aborts.
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iomanip>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,8 +15,6 @@
 #include "astro/clock_sample.h"
 #include "inputs/input_warnings.h"
 #include "inputs/number_text.h"
-#include "inputs/site_config.h"
-#include "inputs/target_list.h"
 #include "inputs/text_lines.h"
 #include "mount/protocol.h"
 #include "obslog/log_format.h"
@@ -24,26 +25,12 @@
 namespace vantrel::fuzz {
 
 void require(bool property) { if (!property) std::abort(); }
-std::string full(double v) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%.17g", v);
-  return text;
-}
-// A refused input file: an input-file fault whose message starts with the file's name.
-void requireInputFault(const Fault& fault, const char* file) {
-  require(fault.status() == ExitStatus::inputFile && std::strncmp(fault.what(), file, 11) == 0);
-}
-int hexValue(char c) {
-  const std::size_t at = std::string_view("0123456789abcdefABCDEF").find(c);
-  return at == std::string_view::npos ? -1 : static_cast<int>(at < 16 ? at : at - 6);
-}
 
 // Any date and time text gives a sample without fault, and every civil time that parses reads back as
 // the same texts.
 void clock_texts(std::string_view bytes) {
-  const std::size_t cut = bytes.find('\n');
-  const std::string_view date = bytes.substr(0, cut);
-  const std::string_view time = cut == std::string_view::npos ? std::string_view() : bytes.substr(cut + 1);
+  // The date up to the first newline, the time after it (empty when there is none).
+  const std::string_view date = bytes.substr(0, bytes.find('\n')), time = bytes.substr(date.size() + (date != bytes));
   const ClockSample sample = sampleClock(date, time);
   require(sample.cycleDateText == date && sample.cycleTimeText == time && std::isfinite(sample.clockYear) &&
           std::isfinite(sample.clockMonth) && std::isfinite(sample.clockDay));
@@ -65,8 +52,8 @@ void log_forms(std::string_view bytes) {
   if (std::isfinite(value)) {
     char fifteen[64];
     std::snprintf(fifteen, sizeof fifteen, "%.15g", std::fabs(value));
-    require(item.size() >= 3 && (item[0] == ' ' || item[0] == '-') && item.back() == ' ');
-    require(item.find_first_of("eE") == std::string::npos);
+    require(item.size() >= 3 && (item[0] == ' ' || item[0] == '-') && item.back() == ' ' &&
+            item.find_first_of("eE") == std::string::npos);
     require(std::strtod(item.c_str() + 1, nullptr) == std::strtod(fifteen, nullptr));
   }
   const std::string formed = formatPattern(value, pattern);
@@ -80,35 +67,25 @@ void log_forms(std::string_view bytes) {
   }
 }
 
-// The mount's reply and angle codec: any bytes as a reply, and any double as an angle to send, against the
-// protocol worked out here. A field is four characters: hexadecimal digits (blanks skipped) up to the
-// first other character, a signed 16-bit count of 1/65536 turn.
-double fieldDegrees(std::string_view field) {
-  unsigned bits = 0;
-  for (char c : field) {
-    if (c == ' ' || c == '\t' || c == '\n') continue;
-    if (hexValue(c) < 0) break;
-    bits = (bits << 4) | static_cast<unsigned>(hexValue(c));
-  }
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(bits)) / 65536.0 * 360.0;
-}
-
+// The mount's reply and angle codec: any bytes as a reply, and any double as an angle to send. A reply is
+// taken whole or not at all, its angle the field of four characters at offset 5, within half a turn either
+// way (how a field reads is the number reader's "&h" form, fuzzed by number_text). An angle is sent as the
+// low 16 bits of its count of 1/65536 turn rounded half to even, four upper-case hexadecimal digits, and
+// reads back as those 16 bits taken signed.
 void mount_codec(std::string_view bytes) {
   const std::optional<double> dec = checkPositionReply(bytes);
   require(dec.has_value() == (bytes.size() == 10 && bytes[9] == '#'));
-  require(!dec || (*dec == fieldDegrees(bytes.substr(5, 4)) && *dec >= -180 && *dec < 180));
+  require(!dec || (*dec == decodeAngle(bytes.substr(5, 4)) && *dec >= -180 && *dec < 180));
   double degrees;
   if (bytes.size() < sizeof degrees) return;
   std::memcpy(&degrees, bytes.data(), sizeof degrees);
   const double units = std::nearbyint(degrees * 65536 / 360);
   try {
     const std::string field = encodeAngle(degrees);
-    require(std::isfinite(units) && field.size() == 4);
-    for (char c : field) require(hexValue(c) >= 0 && !(c >= 'a' && c <= 'f'));
-    double low = std::fmod(units, 65536.0);
-    if (low < 0) low += 65536;
+    require(std::isfinite(units) && field.size() == 4 && field.find_first_not_of("0123456789ABCDEF") == field.npos);
+    const double low = std::fmod(std::fmod(units, 65536.0) + 65536, 65536.0);  // the low 16 bits
     require(std::strtoul(field.c_str(), nullptr, 16) == static_cast<unsigned>(low));
-    require(decodeAngle(field) == fieldDegrees(field));
+    require(decodeAngle(field) == (low < 32768 ? low : low - 65536) / 65536 * 360);
   } catch (const Fault&) {
     require(!std::isfinite(units));
   }
@@ -126,7 +103,7 @@ void number_text(std::string_view text) {
   std::size_t used = 0;  // characters of clean read
   if (clean.size() >= 2 && clean[0] == '&' && at[1] == at[0] + 1 && (clean[1] == 'h' || clean[1] == 'H')) {
     std::size_t digits = 0;
-    while (2 + digits < clean.size() && hexValue(clean[2 + digits]) >= 0) ++digits;
+    while (2 + digits < clean.size() && std::isxdigit(static_cast<unsigned char>(clean[2 + digits]))) ++digits;
     const unsigned long bits = std::strtoul(clean.substr(2, digits).c_str(), nullptr, 16);
     value = digits <= 4 ? static_cast<std::int16_t>(static_cast<std::uint16_t>(bits))
                         : static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)));
@@ -150,18 +127,18 @@ void site_config(std::string_view bytes) {
   SiteConfigPlaces places;
   try {
     first = parseSiteConfig(bytes, siteConfigFileName, &places);
-  } catch (const Fault& fault) {
-    return requireInputFault(fault, "vantrel.ini");
+  } catch (const Fault& fault) {  // refused: an input-file fault whose message starts with the file's name
+    return require(fault.status() == ExitStatus::inputFile && std::strncmp(fault.what(), "vantrel.ini", 11) == 0);
   }
   siteConfigWarnings(first, places);
-  std::string months;
-  for (int m = 1; m <= 12; ++m) months += (m > 1 ? "," : "") + full(first.nightEndByMonth[m]);
-  std::string text = "site\r\n" + full(first.siteLongitude) + "," + full(first.siteLatitude) + "\r\nport\r\n" +
-                     full(first.commPort) + "\r\nmonths\r\n" + months + "\r\n";
+  std::ostringstream text;
+  text << std::setprecision(17) << "site\r\n" << first.siteLongitude << "," << first.siteLatitude << "\r\nport\r\n"
+       << first.commPort << "\r\nmonths\r\n";
+  for (int m = 1; m <= 12; ++m) text << (m > 1 ? "," : "") << first.nightEndByMonth[m];
   for (double v : {first.minAltitude, first.decLimit, first.parkEnabled, first.dwellMinutes, first.gridStep,
                    first.passThroughValue, first.startDelaySeconds, first.raOffset, first.decOffset})
-    text += "label\r\n" + full(v) + "\r\n";
-  const SiteConfig second = parseSiteConfig(text);  // must not throw
+    text << "\r\nlabel\r\n" << v;
+  const SiteConfig second = parseSiteConfig(text.str() + "\r\n");  // must not throw
   require(std::memcmp(&first, &second, sizeof first) == 0);  // doubles only: every value, bit for bit
 }
 
@@ -177,16 +154,14 @@ struct OneFileStore : PosixFileStore {
 void target_list(std::string_view bytes) {
   static OneFileStore files;
   files.bytes = bytes;
-  SiteConfig config;
-  config.gridStep = 0.5;
-  config.raOffset = 0.25;
+  const SiteConfig config{.gridStep = 0.5, .raOffset = 0.25};
   static TargetTable table;  // every parse starts it afresh
   try {
     const std::vector<std::u32string> lines = readTargetLines(files);
     targetLineWarnings(lines);
     parseTargetLines(lines, config, table);
   } catch (const Fault& fault) {
-    return requireInputFault(fault, "vantrel.adf");
+    return require(fault.status() == ExitStatus::inputFile && std::strncmp(fault.what(), "vantrel.adf", 11) == 0);
   }
   require(table.targetCount >= 0 && table.targetCount <= TargetTable::capacity);
   for (int row = 1; row <= table.targetCount; ++row)

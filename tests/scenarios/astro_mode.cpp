@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <numbers>
 #include <sstream>
 
 #include "astro/koudo_keisan_1950.h"
@@ -22,35 +21,19 @@ std::string g(double v, int digits = 17) {
   return text;
 }
 
-// "m-30": the right ascension whose alpha is theta exactly (H = 0), then moved by the offset.
-double rightAscension(const std::string& text, const ClockSample& sample, double longitude) {
-  if (text[0] != 'm') return std::stod(text);
-  const double theta = localSiderealAngle(sample, longitude);
-  double ra = theta / std::numbers::pi * 180;
-  for (int step = 0; step < 64; ++step) ra = std::nextafter(ra, 0.0);
-  for (int step = 0; step < 128 && (ra / 180) * std::numbers::pi != theta; ++step) ra = std::nextafter(ra, 360.0);
-  return ra + std::stod(text.substr(1));
-}
-
 Outcome runPositions(const Scenario& scenario) {
   std::vector<std::string> rows;
   for (const Section& row : scenario.sections) {
     std::istringstream in(row.value);
     std::string date, time, out;
     double a, b, c, d;
-    // position: a latitude, b longitude, c declination.
-    if (std::string ra; row.key == "position" && in >> date >> time >> a >> b >> ra >> c) {
-      const ClockSample s = sampleClock(date, time);
-      const detail::KoudoKeisanTrace t = detail::koudo_keisan_1950_trace(rightAscension(ra, s, b), c, a, b, s);
+    // position: a latitude, b longitude, c right ascension, d declination.
+    if (row.key == "position" && in >> date >> time >> a >> b >> c >> d) {
+      const detail::KoudoKeisanTrace t = detail::koudo_keisan_1950_trace(c, d, a, b, sampleClock(date, time));
       const detail::AzimuthAltitude& z = t.horizontal;
       out = "H" + g(t.H) + " X" + g(t.X, 15) + " Y" + g(t.Y, 15) + " Sn" + g(t.Sn, 15) + " A0" + g(z.A0, 15) + " A" +
             g(z.A, 15) + " As" + g(z.As, 9) + " C" + g(z.C, 15) + " h" + g(z.h, 15) + " az" + g(z.outAz, 9) +
             " alt" + g(z.outAlt, 13);
-    }
-    if (const std::size_t bar = row.value.find('|'); row.key == "clock") {
-      const ClockSample c = sampleClock(row.value.substr(0, bar), row.value.substr(bar + 1));
-      out = g(c.clockYear) + g(c.clockMonth) + g(c.clockDay) + g(c.clockDayFraction, 9) + " [" + c.cycleDateText +
-            "|" + c.cycleTimeText + "]";
     }
     if (std::string x, y, sn; row.key == "components" && in >> x >> y >> sn) {
       const double X = std::strtod(x.c_str(), nullptr), Y = std::strtod(y.c_str(), nullptr);
@@ -58,7 +41,8 @@ Outcome runPositions(const Scenario& scenario) {
       const double Xs[] = {X, 1, 1, X}, Ys[] = {Y, 1, 1, Y};  // the row first and last of two pairs
       float pass[4];
       detail::singlePrecisionAzimuths(Xs, Ys, 4, pass);
-      out = " az" + g(z.outAz, 9) + " alt" + g(z.outAlt, 13) + " As" + g(z.As, 9) + " pass" + g(pass[0], 9) + g(pass[3], 9);
+      out = " az" + g(z.outAz, 9) + " alt" + g(z.outAlt, 13) + " As" + g(z.As, 9) + " pass" + g(pass[0], 9) +
+            g(pass[3], 9);
     }
     if (row.key == "day" && in >> a >> b >> c) out = g(modifiedJulianDay(a, b, c));
     if (row.key == "civil" && in >> date >> time) out = g(civilTextsToMjdUt(date, time));
