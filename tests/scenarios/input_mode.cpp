@@ -19,12 +19,9 @@ namespace vantrel::testing {
 namespace {
 
 // Target lists are decoded with the program's own CP932 converter.
-class Cp932Store : public MemoryFileStore {
- public:
-  std::optional<std::string> legacyToUtf8(std::string_view bytes) override { return real_.legacyToUtf8(bytes); }
-
- private:
-  PosixFileStore real_{"."};
+struct Cp932Store : MemoryFileStore {
+  std::optional<std::string> legacyToUtf8(std::string_view bytes) override { return real.legacyToUtf8(bytes); }
+  PosixFileStore real{"."};
 };
 
 void shown(const std::vector<InputWarning>& all, std::vector<std::string>& out) {
