@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "inputs/input_warnings.h"
+#include "inputs/number_text.h"
 #include "inputs/text_lines.h"
 #include "platform/fault.h"
 #include "platform/posix_file_store.h"
@@ -17,12 +19,9 @@ namespace vantrel::testing {
 namespace {
 
 // Target lists are decoded with the program's own CP932 converter.
-class Cp932Store : public MemoryFileStore {
- public:
-  std::optional<std::string> legacyToUtf8(std::string_view bytes) override { return real_.legacyToUtf8(bytes); }
-
- private:
-  PosixFileStore real_{"."};
+struct Cp932Store : MemoryFileStore {
+  std::optional<std::string> legacyToUtf8(std::string_view bytes) override { return real.legacyToUtf8(bytes); }
+  PosixFileStore real{"."};
 };
 
 void shown(const std::vector<InputWarning>& all, std::vector<std::string>& out) {
@@ -78,18 +77,36 @@ void iniCase(const std::optional<std::string>& text, std::vector<std::string>& o
   shown(siteConfigWarnings(s, places), out);
 }
 
+// Each quoted text of a "number:" or "utf8:" line on a line of its own: the number read from it and where it
+// ends (just past its last character), "none" if none was found; or whether it is UTF-8. "0{309}" stands for
+// 309 zeros; text that is UTF-8 is read as the characters it decodes to, other text byte by byte.
+void readings(const Section& c, std::vector<std::string>& out) {
+  const std::regex quoted(R"("[^"]*")"), repeated(R"((.)\{(\d+)\})");
+  for (std::sregex_iterator q(c.value.begin(), c.value.end(), quoted), end; q != end; ++q) {
+    std::string text = unescape(q->str().substr(1, q->length() - 2));
+    for (std::smatch m; std::regex_search(text, m, repeated);)
+      text = m.prefix().str() + std::string(std::stoul(m[2]), m[1].str()[0]) + m.suffix().str();
+    const std::optional<std::u32string> utf8 = decodeUtf8(text);
+    const NumberScan n = utf8 ? scanNumber(*utf8) : scanNumber(std::string_view(text));
+    const std::string read = number(n.value) + " ending at " + std::to_string(n.end) + (n.found ? "" : ", none");
+    out.push_back(c.key + ": " + q->str() + " => " + (c.key == "utf8" ? (utf8 ? "UTF-8" : "not UTF-8") : read));
+  }
+}
+
 // The site's file as a case changes it: "ini: TEXT" is the whole file, "ini N: TEXT" replaces line N (25: one
-// after the last), "ini lines N:" is the first N lines without the last line end, "ini eol: TEXT" ends every
-// line with TEXT, "ini missing:" is no file.
+// after the last), "ini N, M: TEXT | TEXT" lines N and M, "ini lines N:" is the first N lines without the last
+// line end, "ini eol: TEXT" ends every line with TEXT, "ini missing:" is no file.
 std::optional<std::string> iniFile(const IniValues& ini, const std::string& key, const std::string& text) {
   std::vector<std::string> lines = splitLines(iniText(ini));
   std::string file, eol = key == "ini eol" ? text : "\r\n";
   std::smatch m;
   if (key == "ini" || key == "ini missing") return key == "ini" ? std::optional(text) : std::nullopt;
   if (std::regex_match(key, m, std::regex(R"(ini lines (\d+))"))) lines.resize(std::stoul(m[1]));
-  if (std::regex_match(key, m, std::regex(R"(ini (\d+))"))) {
-    lines.resize(std::max<std::size_t>(lines.size(), std::stoul(m[1])));
-    lines.at(std::stoul(m[1]) - 1) = text;
+  std::istringstream numbers(std::regex_match(key, std::regex(R"(ini [\d, ]+)")) ? key.substr(4) + "," : "");
+  for (std::size_t n, from = 0, to; numbers >> n && numbers.ignore(); from = to + 3) {
+    to = std::min(text.find(" | ", from), text.size());
+    lines.resize(std::max(lines.size(), n));
+    lines.at(n - 1) = text.substr(from, to - from);
   }
   for (const std::string& line : lines) file += line + eol;
   return key.rfind("ini lines", 0) == 0 ? file.substr(0, file.size() - 2) : file;
@@ -105,7 +122,8 @@ Outcome runInputs(const Scenario& s) {
     std::string text = unescape(c.value);
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
     if (c.key == "site") applySite(ini, c.value);
-    if (c.key == "site" || c.key == "mode" || c.key.rfind("expect ", 0) == 0) continue;
+    if (c.key == "number" || c.key == "utf8") readings(c, out);
+    if (std::regex_match(c.key, std::regex("site|mode|number|utf8|expect .*"))) continue;
     out.push_back(c.key + ": " + c.value);
     std::smatch m;
     if (c.key == "adf more") adf = adf.value_or("") + text;

@@ -32,9 +32,9 @@ std::string bare(const std::string& bytes) {
   return text.str().substr(7, text.str().size() - 8);
 }
 
-std::vector<std::string> split(const std::string& text, const char* separator) {
-  const std::regex by(separator);
-  return {std::sregex_token_iterator(text.begin(), text.end(), by, -1), std::sregex_token_iterator()};
+std::vector<std::string> split(const std::string& text, const char* pattern, int part = -1) {
+  const std::regex by(pattern);
+  return {std::sregex_token_iterator(text.begin(), text.end(), by, part), std::sregex_token_iterator()};
 }
 
 std::string joined(const std::vector<std::string>& parts, const std::string& between) {
@@ -43,41 +43,33 @@ std::string joined(const std::vector<std::string>& parts, const std::string& bet
   return text;
 }
 
-// The in-process mount and clock of a story, and its window. Every wait of
-// the clock, yield and record is a mark, told in brackets before the next
-// event on the line.
+// The in-process mount, clock and window of a story. Every wait of the clock,
+// yield and record is a mark, told in brackets before the next event on the line.
 struct Rig : Window {
   void setTitle(const std::string&) override {}
   void showStatus(const std::string&) override {}
-  void processEvents() override {
-    if (marks.size() > 1000000) throw std::runtime_error("the supervision does not end");
-    mark("yield");
-  }
-  void mark(const std::string& what) { marks.emplace_back(mount.transcript().size(), what); }
-  std::string told() const {
-    std::vector<std::string> lines, pending;
-    const std::vector<MountEvent>& events = mount.transcript();
-    for (std::size_t i = 0, m = 0; i <= events.size(); ++i, pending.clear()) {
-      for (; m < marks.size() && marks[m].first <= i; ++m) pending.push_back(marks[m].second);
+  void processEvents() override { mark("yield"); }
+  void mark(const std::string& what) {
+    for (const std::vector<MountEvent>& e = mount.transcript(); seen < e.size(); ++seen, marks.clear()) {
       std::ostringstream event;
-      if (i < events.size()) event << events[i];
-      std::string shown = event.str().starts_with("bytes") ? bare(events[i].bytes) : event.str();
-      if (!pending.empty()) shown = i < events.size() ? "[" + joined(folded(pending), " ") + "] " + shown
-                                                      : joined(pending, " ");
-      if (!shown.empty()) lines.push_back(shown);
+      event << e[seen];
+      const std::string shown = e[seen].kind == MountEvent::Kind::bytes ? bare(e[seen].bytes) : event.str();
+      told.push_back(marks.empty() ? shown : "[" + joined(folded(marks), " ") + "] " + shown);
     }
-    return joined(folded(lines), ", ") + (mount.isOpen() ? ", left open" : "");
+    if (told.size() + marks.size() > 1000000) throw std::runtime_error("the supervision does not end");
+    marks.push_back(what);
   }
 
   const std::int64_t start = *SimulatedClock::parseCivilTime("2024-01-10T22:00:00");
   SimulatedClock clock{start};
   SimulatedMount mount{SimulatedMount::Transcript::kept};
   StopRequest stop;
-  std::vector<std::pair<std::size_t, std::string>> marks;  // (transcript length, what)
+  std::vector<std::string> told, marks;
+  std::size_t seen = 0;  // events of the transcript already told
 };
 
-// "dwell on DEC under LIMIT for MINUTES min [from above]"
-// or "park [off]", then "; "-separated ways of the mount.
+// "dwell on DEC under LIMIT for MINUTES min [from above]" or "park [off]", then "; "-separated ways of the
+// mount; a story that is neither tells only its end.
 std::string story(const std::string& text) {
   Rig r;
   std::vector<std::string> parts = split(text, "; ");
@@ -86,8 +78,7 @@ std::string story(const std::string& text) {
   std::smatch m;
   for (std::size_t i = 1; i < parts.size(); ++i) {
     const std::string& p = parts[i];
-    if (p == "silent") r.mount.setSilent(true);
-    else if (p == "gone") r.mount.vanish();
+    if (p == "gone") r.mount.vanish();
     else if (std::regex_match(p, m, std::regex(R"(at (\S+) s (stop|vanish|silent))")))
       events.emplace_back(std::stod(m[1]), m[2]);
     else if (std::regex_match(p, m, std::regex(R"re(quer(?:y|ies) (\d+)(-?)(\d*) "(.*)")re"))) {
@@ -114,9 +105,8 @@ std::string story(const std::string& text) {
     if (std::regex_match(parts[0], m, std::regex(R"(dwell on (\S+) under (\S+) for (\S+) min( from above)?)"))) {
       SupervisionSettings settings{.decLimit = std::stod(m[2]), .dwellMinutes = std::stod(m[3]),
                                    .limitArmed = !m[4].matched};
-      auto record = [&](double dec) { r.mark("record dec " + std::to_string(dec)); };
       SupervisionResult result = superviseTarget({15, std::stod(m[1])}, settings, {r.mount, r.clock, r, r.stop},
-                                                 record);
+                                                 [&](double dec) { r.mark("record dec " + std::to_string(dec)); });
       end = endNames[static_cast<int>(result.end)] + (" dec " + std::to_string(result.reportedDec)) + ", unread " +
             std::to_string(result.unreadReplies) + " '" + bare(result.unreadExample) + "'";
     } else if (std::regex_match(parts[0], m, std::regex("park( off)?"))) {
@@ -125,14 +115,13 @@ std::string story(const std::string& text) {
       outcome.parkReply = parkMount(2, !m[1].matched, {r.mount, r.clock, r, r.stop}, [&] { r.mark("record"); });
       end = describeNight(outcome);
       end.erase(0, end.rfind(';') + 2);
-    } else {
-      throw std::runtime_error("unknown story '" + parts[0] + "'");
     }
   } catch (const Fault& fault) {
     end = "fault " + std::to_string(static_cast<int>(fault.status())) + ": " + fault.what();
   }
   r.mark("-> " + r.clock.now().timeText + " " + end);
-  return r.told();
+  r.told.push_back(joined(r.marks, " "));
+  return joined(folded(r.told), ", ") + (r.mount.isOpen() ? ", left open" : "");
 }
 
 // "OPTIONS | SECONDS BYTES | SECONDS close ...": each step's emissions as
@@ -157,26 +146,30 @@ std::string dialogue(const std::string& text) {
          std::to_string(hc.positionQueries()) + " queries";
 }
 
-// Each case a line of the "cases" block: the case, then what it answered.
-// A reply is written in quotes, as it stands.
+// Each case a line of the "cases" block: the case, then what it answered. A key line of a story or a
+// dialogue may hold several cases split at " ;; "; one of the protocol's keys, several split at blanks
+// ("16/255": the third byte, the value), a reply written in quotes as it stands.
 Outcome runMount(const Scenario& s) {
   Outcome out;
   for (const Section& c : s.sections) {
-    std::string result;
-    try {
-      if (c.key == "story") result = story(c.value);
-      else if (c.key == "say") result = dialogue(c.value);
-      else if (c.key == "encode") result = encodeAngle(std::stod(c.value));
-      else if (c.key == "pass") result = bare(passThroughCommand(std::stoi(c.value), std::stoi(c.value.substr(2))));
-      else if (c.key == "whole") result = std::to_string(passThroughByte(std::stod(c.value))) + " " +
-                                          std::to_string(mountPortNumber(std::stod(c.value)));
-      else if (c.key == "reply") result = std::to_string(
-          checkPositionReply(unescape(c.value.substr(1, c.value.size() - 2))).value_or(NAN));
-      else continue;
-    } catch (const Fault& fault) {
-      result = std::string("fault: ") + fault.what();
+    const bool one = c.key == "story" || c.key == "say";
+    for (const std::string& v : split(c.value, one ? " ;; " : R"re("[^"]*"|[^\s"]+)re", one ? -1 : 0)) {
+      std::string result;
+      try {
+        if (c.key == "story") result = story(v);
+        else if (c.key == "say") result = dialogue(v);
+        else if (c.key == "encode") result = encodeAngle(std::stod(v));
+        else if (c.key == "pass") result = bare(passThroughCommand(std::stoi(v), std::stoi(v.substr(v.find('/') + 1))));
+        else if (c.key == "whole") result = std::to_string(passThroughByte(std::stod(v))) + " " +
+                                            std::to_string(mountPortNumber(std::stod(v)));
+        else if (c.key == "reply")
+          result = std::to_string(checkPositionReply(unescape(v.substr(1, v.size() - 2))).value_or(NAN));
+        else continue;
+      } catch (const Fault& fault) {
+        result = std::string("fault: ") + fault.what();
+      }
+      out.blocks["cases"].push_back(c.key + ": " + v + " => " + result);
     }
-    out.blocks["cases"].push_back(c.key + ": " + c.value + " => " + result);
   }
   return out;
 }

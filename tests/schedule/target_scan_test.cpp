@@ -62,10 +62,9 @@ TEST(CandidatePositions, LeavingOutRowsThatCannotBeChosenNeverChangesAPass) {
   const double latitudes[] = {0, 35.5, -33.9, 89.9, -90, 90, 60}, minAltitudes[] = {30, 0, -5, 10, 85};
   int leftOut = 0;
   for (int pass = 0; pass < 200; ++pass) {
-    SiteConfig config;
-    config.siteLatitude = pass % 3 == 0 ? latitudes[pass % 7] : unit(random) * 180 - 90;
-    config.siteLongitude = unit(random) * 360 - 180;
-    config.minAltitude = minAltitudes[pass % 5];
+    SiteConfig config{.siteLongitude = unit(random) * 360 - 180,
+                      .siteLatitude = pass % 3 == 0 ? latitudes[pass % 7] : unit(random) * 180 - 90,
+                      .minAltitude = minAltitudes[pass % 5]};
     char date[16], time[16];
     std::snprintf(date, sizeof date, "%04d-%02d-%02d", 1990 + pass % 60, 1 + pass % 12, 1 + pass % 28);
     std::snprintf(time, sizeof time, "%02d:%02d:00", int(unit(random) * 24), int(unit(random) * 60));
@@ -96,7 +95,6 @@ TEST(CandidatePositions, LeavingOutRowsThatCannotBeChosenNeverChangesAPass) {
           break;
         }
         case 7: ra = thetaDeg + unit(random) * 1e-3, dec = config.siteLatitude + (unit(random) - 0.5) * 2e-3; break;
-        default: break;
       }
       table.raDeg[row] = ra, table.decDeg[row] = dec, table.targetState[row] = unit(random) < 0.1 ? 1 : 0;
     }
@@ -104,10 +102,9 @@ TEST(CandidatePositions, LeavingOutRowsThatCannotBeChosenNeverChangesAPass) {
     TargetTable every = table, some = table;
     computePositions(every, config, sample, full, PositionsOf::everyRow);
     for (int row = 1; pass % 2 == 0 && row <= table.targetCount; ++row) {
-      if (inChoiceWindow(every, row, config.minAltitude) && table.targetState[row] == 0) {
-        config.minAltitude = every.altDeg[row];  // that row now stands exactly at the minimum
-        break;
-      }
+      if (!inChoiceWindow(every, row, config.minAltitude) || table.targetState[row] != 0) continue;
+      config.minAltitude = every.altDeg[row];  // that row now stands exactly at the minimum
+      break;
     }
     computePositions(some, config, sample, candidates, PositionsOf::candidates);
     for (const TargetTable* t : {&every, &some})
