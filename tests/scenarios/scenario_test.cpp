@@ -384,9 +384,9 @@ static Outcome runReal(const Scenario& s) {
       words(s.value("args", "--console"), {faults ? VANTREL_WITH_FAULTS_BINARY : VANTREL_BINARY});
   // "held: COM1": the line held by another program (here the test) with TIOCEXCL alone, as a terminal program
   // holds it; root passes that lock only with CAP_SYS_ADMIN, so then the program runs without it.
-  const std::string held = s.all("held").empty() ? "" : dir / s.value("held");
-  const int holder = held.empty() ? -1 : ::open(held.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (!held.empty() && (holder < 0 || ::ioctl(holder, TIOCEXCL) != 0)) throw std::runtime_error("cannot hold " + held);
+  const std::string line = s.all("held").empty() ? "" : dir / s.value("held");
+  const int holder = line.empty() ? -1 : ::open(line.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (!line.empty() && (holder < 0 || ::ioctl(holder, TIOCEXCL) != 0)) throw std::runtime_error("cannot hold " + line);
   if (holder >= 0 && geteuid() == 0) args.insert(args.begin(), {"/usr/bin/setpriv", "--bounding-set", "-sys_admin"});
   // "console: terminal": a pseudo-terminal, whose output cat copies to "out" as it comes (its
   // read fails once the night has closed the terminal).
@@ -538,8 +538,9 @@ std::vector<std::string> scenarioNames() {
   return found;
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, Night, ::testing::ValuesIn(scenarioNames()),
-                         [](const auto& info) { return std::regex_replace(info.param, std::regex("[^A-Za-z0-9]"), "_"); });
+INSTANTIATE_TEST_SUITE_P(Scenarios, Night, ::testing::ValuesIn(scenarioNames()), [](const auto& info) {
+  return std::regex_replace(info.param, std::regex("[^A-Za-z0-9]"), "_");
+});
 
 }  // namespace
 }  // namespace vantrel::testing
