@@ -205,10 +205,9 @@ std::map<std::string, std::string> extraFiles(const Scenario& s) {
   if (s.value("files") == "full table") files["vantrel.adf"] = fullTargetList();
   for (const Section* f : s.all("file")) {
     std::smatch m;
-    std::string text;
+    const bool quoted = std::regex_match(f->value, m, std::regex(R"re((\S+) "(.*)")re"));
+    std::string& text = files[quoted ? std::string(m[1]) : f->value] = quoted ? unescape(m[2]) : "";
     for (const std::string& line : f->block) text += unescape(line) + "\r\n";
-    if (std::regex_match(f->value, m, std::regex(R"re((\S+) "(.*)")re"))) files[m[1]] = unescape(m[2]);
-    else files[f->value] = text;
   }
   return files;
 }
@@ -228,10 +227,8 @@ static std::map<std::string, std::string> inputFiles(const Scenario& s, IniValue
 static std::vector<std::string> commands(const std::string& bytes) {
   std::vector<std::string> lines;
   for (std::size_t at = 0, size; at < bytes.size(); at += size) {
-    size = std::string("RPTB").find(bytes[at]) == std::string::npos ? 1
-           : bytes[at] == 'P' ? 8 : bytes[at] == 'T' ? 2 : 10;
-    std::string line = shown(MountEvent{MountEvent::Kind::bytes, 0, bytes.substr(at, size)});
-    lines.push_back(line.substr(line.find(' ') + 1));
+    size = bytes[at] == 'P' ? 8 : bytes[at] == 'T' ? 2 : bytes[at] == 'R' || bytes[at] == 'B' ? 10 : 1;
+    lines.push_back(shown(MountEvent{MountEvent::Kind::bytes, 0, bytes.substr(at, size)}).substr(6));  // "bytes "
   }
   return folded(lines);
 }
@@ -313,9 +310,8 @@ static Outcome runInProcess(const Scenario& s) {
   out.blocks["console"] = splitLines(std::string(consoleText, consoleSize));
   std::free(consoleText);
   out.blocks["log"] = files.files.count(logFile) ? records(files.files[logFile]) : std::vector<std::string>{};
-  std::vector<std::string> serial;
-  for (const MountEvent& e : mount.transcript()) serial.push_back(shown(e));
-  out.blocks["serial"] = folded(serial);
+  for (const MountEvent& e : mount.transcript()) out.blocks["serial"].push_back(shown(e));
+  out.blocks["serial"] = folded(out.blocks["serial"]);
   for (const auto& [name, text] : files.files)
     if (name != "vantrel.ini" && name != "vantrel.adf") out.blocks["files"].push_back(name);
   return out;
@@ -336,8 +332,7 @@ static void runCopy(const std::string& what, const std::string& dir, pid_t first
   e2e::ScratchDir other;
   const std::string where = what == "run a second copy" ? dir : other.path;
   if (where != dir) {
-    for (std::string name : {"vantrel.ini", "vantrel.adf"})
-      e2e::writeFile(other / name, e2e::readFile(dir + "/" + name));
+    for (std::string name : {"vantrel.ini", "vantrel.adf"}) std::filesystem::copy_file(dir + "/" + name, other / name);
     std::filesystem::create_symlink(std::filesystem::read_symlink(dir + "/COM1"), other / "COM1");
   }
   e2e::Child copy({VANTREL_BINARY, "--console"}, where, where + "/copy.out", where + "/copy.err");
@@ -346,8 +341,7 @@ static void runCopy(const std::string& what, const std::string& dir, pid_t first
   std::string err = replaced(e2e::readFile(where + "/copy.err"), " " + std::to_string(first) + ")", " $PID)");
   err = replaced(err, " " + std::to_string(e2e::childOf(first, 5s)) + ")", " $NIGHT)");
   for (const std::string& line : splitLines(replaced(err, other.path, "$OTHER"))) copies.push_back("  " + line);
-  std::filesystem::remove(where + "/copy.out");
-  std::filesystem::remove(where + "/copy.err");
+  for (std::string name : {"/copy.out", "/copy.err"}) std::filesystem::remove(where + name);
   if (where == dir) return;
   for (const std::string& name : names(other.path)) copies.push_back("  file " + name);
 }
