@@ -44,9 +44,10 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::seconds ti
   return true;
 }
 
-// Whether `text` shows up in the file within the timeout.
+// Whether `text` shows up in the file (no text: the file is there) within the timeout.
 inline bool waitForText(const std::string& path, const std::string& text, std::chrono::seconds timeout) {
-  return waitUntil([&] { return readFile(path).find(text) != std::string::npos; }, timeout);
+  return waitUntil([&] { return std::filesystem::exists(path) && readFile(path).find(text) != std::string::npos; },
+                   timeout);
 }
 
 // The first child of `parent` to show up within the timeout, or 0.

@@ -34,18 +34,28 @@ inline int listenOnLoopback(int& port) {
   return fd;
 }
 
-class Vantrel : public ::testing::Test {
- protected:
+// A scratch folder whose nights claim their devices in a folder of its own, never the machine's; the mount
+// simulator, once started, answers on its COM1 and writes what it read to transcript.bin.
+struct NightFolder {
   ScratchDir dir;
-  testing::NightNow night{PosixClock::civilMs()};
-  std::unique_ptr<Child> mountsim, vantrel;
-  int port = 0;  // where the status server listens
-
-  // The device claims of this test's nights in its own folder, never the machine's.
-  void SetUp() override {
+  std::unique_ptr<Child> mountsim;
+  NightFolder() {
     std::filesystem::create_directory(dir / "claims");
     setenv("VANTREL_LOCK_DIR", (dir / "claims").c_str(), 1);
   }
+  void startMountsim(std::vector<std::string> args) {
+    args.insert(args.begin(), {MOUNTSIM_BINARY, "--dir", dir.path, "--transcript", dir / "transcript.bin"});
+    mountsim = std::make_unique<Child>(args, dir.path, dir / "mountsim.err", dir / "mountsim.err");
+    ASSERT_TRUE(waitForText(dir / "mountsim.err", "vantrel-mountsim: COM1 -> ", 20s)) << readFile(dir / "mountsim.err");
+  }
+};
+
+class Vantrel : public ::testing::Test, protected NightFolder {
+ protected:
+  testing::NightNow night{PosixClock::civilMs()};
+  std::unique_ptr<Child> vantrel;
+  int port = 0;  // where the status server listens
+
   std::unique_ptr<Child> start(std::vector<std::string> args, const std::function<void()>& inChild = {}) {
     args.insert(args.begin(), VANTREL_BINARY);
     return std::make_unique<Child>(args, dir.path, dir / "out", dir / "err", inChild);
@@ -59,11 +69,6 @@ class Vantrel : public ::testing::Test {
   void writeNight(const std::string& adf) {
     writeFile(dir / "vantrel.ini", testing::iniText(night.ini));
     writeFile(dir / "vantrel.adf", adf);
-  }
-  void startMountsim(std::vector<std::string> args) {
-    args.insert(args.begin(), {MOUNTSIM_BINARY, "--dir", dir.path, "--transcript", dir / "transcript.bin"});
-    mountsim = std::make_unique<Child>(args, dir.path, dir / "mountsim.err", dir / "mountsim.err");
-    ASSERT_TRUE(waitForText(dir / "mountsim.err", "vantrel-mountsim: COM1 -> ", 20s)) << readFile(dir / "mountsim.err");
   }
   // Starts the program with a status server (--web among `args`) and reads its port.
   void startWeb(std::vector<std::string> args) {

@@ -20,6 +20,7 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 
+#include "e2e/vantrel_fixture.h"
 #include "night/form1.h"
 #include "night/rehearsal.h"
 #include "platform/console_window.h"
@@ -36,8 +37,7 @@ const std::string folder = VANTREL_SOURCE_DIR "/tests/scenarios";
 static bool updating = false;
 
 std::string trim(const std::string& s) {
-  std::size_t a = s.find_first_not_of(' '), b = s.find_last_not_of(' ');
-  return a == std::string::npos ? "" : s.substr(a, b - a + 1);
+  return std::regex_replace(s, std::regex("^ +| +$"), "");
 }
 
 // "\r", "\n", "\t", "\\" and "\xNN" in a scenario's quoted text.
@@ -205,10 +205,9 @@ std::map<std::string, std::string> extraFiles(const Scenario& s) {
   if (s.value("files") == "full table") files["vantrel.adf"] = fullTargetList();
   for (const Section* f : s.all("file")) {
     std::smatch m;
-    std::string text;
+    const bool quoted = std::regex_match(f->value, m, std::regex(R"re((\S+) "(.*)")re"));
+    std::string& text = files[quoted ? std::string(m[1]) : f->value] = quoted ? unescape(m[2]) : "";
     for (const std::string& line : f->block) text += unescape(line) + "\r\n";
-    if (std::regex_match(f->value, m, std::regex(R"re((\S+) "(.*)")re"))) files[m[1]] = unescape(m[2]);
-    else files[f->value] = text;
   }
   return files;
 }
@@ -228,10 +227,8 @@ static std::map<std::string, std::string> inputFiles(const Scenario& s, IniValue
 static std::vector<std::string> commands(const std::string& bytes) {
   std::vector<std::string> lines;
   for (std::size_t at = 0, size; at < bytes.size(); at += size) {
-    size = std::string("RPTB").find(bytes[at]) == std::string::npos ? 1
-           : bytes[at] == 'P' ? 8 : bytes[at] == 'T' ? 2 : 10;
-    std::string line = shown(MountEvent{MountEvent::Kind::bytes, 0, bytes.substr(at, size)});
-    lines.push_back(line.substr(line.find(' ') + 1));
+    size = bytes[at] == 'P' ? 8 : bytes[at] == 'T' ? 2 : bytes[at] == 'R' || bytes[at] == 'B' ? 10 : 1;
+    lines.push_back(shown(MountEvent{MountEvent::Kind::bytes, 0, bytes.substr(at, size)}).substr(6));  // "bytes "
   }
   return folded(lines);
 }
@@ -283,14 +280,11 @@ static Outcome runInProcess(const Scenario& s) {
   std::FILE* console = open_memstream(&consoleText, &consoleSize);
   StatusBoard board;
   const bool rehearse = s.value("mode") == "rehearse";
-  ConsoleWindow::Options options;
-  options.forceTerminal = 0;
-  options.verbose = s.value("console") == "verbose";
-  options.board = rehearse ? nullptr : &board;
-  Outcome out;
+  // No warnings and no files but the inputs are answers too.
+  Outcome out{{{"warnings", {}}, {"files", {}}}, {}};
   std::string logFile = logName;
   {
-    ConsoleWindow window(console, options);
+    ConsoleWindow window(console, {rehearse ? nullptr : &board, s.value("console") == "verbose", 0});
     try {
       if (rehearse) {
         RehearsalResult result = rehearseNight(civil(start), window, files, stop);
@@ -315,12 +309,9 @@ static Outcome runInProcess(const Scenario& s) {
   std::fclose(console);
   out.blocks["console"] = splitLines(std::string(consoleText, consoleSize));
   std::free(consoleText);
-  out.blocks["warnings"];  // none is an answer too, and so are no files but the inputs
   out.blocks["log"] = files.files.count(logFile) ? records(files.files[logFile]) : std::vector<std::string>{};
-  std::vector<std::string> serial;
-  for (const MountEvent& e : mount.transcript()) serial.push_back(shown(e));
-  out.blocks["serial"] = folded(serial);
-  out.blocks["files"];
+  for (const MountEvent& e : mount.transcript()) out.blocks["serial"].push_back(shown(e));
+  out.blocks["serial"] = folded(out.blocks["serial"]);
   for (const auto& [name, text] : files.files)
     if (name != "vantrel.ini" && name != "vantrel.adf") out.blocks["files"].push_back(name);
   return out;
@@ -341,8 +332,7 @@ static void runCopy(const std::string& what, const std::string& dir, pid_t first
   e2e::ScratchDir other;
   const std::string where = what == "run a second copy" ? dir : other.path;
   if (where != dir) {
-    for (std::string name : {"vantrel.ini", "vantrel.adf"})
-      e2e::writeFile(other / name, e2e::readFile(dir + "/" + name));
+    for (std::string name : {"vantrel.ini", "vantrel.adf"}) std::filesystem::copy_file(dir + "/" + name, other / name);
     std::filesystem::create_symlink(std::filesystem::read_symlink(dir + "/COM1"), other / "COM1");
   }
   e2e::Child copy({VANTREL_BINARY, "--console"}, where, where + "/copy.out", where + "/copy.err");
@@ -351,68 +341,47 @@ static void runCopy(const std::string& what, const std::string& dir, pid_t first
   std::string err = replaced(e2e::readFile(where + "/copy.err"), " " + std::to_string(first) + ")", " $PID)");
   err = replaced(err, " " + std::to_string(e2e::childOf(first, 5s)) + ")", " $NIGHT)");
   for (const std::string& line : splitLines(replaced(err, other.path, "$OTHER"))) copies.push_back("  " + line);
-  std::filesystem::remove(where + "/copy.out");
-  std::filesystem::remove(where + "/copy.err");
+  for (std::string name : {"/copy.out", "/copy.err"}) std::filesystem::remove(where + name);
   if (where == dir) return;
   for (const std::string& name : names(other.path)) copies.push_back("  file " + name);
-}
-
-// "mode: command lines": the program once for each "run: ARGS" in the folder
-// of the scenario; each run a line of the "runs" block with its exit status
-// and the first line it printed (on standard error, else on output).
-static std::vector<std::string> runEach(const Scenario& s, const std::string& dir) {
-  std::vector<std::string> runs;
-  for (const Section* run : s.all("run")) {
-    e2e::Child child(words(run->value, {VANTREL_BINARY}), dir, dir + "/out", dir + "/err");
-    std::optional<int> status = child.waitForExit(20s);
-    std::vector<std::string> err = splitLines(e2e::readFile(dir + "/err"));
-    std::vector<std::string> out = splitLines(e2e::readFile(dir + "/out"));
-    runs.push_back(run->value + " => " + (status ? std::to_string(*status) : "still running") + ": " +
-                   (!err.empty() ? err[0] : !out.empty() ? out[0] : ""));
-  }
-  return runs;
-}
-
-// "held: COM1": the line is held by another program (here the test) with
-// TIOCEXCL alone, as a terminal program holds it; root passes that lock only
-// with CAP_SYS_ADMIN, so then the program runs without it.
-static int holdLine(const std::string& path, std::vector<std::string>& args) {
-  int holder = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (holder < 0 || ::ioctl(holder, TIOCEXCL) != 0) throw std::runtime_error("cannot hold " + path);
-  if (geteuid() == 0) args.insert(args.begin(), {"/usr/bin/setpriv", "--bounding-set", "-sys_admin"});
-  return holder;
 }
 
 // A real night: the program against vantrel-mountsim on a pseudo-terminal,
 // in a scratch folder, at a site where it is night now; "do:" lines act on it
 // in order, and it must end within a minute.
 static Outcome runReal(const Scenario& s) {
-  e2e::ScratchDir dir;
+  e2e::NightFolder folder;
+  const e2e::ScratchDir& dir = folder.dir;
   // Targets placed by azimuth stand there now, at a site where it is night now.
   NightNow now(PosixClock::civilMs());
   const std::string logName = "log" + now.now.dateText + ".txt", transcript = dir / "transcript.bin";
   const IniValues site = s.all("target").empty() ? IniValues{} : now.ini;
   for (const auto& [name, text] : inputFiles(s, site, now.now.dateText + "T" + now.now.timeText))
     e2e::writeFile(dir / (name == "log of today" ? logName : name), text);
-  // Device claims in a folder of this test's own, never the machine's.
-  std::filesystem::create_directory(dir / "claims");
-  setenv("VANTREL_LOCK_DIR", (dir / "claims").c_str(), 1);
-  std::optional<e2e::Child> mountsim;
-  if (s.value("mountsim") != "none") {
-    const std::string err = dir / "mountsim.err";
-    mountsim.emplace(words(s.value("mountsim"), {MOUNTSIM_BINARY, "--dir", dir.path, "--transcript", transcript}),
-                     dir.path, err, err);
-    if (!e2e::waitForText(err, "vantrel-mountsim: COM1 -> ", 20s)) throw std::runtime_error("no mountsim");
+  if (s.value("mountsim") != "none") folder.startMountsim(words(s.value("mountsim")));
+  // "mode: command lines": the program once for each "run: ARGS", each a line of the "runs" block with its
+  // exit status and the first line it printed (on standard error, else on output).
+  std::vector<std::string> runs;
+  for (const Section* run : s.all("run")) {
+    e2e::Child child(words(run->value, {VANTREL_BINARY}), dir.path, dir / "out", dir / "err");
+    std::optional<int> status = child.waitForExit(20s);
+    std::vector<std::string> err = splitLines(e2e::readFile(dir / "err"));
+    std::vector<std::string> out = splitLines(e2e::readFile(dir / "out"));
+    runs.push_back(run->value + " => " + (status ? std::to_string(*status) : "still running") + ": " +
+                   (!err.empty() ? err[0] : !out.empty() ? out[0] : ""));
   }
-  if (!s.all("run").empty()) return Outcome{{{"runs", runEach(s, dir.path)}}, {}};
+  if (!runs.empty()) return Outcome{{{"runs", runs}}, {}};
 
   // The program with its test-only fault switches (VANTREL_FAULT_...) when asked.
   const bool faults = s.value("binary") == "with faults";
   std::vector<std::string> args =
       words(s.value("args", "--console"), {faults ? VANTREL_WITH_FAULTS_BINARY : VANTREL_BINARY});
-  std::vector<std::string> environment;
-  for (const Section* e : s.all("env")) environment.push_back(e->value);
-  const int holder = !s.all("held").empty() ? holdLine(dir / s.value("held"), args) : -1;
+  // "held: COM1": the line held by another program (here the test) with TIOCEXCL alone, as a terminal program
+  // holds it; root passes that lock only with CAP_SYS_ADMIN, so then the program runs without it.
+  const std::string line = s.all("held").empty() ? "" : dir / s.value("held");
+  const int holder = line.empty() ? -1 : ::open(line.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (!line.empty() && (holder < 0 || ::ioctl(holder, TIOCEXCL) != 0)) throw std::runtime_error("cannot hold " + line);
+  if (holder >= 0 && geteuid() == 0) args.insert(args.begin(), {"/usr/bin/setpriv", "--bounding-set", "-sys_admin"});
   // "console: terminal": a pseudo-terminal, whose output cat copies to "out" as it comes (its
   // read fails once the night has closed the terminal).
   const int master = s.value("console") == "terminal" ? posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
@@ -425,7 +394,7 @@ static Outcome runReal(const Scenario& s) {
   // "file size limit: N" fails every write past N bytes of a file, as a full disk does.
   const rlim_t sizeLimit = std::stoul(s.value("file size limit", "0"));
   e2e::Child night(args, dir.path, master >= 0 ? ptsname(master) : dir / "out", dir / "err", [&] {
-    for (std::string& variable : environment) putenv(variable.data());
+    for (const Section* e : s.all("env")) putenv(const_cast<char*>(e->value.c_str()));  // the child execs at once
     if (sizeLimit == 0) return;
     signal(SIGXFSZ, SIG_IGN);
     rlimit limit{sizeLimit, sizeLimit};
@@ -435,10 +404,7 @@ static Outcome runReal(const Scenario& s) {
   std::vector<std::string> copies;
   // Until the text shows in the file (or, for no text, the file is there).
   auto waitFor = [&](const std::smatch& step, const std::string& path, const std::string& text) {
-    auto came = [&] {
-      return text.empty() ? std::filesystem::exists(path) : e2e::readFile(path).find(text) != std::string::npos;
-    };
-    if (!e2e::waitUntil(came, 30s)) ADD_FAILURE() << s.name << ": never came: " << step[0];
+    if (!e2e::waitForText(path, text, 30s)) ADD_FAILURE() << s.name << ": never came: " << step[0];
   };
   const std::map<std::string, int> signals = {{"TERM", SIGTERM}, {"INT", SIGINT},   {"HUP", SIGHUP},
                                               {"KILL", SIGKILL}, {"STOP", SIGSTOP}, {"CONT", SIGCONT}};
@@ -511,7 +477,6 @@ static bool blockMatches(const std::vector<std::string>& want, const std::vector
 // Every "expect KEY:" of the scenario against what came out; with --update
 // what came out is written back, keeping each expected line that still matches.
 static void check(Scenario& s, const Outcome& got) {
-  std::vector<std::string> lines = s.lines;
   for (auto e = s.sections.rbegin(); e != s.sections.rend(); ++e) {
     if (e->key.rfind("expect ", 0) != 0) continue;
     const std::string what = e->key.substr(7), where = s.name + " line " + std::to_string(e->firstLine) + ": " + e->key;
@@ -530,13 +495,13 @@ static void check(Scenario& s, const Outcome& got) {
       const bool still = i < want.size() && lineMatches(want[i], came[i]);
       kept.push_back((value ? e->key + ": " : "  ") + (still ? want[i] : came[i]));
     }
-    const auto from = lines.begin() + static_cast<long>(e->firstLine - value);
-    const auto to = lines.begin() + static_cast<long>(value ? e->firstLine : e->endLine);
-    lines.insert(lines.erase(from, to), kept.begin(), kept.end());
+    const auto from = s.lines.begin() + static_cast<long>(e->firstLine - value);
+    const auto to = s.lines.begin() + static_cast<long>(value ? e->firstLine : e->endLine);
+    s.lines.insert(s.lines.erase(from, to), kept.begin(), kept.end());
   }
   if (!updating) return;
   std::ofstream out(folder + "/" + s.name + ".night");
-  for (const std::string& l : lines) out << l << "\n";
+  for (const std::string& l : s.lines) out << l << "\n";
 }
 
 std::map<std::string, ModeRunner>& modes() {
@@ -568,9 +533,7 @@ std::vector<std::string> scenarioNames() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, Night, ::testing::ValuesIn(scenarioNames()), [](const auto& info) {
-  std::string name = info.param;
-  std::replace_if(name.begin(), name.end(), [](unsigned char c) { return !std::isalnum(c); }, '_');
-  return name;
+  return std::regex_replace(info.param, std::regex("[^A-Za-z0-9]"), "_");
 });
 
 }  // namespace
