@@ -113,8 +113,8 @@ void applySite(IniValues& ini, const std::string& settings) {
 }
 
 // A rule of the mount's position replies: queries from-to (inclusive) get
-// the whole reply text, where "$RA" and "$DEC" stand for the goto's fields;
-// no text: the mount vanishes at the first of them.
+// the whole reply text, where "$RA" and "$DEC" stand for the goto's fields
+// ("": no reply at all).
 using Reply = std::tuple<int, int, std::string>;
 
 static void applyMount(SimulatedMount& mount, std::vector<Reply>& replies, const std::string& rule) {
@@ -126,7 +126,6 @@ static void applyMount(SimulatedMount& mount, std::vector<Reply>& replies, const
   };
   act({{"silent", [&](auto&) { mount.setSilent(true); }},
        {"refuses to open", [&](auto&) { mount.refuseOpen(true); }},
-       {R"(vanishes at query (\d+))", [&](auto& m) { replies.emplace_back(std::stoi(m[1]), INT32_MAX, ""); }},
        {"answers " + queries + R"re( with "(.*)")re", [&](auto& m) { reply(m, 1, unescape(m[4])); }},
        {R"(reports declination (\S+) for )" + queries, [&](auto& m) {
           // The declination field a hand controller reports.
@@ -249,9 +248,7 @@ static Outcome runInProcess(const Scenario& s) {
   if (!replies.empty()) {
     mount.setPositionScript([&](int query, const std::string& ra, const std::string& dec) {
       for (const auto& [from, to, text] : replies) {
-        if (query < from || query > to) continue;
-        if (text.empty()) mount.vanish();
-        else return replaced(replaced(text, "$RA", ra), "$DEC", dec);
+        if (query >= from && query <= to) return replaced(replaced(text, "$RA", ra), "$DEC", dec);
       }
       return ra + "," + dec + "#";
     });
@@ -275,6 +272,17 @@ static Outcome runInProcess(const Scenario& s) {
     }
   };
 
+  // "expect sky:": each pass's chart as a window draws it, the chosen row and the observed ones (runs folded).
+  struct ChartingConsole : ConsoleWindow {
+    using ConsoleWindow::ConsoleWindow;
+    std::vector<std::string>* passes = nullptr;
+    bool wantsSky() const override { return passes != nullptr; }
+    void showSky(const SkyView& sky) override {
+      passes->push_back("chosen " + std::to_string(sky.chosenIndex + 1) + ", observed");
+      for (std::size_t i = 0; i < sky.points.size(); ++i)
+        if (sky.points[i].observed) passes->back() += " " + std::to_string(i + 1);
+    }
+  };
   char* consoleText = nullptr;
   std::size_t consoleSize = 0;
   std::FILE* console = open_memstream(&consoleText, &consoleSize);
@@ -284,7 +292,8 @@ static Outcome runInProcess(const Scenario& s) {
   Outcome out{{{"warnings", {}}, {"files", {}}}, {}};
   std::string logFile = logName;
   {
-    ConsoleWindow window(console, {rehearse ? nullptr : &board, s.value("console") == "verbose", 0});
+    ChartingConsole window(console, {rehearse ? nullptr : &board, s.value("console") == "verbose", 0});
+    if (!s.all("expect sky").empty()) window.passes = &out.blocks["sky"];
     try {
       if (rehearse) {
         RehearsalResult result = rehearseNight(civil(start), window, files, stop);
@@ -312,6 +321,7 @@ static Outcome runInProcess(const Scenario& s) {
   out.blocks["log"] = files.files.count(logFile) ? records(files.files[logFile]) : std::vector<std::string>{};
   for (const MountEvent& e : mount.transcript()) out.blocks["serial"].push_back(shown(e));
   out.blocks["serial"] = folded(out.blocks["serial"]);
+  out.blocks["sky"] = folded(out.blocks["sky"]);
   for (const auto& [name, text] : files.files)
     if (name != "vantrel.ini" && name != "vantrel.adf") out.blocks["files"].push_back(name);
   return out;
