@@ -63,13 +63,6 @@ inline std::string targetLine(const std::string& name4, double raHours, double d
   return line;
 }
 
-// The two input files of a night, in memory.
-inline MemoryFileStore nightStore(const IniValues& ini, const std::string& adf) {
-  MemoryFileStore files;
-  files.files = {{"vantrel.ini", iniText(ini)}, {"vantrel.adf", adf}};
-  return files;
-}
-
 #ifdef VANTREL_SOURCE_DIR
 // The examples/ folder's two files as they ship.
 inline MemoryFileStore examplesStore() {
@@ -121,17 +114,13 @@ struct NightNow {
   }
 };
 
-// Counts the passes that served it and keeps the skies it was shown.
+// Counts the passes that served it.
 class RecordingWindow : public Window {
  public:
   int eventPasses = 0;
-  bool chart = false;          // asks for the sky of every pass
-  std::vector<SkyView> skies;  // what it was shown
   void setTitle(const std::string&) override {}
   void processEvents() override { ++eventPasses; }
   void showStatus(const std::string&) override {}
-  bool wantsSky() const override { return chart; }
-  void showSky(const SkyView& sky) override { skies.push_back(sky); }
 };
 
 // The records of a log without their CR LF; a record without one fails the test.
