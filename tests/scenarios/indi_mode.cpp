@@ -167,7 +167,7 @@ struct FakeDriver : IndiWire, SilentWindow {
     }
     if (now != text) throw std::runtime_error("no such step '" + text + "'");
   } catch (const Fault& fault) {
-    note("fault " + std::to_string(static_cast<int>(fault.status())) + ": " + fault.what());
+    note(faultLine(fault));
   }
 };
 

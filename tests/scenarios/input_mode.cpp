@@ -134,7 +134,7 @@ Outcome runInputs(const Scenario& s) {
       if (c.key.rfind("ini", 0) == 0) iniCase(iniFile(ini, c.key, text), out);
       else adfCase(adf, ini, out);
     } catch (const Fault& f) {
-      out.push_back("  fault " + std::to_string(static_cast<int>(f.status())) + ": " + f.what());
+      out.push_back("  " + faultLine(f));
     }
   }
   return Outcome{{{"cases", out}}, {}};

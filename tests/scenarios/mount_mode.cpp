@@ -117,7 +117,7 @@ std::string story(const std::string& text) {
       end.erase(0, end.rfind(';') + 2);
     }
   } catch (const Fault& fault) {
-    end = "fault " + std::to_string(static_cast<int>(fault.status())) + ": " + fault.what();
+    end = faultLine(fault);
   }
   r.mark("-> " + r.clock.now().timeText + " " + end);
   r.told.push_back(joined(r.marks, " "));

@@ -47,12 +47,6 @@ std::string faultOf(const std::function<void()>& action) {
   return "no fault";
 }
 
-std::string replaced(std::string text, const std::string& what, const std::string& with) {
-  for (std::size_t at = 0; !what.empty() && (at = text.find(what, at)) != std::string::npos; at += with.size())
-    text.replace(at, what.size(), with);
-  return text;
-}
-
 // A second copy in a folder whose vantrel.lock holds this.
 Lines folderLock(const std::string& content) {
   e2e::ScratchDir dir;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fault.h"
 #include "support/night_files.h"
 
 namespace vantrel::testing {
@@ -51,6 +52,8 @@ std::map<std::string, ModeRunner>& modes();
 
 std::string trim(const std::string& s);
 std::string unescape(const std::string& s);  // "\r", "\n", "\t", "\\", "\xNN"
+std::string replaced(std::string text, const std::string& from, const std::string& to);  // every `from`
+std::string faultLine(const Fault& fault);  // "fault STATUS: MESSAGE"
 std::vector<std::string> splitLines(const std::string& text);
 std::vector<std::string> records(const std::string& text);  // a log's records, control characters escaped
 std::vector<std::string> folded(const std::vector<std::string>& lines);  // runs as "LINE (xN)"

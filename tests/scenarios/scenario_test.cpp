@@ -52,10 +52,14 @@ std::string unescape(const std::string& s) {
   return out;
 }
 
-static std::string replaced(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; !from.empty() && (at = text.find(from, at)) != std::string::npos; at += to.size())
     text.replace(at, from.size(), to);
   return text;
+}
+
+std::string faultLine(const Fault& fault) {
+  return "fault " + std::to_string(static_cast<int>(fault.status())) + ": " + fault.what();
 }
 
 // The words of a value (escapes undone) after `first`: a program and its arguments.
