@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build folder, installs it into a scratch
 # root and checks what a user gets: the programs start, the manual pages
-# render, lintian finds no error, the systemd units parse and name the
-# installed program.   usage: scripts/package-test.sh BUILD_DIR
+# render, lintian finds no error, the systemd units parse, name the installed
+# program and give it the options of its files as the right words.
+#   usage: scripts/package-test.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
 scratch=$(mktemp -d)
@@ -22,6 +23,7 @@ done
 for file in usr/bin/vantrel usr/bin/vantrel-mountsim usr/share/man/man1/vantrel.1.gz \
             usr/share/man/man1/vantrel-mountsim.1.gz usr/share/bash-completion/completions/vantrel \
             usr/share/doc/vantrel/examples/vantrel.ini usr/share/doc/vantrel/examples/vantrel.adf \
+            usr/share/doc/vantrel/examples/vantrel.default \
             usr/share/doc/vantrel/copyright usr/lib/systemd/system/vantrel@.service \
             usr/lib/systemd/system/vantrel@.timer usr/lib/sysusers.d/vantrel.conf; do
   [[ -e $root/$file ]] || fail "the package lacks /$file"
@@ -48,7 +50,30 @@ MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/vantrel-mountsim.1.gz" >
 [[ ! -s $scratch/man.err ]] || { cat "$scratch/man.err" >&2; fail "man reports problems in vantrel-mountsim(1)"; }
 
 unit=$root/usr/lib/systemd/system/vantrel@.service
-grep -qx 'ExecStart=/usr/bin/vantrel --console --resume' "$unit" || fail "the unit does not start /usr/bin/vantrel"
+for file in /etc/default/vantrel /etc/vantrel/%i.conf; do
+  grep -qx "EnvironmentFile=-$file" "$unit" || fail "the unit does not read $file"
+done
+for variable in $(grep -o '^#*VANTREL_[A-Z_]*' "$root/usr/share/doc/vantrel/examples/vantrel.default" | tr -d '#'); do
+  grep -q "\$\$$variable" "$unit" || fail "the unit does not use $variable of vantrel.default"
+done
+# The words the unit's shell lines give the program, run as systemd runs them
+# ($$ is a $), with a stub in the program's place that prints them.
+printf '#!/bin/sh\nprintf "[%%s]" "$@"\n' >"$scratch/stub" && chmod +x "$scratch/stub"
+words() {  # EXPECTED KEY ENVIRONMENT...
+  local line got
+  line=$(sed -n "s|^$2=/bin/sh -c '\(.*\)'\$|\1|p" "$unit")
+  [[ $line == *'exec /usr/bin/vantrel '* ]] || fail "$2 does not run /usr/bin/vantrel"
+  line=${line//\$\$/\$}
+  got=$(cd "$scratch" && env -i "${@:3}" /bin/sh -c "${line//\/usr\/bin\/vantrel/$scratch/stub}")
+  [[ $got == "$1" ]] || fail "$2 with ${*:3} gives '$got', not '$1'"
+}
+device='Telescope Simulator@localhost:7624'
+words '[--console][--resume]' ExecStart
+words "[--console][--resume][--indi][$device][--zone][Europe/Berlin][*]" ExecStart \
+      "VANTREL_INDI=$device" 'VANTREL_OPTIONS=--zone Europe/Berlin  *'
+words '[--park]' ExecStopPost SERVICE_RESULT=signal
+words "[--park][--indi][$device]" ExecStopPost SERVICE_RESULT=timeout "VANTREL_INDI=$device" 'VANTREL_OPTIONS=--web 8080'
+words '' ExecStopPost SERVICE_RESULT=success "VANTREL_INDI=$device"
 if command -v systemd-analyze >/dev/null; then
   # verify needs the program where the unit says; point it at the scratch root.
   sed "s|/usr/bin/vantrel|$root/usr/bin/vantrel|" "$unit" >"$scratch/vantrel@srv-observatory.service"
