@@ -448,7 +448,9 @@ static Outcome runReal(const Scenario& s) {
     return splitLines(replaced(replaced(e2e::readFile(dir / name), dir.path, "$DIR"), held, "held by $TEST "));
   };
   out.blocks["console"] = master >= 0 ? records(e2e::readFile(dir / "out")) : lines("out");
+  // Whether the Sun is up at the site depends on when the suite runs.
   out.blocks["stderr"] = lines("err");
+  std::erase_if(out.blocks["stderr"], [](const std::string& l) { return l.find("warning: the Sun stands") != l.npos; });
   out.blocks["copies"] = copies;
   out.blocks["log"] = records(e2e::readFile(dir / logName));
   out.blocks["serial"] = commands(e2e::readFile(transcript));
