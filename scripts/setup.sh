@@ -8,6 +8,7 @@ packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           clang libclang-rt-14-dev  # the fuzz targets (tests/fuzz)
           libindi-dev indi-bin  # INDI mounts (src/indi) and their end-to-end test
           libcpp-httplib-dev  # the web status server (src/web)
+          libhowardhinnant-date-dev tzdata  # named time zones (src/tzdb)
           chromium            # the browser test of the status page
           dpkg-dev file man-db lintian)  # the Debian package and its test
 

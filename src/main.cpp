@@ -43,6 +43,7 @@
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "platform/stop_signals.h"
+#include "tzdb/named_zone.h"
 #include "web/status_server.h"
 #include "web/web_feed.h"
 #include "web/web_settings.h"
@@ -60,8 +61,9 @@ const char* const usageText =
     "               [--resume] [--no-device-claim]\n"
     "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE]]\n"
-    "       vantrel --plan [START] [--nights N] [--csv FILE] [--svg FILE.svg]\n"
-    "       vantrel --check [START] [--mount] [--indi DEVICE[@HOST[:PORT]]]\n"
+    "               [--zone ZONE] [--from-dusk [ALT]] [--until-dawn [ALT]]\n"
+    "       vantrel --plan [START] [--nights N] [--csv FILE] [--svg FILE.svg] [--zone ZONE] ...\n"
+    "       vantrel --check [START] [--mount] [--indi DEVICE[@HOST[:PORT]]] [--zone ZONE] ...\n"
     "       vantrel --park [--indi DEVICE[@HOST[:PORT]]]\n"
     "       vantrel --help | --version\n"
     "\n"
@@ -85,7 +87,7 @@ const char* const usageText =
     "                     (or with --console) the window is drawn off-screen\n"
     "  --rehearse [START] run the whole night at once on a simulated clock against a\n"
     "                     simulated mount; START is YYYY-MM-DDTHH:MM[:SS] in the\n"
-    "                     site's civil time (UT+9), by default 18:00 today. The log\n"
+    "                     site's civil time (see --zone), by default 18:00 today. The log\n"
     "                     goes to rehearsal-logYYYY-MM-DD.txt; no port is opened.\n"
     "  --indi DEVICE[@HOST[:PORT]]\n"
     "                     drive the mount DEVICE of the INDI server at HOST:PORT\n"
@@ -123,6 +125,15 @@ const char* const usageText =
     "  --web-token FILE   the first line of FILE (16 or more of A-Z a-z 0-9 . _ ~ -)\n"
     "                     must come with every request: once as /?token=TOKEN (a\n"
     "                     cookie keeps it) or as \"Authorization: Bearer TOKEN\".\n"
+    "  --zone ZONE        the site's civil time for every time the night reads and\n"
+    "                     prints (log name and records, START, status, end of the\n"
+    "                     night): a zone name (Europe/Berlin, America/New_York),\n"
+    "                     a fixed offset (UTC+01:00, UTC-05, UTC+9) or local (the\n"
+    "                     computer's zone, TZ or /etc/localtime). Default UT+9\n"
+    "  --from-dusk [ALT]  after the start-up wait, wait until the Sun's centre is\n"
+    "                     below ALT degrees (default -12, nautical twilight)\n"
+    "  --until-dawn [ALT] also end the night (through the park) when the Sun rises\n"
+    "                     above ALT degrees (default -12) after it was below it\n"
     "  --park             park the mount now (the port of vantrel.ini, or --indi)\n"
     "                     and say whether it took the park: exit status 0 when it\n"
     "                     did, 4 when it did not answer, 1 when it refused\n"
@@ -169,11 +180,32 @@ struct Arguments {
   std::optional<IndiAddress> indi;
   std::string webAddress;  // empty: no web server
   std::string webTokenFile;
+  SunLimits sun;
+  bool zoneGiven = false;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
   std::fprintf(stderr, "vantrel: %s\n(try vantrel --help)\n", message.c_str());
   std::exit(static_cast<int>(ExitStatus::usage));
+}
+
+// The optional ALT of --from-dusk and --until-dawn: a number from -18 to 0
+// when the next word is one ("-12", "-6.5"); -12 when it is not.
+double sunAltitudeArgument(const std::string& option, int argc, char** argv, int& i) {
+  constexpr double nauticalTwilightDeg = -12;
+  if (i + 1 >= argc) return nauticalTwilightDeg;
+  const std::string text = argv[i + 1];
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(text.c_str(), &end);
+  const bool number = !text.empty() && end == text.c_str() + text.size() && errno == 0 &&
+                      text.find_first_of("0123456789") != std::string::npos && text.find_first_of("xXpPnN") == std::string::npos;
+  if (!number) return nauticalTwilightDeg;
+  ++i;
+  if (!(value >= -18 && value <= 0)) {
+    usageError(option + " " + text + ": the Sun's altitude must be from -18 (astronomical twilight) to 0 (the horizon)");
+  }
+  return value;
 }
 
 Arguments parseArguments(int argc, char** argv) {
@@ -237,6 +269,16 @@ Arguments parseArguments(int argc, char** argv) {
       args.nightsGiven = true;
     } else if (a == "--csv") {
       args.csvFile = fileName("plan.csv");
+    } else if (a == "--zone") {
+      if (i + 1 >= argc) usageError("--zone needs a zone, e.g. --zone Europe/Berlin, --zone UTC-05 or --zone local");
+      try {
+        setCivilZone(zoneFromOption(argv[++i]));
+        args.zoneGiven = true;
+      } catch (const Fault& fault) {
+        usageError(escapedForDisplay(fault.what()));
+      }
+    } else if (a == "--from-dusk" || a == "--until-dawn") {
+      (a == "--from-dusk" ? args.sun.duskDeg : args.sun.dawnDeg) = sunAltitudeArgument(a, argc, argv, i);
     } else if (a == "--web" || a == "--web-token") {
       if (i + 1 >= argc) usageError(a + " needs a value");
       (a == "--web" ? args.webAddress : args.webTokenFile) = argv[++i];
@@ -272,6 +314,7 @@ Arguments parseArguments(int argc, char** argv) {
     usageError(std::string(args.plan ? "--plan" : "--rehearse") + " and --resume cannot be given together");
   }
   if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
+  if (args.park && (args.sun.duskDeg || args.sun.dawnDeg)) usageError("--park goes alone (with --indi for an INDI mount)");
   if (args.noDeviceClaim && (args.plan || args.rehearse || args.indi || args.park)) {
     usageError("--no-device-claim is for a night or a check on a serial port");
   }
@@ -386,10 +429,11 @@ void printLines(const std::string& text) {
 
 // The check before a real night: exit 0, 5 (warnings) or 3 (refused input).
 // With --indi the INDI mount takes the place of the serial line.
-int printCheck(std::int64_t startCivilMs, bool askMount, bool noDeviceClaim, const std::optional<IndiAddress>& indi) {
+int printCheck(std::int64_t startCivilMs, bool askMount, bool noDeviceClaim, const std::optional<IndiAddress>& indi,
+               const SunLimits& sun) {
   PosixFileStore files(".");
   try {
-    PreflightReport report = preflightReport(files, startCivilMs, indi.has_value());
+    PreflightReport report = preflightReport(files, startCivilMs, indi.has_value(), sun);
     int problems = report.warnings;
     PosixClock clock;
     std::string mount =
@@ -406,7 +450,7 @@ int printCheck(std::int64_t startCivilMs, bool askMount, bool noDeviceClaim, con
 int printPlan(std::int64_t startCivilMs, const Arguments& args) {
   PosixFileStore files(".");
   try {
-    NightsPlan plan = planNights(startCivilMs, args.nights, files);
+    NightsPlan plan = planNights(startCivilMs, args.nights, files, 0, args.sun);
     if (args.svg) {
       files.createEmpty(*args.svg);
       files.appendDurably(*args.svg, planSvg(plan.nights.front()));
@@ -438,7 +482,7 @@ int main(int argc, char** argv) {
   if (args.park) return parkNow(args.indi);
   if (args.check) {
     return printCheck(args.start ? rehearsalStart(args) : PosixClock::civilMs(), args.askMount, args.noDeviceClaim,
-                      args.indi);
+                      args.indi, args.sun);
   }
   // Every usage error is found before a window exists.
   const std::int64_t startCivilMs = args.rehearse ? rehearsalStart(args) : 0;
@@ -461,6 +505,10 @@ int main(int argc, char** argv) {
   }
   StopRequest stop;
   installStopSignals(stop);
+  if (args.zoneGiven) {
+    std::fprintf(stderr, "vantrel: %s\n",
+                 zoneLine(args.rehearse ? civilZone().utcMs(startCivilMs) : PosixClock::utcMs()).c_str());
+  }
 
   StatusBoard board;
   PosixFileStore files(".");
@@ -483,7 +531,7 @@ int main(int argc, char** argv) {
   std::shared_ptr<const NightPlan> plan;
   if (!args.webAddress.empty() || onScreen || args.snapshot) {
     try {
-      plan = std::make_shared<const NightPlan>(planNight(args.rehearse ? startCivilMs : PosixClock::civilMs(), files));
+      plan = std::make_shared<const NightPlan>(planNight(args.rehearse ? startCivilMs : PosixClock::civilMs(), files, args.sun));
     } catch (const Fault&) {
     }
   }
@@ -559,7 +607,7 @@ int main(int argc, char** argv) {
   NightOutcome outcome;
   try {
     if (args.rehearse) {
-      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop, &board);
+      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop, &board, nullptr, args.sun);
       outcome = result.outcome;
       showSummary(describeRehearsal(result));
     } else {
@@ -569,6 +617,7 @@ int main(int argc, char** argv) {
       options.statusBoard = &board;
       options.lookAhead = true;
       options.checkLineAtStart = true;
+      options.sun = args.sun;
       options.onWarning = [&](const std::string& warning) {
         std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
         if (qtWindow) qtWindow->showStatus("Warning: " + warning);

@@ -12,8 +12,9 @@
 #include "inputs/number_text.h"
 
 namespace vantrel {
-ClockSample sampleClock(std::string_view dateText, std::string_view timeText) {
+ClockSample sampleClock(std::string_view dateText, std::string_view timeText, double zoneOffsetDays) {
   ClockSample sample;
+  sample.zoneOffsetDays = zoneOffsetDays;
   sample.cycleDateText = std::string(dateText);
   sample.cycleTimeText = std::string(timeText);
   sample.clockYear = readField(dateText, 1, 4);

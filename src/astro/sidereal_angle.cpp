@@ -1,15 +1,16 @@
 // sidereal_angle.cpp - Universal Time and the local sidereal angle.
 //
 // Given:
-//    sample         ClockSample  date and day fraction of the clock, UT + 9 h
+//    sample         ClockSample  date and day fraction of the clock, and the
+//                                offset of its zone
 //    siteLongitude  double       degrees, east positive
 // Returned:
 //    N, T      Modified Julian Date of the date, and of the instant in UT
 //    L, S, F   longitude, local sidereal time and its fraction, in turns
 //    theta     local sidereal angle, radians, [0, 2 pi)
 // Notes:
-// 1) The clock is taken to show the civil time of the fixed zone UT + 9 h:
-//    0.375 day is subtracted, whatever the zone of the computer.
+// 1) The clock shows civil time: its zone's offset is subtracted (0.375 day
+//    for the design's UT + 9 h), whatever the zone of the computer.
 // 2) The sidereal time advances 1.002737803 turns per day from 0.6705199
 //    turns at MJD 40000.0 UT on the meridian of Greenwich. With positions of
 //    equinox 1950.0 this stands in for precession: it is reckoned from the
@@ -28,7 +29,7 @@ SiderealTrace siderealTrace(const ClockSample& sample, double siteLongitude) {
   constexpr double pi = std::numbers::pi;
   SiderealTrace t;
   t.N = modifiedJulianDay(sample.clockYear, sample.clockMonth, sample.clockDay);
-  t.T = (t.N + static_cast<double>(sample.clockDayFraction)) - 0.375;
+  t.T = (t.N + static_cast<double>(sample.clockDayFraction)) - sample.zoneOffsetDays;
 
   const double lambda = (pi * siteLongitude) / 180;
   t.L = lambda / (2 * pi);

@@ -11,7 +11,6 @@ namespace {
 
 constexpr double degToRad = std::numbers::pi / 180;
 constexpr double mjdOfJ2000 = 51544.5;  // 2000-01-01 12:00 TT, taken as UT
-constexpr double civilZoneHours = 9;
 
 double wrapDegrees(double angle) {
   double wrapped = std::fmod(angle, 360.0);
@@ -48,10 +47,27 @@ SunPlace sunPosition(double mjdUt, double siteLatitude, double siteLongitude) {
   return place;
 }
 
-double civilTextsToMjdUt(std::string_view dateText, std::string_view timeText) {
+double civilTextsToMjdUt(std::string_view dateText, std::string_view timeText, double zoneOffsetDays) {
   const double day = modifiedJulianDay(readField(dateText, 1, 4), readField(dateText, 6, 2), readField(dateText, 9, 2));
   const double hours = readField(timeText, 1, 2) + readField(timeText, 4, 2) / 60 + readField(timeText, 7, 2) / 3600;
-  return day + (hours - civilZoneHours) / 24;
+  return day + (hours - zoneOffsetDays * 24) / 24;
+}
+
+std::optional<double> sunCrossingMjdUt(double fromMjdUt, double toMjdUt, double altDeg, bool below,
+                                       double siteLatitude, double siteLongitude) {
+  constexpr double minute = 1.0 / 1440;
+  auto past = [&](double k) {
+    const double alt = sunPosition(k * minute, siteLatitude, siteLongitude).altDeg;
+    return below ? alt < altDeg : alt > altDeg;
+  };
+  const double first = std::floor(fromMjdUt / minute) + 1;
+  bool before = past(first - 1);
+  for (double k = first; k * minute <= toMjdUt; ++k) {
+    const bool now = past(k);
+    if (now && !before) return k * minute;
+    before = now;
+  }
+  return std::nullopt;
 }
 
 double separationDeg(double az1Deg, double alt1Deg, double az2Deg, double alt2Deg) {

@@ -21,9 +21,13 @@
 // 4) Time is an argument: nothing here reads a clock.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 namespace vantrel {
+
+// 1970-01-01 00:00 UT as a Modified Julian Date.
+inline constexpr double unixEpochMjd = 40587;
 
 struct SunPlace {
   double azDeg = 0;
@@ -33,8 +37,16 @@ struct SunPlace {
 SunPlace sunPosition(double mjdUt, double siteLatitude, double siteLongitude);
 
 // Universal Time as a Modified Julian Date from the civil texts of the clock
-// ("YYYY-MM-DD", "HH:MM:SS", civil time UT + 9 h), seconds included.
-double civilTextsToMjdUt(std::string_view dateText, std::string_view timeText);
+// ("YYYY-MM-DD", "HH:MM:SS", seconds included) and the offset of their zone
+// in days (0.375 for UT + 9 h).
+double civilTextsToMjdUt(std::string_view dateText, std::string_view timeText, double zoneOffsetDays);
+
+// The first whole minute after `fromMjdUt`, up to `toMjdUt`, at which the
+// Sun's centre has gone below `altDeg` (`below`) or above it from the other
+// side at the minute before; nothing when it does not within the span. Minute
+// by minute: the Sun moves less than a quarter of a degree in a minute.
+std::optional<double> sunCrossingMjdUt(double fromMjdUt, double toMjdUt, double altDeg, bool below,
+                                       double siteLatitude, double siteLongitude);
 
 // The angle between two directions given as azimuth and altitude, degrees,
 // [0, 180].

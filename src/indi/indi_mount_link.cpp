@@ -36,9 +36,6 @@ constexpr milliseconds parkWaitMs{180000};
 // How often a wait looks at what the driver said.
 constexpr milliseconds waitSliceMs{20};
 
-// The clock's civil time is UT + 9 h; INDI drivers keep UTC and an offset.
-constexpr std::int64_t civilOffsetMs = 9 * 3600 * 1000LL;
-constexpr const char* civilOffsetHours = "9";
 
 std::string formatted(const char* format, double value) {
   char text[64];
@@ -63,11 +60,16 @@ double indiHours(double raDeg) {
   return hours >= 24.0 ? 0.0 : hours;
 }
 
-std::string indiUtcText(const std::string& dateText, const std::string& timeText) {
-  std::optional<std::int64_t> civilMs = SimulatedClock::parseCivilTime(dateText + "T" + timeText);
-  if (!civilMs) return dateText + "T" + timeText;
-  ClockReading utc = civilReading(*civilMs - civilOffsetMs);
+// INDI drivers keep UTC and the offset of the civil time in hours.
+std::string indiUtcText(const ClockReading& civil) {
+  std::optional<std::int64_t> civilMs = SimulatedClock::parseCivilTime(civil.dateText + "T" + civil.timeText);
+  if (!civilMs) return civil.dateText + "T" + civil.timeText;
+  ClockReading utc = civilReading(*civilMs - civil.offsetMs, 0);
   return utc.dateText + "T" + utc.timeText;
+}
+
+std::string indiOffsetText(const ClockReading& civil) {
+  return formatted("%g", static_cast<double>(civil.offsetMs) / 3600000.0);
 }
 
 template <class Done>
@@ -166,7 +168,7 @@ void IndiMountLink::sendSiteAndTime() {
   }
   if (mirror_.property(timeProperty)) {
     ClockReading now = clock_.now();
-    wire_.sendTexts(timeProperty, {{"UTC", indiUtcText(now.dateText, now.timeText)}, {"OFFSET", civilOffsetHours}});
+    wire_.sendTexts(timeProperty, {{"UTC", indiUtcText(now)}, {"OFFSET", indiOffsetText(now)}});
   }
 }
 

@@ -39,6 +39,7 @@
 
 #include "indi/indi_address.h"
 #include "mount/mount_link.h"
+#include "platform/clock.h"
 
 namespace vantrel {
 
@@ -113,7 +114,9 @@ std::string indiNoServerText(const IndiAddress& address, const std::string& why)
 // hours, and a row's right ascension plus its offset may leave 0..360.
 double indiHours(double raDeg);
 
-// "YYYY-MM-DDTHH:MM:SS" in UTC for the clock's civil reading (UT + 9 h).
-std::string indiUtcText(const std::string& dateText, const std::string& timeText);
+// "YYYY-MM-DDTHH:MM:SS" in UTC for a civil reading of the clock and its offset.
+std::string indiUtcText(const ClockReading& civil);
+// "9", "1", "-5", "5.5": the offset of the reading in hours, as INDI takes it.
+std::string indiOffsetText(const ClockReading& civil);
 
 }  // namespace vantrel

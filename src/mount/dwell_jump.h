@@ -7,7 +7,7 @@
 // known in advance, so the simulated clock can jump over them.
 //
 // Given:
-//    nowMs         civil time of the clock right after the last counted poll,
+//    nowMs         the clock's instant (Universal Time) right after the last counted poll,
 //                  ms; the time text last recorded is that of this instant
 //    pauseMs       the pause of every poll, ms
 //    clockTicks    clock changes counted so far

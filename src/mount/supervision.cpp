@@ -148,7 +148,7 @@ class Supervisor {
     if (jumps == nullptr || seams_.stop.raised()) return;
     std::optional<double> dec = seams_.link.steadyDeclination();
     if (!dec || *dec != result_.reportedDec) return;
-    const std::int64_t nowMs = jumps->civilMs();
+    const std::int64_t nowMs = jumps->utcMs();
     const std::int64_t pauseMs = settings_.queryPause.count();
     // Whoever watches the progress is told of every change: the jump then
     // ends before the poll that counts the next one.

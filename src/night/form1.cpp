@@ -12,6 +12,7 @@
 #include "mount/protocol.h"
 #include "mount/serial_mount_link.h"
 #include "mount/supervision.h"
+#include "night/preflight.h"
 #include "night/resume.h"
 #include "obslog/log_format.h"
 #include "platform/fault.h"
@@ -19,6 +20,7 @@
 #include "platform/serial_port.h"
 #include "platform/stop_request.h"
 #include "platform/window.h"
+#include "platform/simulated_clock.h"
 #include "schedule/sun_guard.h"
 #include "schedule/target_scan.h"
 
@@ -37,7 +39,8 @@ Form1::Form1(const Form1& state, NightSeams seams, NightOptions options)
       chosenRow_(state.chosenRow_),
       candidateCount_(state.candidateCount_),
       status_(state.status_),
-      limitArmed_(state.limitArmed_) {}
+      limitArmed_(state.limitArmed_),
+      darkSeen_(state.darkSeen_) {}
 
 Form1::~Form1() = default;
 
@@ -62,6 +65,10 @@ NightOutcome Form1::Form_Load() {
     if (options_.onWarning) {
       showWarnings(siteConfigWarnings(siteConfig_, places));
       warnOfTheSun();
+      ClockReading now = seams_.clock.now();
+      for (const std::string& w : zoneWarnings(siteConfig_, civilSeconds(now.dateText, now.timeText) * 1000)) {
+        options_.onWarning(w);
+      }
     }
     // The port is the one it is at start-up for the whole night, the park
     // included.
@@ -72,6 +79,7 @@ NightOutcome Form1::Form_Load() {
     status_.targetCount = targets_.targetCount;
     if (options_.resume) resumeFromLogs();
     if (options_.checkLineAtStart) checkLine();
+    if (options_.sun.duskDeg) waitForDusk();
     createLogFile();
   } catch (const Fault& fault) {
     status_.message = fault.what();
@@ -183,7 +191,7 @@ void Form1::checkLine() {
 // Started by day or in twilight: say so, and that the Sun guard is at work.
 void Form1::warnOfTheSun() {
   ClockReading now = seams_.clock.now();
-  std::string warning = sunAtStartWarning(now.dateText, now.timeText, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
+  std::string warning = sunAtStartWarning(now.dateText, now.timeText, zoneOffsetDays(now.offsetMs), siteConfig_.siteLatitude, siteConfig_.siteLongitude);
   if (!warning.empty()) options_.onWarning(warning);
 }
 
@@ -222,6 +230,47 @@ bool Form1::nightIsOver(const ClockReading& reading) const {
   return v > siteConfig_.nightEndByMonth[static_cast<int>(month)];
 }
 
+double Form1::sunAltitude(const ClockReading& reading) const {
+  return sunPosition(civilTextsToMjdUt(reading.dateText, reading.timeText, zoneOffsetDays(reading.offsetMs)),
+                     siteConfig_.siteLatitude, siteConfig_.siteLongitude)
+      .altDeg;
+}
+
+// Minute by minute until the Sun is below the dusk altitude. The night's end
+// and a stop request end the wait too; the first cycle then ends the night.
+void Form1::waitForDusk() {
+  const double duskDeg = *options_.sun.duskDeg;
+  std::string until;
+  for (;;) {
+    ClockReading reading = seams_.clock.now();
+    statusClock(reading);
+    const double sun = sunAltitude(reading);
+    if (sun < duskDeg || nightIsOver(reading) || seams_.stop.raised()) return;
+    if (until.empty()) {
+      const double now = civilTextsToMjdUt(reading.dateText, reading.timeText, zoneOffsetDays(reading.offsetMs));
+      std::optional<double> dusk = sunCrossingMjdUt(now, now + 1, duskDeg, true, siteConfig_.siteLatitude,
+                                                    siteConfig_.siteLongitude);
+      until = dusk ? "until about " + civilReading(civilZone().civilMs(std::llround((*dusk - unixEpochMjd) * 86400000)))
+                                          .timeText.substr(0, 5)
+                   : "(it does not set that far within a day)";
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "(Sun %.1f degrees) ", sun);
+    status_.message = "waiting for dusk " + std::string(text) + until;
+    publishStatus(NightPhase::waitingForDusk);
+    seams_.clock.waitForNext(ClockUnit::minute, &seams_.window, seams_.stop);
+  }
+}
+
+// Dawn is the Sun rising above untilDawnDeg after it stood below it this
+// night: a night started in daylight is not ended by the daylight it started in.
+bool Form1::dawnHasCome(const ClockReading& reading) {
+  if (!options_.sun.dawnDeg) return false;
+  const bool below = sunAltitude(reading) < *options_.sun.dawnDeg;
+  if (below) darkSeen_ = true;
+  return !below && darkSeen_;
+}
+
 bool Form1::observingPass(NightOutcome& outcome) {
   seams_.window.processEvents();
   if (seams_.stop.raised()) {
@@ -235,9 +284,14 @@ bool Form1::observingPass(NightOutcome& outcome) {
     outcome.end = NightEnd::clock;
     return true;
   }
+  if (dawnHasCome(reading)) {
+    outcome.end = NightEnd::dawn;
+    outcome.dawnDeg = *options_.sun.dawnDeg;
+    return true;
+  }
 
   if (status_.phase != NightPhase::waitingForTarget) publishStatus(NightPhase::choosing);
-  sample_ = sampleClock(reading.dateText, reading.timeText);
+  sample_ = sampleClock(reading.dateText, reading.timeText, zoneOffsetDays(reading.offsetMs));
   // Only a sky chart shows the rows that cannot be chosen.
   computePositions(targets_, siteConfig_, sample_, positionPass_,
                    seams_.window.wantsSky() ? PositionsOf::everyRow : PositionsOf::candidates);

@@ -73,6 +73,15 @@ class NightObserver {
   virtual void dwellEnded(int /*row*/, const ClockReading& /*at*/) {}
 };
 
+// Dusk and dawn by the Sun's centre, degrees. duskDeg: after the start-up
+// wait and before the first cycle, the night waits until the Sun is below it.
+// dawnDeg: the night also ends when the Sun, once below it this night, rises
+// above it again. Without them the night goes by the clock alone.
+struct SunLimits {
+  std::optional<double> duskDeg;
+  std::optional<double> dawnDeg;
+};
+
 struct NightOptions {
   // Put in front of the log file name; the rehearsal writes "rehearsal-log...".
   std::string logFilePrefix;
@@ -105,9 +114,10 @@ struct NightOptions {
   // the program before the night starts. The rehearsal and the plan go on
   // with the warning, so that the whole file can be seen at once.
   bool refuseImpossibleCoordinates = true;
+  SunLimits sun;
 };
 
-enum class NightEnd { clock, decLimit, stopRequest, mountSilent };
+enum class NightEnd { clock, decLimit, stopRequest, mountSilent, dawn };
 
 struct NightOutcome {
   NightEnd end = NightEnd::clock;
@@ -118,6 +128,7 @@ struct NightOutcome {
   bool parked = false;          // park commands were sent
   ParkReply parkReply = ParkReply::notRead;  // what the mount said to them
   double reportedDec = 0;       // the declination that ended the night at the limit
+  double dawnDeg = 0;           // the altitude the Sun rose above when it ended the night
   std::set<int> rowsNearSun;    // rows passed over at least once for standing near the Sun
   // A mount that gave no valid reply for too long: how many reads held bytes
   // nonetheless, and the first of them.
@@ -149,6 +160,9 @@ class Form1 {
   void createLogFile();
   void resumeFromLogs();
   bool nightIsOver(const ClockReading& reading) const;
+  void waitForDusk();
+  bool dawnHasCome(const ClockReading& reading);
+  double sunAltitude(const ClockReading& reading) const;
   // One pass of the cycle; returns true when the night is over.
   bool observingPass(NightOutcome& outcome);
   void appendRecord(const std::string& record);
@@ -184,6 +198,8 @@ class Form1 {
   // (or mountDecAtStart): every reply is judged against the limit. Between
   // dwells the mount stays where its last reply put it.
   bool limitArmed_ = false;
+  // The Sun has stood below untilDawnDeg at a pass of this night.
+  bool darkSeen_ = false;
   std::unique_ptr<MountLink> mountLink_;
 };
 

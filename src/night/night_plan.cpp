@@ -75,13 +75,14 @@ std::int64_t NightPlan::endSeconds() const {
   return civilSeconds(end.dateText, end.timeText);
 }
 
-NightPlan planNight(std::int64_t startCivilMs, FileStore& files) {
+NightPlan planNight(std::int64_t startCivilMs, FileStore& files, const SunLimits& sun) {
   NightPlan plan;
+  plan.sun = sun;
   plan.startSeconds = startCivilMs / 1000;
   SilentWindow window;
   StopRequest stop;
   PlanRecorder recorder(plan);
-  plan.rehearsal = rehearseInMemory(startCivilMs, window, files, stop, &recorder);
+  plan.rehearsal = rehearseInMemory(startCivilMs, window, files, stop, &recorder, sun);
   recorder.finish();
   return plan;
 }
@@ -98,7 +99,7 @@ std::string neverObservedText(const NeverObservedRow& row, const SiteConfig& con
 double altitudeAt(double raDeg, double decDeg, const SiteConfig& config, std::int64_t seconds) {
   ClockReading at = civilReading(seconds * 1000);
   return koudo_keisan_1950(raDeg, decDeg, config.siteLatitude, config.siteLongitude,
-                           sampleClock(at.dateText, at.timeText))
+                           sampleClock(at.dateText, at.timeText, zoneOffsetDays(at.offsetMs)))
       .outAlt;
 }
 

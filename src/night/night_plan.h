@@ -52,13 +52,14 @@ struct NightPlan {
   RehearsalResult rehearsal;  // how the night ends, and the summary
   std::vector<PlannedPointing> pointings;
   std::vector<NeverObservedRow> neverObserved;
+  SunLimits sun;  // as given to the night
   std::int64_t endSeconds() const;
 };
 
 // Reads vantrel.ini and vantrel.adf from `files` and writes nothing. Throws
 // Fault for a bad input file, as the night would. Several plans may run on
 // several threads at once when reading `files` is safe to share.
-NightPlan planNight(std::int64_t startCivilMs, FileStore& files);
+NightPlan planNight(std::int64_t startCivilMs, FileStore& files, const SunLimits& sun = {});
 
 // "never in the window above 30 degrees before the night ended", or "always
 // beaten by a row nearer the meridian (in the window at 12 passes)".

@@ -129,7 +129,7 @@ void Form1::statusProgress(const DwellProgress& progress) {
     status_.reportedAtSeconds = status_.nowSeconds;
     ClockReading now = civilReading(status_.nowSeconds * 1000);
     HorizontalPosition at = koudo_keisan_1950(status_.raDeg, progress.reportedDec, siteConfig_.siteLatitude,
-                                              siteConfig_.siteLongitude, sampleClock(now.dateText, now.timeText));
+                                              siteConfig_.siteLongitude, sampleClock(now.dateText, now.timeText, zoneOffsetDays(now.offsetMs)));
     status_.mountAzDeg = at.outAz;
     status_.mountAltDeg = at.outAlt;
   }
@@ -162,6 +162,7 @@ NextGoto Form1::rehearseAhead(std::int64_t fromSeconds) const {
   FirstChoice first(stop);
   NightOptions options;
   options.observer = &first;
+  options.sun.dawnDeg = options_.sun.dawnDeg;
   Form1 copy(*this, NightSeams{clock, mount, window, files, stop}, options);
   NightOutcome outcome = copy.runCycles();
   if (first.found.known) return first.found;

@@ -58,6 +58,9 @@ std::string describeNight(const NightOutcome& outcome, const std::string& stopRe
     case NightEnd::stopRequest:
       text += " " + stopReason;
       break;
+    case NightEnd::dawn:
+      text += " by dawn (the Sun rose above " + trimmed(formatNumberItem(outcome.dawnDeg)) + " degrees)";
+      break;
     case NightEnd::mountSilent:
       text += outcome.unreadReplies > 0 ? " because the mount's replies could not be read"
                                         : " because the mount stopped answering";

@@ -18,7 +18,8 @@ constexpr std::int64_t msPerDay = 86400000;
 
 // Rehearses nights [0, count) on `threads` threads, each taking the next
 // night not yet taken. The first fault, in night order, is thrown.
-void rehearseAll(NightsPlan& plan, std::int64_t startCivilMs, int count, FileStore& files, int threads) {
+void rehearseAll(NightsPlan& plan, std::int64_t startCivilMs, int count, FileStore& files, int threads,
+                 const SunLimits& sun) {
   plan.nights.resize(static_cast<std::size_t>(count));
   std::vector<std::exception_ptr> faults(static_cast<std::size_t>(count));
   std::atomic<int> next{0};
@@ -26,7 +27,7 @@ void rehearseAll(NightsPlan& plan, std::int64_t startCivilMs, int count, FileSto
     for (int night = next++; night < count; night = next++) {
       auto i = static_cast<std::size_t>(night);
       try {
-        plan.nights[i] = planNight(startCivilMs + night * msPerDay, files);
+        plan.nights[i] = planNight(startCivilMs + night * msPerDay, files, sun);
       } catch (...) {
         faults[i] = std::current_exception();
       }
@@ -74,7 +75,7 @@ std::string number(double value) {
 
 }  // namespace
 
-NightsPlan planNights(std::int64_t startCivilMs, int nightCount, FileStore& files, int threads) {
+NightsPlan planNights(std::int64_t startCivilMs, int nightCount, FileStore& files, int threads, const SunLimits& sun) {
   NightsPlan plan;
   plan.startSeconds = startCivilMs / 1000;
   // Read once (note 1); a bad file fails here as the night would fail.
@@ -89,7 +90,7 @@ NightsPlan planNights(std::int64_t startCivilMs, int nightCount, FileStore& file
   plan.decDeg.assign(table.decDeg.begin(), table.decDeg.begin() + rows);
 
   if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  rehearseAll(plan, startCivilMs, std::max(nightCount, 0), inputs, std::min(threads, std::max(nightCount, 1)));
+  rehearseAll(plan, startCivilMs, std::max(nightCount, 0), inputs, std::min(threads, std::max(nightCount, 1)), sun);
   return plan;
 }
 

@@ -41,7 +41,8 @@ struct NightsPlan {
 
 // Every night of `nightCount` (1 or more), on `threads` threads (0: one per
 // core). Throws Fault for a bad input file, as the night would.
-NightsPlan planNights(std::int64_t startCivilMs, int nightCount, FileStore& files, int threads = 0);
+NightsPlan planNights(std::int64_t startCivilMs, int nightCount, FileStore& files, int threads = 0,
+                      const SunLimits& sun = {});
 
 // What the period gives one pointing.
 struct PointingNights {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 #include "inputs/input_warnings.h"
 #include "inputs/number_text.h"
@@ -13,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/simulated_clock.h"
 #include "schedule/sun_guard.h"
+#include "zone/civil_zone.h"
 #include "status/night_status.h"
 
 namespace vantrel {
@@ -70,13 +72,27 @@ std::string targetSection(const std::vector<std::u32string>& lines, const std::v
   return out;
 }
 
+// " (Sun -14.1 degrees)" at a civil second of the night, for plans run with
+// dusk or dawn.
+std::string sunAtText(const NightPlan& plan, std::int64_t seconds) {
+  if (!plan.sun.duskDeg && !plan.sun.dawnDeg) return "";
+  ClockReading at = civilReading(seconds * 1000);
+  char text[48];
+  std::snprintf(text, sizeof text, " (Sun %.1f degrees)",
+                sunPosition(civilTextsToMjdUt(at.dateText, at.timeText, zoneOffsetDays(at.offsetMs)),
+                            plan.config.siteLatitude, plan.config.siteLongitude)
+                    .altDeg);
+  return text;
+}
+
 std::string planSection(const NightPlan& plan, const std::vector<TargetLineRows>& lineRows) {
   ClockReading start = civilReading(plan.startSeconds * 1000);
   std::string out = "Tonight's plan, rehearsed from " + start.dateText + " " + start.timeText + ":\n";
   out += "  " + std::to_string(plan.pointings.size()) + " pointings observed";
   if (!plan.pointings.empty()) {
-    out += "; first goto " + clockText(plan.pointings.front().gotoSeconds) + ", last goto " +
-           clockText(plan.pointings.back().gotoSeconds);
+    out += "; first goto " + clockText(plan.pointings.front().gotoSeconds) +
+           sunAtText(plan, plan.pointings.front().gotoSeconds) + ", last goto " +
+           clockText(plan.pointings.back().gotoSeconds) + sunAtText(plan, plan.pointings.back().gotoSeconds);
   }
   out += "\n  " + describeRehearsal(plan.rehearsal) + "\n";
   // Lines none of whose rows is observed, with why.
@@ -104,9 +120,79 @@ std::string planSection(const NightPlan& plan, const std::vector<TargetLineRows>
   return out;
 }
 
+// "HH:MM" of hours in [0, 24).
+std::string hoursText(double hours) {
+  int minutes = static_cast<int>(std::lround(hours * 60)) % 1440;
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d:%02d", minutes / 60, minutes % 60);
+  return text;
+}
+
+// Sunrise at the site on the 15th of `month` of `year`, civil hours of the
+// night's zone; nothing where the Sun does not rise that day.
+std::optional<double> sunriseHours(const SiteConfig& config, int year, int month) {
+  const CivilZone& zone = civilZone();
+  const std::int64_t midnight =
+      *SimulatedClock::parseCivilTime(std::to_string(year) + "-" + (month < 10 ? "0" : "") + std::to_string(month) + "-15T00:00");
+  const double from = static_cast<double>(zone.utcMs(midnight)) / 86400000 + unixEpochMjd;
+  std::optional<double> rise =
+      sunCrossingMjdUt(from, from + 1, sunUpAltitudeDeg, false, config.siteLatitude, config.siteLongitude);
+  if (!rise) return std::nullopt;
+  const auto utc = static_cast<std::int64_t>(std::llround((*rise - unixEpochMjd) * 86400000));
+  return static_cast<double>(zone.civilMs(utc) - midnight) / 3600000;
+}
+
 }  // namespace
 
-PreflightReport preflightReport(FileStore& files, std::int64_t startCivilMs, bool throughIndi) {
+std::string zoneLine(std::int64_t utcMs) {
+  const CivilZone& zone = civilZone();
+  return "times are " + zone.name() + " (" + zone.offsetTextAt(utcMs) + " now)";
+}
+
+std::vector<std::string> zoneWarnings(const SiteConfig& config, std::int64_t atCivilMs) {
+  std::vector<std::string> warnings;
+  const CivilZone& zone = civilZone();
+  const std::int64_t utc = zone.utcMs(atCivilMs);
+  const double offsetHours = static_cast<double>(zone.offsetMsAt(utc)) / 3600000;
+  // Mean solar noon; the equation of time moves it by a quarter of an hour at most.
+  const double noon = std::fmod(std::fmod(12 - config.siteLongitude / 15 + offsetHours, 24) + 24, 24);
+  if (std::fabs(noon - 12) > 3) {
+    warnings.push_back("your site's noon (longitude " + shortNumber(std::fabs(config.siteLongitude)) +
+                       (config.siteLongitude < 0 ? " W" : " E") + ") is at " + hoursText(noon) + " in " + zone.name() +
+                       ", so its hours are not the site's: use --zone with the site's zone (a name such as "
+                       "Europe/Berlin, or --zone " + offsetText(std::llround(config.siteLongitude / 15) * 3600000) +
+                       " from the longitude)");
+  }
+  const int year = static_cast<int>(readField(civilReading(atCivilMs).dateText, 1, 4));
+  std::string late, early, lateExample, earlyExample;
+  for (int month = 1; month <= 12; ++month) {
+    const double end = config.nightEndByMonth[month];
+    if (!(end >= 0 && end < latestPassableEndHour)) continue;
+    std::optional<double> rise = sunriseHours(config, year, month);
+    if (!rise) continue;
+    const std::string example =
+        " (" + std::string(monthAbbreviations[month]) + ": ends " + endHour(end) + ", sunrise " + hoursText(*rise) + ")";
+    if (end > *rise + 1) {
+      late += std::string(late.empty() ? "" : ", ") + monthAbbreviations[month];
+      if (lateExample.empty()) lateExample = example;
+    } else if (end < *rise - 4) {
+      early += std::string(early.empty() ? "" : ", ") + monthAbbreviations[month];
+      if (earlyExample.empty()) earlyExample = example;
+    }
+  }
+  const std::string where = " at the site in " + zone.name();
+  if (!late.empty()) {
+    warnings.push_back("the night ends by the clock more than an hour after sunrise" + where + " in " + late +
+                       lateExample + ": set those months of nightEndByMonth earlier, or use --until-dawn");
+  }
+  if (!early.empty()) {
+    warnings.push_back("the night ends by the clock more than 4 hours before sunrise" + where + " in " + early +
+                       earlyExample + ": set those months of nightEndByMonth later, or use --until-dawn");
+  }
+  return warnings;
+}
+
+PreflightReport preflightReport(FileStore& files, std::int64_t startCivilMs, bool throughIndi, const SunLimits& sun) {
   PreflightReport report;
   SiteConfigPlaces places;
   SiteConfig config = loadSiteConfig(files, &places);
@@ -123,12 +209,14 @@ PreflightReport preflightReport(FileStore& files, std::int64_t startCivilMs, boo
     for (const InputWarning& w : list) warnings.push_back(describeWarning(w));
   }
   ClockReading start = civilReading(startCivilMs);
-  std::string sun = sunAtStartWarning(start.dateText, start.timeText, config.siteLatitude, config.siteLongitude);
-  if (!sun.empty()) warnings.push_back(sun);
+  std::string sunWarning = sunAtStartWarning(start.dateText, start.timeText, zoneOffsetDays(start.offsetMs), config.siteLatitude, config.siteLongitude);
+  if (!sunWarning.empty()) warnings.push_back(sunWarning);
+  for (const std::string& w : zoneWarnings(config, startCivilMs)) warnings.push_back(w);
 
-  NightPlan plan = planNight(startCivilMs, files);
+  NightPlan plan = planNight(startCivilMs, files, sun);
 
-  report.text = siteSection(config, throughIndi) + "\n" + targetSection(lines, lineRows, table) + "\n";
+  report.text = siteSection(config, throughIndi) + "  " + zoneLine(civilZone().utcMs(startCivilMs)) + "\n\n" +
+                targetSection(lines, lineRows, table) + "\n";
   report.text += "Warnings: " + std::string(warnings.empty() ? "none\n" : "\n");
   for (const std::string& w : warnings) report.text += "  " + w + "\n";
   report.text += "\n" + planSection(plan, lineRows);

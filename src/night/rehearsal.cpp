@@ -9,7 +9,7 @@ namespace vantrel {
 namespace {
 
 RehearsalResult rehearse(std::int64_t startCivilMs, Window& window, MemoryWrites& files, StopRequest& stop,
-                         StatusBoard* statusBoard, NightObserver* observer) {
+                         StatusBoard* statusBoard, NightObserver* observer, const SunLimits& sun) {
   SimulatedClock clock(startCivilMs);
   SimulatedMount mount;
   clock.raiseStopAt(startCivilMs + rehearsalLimitHours * 3600 * 1000, stop);
@@ -22,6 +22,7 @@ RehearsalResult rehearse(std::int64_t startCivilMs, Window& window, MemoryWrites
   options.refuseImpossibleCoordinates = false;
   options.statusBoard = statusBoard;
   options.observer = observer;
+  options.sun = sun;
   Form1 night(NightSeams{clock, mount, window, files, stop}, options);
   RehearsalResult result;
   result.outcome = night.Form_Load();
@@ -39,11 +40,11 @@ void takeLog(const MemoryWrites& files, RehearsalResult& result) {
 }  // namespace
 
 RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
-                              StatusBoard* statusBoard, NightObserver* observer) {
+                              StatusBoard* statusBoard, NightObserver* observer, const SunLimits& sun) {
   MemoryWrites memory(files);
   RehearsalResult result;
   try {
-    result = rehearse(startCivilMs, window, memory, stop, statusBoard, observer);
+    result = rehearse(startCivilMs, window, memory, stop, statusBoard, observer, sun);
   } catch (...) {
     memory.writeBack();
     throw;
@@ -54,9 +55,9 @@ RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileSto
 }
 
 RehearsalResult rehearseInMemory(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
-                                 NightObserver* observer) {
+                                 NightObserver* observer, const SunLimits& sun) {
   MemoryWrites memory(files);
-  RehearsalResult result = rehearse(startCivilMs, window, memory, stop, nullptr, observer);
+  RehearsalResult result = rehearse(startCivilMs, window, memory, stop, nullptr, observer, sun);
   takeLog(memory, result);
   return result;
 }

@@ -41,13 +41,14 @@ struct RehearsalResult {
 // at the end of the night (also when a fault ends it). The status goes to
 // `statusBoard` and the passes to `observer` when given.
 RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
-                              StatusBoard* statusBoard = nullptr, NightObserver* observer = nullptr);
+                              StatusBoard* statusBoard = nullptr, NightObserver* observer = nullptr,
+                              const SunLimits& sun = {});
 
 // The same night, writing nothing: the log is only in the result. Safe to
 // run on several threads at once when `files` reads are (MemoryWrites with
 // its copies kept).
 RehearsalResult rehearseInMemory(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
-                                 NightObserver* observer = nullptr);
+                                 NightObserver* observer = nullptr, const SunLimits& sun = {});
 
 // The closing line of a rehearsal.
 std::string describeRehearsal(const RehearsalResult& result);

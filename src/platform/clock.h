@@ -1,7 +1,8 @@
 // clock.h - the clock, and every wait of the program.
 //
-// The clock shows the civil time of the fixed zone UT + 9 h as two texts:
-// the date "YYYY-MM-DD" and the time "HH:MM:SS". Both come from one reading.
+// The clock shows the civil time of the night's zone (UT + 9 h unless the
+// user chose another) as two texts: the date "YYYY-MM-DD" and the time
+// "HH:MM:SS". Both come from one reading, with that instant's offset.
 // Every wait goes through here so that a whole night can run on a simulated
 // clock that jumps over the waits.
 #pragma once
@@ -9,6 +10,8 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+
+#include "zone/civil_zone.h"
 
 namespace vantrel {
 
@@ -18,6 +21,8 @@ class StopRequest;
 struct ClockReading {
   std::string dateText;  // 10 characters, "YYYY-MM-DD"
   std::string timeText;  // 8 characters, "HH:MM:SS"
+  // How far the texts stand ahead of Universal Time at this instant.
+  std::int64_t offsetMs = designOffsetMs;
 };
 
 enum class ClockUnit { second, minute };
@@ -28,13 +33,14 @@ enum class ClockUnit { second, minute };
 class ClockJumps {
  public:
   virtual ~ClockJumps() = default;
-  // Civil time UT + 9 h, milliseconds since 1970-01-01 00:00:00.
-  virtual std::int64_t civilMs() const = 0;
+  // Universal Time, milliseconds since 1970-01-01 00:00:00. Whole minutes of
+  // it are whole minutes of the civil time (offsets are whole minutes).
+  virtual std::int64_t utcMs() const = 0;
   // The first instant that must be reached by an ordinary move because
   // something happens there (a stop request is raised); INT64_MAX for none.
   virtual std::int64_t stepUntilMs() const = 0;
-  // Moves the clock to `civilMs`, which lies before stepUntilMs().
-  virtual void jumpTo(std::int64_t civilMs) = 0;
+  // Moves the clock to `utcMs`, which lies before stepUntilMs().
+  virtual void jumpTo(std::int64_t utcMs) = 0;
 };
 
 class Clock {

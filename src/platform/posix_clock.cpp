@@ -12,8 +12,6 @@
 namespace vantrel {
 namespace {
 
-// The clock of the site is always nine hours ahead of Universal Time.
-constexpr std::int64_t zoneOffsetMs = 9 * 3600 * 1000LL;
 // While waiting with a window, events are served at least this often so that
 // the window repaints and a close is heard promptly.
 constexpr std::int64_t windowSliceMs = 20;
@@ -30,13 +28,19 @@ void sleepMs(std::int64_t ms) {
 
 }  // namespace
 
-std::int64_t PosixClock::civilMs() {
+std::int64_t PosixClock::utcMs() {
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
-  return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000 + zoneOffsetMs;
+  return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-ClockReading PosixClock::now() { return civilReading(civilMs()); }
+std::int64_t PosixClock::civilMs() { return civilZone().civilMs(utcMs()); }
+
+ClockReading PosixClock::now() {
+  const std::int64_t utc = utcMs();
+  const std::int64_t offset = civilZone().offsetMsAt(utc);
+  return civilReading(utc + offset, offset);
+}
 
 void PosixClock::pause(std::chrono::milliseconds duration) {
   if (duration.count() > 0) sleepMs(duration.count());
@@ -44,12 +48,15 @@ void PosixClock::pause(std::chrono::milliseconds duration) {
 
 void PosixClock::waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) {
   const std::int64_t step = unit == ClockUnit::second ? 1000 : 60000;
-  const std::int64_t start = civilMs();
-  const std::int64_t target = (start / step + 1) * step;
+  // The next whole step of the civil time, as an instant: across a change of
+  // offset the civil time jumps, Universal Time does not.
+  const std::int64_t start = utcMs();
+  const std::int64_t offset = civilZone().offsetMsAt(start);
+  const std::int64_t target = ((start + offset) / step + 1) * step - offset;
   for (;;) {
     if (window) window->processEvents();
     if (stop.raised()) return;
-    std::int64_t left = target - civilMs();
+    std::int64_t left = target - utcMs();
     if (left <= 0) return;
     sleepMs(std::min(left, window ? windowSliceMs : stopSliceMs));
   }

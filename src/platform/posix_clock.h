@@ -1,5 +1,5 @@
-// posix_clock.h - the real clock: civil time of UT + 9 h from the system's
-// UTC clock, whatever time zone the machine is set to.
+// posix_clock.h - the real clock: the civil time of the night's zone from the
+// system's UTC clock, whatever time zone the machine is set to.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +14,10 @@ class PosixClock : public Clock {
   void pause(std::chrono::milliseconds duration) override;
   void waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) override;
 
-  // Milliseconds since 1970-01-01 00:00 of the civil time UT + 9 h.
+  // Milliseconds since 1970-01-01 00:00 of the night's civil time.
   static std::int64_t civilMs();
+  // Universal Time, milliseconds since 1970-01-01 00:00.
+  static std::int64_t utcMs();
 };
 
 }  // namespace vantrel

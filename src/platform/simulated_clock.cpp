@@ -24,13 +24,18 @@ void putDigits(char* out, int width, unsigned value) {
 // A rehearsal reads the clock at every position query, thousands of times a
 // dwell: the texts are put together digit by digit rather than through printf.
 ClockReading civilReading(std::int64_t civilMs) {
+  const CivilZone& zone = civilZone();
+  return civilReading(civilMs, zone.offsetMsAt(zone.utcMs(civilMs)));
+}
+
+ClockReading civilReading(std::int64_t civilMs, std::int64_t offsetMs) {
   using namespace std::chrono;
   std::int64_t days = floorDiv(civilMs, msPerDay);
   std::int64_t msOfDay = civilMs - days * msPerDay;
   year_month_day ymd{sys_days{std::chrono::days{days}}};
   const int year = static_cast<int>(ymd.year());
   const auto secondsOfDay = static_cast<unsigned>(msOfDay / msPerSecond);
-  ClockReading reading{std::string(10, '-'), std::string(8, ':')};
+  ClockReading reading{std::string(10, '-'), std::string(8, ':'), offsetMs};
   if (year >= 0 && year <= 9999) {
     putDigits(reading.dateText.data(), 4, static_cast<unsigned>(year));
   } else {
@@ -69,34 +74,37 @@ std::optional<std::int64_t> SimulatedClock::parseCivilTime(std::string_view text
   return days * msPerDay + ((h * 60 + mi) * 60 + s) * msPerSecond;
 }
 
-ClockReading SimulatedClock::now() { return civilReading(civilMs_); }
-
-void SimulatedClock::pause(std::chrono::milliseconds duration) {
-  advanceTo(civilMs_ + duration.count());
+ClockReading SimulatedClock::now() {
+  const std::int64_t offset = zone_->offsetMsAt(utcMs_);
+  return civilReading(utcMs_ + offset, offset);
 }
+
+void SimulatedClock::pause(std::chrono::milliseconds duration) { advanceTo(utcMs_ + duration.count()); }
 
 void SimulatedClock::waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) {
   if (window) window->processEvents();
   if (stop.raised()) return;
   std::int64_t step = unit == ClockUnit::second ? msPerSecond : msPerMinute;
-  advanceTo((floorDiv(civilMs_, step) + 1) * step);
+  // The next whole step of the civil time, as an instant (see PosixClock).
+  const std::int64_t offset = zone_->offsetMsAt(utcMs_);
+  advanceTo((floorDiv(utcMs_ + offset, step) + 1) * step - offset);
 }
 
 void SimulatedClock::raiseStopAt(std::int64_t civilMs, StopRequest& stop) {
-  stopAtMs_ = civilMs;
+  stopAtMs_ = zone_->utcMs(civilMs);
   stop_ = &stop;
   stopRaised_ = false;
 }
 
 std::int64_t SimulatedClock::stepUntilMs() const { return stop_ != nullptr && !stopRaised_ ? stopAtMs_ : INT64_MAX; }
 
-void SimulatedClock::advanceTo(std::int64_t civilMs) {
-  civilMs_ = civilMs;
-  if (stop_ != nullptr && !stopRaised_ && civilMs_ >= stopAtMs_) {
+void SimulatedClock::advanceTo(std::int64_t utcMs) {
+  utcMs_ = utcMs;
+  if (stop_ != nullptr && !stopRaised_ && utcMs_ >= stopAtMs_) {
     stopRaised_ = true;
     stop_->raise();
   }
-  if (onAdvance) onAdvance(civilMs_);
+  if (onAdvance) onAdvance(civilMs());
 }
 
 }  // namespace vantrel

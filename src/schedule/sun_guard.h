@@ -37,9 +37,10 @@ struct SunGuard {
   }
 };
 
-// The guard for the instant of the clock texts (civil time UT + 9 h).
-SunGuard sunGuardAt(std::string_view dateText, std::string_view timeText, double siteLatitude,
-                    double siteLongitude);
+// The guard for the instant of the clock texts, civil time of a zone
+// `zoneOffsetDays` ahead of Universal Time.
+SunGuard sunGuardAt(std::string_view dateText, std::string_view timeText, double zoneOffsetDays,
+                    double siteLatitude, double siteLongitude);
 // The guard for the instant the rows of a pass are computed for: the whole
 // minute of the sample, its seconds dropped as the sample drops them. A row
 // and the Sun are compared at one instant, so a row cannot be passed over and
@@ -48,7 +49,7 @@ SunGuard sunGuardAt(const ClockSample& sample, double siteLatitude, double siteL
 
 // "the Sun stands 19.6 degrees above the horizon at 2026-12-07 09:00:00: ..."
 // when the Sun is above twilightAltitudeDeg at that instant; "" otherwise.
-std::string sunAtStartWarning(const std::string& dateText, const std::string& timeText, double siteLatitude,
-                              double siteLongitude);
+std::string sunAtStartWarning(const std::string& dateText, const std::string& timeText, double zoneOffsetDays,
+                              double siteLatitude, double siteLongitude);
 
 }  // namespace vantrel

@@ -42,6 +42,7 @@ const char* phaseName(NightPhase phase) {
   switch (phase) {
     case NightPhase::starting: return "starting";
     case NightPhase::startupWait: return "start-up delay";
+    case NightPhase::waitingForDusk: return "waiting for dusk";
     case NightPhase::choosing: return "choosing";
     case NightPhase::observing: return "observing";
     case NightPhase::waitingForTarget: return "waiting for a target";
@@ -120,6 +121,9 @@ std::string statusLine(const NightStatus& s) {
       break;
     case NightPhase::startupWait:
       line = "start-up delay until " + clockText(s.startupEndsSeconds);
+      break;
+    case NightPhase::waitingForDusk:
+      line = s.message.empty() ? "waiting for dusk" : s.message;
       break;
     case NightPhase::choosing:
       line = "choosing the next target";

@@ -24,9 +24,9 @@
 
 namespace vantrel {
 
-enum class NightPhase { starting, startupWait, choosing, observing, waitingForTarget, parking, ended, fault };
+enum class NightPhase { starting, startupWait, waitingForDusk, choosing, observing, waitingForTarget, parking, ended, fault };
 
-// "starting", "start-up delay", "choosing", "observing", "waiting for a
+// "starting", "start-up delay", "waiting for dusk", "choosing", "observing", "waiting for a
 // target", "parking", "ended", "fault".
 const char* phaseName(NightPhase phase);
 

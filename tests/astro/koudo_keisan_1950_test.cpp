@@ -86,7 +86,7 @@ TEST(Positions, PassAndErfaAtManyInstants) {
           << ": want az " << want.outAz << " alt " << want.outAlt << ", got az " << az[i] << " alt " << alt[i];
     }
     // UT1 - UTC is taken as 0 (under a second); status +1 is a date beyond ERFA's leap-second table.
-    const double utc = civilTextsToMjdUt(s.cycleDateText, s.cycleTimeText);
+    const double utc = civilTextsToMjdUt(s.cycleDateText, s.cycleTimeText, s.zoneOffsetDays);
     eraASTROM atSite;
     double eo, pvh[2][3], pvb[2][3], ra2000, dec2000;
     ASSERT_GE(eraApco13(ERFA_DJM0, utc, 0, lon * ERFA_DD2R, lat * ERFA_DD2R, 0, 0, 0, 0, 0, 0, 0.55, &atSite, &eo), 0);

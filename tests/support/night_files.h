@@ -97,7 +97,7 @@ struct NightNow {
     // latitude 35, so that a night started now is a night, away from the Sun.
     double lowest = 90;
     for (double longitude = -165; longitude <= 180; longitude += 15) {
-      double alt = sunPosition(civilTextsToMjdUt(now.dateText, now.timeText), 35.0, longitude).altDeg;
+      double alt = sunPosition(civilTextsToMjdUt(now.dateText, now.timeText, zoneOffsetDays(now.offsetMs)), 35.0, longitude).altDeg;
       if (alt < lowest) lowest = alt, ini.longitude = longitude;
     }
     EXPECT_LT(lowest, -18) << "no longitude where it is night at " << now.dateText << " " << now.timeText;
