@@ -191,7 +191,8 @@ void Form1::checkLine() {
 // Started by day or in twilight: say so, and that the Sun guard is at work.
 void Form1::warnOfTheSun() {
   ClockReading now = seams_.clock.now();
-  std::string warning = sunAtStartWarning(now.dateText, now.timeText, zoneOffsetDays(now.offsetMs), siteConfig_.siteLatitude, siteConfig_.siteLongitude);
+  std::string warning = sunAtStartWarning(now.dateText, now.timeText, zoneOffsetDays(now.offsetMs),
+                                          siteConfig_.siteLatitude, siteConfig_.siteLongitude);
   if (!warning.empty()) options_.onWarning(warning);
 }
 

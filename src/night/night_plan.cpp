@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "astro/koudo_keisan_1950.h"
+#include "astro/sun_position.h"
 #include "platform/file_store.h"
 #include "inputs/text_lines.h"
 #include "platform/simulated_clock.h"
@@ -103,6 +104,17 @@ double altitudeAt(double raDeg, double decDeg, const SiteConfig& config, std::in
       .outAlt;
 }
 
+std::string sunAtGotoText(const NightPlan& plan, std::int64_t civilSeconds) {
+  if (!plan.sun.duskDeg && !plan.sun.dawnDeg) return "";
+  ClockReading at = civilReading(civilSeconds * 1000);
+  char text[48];
+  std::snprintf(text, sizeof text, " (Sun %.1f degrees)",
+                sunPosition(civilTextsToMjdUt(at.dateText, at.timeText, zoneOffsetDays(at.offsetMs)),
+                            plan.config.siteLatitude, plan.config.siteLongitude)
+                    .altDeg);
+  return text;
+}
+
 std::string planTimeline(const NightPlan& plan, const std::string& title) {
   ClockReading start = civilReading(plan.startSeconds * 1000);
   std::string out = title + ", rehearsed from " + start.dateText + " " + start.timeText + ":\n";
@@ -117,6 +129,10 @@ std::string planTimeline(const NightPlan& plan, const std::string& title) {
     std::snprintf(line, sizeof line, "  %s  %s  %4d  %6.2f  %5.2f  ", clockText(p.gotoSeconds).c_str(),
                   clockText(p.dwellEndSeconds).c_str(), p.row, static_cast<double>(p.azDeg), p.altDeg);
     out += line + p.targetName + "\n";
+  }
+  if (!plan.pointings.empty() && !sunAtGotoText(plan, 0).empty()) {
+    out += "  first goto" + sunAtGotoText(plan, plan.pointings.front().gotoSeconds) + ", last goto" +
+           sunAtGotoText(plan, plan.pointings.back().gotoSeconds) + "\n";
   }
   out += describeRehearsal(plan.rehearsal) + "\n";
   return out;

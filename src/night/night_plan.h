@@ -68,6 +68,10 @@ std::string neverObservedText(const NeverObservedRow& row, const SiteConfig& con
 // Altitude (degrees) of a 1950.0 position at a civil time, for curves.
 double altitudeAt(double raDeg, double decDeg, const SiteConfig& config, std::int64_t civilSeconds);
 
+// " (Sun -14.1 degrees)": the Sun's altitude at a civil second of the plan,
+// for a plan made with dusk or dawn; "" otherwise.
+std::string sunAtGotoText(const NightPlan& plan, std::int64_t civilSeconds);
+
 // The plan as a table for the terminal: one line per pointing, the summary,
 // and the never-observed rows with their reasons.
 std::string planTable(const NightPlan& plan);

@@ -129,7 +129,8 @@ void Form1::statusProgress(const DwellProgress& progress) {
     status_.reportedAtSeconds = status_.nowSeconds;
     ClockReading now = civilReading(status_.nowSeconds * 1000);
     HorizontalPosition at = koudo_keisan_1950(status_.raDeg, progress.reportedDec, siteConfig_.siteLatitude,
-                                              siteConfig_.siteLongitude, sampleClock(now.dateText, now.timeText, zoneOffsetDays(now.offsetMs)));
+                                              siteConfig_.siteLongitude,
+                                              sampleClock(now.dateText, now.timeText, zoneOffsetDays(now.offsetMs)));
     status_.mountAzDeg = at.outAz;
     status_.mountAltDeg = at.outAlt;
   }

@@ -72,27 +72,14 @@ std::string targetSection(const std::vector<std::u32string>& lines, const std::v
   return out;
 }
 
-// " (Sun -14.1 degrees)" at a civil second of the night, for plans run with
-// dusk or dawn.
-std::string sunAtText(const NightPlan& plan, std::int64_t seconds) {
-  if (!plan.sun.duskDeg && !plan.sun.dawnDeg) return "";
-  ClockReading at = civilReading(seconds * 1000);
-  char text[48];
-  std::snprintf(text, sizeof text, " (Sun %.1f degrees)",
-                sunPosition(civilTextsToMjdUt(at.dateText, at.timeText, zoneOffsetDays(at.offsetMs)),
-                            plan.config.siteLatitude, plan.config.siteLongitude)
-                    .altDeg);
-  return text;
-}
-
 std::string planSection(const NightPlan& plan, const std::vector<TargetLineRows>& lineRows) {
   ClockReading start = civilReading(plan.startSeconds * 1000);
   std::string out = "Tonight's plan, rehearsed from " + start.dateText + " " + start.timeText + ":\n";
   out += "  " + std::to_string(plan.pointings.size()) + " pointings observed";
   if (!plan.pointings.empty()) {
     out += "; first goto " + clockText(plan.pointings.front().gotoSeconds) +
-           sunAtText(plan, plan.pointings.front().gotoSeconds) + ", last goto " +
-           clockText(plan.pointings.back().gotoSeconds) + sunAtText(plan, plan.pointings.back().gotoSeconds);
+           sunAtGotoText(plan, plan.pointings.front().gotoSeconds) + ", last goto " +
+           clockText(plan.pointings.back().gotoSeconds) + sunAtGotoText(plan, plan.pointings.back().gotoSeconds);
   }
   out += "\n  " + describeRehearsal(plan.rehearsal) + "\n";
   // Lines none of whose rows is observed, with why.
@@ -132,8 +119,9 @@ std::string hoursText(double hours) {
 // night's zone; nothing where the Sun does not rise that day.
 std::optional<double> sunriseHours(const SiteConfig& config, int year, int month) {
   const CivilZone& zone = civilZone();
-  const std::int64_t midnight =
-      *SimulatedClock::parseCivilTime(std::to_string(year) + "-" + (month < 10 ? "0" : "") + std::to_string(month) + "-15T00:00");
+  char text[24];
+  std::snprintf(text, sizeof text, "%04d-%02d-15T00:00", year, month);
+  const std::int64_t midnight = *SimulatedClock::parseCivilTime(text);
   const double from = static_cast<double>(zone.utcMs(midnight)) / 86400000 + unixEpochMjd;
   std::optional<double> rise =
       sunCrossingMjdUt(from, from + 1, sunUpAltitudeDeg, false, config.siteLatitude, config.siteLongitude);
@@ -209,7 +197,8 @@ PreflightReport preflightReport(FileStore& files, std::int64_t startCivilMs, boo
     for (const InputWarning& w : list) warnings.push_back(describeWarning(w));
   }
   ClockReading start = civilReading(startCivilMs);
-  std::string sunWarning = sunAtStartWarning(start.dateText, start.timeText, zoneOffsetDays(start.offsetMs), config.siteLatitude, config.siteLongitude);
+  std::string sunWarning = sunAtStartWarning(start.dateText, start.timeText, zoneOffsetDays(start.offsetMs),
+                                             config.siteLatitude, config.siteLongitude);
   if (!sunWarning.empty()) warnings.push_back(sunWarning);
   for (const std::string& w : zoneWarnings(config, startCivilMs)) warnings.push_back(w);
 

@@ -16,7 +16,8 @@ class NamedZone final : public CivilZone {
  public:
   explicit NamedZone(const date::time_zone* zone) : zone_(zone) {}
   std::int64_t offsetMsAt(std::int64_t utcMs) const override {
-    const date::sys_info info = zone_->get_info(date::sys_time<std::chrono::milliseconds>{std::chrono::milliseconds{utcMs}});
+    using std::chrono::milliseconds;
+    const date::sys_info info = zone_->get_info(date::sys_time<milliseconds>{milliseconds{utcMs}});
     return std::chrono::duration_cast<std::chrono::milliseconds>(info.offset).count();
   }
   std::string name() const override { return std::string(zone_->name()); }

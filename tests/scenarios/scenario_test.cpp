@@ -29,6 +29,7 @@
 #include "platform/stop_request.h"
 #include "scenarios/scenario.h"
 #include "support/full_table.h"
+#include "tzdb/named_zone.h"
 
 namespace vantrel::testing {
 
@@ -206,6 +207,7 @@ std::map<std::string, std::string> extraFiles(const Scenario& s) {
   std::map<std::string, std::string> files;
   if (s.value("files") == "examples") files = examplesStore().files;
   if (s.value("files") == "full table") files["vantrel.adf"] = fullTargetList();
+  if (s.value("files") == "example targets") files["vantrel.adf"] = examplesStore().files["vantrel.adf"];
   for (const Section* f : s.all("file")) {
     std::smatch m;
     const bool quoted = std::regex_match(f->value, m, std::regex(R"re((\S+) "(.*)")re"));
@@ -292,6 +294,9 @@ static Outcome runInProcess(const Scenario& s) {
   std::FILE* console = open_memstream(&consoleText, &consoleSize);
   StatusBoard board;
   const bool rehearse = s.value("mode") == "rehearse";
+  // "options: from dusk, until dawn": both at -12 degrees.
+  auto asked = [&](const char* what) { return s.value("options").find(what) != std::string::npos; };
+  const SunLimits sun{asked("from dusk") ? -12.0 : std::optional<double>(), asked("until dawn") ? -12.0 : std::optional<double>()};
   // No warnings and no files but the inputs are answers too.
   Outcome out{{{"warnings", {}}, {"files", {}}}, {}};
   std::string logFile = logName;
@@ -300,7 +305,7 @@ static Outcome runInProcess(const Scenario& s) {
     if (!s.all("expect sky").empty()) window.passes = &out.blocks["sky"];
     try {
       if (rehearse) {
-        RehearsalResult result = rehearseNight(civil(start), window, files, stop);
+        RehearsalResult result = rehearseNight(civil(start), window, files, stop, nullptr, nullptr, sun);
         logFile = result.logFileName;
         out.values = {{"summary", describeRehearsal(result)}, {"exit", "0"}};
       } else {
@@ -308,6 +313,7 @@ static Outcome runInProcess(const Scenario& s) {
         night.statusBoard = &board;
         night.checkLineAtStart = true;
         night.resume = s.value("options").find("resume") != std::string::npos;
+        night.sun = sun;
         night.onWarning = [&](const std::string& w) { out.blocks["warnings"].push_back(w); };
         NightOutcome outcome = Form1(NightSeams{clock, mount, window, files, stop}, night).Form_Load();
         out.values["summary"] = describeNight(outcome);
@@ -390,6 +396,9 @@ static Outcome runReal(const Scenario& s) {
   const bool faults = s.value("binary") == "with faults";
   std::vector<std::string> args =
       words(s.value("args", "--console"), {faults ? VANTREL_WITH_FAULTS_BINARY : VANTREL_BINARY});
+  if (!s.value("zone").empty()) args.insert(args.end(), {"--zone", s.value("zone")});
+  // In a zone of its own the records are shown with the hour of the clock at the start as $HOUR.
+  const std::string hour = civilReading(PosixClock::civilMs()).dateText + " " + PosixClock().now().timeText.substr(0, 3);
   // "held: COM1": the line held by another program (here the test) with TIOCEXCL alone, as a terminal program
   // holds it; root passes that lock only with CAP_SYS_ADMIN, so then the program runs without it.
   const std::string line = s.all("held").empty() ? "" : dir / s.value("held");
@@ -453,6 +462,8 @@ static Outcome runReal(const Scenario& s) {
   std::erase_if(out.blocks["stderr"], [](const std::string& l) { return l.find("warning: the Sun stands") != l.npos; });
   out.blocks["copies"] = copies;
   out.blocks["log"] = records(e2e::readFile(dir / logName));
+  if (!s.value("zone").empty())
+    for (std::string& record : out.blocks["log"]) record = replaced(record, hour, "$HOUR:");
   out.blocks["serial"] = commands(e2e::readFile(transcript));
   const std::set<std::string> own = {"vantrel.ini", "vantrel.adf", "out", "err", "mountsim.err", "COM1", "claims"};
   for (const std::string& name : names(dir.path)) {
@@ -537,8 +548,26 @@ class Night : public ::testing::TestWithParam<std::string> {};
 TEST_P(Night, TurnsOutAsTold) {
   Scenario scenario = readScenario(GetParam());
   ASSERT_FALSE(scenario.sections.empty()) << "an empty scenario";
-  ASSERT_TRUE(modes().count(scenario.value("mode", "night"))) << "no mode '" << scenario.value("mode") << "'";
-  check(scenario, modes().at(scenario.value("mode", "night"))(scenario));
+  const std::string mode = scenario.value("mode", "night");
+  ASSERT_TRUE(modes().count(mode)) << "no mode '" << mode << "'";
+  // "zone: Europe/Berlin": the night's civil time, as --zone gives it.
+  auto inZone = [&](const std::string& zone) {
+    if (!zone.empty()) setCivilZone(zoneFromOption(zone));
+    Outcome got = modes().at(mode)(scenario);
+    setCivilZone(std::make_shared<FixedZone>(designOffsetMs, "UT+9"));
+    return got;
+  };
+  const Outcome got = inZone(scenario.value("zone"));
+  check(scenario, got);
+  // The design's zone by offset or by name changes no byte of a night.
+  for (const char* same : {"UTC+9", "Asia/Tokyo"}) {
+    if ((mode != "night" && mode != "rehearse") || !scenario.value("zone").empty() || updating) break;
+    Outcome again = inZone(same);
+    // Only the zone's name in the warnings differs.
+    for (std::string& w : again.blocks["warnings"]) w = replaced(replaced(w, "Asia/Tokyo", "UT+9"), "UTC+09:00", "UT+9");
+    EXPECT_EQ(again.blocks, got.blocks) << "in " << same;
+    EXPECT_EQ(again.values, got.values) << "in " << same;
+  }
 }
 
 std::vector<std::string> scenarioNames() {

@@ -73,11 +73,12 @@ inline MemoryFileStore examplesStore() {
 #endif
 
 // A right ascension (hours, to 0.1 minute) at which a star of declination
-// `decDeg` stands at about azimuth `wantAz` at the given civil time, seen
-// from latitude 35 and `longitude`.
+// `decDeg` stands at about azimuth `wantAz` at the given civil time of the
+// night's zone, seen from latitude 35 and `longitude`.
 inline double raHoursAtAzimuth(const std::string& date, const std::string& time, double decDeg, double wantAz,
                                double longitude = 135.0, double minAltitude = -90) {
-  ClockSample sample = sampleClock(date, time);
+  const std::int64_t offsetMs = civilReading(*SimulatedClock::parseCivilTime(date + "T" + time)).offsetMs;
+  const ClockSample sample = sampleClock(date, time, zoneOffsetDays(offsetMs));
   double best = 0, bestError = 1e9;
   for (int tenths = 0; tenths < 24 * 600; ++tenths) {
     HorizontalPosition p = koudo_keisan_1950(tenths / 600.0 * 15, decDeg, 35.0, longitude, sample);
