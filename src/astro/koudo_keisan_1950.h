@@ -5,7 +5,7 @@
 //    inDec          double   declination, degrees
 //    siteLatitude   double   degrees, north positive
 //    siteLongitude  double   degrees, east positive
-//    sample         ClockSample  the civil time UT + 9 h of the cycle
+//    sample         ClockSample  the civil time of the cycle and its zone
 // Returned:
 //    outAz   float    azimuth, degrees from south through west, in (0, 360]
 //    outAlt  double   geometric altitude, degrees, in [-90, 90]

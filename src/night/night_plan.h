@@ -12,7 +12,8 @@
 //    minAltitude; otherwise it was in the window but each time another row
 //    nearer the meridian (a larger azimuth) was chosen, or the night ended
 //    before its turn.
-// 2) Times are civil (UT + 9 h) whole seconds since 1970-01-01.
+// 2) Times are civil (the night's zone) whole seconds since 1970-01-01; on a
+//    night the clocks go back, the repeated hour's seconds come twice.
 #pragma once
 
 #include <cstdint>

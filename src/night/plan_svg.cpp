@@ -96,7 +96,7 @@ std::string planSvg(const NightPlan& plan) {
   ClockReading start = civilReading(plan.startSeconds * 1000);
   ClockReading end = civilReading(axis.to * 1000);
   svg += text(10, 22, "Tonight's plan: " + start.dateText + " " + start.timeText.substr(0, 5) + " to " +
-                          end.dateText + " " + end.timeText.substr(0, 5) + " (UT+9)",
+                          end.dateText + " " + end.timeText.substr(0, 5) + " (" + civilZone().name() + ")",
               " font-size=\"16\" font-weight=\"bold\"");
   svg += text(10, 42, xml(describeRehearsal(plan.rehearsal)));
 

@@ -2,7 +2,7 @@
 //
 // Runs the same night driver on the simulated clock against the in-process
 // simulated mount, as fast as the machine allows. The clock starts at the
-// given civil time (UT + 9 h); the waits of the night move it (the start-up
+// given civil time of the night's zone; the waits of the night move it (the start-up
 // wait to whole seconds, 100 ms per position query, 200 ms before the park
 // command, a pass without a choice to the next whole minute). The log goes to
 // "rehearsal-" + the log file name; no serial port is opened.

@@ -2,7 +2,7 @@
 //
 // The night driver fills one NightStatus at its yields and publishes it on a
 // StatusBoard; the console line, the window and the web page only read it.
-// Times are civil (UT + 9 h) whole seconds since 1970-01-01, as the clock's
+// Times are civil (the night's zone) whole seconds since 1970-01-01, as the clock's
 // texts give them.
 //
 // Notes:
