@@ -288,7 +288,7 @@ Arguments parseArguments(int argc, char** argv) {
   }
   if (args.plan && args.rehearse) usageError("--plan and --rehearse cannot be given together");
   if (args.park && (args.plan || args.rehearse || args.check || args.resume || args.snapshot || args.start ||
-                    !args.webAddress.empty() || args.console)) {
+                    !args.webAddress.empty() || args.console || args.sun.duskDeg || args.sun.dawnDeg)) {
     usageError("--park goes alone (with --indi for an INDI mount)");
   }
   if ((args.check || args.plan) && !args.webAddress.empty()) {
@@ -314,7 +314,6 @@ Arguments parseArguments(int argc, char** argv) {
     usageError(std::string(args.plan ? "--plan" : "--rehearse") + " and --resume cannot be given together");
   }
   if (!args.webTokenFile.empty() && args.webAddress.empty()) usageError("--web-token needs --web");
-  if (args.park && (args.sun.duskDeg || args.sun.dawnDeg)) usageError("--park goes alone (with --indi for an INDI mount)");
   if (args.noDeviceClaim && (args.plan || args.rehearse || args.indi || args.park)) {
     usageError("--no-device-claim is for a night or a check on a serial port");
   }

@@ -232,9 +232,9 @@ bool Form1::nightIsOver(const ClockReading& reading) const {
 }
 
 double Form1::sunAltitude(const ClockReading& reading) const {
-  return sunPosition(civilTextsToMjdUt(reading.dateText, reading.timeText, zoneOffsetDays(reading.offsetMs)),
-                     siteConfig_.siteLatitude, siteConfig_.siteLongitude)
-      .altDeg;
+  return sunGuardAt(reading.dateText, reading.timeText, zoneOffsetDays(reading.offsetMs), siteConfig_.siteLatitude,
+                    siteConfig_.siteLongitude)
+      .sun.altDeg;
 }
 
 // Minute by minute until the Sun is below the dusk altitude. The night's end

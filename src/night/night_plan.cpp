@@ -130,7 +130,7 @@ std::string planTimeline(const NightPlan& plan, const std::string& title) {
                   clockText(p.dwellEndSeconds).c_str(), p.row, static_cast<double>(p.azDeg), p.altDeg);
     out += line + p.targetName + "\n";
   }
-  if (!plan.pointings.empty() && !sunAtGotoText(plan, 0).empty()) {
+  if (!plan.pointings.empty() && (plan.sun.duskDeg || plan.sun.dawnDeg)) {
     out += "  first goto" + sunAtGotoText(plan, plan.pointings.front().gotoSeconds) + ", last goto" +
            sunAtGotoText(plan, plan.pointings.back().gotoSeconds) + "\n";
   }

@@ -1,5 +1,6 @@
 #include "night/preflight.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -107,21 +108,16 @@ std::string planSection(const NightPlan& plan, const std::vector<TargetLineRows>
   return out;
 }
 
-// "HH:MM" of hours in [0, 24).
-std::string hoursText(double hours) {
-  int minutes = static_cast<int>(std::lround(hours * 60)) % 1440;
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d:%02d", minutes / 60, minutes % 60);
-  return text;
-}
+// "HH:MM" of hours in [0, 24), to the nearest minute.
+std::string hoursText(double hours) { return clockText(std::llround(hours * 60) * 60).substr(0, 5); }
 
 // Sunrise at the site on the 15th of `month` of `year`, civil hours of the
 // night's zone; nothing where the Sun does not rise that day.
 std::optional<double> sunriseHours(const SiteConfig& config, int year, int month) {
   const CivilZone& zone = civilZone();
-  char text[24];
-  std::snprintf(text, sizeof text, "%04d-%02d-15T00:00", year, month);
-  const std::int64_t midnight = *SimulatedClock::parseCivilTime(text);
+  using namespace std::chrono;
+  const sys_days day{std::chrono::year{year} / static_cast<unsigned>(month) / 15};
+  const std::int64_t midnight = day.time_since_epoch().count() * 86400000LL;
   const double from = static_cast<double>(zone.utcMs(midnight)) / 86400000 + unixEpochMjd;
   std::optional<double> rise =
       sunCrossingMjdUt(from, from + 1, sunUpAltitudeDeg, false, config.siteLatitude, config.siteLongitude);
@@ -134,7 +130,7 @@ std::optional<double> sunriseHours(const SiteConfig& config, int year, int month
 
 std::string zoneLine(std::int64_t utcMs) {
   const CivilZone& zone = civilZone();
-  return "times are " + zone.name() + " (" + zone.offsetTextAt(utcMs) + " now)";
+  return "times are " + zone.name() + " (" + offsetText(zone.offsetMsAt(utcMs)) + " now)";
 }
 
 std::vector<std::string> zoneWarnings(const SiteConfig& config, std::int64_t atCivilMs) {

@@ -38,8 +38,6 @@ std::int64_t CivilZone::utcMs(std::int64_t civilMs) const {
   return afterNames ? after : before;
 }
 
-std::string CivilZone::offsetTextAt(std::int64_t utcMs) const { return offsetText(offsetMsAt(utcMs)); }
-
 const CivilZone& civilZone() { return *processZone(); }
 
 std::shared_ptr<const CivilZone> sharedCivilZone() { return processZone(); }
@@ -49,7 +47,7 @@ void setCivilZone(std::shared_ptr<const CivilZone> zone) { processZone() = std::
 std::string offsetText(std::int64_t offsetMs) {
   if (offsetMs == 0) return "UTC";
   const std::int64_t minutes = std::llabs(offsetMs) / msPerMinuteOfZone;
-  char text[16];
+  char text[48];
   std::snprintf(text, sizeof text, "UTC%c%02lld:%02lld", offsetMs < 0 ? '-' : '+', static_cast<long long>(minutes / 60),
                 static_cast<long long>(minutes % 60));
   return text;

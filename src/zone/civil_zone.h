@@ -42,8 +42,6 @@ class CivilZone {
   // The instant a civil time names. In a repeated hour the first of the two;
   // a time in a skipped hour is read with the offset from before the change.
   std::int64_t utcMs(std::int64_t civilMs) const;
-  // "UTC+01:00 now" text of the offset at `utcMs`: "UTC+01:00".
-  std::string offsetTextAt(std::int64_t utcMs) const;
 };
 
 class FixedZone final : public CivilZone {

@@ -552,9 +552,10 @@ TEST_P(Night, TurnsOutAsTold) {
   ASSERT_TRUE(modes().count(mode)) << "no mode '" << mode << "'";
   // "zone: Europe/Berlin": the night's civil time, as --zone gives it.
   auto inZone = [&](const std::string& zone) {
+    const std::shared_ptr<const CivilZone> before = sharedCivilZone();
     if (!zone.empty()) setCivilZone(zoneFromOption(zone));
     Outcome got = modes().at(mode)(scenario);
-    setCivilZone(std::make_shared<FixedZone>(designOffsetMs, "UT+9"));
+    setCivilZone(before);
     return got;
   };
   const Outcome got = inZone(scenario.value("zone"));

@@ -77,8 +77,7 @@ inline MemoryFileStore examplesStore() {
 // night's zone, seen from latitude 35 and `longitude`.
 inline double raHoursAtAzimuth(const std::string& date, const std::string& time, double decDeg, double wantAz,
                                double longitude = 135.0, double minAltitude = -90) {
-  const std::int64_t offsetMs = civilReading(*SimulatedClock::parseCivilTime(date + "T" + time)).offsetMs;
-  const ClockSample sample = sampleClock(date, time, zoneOffsetDays(offsetMs));
+  const ClockSample sample = sampleClock(date, time, zoneOffsetDays(civilReading(*SimulatedClock::parseCivilTime(date + "T" + time)).offsetMs));
   double best = 0, bestError = 1e9;
   for (int tenths = 0; tenths < 24 * 600; ++tenths) {
     HorizontalPosition p = koudo_keisan_1950(tenths / 600.0 * 15, decDeg, 35.0, longitude, sample);
