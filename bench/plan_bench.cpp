@@ -30,7 +30,7 @@
 #include "platform/simulated_files.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
-#include "platform/window.h"
+#include "platform/event_pump.h"
 #include "support/full_table.h"
 
 namespace {
@@ -60,14 +60,6 @@ Inputs& inputs() {
   return once;
 }
 
-// With a sky chart, as the rehearsal ran before: every row in every pass.
-class SkyWindow : public Window {
- public:
-  void setTitle(const std::string&) override {}
-  void processEvents() override {}
-  void showStatus(const std::string&) override {}
-  bool wantsSky() const override { return true; }
-};
 
 // The simulated clock as it was: texts through printf, and no jumps.
 class PrintfClock : public Clock {
@@ -85,8 +77,8 @@ class PrintfClock : public Clock {
     return ClockReading{date, time};
   }
   void pause(std::chrono::milliseconds duration) override { clock_.pause(duration); }
-  void waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) override {
-    clock_.waitForNext(unit, window, stop);
+  void waitForNext(ClockUnit unit, EventPump* events, const StopRequest& stop) override {
+    clock_.waitForNext(unit, events, stop);
   }
 
  private:
@@ -98,14 +90,16 @@ std::string stepwiseNight(std::int64_t start) {
   SimulatedClock clock(start);
   PrintfClock printfClock(clock);
   SimulatedMount mount(SimulatedMount::Transcript::kept);
-  SkyWindow window;
+  // With a sky chart, as the rehearsal ran before: every row in every pass.
+  NoEvents events;
+  StatusBoard board(/*keepsSky=*/true);
   PosixFileStore files(inputs().dir.string());
   StopRequest stop;
   clock.raiseStopAt(start + 72 * 3600 * 1000LL, stop);
   NightOptions options;
   options.logFilePrefix = "rehearsal-";
   options.emptyLogAtStart = true;
-  Form1(NightSeams{printfClock, mount, window, files, stop}, options).Form_Load();
+  Form1(NightSeams{printfClock, mount, events, files, stop, &board}, options).Form_Load();
   std::string name = "rehearsal-log" + civilReading(start).dateText + ".txt";
   return files.readAll(name).value_or("");
 }

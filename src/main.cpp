@@ -23,6 +23,7 @@
 #include "indi/indi_client.h"
 #include "indi/indi_mirror.h"
 #include "indi/indi_mount_link.h"
+#include "console/console_view.h"
 #include "inputs/text_lines.h"
 #include "mount/line_check.h"
 #include "mount/protocol.h"
@@ -32,7 +33,6 @@
 #include "night/nights_plan.h"
 #include "night/preflight.h"
 #include "night/rehearsal.h"
-#include "platform/console_window.h"
 #include "platform/device_users.h"
 #include "platform/fault.h"
 #include "platform/folder_lock.h"
@@ -45,7 +45,7 @@
 #include "platform/stop_signals.h"
 #include "tzdb/named_zone.h"
 #include "web/status_server.h"
-#include "web/web_feed.h"
+#include "web/web_source.h"
 #include "web/web_settings.h"
 #include "window/qt_window.h"
 
@@ -180,6 +180,7 @@ struct Arguments {
   std::optional<IndiAddress> indi;
   std::string webAddress;  // empty: no web server
   std::string webTokenFile;
+  int webLingerMinutes = 15;
   SunLimits sun;
   bool zoneGiven = false;
 };
@@ -279,6 +280,9 @@ Arguments parseArguments(int argc, char** argv) {
       }
     } else if (a == "--from-dusk" || a == "--until-dawn") {
       (a == "--from-dusk" ? args.sun.duskDeg : args.sun.dawnDeg) = sunAltitudeArgument(a, argc, argv, i);
+    } else if (a == "--web-linger") {
+      if (i + 1 >= argc) usageError("--web-linger needs MINUTES");
+      args.webLingerMinutes = std::atoi(argv[++i]);
     } else if (a == "--web" || a == "--web-token") {
       if (i + 1 >= argc) usageError(a + " needs a value");
       (a == "--web" ? args.webAddress : args.webTokenFile) = argv[++i];
@@ -334,21 +338,6 @@ bool hasDisplay() {
   }
   return false;
 }
-
-// With a window on the screen the rehearsal still prints what it does.
-class TeeWindow : public Window {
- public:
-  TeeWindow(Window& a, Window& b) : a_(a), b_(b) {}
-  void setTitle(const std::string& t) override { a_.setTitle(t), b_.setTitle(t); }
-  void processEvents() override { a_.processEvents(), b_.processEvents(); }
-  void showStatus(const std::string& l) override { a_.showStatus(l), b_.showStatus(l); }
-  bool wantsSky() const override { return a_.wantsSky() || b_.wantsSky(); }
-  void showSky(const SkyView& sky) override { a_.showSky(sky), b_.showSky(sky); }
-
- private:
-  Window& a_;
-  Window& b_;
-};
 
 std::int64_t rehearsalStart(const Arguments& args) {
   if (args.start) {
@@ -466,13 +455,6 @@ int printPlan(std::int64_t startCivilMs, const Arguments& args) {
   return 0;
 }
 
-// The summary of the night goes into the status too, for the window.
-void publishSummary(StatusBoard& board, const std::string& summary) {
-  NightStatus status = board.snapshot();
-  status.message = summary;
-  board.publish(status);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -509,7 +491,6 @@ int main(int argc, char** argv) {
                  zoneLine(args.rehearse ? civilZone().utcMs(startCivilMs) : PosixClock::utcMs()).c_str());
   }
 
-  StatusBoard board;
   PosixFileStore files(".");
   // A snapshot's name must lead to a file of its own, before the night: a
   // FIFO there would hang the end of the night. A folder that is not there
@@ -525,10 +506,16 @@ int main(int argc, char** argv) {
     }
   }
   const bool onScreen = !args.console && hasDisplay();
+  // A snapshot needs the window even where nobody sees it: then it is drawn
+  // off-screen and the terminal stays the view people read.
+  const bool offScreen = !onScreen && args.snapshot;
+  const bool web = !args.webAddress.empty();
+  // The one road from the night to every view.
+  StatusBoard board(/*keepsSky=*/web || onScreen || offScreen);
   // Tonight's plan, made once for the views that show it: a bad input file
   // is the night's to report.
   std::shared_ptr<const NightPlan> plan;
-  if (!args.webAddress.empty() || onScreen || args.snapshot) {
+  if (web || onScreen || offScreen) {
     try {
       plan = std::make_shared<const NightPlan>(planNight(args.rehearse ? startCivilMs : PosixClock::civilMs(), files, args.sun));
     } catch (const Fault&) {
@@ -536,13 +523,13 @@ int main(int argc, char** argv) {
   }
   // The status server listens before the night starts, so that an address
   // it cannot serve ends the program before the mount is touched.
-  std::unique_ptr<WebFeed> webFeed;
+  std::unique_ptr<WebSource> webSource;
   std::unique_ptr<StatusServer> webServer;
-  if (!args.webAddress.empty()) {
+  if (web) {
     try {
       WebSettings settings = webSettingsFor(args.webAddress, args.webTokenFile);
-      webFeed = std::make_unique<WebFeed>("", &board, plan);
-      webServer = startStatusServer(settings, *webFeed, files);
+      webSource = std::make_unique<WebSource>(board, plan);
+      webServer = startStatusServer(settings, *webSource, files);
       std::fprintf(stderr, "vantrel: status at %s\n", webServer->url().c_str());
     } catch (const Fault& fault) {
       std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
@@ -550,82 +537,85 @@ int main(int argc, char** argv) {
     }
   }
 
-  ConsoleWindow::Options consoleOptions;
-  // A rehearsal is over in a blink: its records say what happened.
-  if (!args.rehearse) consoleOptions.board = &board;
+  // On a desktop the window shows the night; the terminal then prints only
+  // the warnings, faults and the summary. A rehearsal prints what it does
+  // anyway, and is over in a blink: its records say what happened, with no
+  // status line.
+  ConsoleView::Options consoleOptions;
+  consoleOptions.statusLine = !args.rehearse && !onScreen;
+  consoleOptions.nightLines = !onScreen || args.rehearse;
   consoleOptions.verbose = args.verbose;
-  ConsoleWindow console(stdout, consoleOptions);
+  ConsoleView console(stdout, board, consoleOptions);
   std::unique_ptr<QApplication> app;
   std::unique_ptr<QtWindow> qtWindow;
-  std::unique_ptr<TeeWindow> tee;
-  Window* window = &console;
-  // A snapshot needs the window even where nobody sees it: then it is drawn
-  // off-screen and the terminal stays the window people read.
-  const bool offScreen = !onScreen && args.snapshot;
   if (offScreen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   if (onScreen || offScreen) {
     app = std::make_unique<QApplication>(argc, argv);
-    qtWindow = std::make_unique<QtWindow>(stop, &board);
+    qtWindow = std::make_unique<QtWindow>(stop, board);
     if (plan) qtWindow->showPlan(planTable(*plan));
-    window = qtWindow.get();
-    if (args.rehearse || offScreen) {
-      tee = std::make_unique<TeeWindow>(*qtWindow, console);
-      window = tee.get();
-    }
   }
-  if (!onScreen) console.setTitle(initialWindowTitle);
+  // The views on the night's thread draw at its yields.
+  EventPumps events;
+  events.add(console);
+  if (qtWindow) events.add(*qtWindow);
   auto saveSnapshot = [&]() -> bool {
     if (!args.snapshot || !qtWindow) return true;
     qtWindow->nightIsOver();
     if (qtWindow->saveSnapshot(*args.snapshot)) return true;
-    std::fprintf(stderr, "vantrel: cannot write the snapshot %s (is the folder there and writable?)\n",
-                 args.snapshot->c_str());
+    board.addLine(LineKind::fault, "cannot write the snapshot " + *args.snapshot + " (is the folder there and writable?)");
     return false;
   };
-  std::unique_ptr<TeeWindow> webTee;
-  if (webFeed) {
-    webTee = std::make_unique<TeeWindow>(*window, *webFeed);
-    window = webTee.get();
-  }
-
-  // The summary is printed on the terminal whatever the window.
-  const bool consoleIsShown = !qtWindow || tee;
   auto showSummary = [&](const std::string& summary) {
-    publishSummary(board, summary);
-    window->showStatus(summary);
-    if (!consoleIsShown) console.showStatus(summary);
+    NightStatus status = board.status();
+    status.message = summary;
+    board.publish(status);
+    board.addLine(LineKind::summary, summary);
   };
   // While the window waits to be closed, a new night in this folder may start.
-  auto waitForTheWindow = [&]() {
+  auto nightIsOver = [&]() {
     folderLock.reset();
     guard.nightIsOver();
-    qtWindow->nightIsOver();
+    if (qtWindow) qtWindow->nightIsOver();
+    stop.nightIsOver();
+  };
+  // The ended night stays on the status page for a while (a Ctrl-C or
+  // SIGTERM ends the wait at once).
+  auto linger = [&]() {
+    if (!webServer || args.webLingerMinutes <= 0) return;
+    nightIsOver();
+    const int requestsAtTheEnd = stop.count();
+    std::fprintf(stderr, "vantrel: the ended night stays at %s for %d min (Ctrl-C ends it)\n",
+                 webServer->url().c_str(), args.webLingerMinutes);
+    PosixClock clock;
+    const std::int64_t until = PosixClock::utcMs() + args.webLingerMinutes * 60000LL;
+    while (stop.count() == requestsAtTheEnd && PosixClock::utcMs() < until) {
+      clock.pause(std::chrono::milliseconds(100));
+    }
+  };
+  auto waitForTheWindow = [&]() {
+    nightIsOver();
     return qtWindow->runUntilClosed();
   };
 
   NightOutcome outcome;
   try {
     if (args.rehearse) {
-      RehearsalResult result = rehearseNight(startCivilMs, *window, files, stop, &board, nullptr, args.sun);
+      RehearsalResult result = rehearseNight(startCivilMs, events, files, stop, &board, nullptr, args.sun);
       outcome = result.outcome;
       showSummary(describeRehearsal(result));
     } else {
       PosixClock clock;
       NightOptions options;
       options.resume = args.resume;
-      options.statusBoard = &board;
       options.lookAhead = true;
       options.checkLineAtStart = true;
       options.sun = args.sun;
-      options.onWarning = [&](const std::string& warning) {
-        std::fprintf(stderr, "vantrel: warning: %s\n", printableForTerminal(warning).c_str());
-        if (qtWindow) qtWindow->showStatus("Warning: " + warning);
-      };
+      options.onWarning = [&](const std::string& warning) { board.addLine(LineKind::warning, warning); };
       DeviceClaimOptions claim;
       claim.required = !args.noDeviceClaim;
       claim.onWarning = options.onWarning;
       PosixSerialPort MSComm1(std::filesystem::current_path().string(), claim);
-      NightSeams seams{clock, MSComm1, *window, files, stop};
+      NightSeams seams{clock, MSComm1, events, files, stop, &board};
       seams.wrapMountLink = [&](std::unique_ptr<MountLink> link, const SiteConfig& site) -> std::unique_ptr<MountLink> {
         if (!guard.guarded()) return link;
         return std::make_unique<GuardedMountLink>(
@@ -642,7 +632,7 @@ int main(int argc, char** argv) {
         seams.makeMountLink = [&](const SiteConfig& site) -> std::unique_ptr<MountLink> {
           return std::make_unique<IndiMountLink>(*indiWire, *indiMirror, clock,
                                                  IndiLinkSettings{*args.indi, site.siteLatitude, site.siteLongitude},
-                                                 window);
+                                                 &events);
         };
       }
       Form1 night(seams, options);
@@ -651,29 +641,31 @@ int main(int argc, char** argv) {
       showSummary(byWindow ? describeNight(outcome, "by closing the window") : describeNight(outcome));
     }
   } catch (const Fault& fault) {
-    std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
-    if (webFeed) webFeed->showStatus(std::string("Fault: ") + fault.what());
+    board.addLine(LineKind::fault, fault.what());
     if (qtWindow) {
       // On a desktop nobody reads standard error: the window keeps the
       // message until it is closed.
-      qtWindow->showStatus(std::string("Fault: ") + fault.what());
       saveSnapshot();
-      if (onScreen) waitForTheWindow();
+      if (onScreen) {
+        waitForTheWindow();
+        return static_cast<int>(fault.status());
+      }
     }
+    linger();
     return static_cast<int>(fault.status());
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "vantrel: internal error: %s\n", error.what());
+    board.addLine(LineKind::fault, std::string("internal error: ") + error.what());
     return static_cast<int>(ExitStatus::runtimeFault);
   }
 
   int status = 0;
   if (!saveSnapshot()) status = static_cast<int>(ExitStatus::runtimeFault);
   if (outcome.end == NightEnd::mountSilent) {
-    std::fprintf(stderr, "vantrel: %s; %s\n", describeSilentMount(outcome).c_str(),
-                 outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)");
+    board.addLine(LineKind::fault, describeSilentMount(outcome) + "; " +
+                                       (outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)"));
     status = static_cast<int>(ExitStatus::mountSilent);
   } else if (outcome.parkReply == ParkReply::notConfirmed) {
-    std::fprintf(stderr, "vantrel: the mount did not confirm the park; it may still point at the sky\n");
+    board.addLine(LineKind::fault, "the mount did not confirm the park; it may still point at the sky");
     status = static_cast<int>(ExitStatus::runtimeFault);
   }
   // A window closed during the night stays to show the park and the summary;
@@ -682,5 +674,6 @@ int main(int argc, char** argv) {
     int closed = waitForTheWindow();
     return status != 0 ? status : closed;
   }
+  linger();
   return status;
 }

@@ -16,7 +16,7 @@
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
 #include "platform/stop_request.h"
-#include "platform/window.h"
+#include "platform/event_pump.h"
 
 namespace vantrel {
 namespace {
@@ -24,9 +24,9 @@ namespace {
 // The night's own park sequence (pre-park, pause, park, the answer read) on
 // a link that is open for nothing else.
 ParkReply parkOn(MountLink& link, Clock& clock) {
-  SilentWindow window;
+  NoEvents events;
   StopRequest noStop;
-  return parkMount(true, LinkSeams{link, clock, window, noStop}, [] {});
+  return parkMount(true, LinkSeams{link, clock, events, noStop}, [] {});
 }
 
 ParkReply parkSerial(PosixSerialPort& port, int portNumber) {

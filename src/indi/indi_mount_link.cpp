@@ -8,7 +8,7 @@
 #include "platform/clock.h"
 #include "platform/fault.h"
 #include "platform/simulated_clock.h"
-#include "platform/window.h"
+#include "platform/event_pump.h"
 
 namespace vantrel {
 namespace {
@@ -76,7 +76,7 @@ template <class Done>
 bool IndiMountLink::await(milliseconds limit, Done done) {
   for (milliseconds waited{0}; !done(); waited += waitSliceMs) {
     if (waited >= limit) return false;
-    if (window_ != nullptr) window_->processEvents();
+    if (events_ != nullptr) events_->processEvents();
     clock_.pause(waitSliceMs);
   }
   return true;

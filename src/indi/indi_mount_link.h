@@ -26,7 +26,7 @@
 //    Alert there is a failed goto, reported (a Fault) at the next read.
 // 2) Every wait is a series of short pauses on the clock seam; the mirror is
 //    filled meanwhile by the client library's thread (or by a test). The
-//    window, when given, is served between the pauses: a park may take
+//    event pump, when given, is served between the pauses: a park may take
 //    minutes.
 // 3) There is nothing to send for the serial line's two pass-through
 //    commands: they are not sent.
@@ -51,7 +51,7 @@ class IndiMirror;
 inline constexpr std::chrono::milliseconds indiDeviceWaitMs{2000};
 
 class IndiWire;
-class Window;
+class EventPump;
 
 struct IndiLinkSettings {
   IndiAddress address;
@@ -62,8 +62,8 @@ struct IndiLinkSettings {
 class IndiMountLink : public MountLink {
  public:
   IndiMountLink(IndiWire& wire, IndiMirror& mirror, Clock& clock, IndiLinkSettings settings,
-                Window* window = nullptr)
-      : wire_(wire), mirror_(mirror), clock_(clock), settings_(std::move(settings)), window_(window) {}
+                EventPump* events = nullptr)
+      : wire_(wire), mirror_(mirror), clock_(clock), settings_(std::move(settings)), events_(events) {}
 
   // The first steps of open, alone: for a check or a park that must not
   // unpark the mount nor start it tracking.
@@ -98,7 +98,7 @@ class IndiMountLink : public MountLink {
   IndiMirror& mirror_;
   Clock& clock_;
   IndiLinkSettings settings_;
-  Window* window_;
+  EventPump* events_;
   bool everConnected_ = false;
   std::optional<std::uint64_t> siteSentInSession_;
   bool slewing_ = false;

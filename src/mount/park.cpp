@@ -66,7 +66,7 @@ ParkReply parkMount(bool parkEnabled, LinkSeams seams, const std::function<void(
 ParkReply parkMount(int portNumber, bool parkEnabled, MountSeams seams,
                     const std::function<void()>& appendParkRecord) {
   SerialMountLink link(seams.port, portNumber, 0, &seams.clock);
-  return parkMount(parkEnabled, LinkSeams{link, seams.clock, seams.window, seams.stop}, appendParkRecord);
+  return parkMount(parkEnabled, LinkSeams{link, seams.clock, seams.pump, seams.stop}, appendParkRecord);
 }
 
 }  // namespace vantrel

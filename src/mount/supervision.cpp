@@ -10,7 +10,7 @@
 #include "mount/serial_mount_link.h"
 #include "platform/clock.h"
 #include "platform/stop_request.h"
-#include "platform/window.h"
+#include "platform/event_pump.h"
 
 namespace vantrel {
 namespace {
@@ -78,7 +78,7 @@ class Supervisor {
   }
 
   Step query() {
-    seams_.window.processEvents();
+    seams_.pump.processEvents();
     seams_.link.requestPosition();
     seams_.clock.pause(settings_.queryPause);
     if (seams_.stop.raised()) {
@@ -108,7 +108,7 @@ class Supervisor {
 
   Step check() {
     result_.reportedDec = *reply_;
-    seams_.window.processEvents();
+    seams_.pump.processEvents();
     // Equal to the limit is not over it, and arms it.
     if (result_.limitArmed && result_.reportedDec > settings_.decLimit) {
       result_.end = SupervisionEnd::limitReached;
@@ -196,7 +196,7 @@ SupervisionResult superviseTarget(const SupervisionTarget& target, const Supervi
 SupervisionResult superviseTarget(const SupervisionTarget& target, const SupervisionSettings& settings,
                                   MountSeams seams, const std::function<void(double)>& appendDecLimitRecord) {
   SerialMountLink link(seams.port, settings.portNumber, settings.passThroughValue);
-  return superviseTarget(target, settings, LinkSeams{link, seams.clock, seams.window, seams.stop},
+  return superviseTarget(target, settings, LinkSeams{link, seams.clock, seams.pump, seams.stop},
                          appendDecLimitRecord);
 }
 

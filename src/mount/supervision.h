@@ -31,7 +31,7 @@
 //    request) and the clock can jump (ClockJumps), the polls that would only
 //    repeat the last one are crossed in one jump of the clock
 //    (dwell_jump.h); the ending, the records and the bytes stay those of the
-//    polls one by one. The window is not served during a jump.
+//    polls one by one. Events are not served during a jump.
 #pragma once
 
 #include <chrono>
@@ -46,7 +46,7 @@ namespace vantrel {
 class Clock;
 class SerialPort;
 class StopRequest;
-class Window;
+class EventPump;
 
 // Time for the ten-character reply to arrive at 9600 baud (about 10 ms)
 // after a slow hand controller has answered, with a wide margin.
@@ -61,14 +61,14 @@ inline constexpr int mountSilentClockChanges = 120;
 struct LinkSeams {
   MountLink& link;
   Clock& clock;
-  Window& window;
+  EventPump& pump;
   const StopRequest& stop;
 };
 
 struct MountSeams {
   SerialPort& port;
   Clock& clock;
-  Window& window;
+  EventPump& pump;
   const StopRequest& stop;
 };
 

@@ -19,7 +19,7 @@
 #include "platform/file_store.h"
 #include "platform/serial_port.h"
 #include "platform/stop_request.h"
-#include "platform/window.h"
+#include "platform/event_pump.h"
 #include "platform/simulated_clock.h"
 #include "schedule/sun_guard.h"
 #include "schedule/target_scan.h"
@@ -151,7 +151,7 @@ void Form1::startupWait() {
       remembered = seams_.clock.now().timeText;
     }
     if (changes >= siteConfig_.startDelaySeconds || seams_.stop.raised()) return;
-    seams_.clock.waitForNext(ClockUnit::second, &seams_.window, seams_.stop);
+    seams_.clock.waitForNext(ClockUnit::second, &seams_.pump, seams_.stop);
   }
 }
 
@@ -216,8 +216,8 @@ void Form1::resumeFromLogs() {
   ClockReading now = seams_.clock.now();
   ResumeResult result = resumeTonight(seams_.files, now, targets_, &seams_.stop);
   resumedCount_ = static_cast<int>(result.observedRows.size());
-  seams_.window.showStatus(describeResume(result, now));
-  for (const std::string& complaint : result.complaints) seams_.window.showStatus("resuming: " + complaint);
+  showLine(LineKind::note, describeResume(result, now));
+  for (const std::string& complaint : result.complaints) showLine(LineKind::note, "resuming: " + complaint);
 }
 
 // Only before 06:00 is the night tested against the month's end hour; hour,
@@ -259,7 +259,7 @@ void Form1::waitForDusk() {
     std::snprintf(text, sizeof text, "(Sun %.1f degrees) ", sun);
     status_.message = "waiting for dusk " + std::string(text) + until;
     publishStatus(NightPhase::waitingForDusk);
-    seams_.clock.waitForNext(ClockUnit::minute, &seams_.window, seams_.stop);
+    seams_.clock.waitForNext(ClockUnit::minute, &seams_.pump, seams_.stop);
   }
 }
 
@@ -273,7 +273,7 @@ bool Form1::dawnHasCome(const ClockReading& reading) {
 }
 
 bool Form1::observingPass(NightOutcome& outcome) {
-  seams_.window.processEvents();
+  seams_.pump.processEvents();
   if (seams_.stop.raised()) {
     outcome.end = NightEnd::stopRequest;
     return true;
@@ -295,7 +295,7 @@ bool Form1::observingPass(NightOutcome& outcome) {
   sample_ = sampleClock(reading.dateText, reading.timeText, zoneOffsetDays(reading.offsetMs));
   // Only a sky chart shows the rows that cannot be chosen.
   computePositions(targets_, siteConfig_, sample_, positionPass_,
-                   seams_.window.wantsSky() ? PositionsOf::everyRow : PositionsOf::candidates);
+                   seams_.board && seams_.board->keepsSky() ? PositionsOf::everyRow : PositionsOf::candidates);
   SunGuard sun = sunGuardAt(sample_, siteConfig_.siteLatitude, siteConfig_.siteLongitude);
   std::vector<int> passedOver;
   ScanResult scan = scanTargets(targets_, siteConfig_.minAltitude, sun, &passedOver);
@@ -317,8 +317,8 @@ bool Form1::observingPass(NightOutcome& outcome) {
   targets_.targetState[chosenRow_] = 1;
   ++outcome.observedCount;
   statusChoice();
-  seams_.window.setTitle(std::string(targetTitlePrefix) + targets_.targetName[chosenRow_]);
-  seams_.window.processEvents();
+  if (seams_.board) seams_.board->setTitle(std::string(targetTitlePrefix) + targets_.targetName[chosenRow_]);
+  seams_.pump.processEvents();
 
   SupervisionSettings settings;
   settings.decLimit = siteConfig_.decLimit;
@@ -326,9 +326,9 @@ bool Form1::observingPass(NightOutcome& outcome) {
   // sent above it, and the night ends as soon as it says so.
   settings.limitArmed = limitArmed_ || targets_.decDeg[chosenRow_] > siteConfig_.decLimit;
   settings.dwellMinutes = siteConfig_.dwellMinutes;
-  if (options_.statusBoard) settings.onProgress = [this](const DwellProgress& p) { statusProgress(p); };
+  if (seams_.board) settings.onProgress = [this](const DwellProgress& p) { statusProgress(p); };
   SupervisionTarget target{targets_.raDeg[chosenRow_], targets_.decDeg[chosenRow_]};
-  LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
+  LinkSeams mount{mountLink(), seams_.clock, seams_.pump, seams_.stop};
   SupervisionResult result = superviseTarget(target, settings, mount, [this](double reportedDec) {
     appendRecord(decLimitRecord(reportedDec));
   });
@@ -348,7 +348,7 @@ bool Form1::observingPass(NightOutcome& outcome) {
       outcome.end = NightEnd::mountSilent;
       outcome.unreadReplies = result.unreadReplies;
       outcome.unreadExample = result.unreadExample;
-      seams_.window.showStatus(describeSilentMount(outcome, mountLink().mountName()) + "; parking it blind");
+      showLine(LineKind::note, describeSilentMount(outcome, mountLink().mountName()) + "; parking it blind");
       return true;
     case SupervisionEnd::stayedAboveLimit:
       // Neither a mount coming down from the pole (it would have passed the
@@ -371,7 +371,11 @@ void Form1::appendRecord(const std::string& record) {
     logFailed_ = true;
     throw;
   }
-  seams_.window.showStatus(record);
+  showLine(LineKind::record, record);
+}
+
+void Form1::showLine(LineKind kind, const std::string& text) {
+  if (seams_.board) seams_.board->addLine(kind, text);
 }
 
 void Form1::appendTargetRecord() {
@@ -389,7 +393,7 @@ void Form1::appendTargetRecord() {
 }
 
 void Form1::showSky() {
-  if (!seams_.window.wantsSky()) return;
+  if (!seams_.board || !seams_.board->keepsSky()) return;
   SkyView sky;
   sky.points.reserve(static_cast<std::size_t>(targets_.targetCount));
   for (int row = 1; row <= targets_.targetCount; ++row) {
@@ -398,13 +402,13 @@ void Form1::showSky() {
   sky.chosenIndex = chosenRow_ - 1;
   sky.minAltitude = siteConfig_.minAltitude;
   sky.timeText = sample_.cycleTimeText;
-  seams_.window.showSky(sky);
+  seams_.board->showSky(sky);
 }
 
 // The stop request knows while the park is under way, so that a second
 // request waits for it instead of cutting it in half.
 ParkReply Form1::runPark(bool enabled, const std::function<void()>& afterParkCommand) {
-  LinkSeams mount{mountLink(), seams_.clock, seams_.window, seams_.stop};
+  LinkSeams mount{mountLink(), seams_.clock, seams_.pump, seams_.stop};
   if (enabled) seams_.stop.parkBegins();
   ParkReply reply = ParkReply::notRead;
   try {

@@ -13,7 +13,7 @@
 // 2) Each cycle: yield, stop request?, end-of-night test (one reading of the
 //    clock), clock sample, positions and choice. A pass that chooses nothing
 //    gives the same answer until the minute changes, so the driver then
-//    waits for the next minute, serving the window.
+//    waits for the next minute, serving the event pump.
 // 3) A chosen row: target record, state 1, title, yield, supervision.
 // 4) Every way out of the night (the clock, the declination limit, a stop
 //    request, a silent mount) goes through the park, and so does every fault
@@ -45,14 +45,17 @@ struct DwellProgress;
 class FileStore;
 class SerialPort;
 class StopRequest;
-class Window;
+class EventPump;
 
 struct NightSeams {
   Clock& clock;
   SerialPort& MSComm1;
-  Window& window;
+  EventPump& pump;
   FileStore& files;
   StopRequest& stop;
+  // Where the night writes its status, title, lines and sky for people; a
+  // night nobody watches (the plan, the look-ahead) has none.
+  StatusBoard* board = nullptr;
   // Makes another mount link than the serial line, once the configuration
   // has been read; MSComm1 is then never opened.
   std::function<std::unique_ptr<MountLink>(const SiteConfig&)> makeMountLink = {};
@@ -88,8 +91,6 @@ struct NightOptions {
   // The real log keeps what an earlier start of the day wrote; a rehearsal
   // log shows one rehearsal only.
   bool emptyLogAtStart = false;
-  // Where the night's status is published for the views; none when null.
-  StatusBoard* statusBoard = nullptr;
   // Predict the next goto by rehearsing ahead on a copy when the phase
   // changes. A rehearsal has no use for it: its next goto follows at once.
   bool lookAhead = false;
@@ -166,6 +167,7 @@ class Form1 {
   // One pass of the cycle; returns true when the night is over.
   bool observingPass(NightOutcome& outcome);
   void appendRecord(const std::string& record);
+  void showLine(LineKind kind, const std::string& text);
   void appendTargetRecord();
   void showSky();
   void park(NightOutcome& outcome);

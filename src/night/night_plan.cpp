@@ -8,7 +8,7 @@
 #include "inputs/text_lines.h"
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
-#include "platform/window.h"
+#include "platform/event_pump.h"
 #include "schedule/target_scan.h"
 #include "status/night_status.h"
 
@@ -80,10 +80,10 @@ NightPlan planNight(std::int64_t startCivilMs, FileStore& files, const SunLimits
   NightPlan plan;
   plan.sun = sun;
   plan.startSeconds = startCivilMs / 1000;
-  SilentWindow window;
+  NoEvents events;
   StopRequest stop;
   PlanRecorder recorder(plan);
-  plan.rehearsal = rehearseInMemory(startCivilMs, window, files, stop, &recorder, sun);
+  plan.rehearsal = rehearseInMemory(startCivilMs, events, files, stop, &recorder, sun);
   recorder.finish();
   return plan;
 }

@@ -14,7 +14,7 @@
 #include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
-#include "platform/window.h"
+#include "platform/event_pump.h"
 
 namespace vantrel {
 namespace {
@@ -38,19 +38,17 @@ std::string nightEndText(double endHour) {
   return "";
 }
 
-// Serves the window during the idle wait and keeps the status's clock going.
-class StatusServingWindow : public Window {
+// The idle wait's yields: the status's clock moves on, then the views draw.
+class TickingPump : public EventPump {
  public:
-  StatusServingWindow(Window& inner, std::function<void()> tick) : inner_(inner), tick_(std::move(tick)) {}
-  void setTitle(const std::string& title) override { inner_.setTitle(title); }
+  TickingPump(EventPump& inner, std::function<void()> tick) : inner_(inner), tick_(std::move(tick)) {}
   void processEvents() override {
     tick_();
     inner_.processEvents();
   }
-  void showStatus(const std::string& line) override { inner_.showStatus(line); }
 
  private:
-  Window& inner_;
+  EventPump& inner_;
   std::function<void()> tick_;
 };
 
@@ -89,7 +87,7 @@ class FirstChoice : public NightObserver {
 void Form1::publishStatus(NightPhase phase) {
   if (phase != status_.phase) status_.phaseSinceSeconds = status_.nowSeconds;
   status_.phase = phase;
-  if (options_.statusBoard) options_.statusBoard->publish(status_);
+  if (seams_.board) seams_.board->publish(status_);
 }
 
 void Form1::statusClock(const ClockReading& reading) {
@@ -138,13 +136,13 @@ void Form1::statusProgress(const DwellProgress& progress) {
 }
 
 // A pass that chooses nothing gives the same answer until the minute
-// changes. The status's clock moves on while the window is served.
+// changes. The status's clock moves on while the events are served.
 void Form1::waitForNextMinute() {
-  if (!options_.statusBoard) {
-    seams_.clock.waitForNext(ClockUnit::minute, &seams_.window, seams_.stop);
+  if (!seams_.board) {
+    seams_.clock.waitForNext(ClockUnit::minute, &seams_.pump, seams_.stop);
     return;
   }
-  StatusServingWindow serving(seams_.window, [this] {
+  TickingPump serving(seams_.pump, [this] {
     std::int64_t before = status_.nowSeconds;
     statusClock(seams_.clock.now());
     if (status_.nowSeconds != before) publishStatus(status_.phase);
@@ -155,7 +153,7 @@ void Form1::waitForNextMinute() {
 NextGoto Form1::rehearseAhead(std::int64_t fromSeconds) const {
   SimulatedClock clock(fromSeconds * 1000);
   SimulatedMount mount;
-  SilentWindow window;
+  NoEvents events;
   DiscardingFileStore files;
   StopRequest stop;
   // A stop the clock raises itself lets the copy cross its dwells in jumps.
@@ -164,7 +162,7 @@ NextGoto Form1::rehearseAhead(std::int64_t fromSeconds) const {
   NightOptions options;
   options.observer = &first;
   options.sun.dawnDeg = options_.sun.dawnDeg;
-  Form1 copy(*this, NightSeams{clock, mount, window, files, stop}, options);
+  Form1 copy(*this, NightSeams{clock, mount, events, files, stop}, options);
   NightOutcome outcome = copy.runCycles();
   if (first.found.known) return first.found;
   if (clock.raisedStop()) {

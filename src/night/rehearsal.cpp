@@ -8,8 +8,8 @@
 namespace vantrel {
 namespace {
 
-RehearsalResult rehearse(std::int64_t startCivilMs, Window& window, MemoryWrites& files, StopRequest& stop,
-                         StatusBoard* statusBoard, NightObserver* observer, const SunLimits& sun) {
+RehearsalResult rehearse(std::int64_t startCivilMs, EventPump& events, MemoryWrites& files, StopRequest& stop,
+                         StatusBoard* board, NightObserver* observer, const SunLimits& sun) {
   SimulatedClock clock(startCivilMs);
   SimulatedMount mount;
   clock.raiseStopAt(startCivilMs + rehearsalLimitHours * 3600 * 1000, stop);
@@ -20,10 +20,9 @@ RehearsalResult rehearse(std::int64_t startCivilMs, Window& window, MemoryWrites
   options.mountDecAtStart = 0.0;
   // A rehearsal shows what the files do, impossible coordinates included.
   options.refuseImpossibleCoordinates = false;
-  options.statusBoard = statusBoard;
   options.observer = observer;
   options.sun = sun;
-  Form1 night(NightSeams{clock, mount, window, files, stop}, options);
+  Form1 night(NightSeams{clock, mount, events, files, stop, board}, options);
   RehearsalResult result;
   result.outcome = night.Form_Load();
   result.stoppedAtLimit = clock.raisedStop();
@@ -39,12 +38,12 @@ void takeLog(const MemoryWrites& files, RehearsalResult& result) {
 
 }  // namespace
 
-RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
-                              StatusBoard* statusBoard, NightObserver* observer, const SunLimits& sun) {
+RehearsalResult rehearseNight(std::int64_t startCivilMs, EventPump& events, FileStore& files, StopRequest& stop,
+                              StatusBoard* board, NightObserver* observer, const SunLimits& sun) {
   MemoryWrites memory(files);
   RehearsalResult result;
   try {
-    result = rehearse(startCivilMs, window, memory, stop, statusBoard, observer, sun);
+    result = rehearse(startCivilMs, events, memory, stop, board, observer, sun);
   } catch (...) {
     memory.writeBack();
     throw;
@@ -54,10 +53,10 @@ RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileSto
   return result;
 }
 
-RehearsalResult rehearseInMemory(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
+RehearsalResult rehearseInMemory(std::int64_t startCivilMs, EventPump& events, FileStore& files, StopRequest& stop,
                                  NightObserver* observer, const SunLimits& sun) {
   MemoryWrites memory(files);
-  RehearsalResult result = rehearse(startCivilMs, window, memory, stop, nullptr, observer, sun);
+  RehearsalResult result = rehearse(startCivilMs, events, memory, stop, nullptr, observer, sun);
   takeLog(memory, result);
   return result;
 }

@@ -25,7 +25,7 @@ namespace vantrel {
 
 class FileStore;
 class StopRequest;
-class Window;
+class EventPump;
 
 // A night that never ends by the clock or the limit is stopped after this.
 inline constexpr std::int64_t rehearsalLimitHours = 72;
@@ -38,16 +38,16 @@ struct RehearsalResult {
 };
 
 // Reads the inputs from `files` and writes the rehearsal log there, whole,
-// at the end of the night (also when a fault ends it). The status goes to
-// `statusBoard` and the passes to `observer` when given.
-RehearsalResult rehearseNight(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
-                              StatusBoard* statusBoard = nullptr, NightObserver* observer = nullptr,
+// at the end of the night (also when a fault ends it). What people see goes
+// to `board` and the passes to `observer` when given.
+RehearsalResult rehearseNight(std::int64_t startCivilMs, EventPump& events, FileStore& files, StopRequest& stop,
+                              StatusBoard* board = nullptr, NightObserver* observer = nullptr,
                               const SunLimits& sun = {});
 
 // The same night, writing nothing: the log is only in the result. Safe to
 // run on several threads at once when `files` reads are (MemoryWrites with
 // its copies kept).
-RehearsalResult rehearseInMemory(std::int64_t startCivilMs, Window& window, FileStore& files, StopRequest& stop,
+RehearsalResult rehearseInMemory(std::int64_t startCivilMs, EventPump& events, FileStore& files, StopRequest& stop,
                                  NightObserver* observer = nullptr, const SunLimits& sun = {});
 
 // The closing line of a rehearsal.

@@ -15,7 +15,7 @@
 
 namespace vantrel {
 
-class Window;
+class EventPump;
 class StopRequest;
 
 struct ClockReading {
@@ -50,14 +50,14 @@ class Clock {
   // One reading of the clock: date and time of the same instant.
   virtual ClockReading now() = 0;
 
-  // Lets `duration` pass. Serves no window and hears no stop request: the
+  // Lets `duration` pass. Serves no events and hears no stop request: the
   // caller acts on a request after the pause.
   virtual void pause(std::chrono::milliseconds duration) = 0;
 
   // Waits until the clock reaches the next whole second or minute (so the
-  // time text changes), serving `window` meanwhile when it is given, and
+  // time text changes), serving `events` meanwhile when given, and
   // returns early when `stop` is raised.
-  virtual void waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) = 0;
+  virtual void waitForNext(ClockUnit unit, EventPump* events, const StopRequest& stop) = 0;
 
   // Jumps, for a clock that can make them now; a real clock never can.
   virtual ClockJumps* jumps() { return nullptr; }

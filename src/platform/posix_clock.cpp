@@ -7,15 +7,15 @@
 
 #include "platform/simulated_clock.h"
 #include "platform/stop_request.h"
-#include "platform/window.h"
+#include "platform/event_pump.h"
 
 namespace vantrel {
 namespace {
 
-// While waiting with a window, events are served at least this often so that
-// the window repaints and a close is heard promptly.
-constexpr std::int64_t windowSliceMs = 20;
-// Without a window a stop request is still heard within this time.
+// While waiting with an event pump, events are served at least this often so
+// that a window repaints and a close is heard promptly.
+constexpr std::int64_t eventSliceMs = 20;
+// Without one a stop request is still heard within this time.
 constexpr std::int64_t stopSliceMs = 100;
 
 void sleepMs(std::int64_t ms) {
@@ -46,7 +46,7 @@ void PosixClock::pause(std::chrono::milliseconds duration) {
   if (duration.count() > 0) sleepMs(duration.count());
 }
 
-void PosixClock::waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) {
+void PosixClock::waitForNext(ClockUnit unit, EventPump* events, const StopRequest& stop) {
   const std::int64_t step = unit == ClockUnit::second ? 1000 : 60000;
   // The next whole step of the civil time, as an instant: across a change of
   // offset the civil time jumps, Universal Time does not.
@@ -54,11 +54,11 @@ void PosixClock::waitForNext(ClockUnit unit, Window* window, const StopRequest& 
   const std::int64_t offset = civilZone().offsetMsAt(start);
   const std::int64_t target = ((start + offset) / step + 1) * step - offset;
   for (;;) {
-    if (window) window->processEvents();
+    if (events) events->processEvents();
     if (stop.raised()) return;
     std::int64_t left = target - utcMs();
     if (left <= 0) return;
-    sleepMs(std::min(left, window ? windowSliceMs : stopSliceMs));
+    sleepMs(std::min(left, events ? eventSliceMs : stopSliceMs));
   }
 }
 

@@ -12,7 +12,7 @@ class PosixClock : public Clock {
  public:
   ClockReading now() override;
   void pause(std::chrono::milliseconds duration) override;
-  void waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) override;
+  void waitForNext(ClockUnit unit, EventPump* events, const StopRequest& stop) override;
 
   // Milliseconds since 1970-01-01 00:00 of the night's civil time.
   static std::int64_t civilMs();

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/stop_request.h"
-#include "platform/window.h"
+#include "platform/event_pump.h"
 
 namespace vantrel {
 
@@ -81,8 +81,8 @@ ClockReading SimulatedClock::now() {
 
 void SimulatedClock::pause(std::chrono::milliseconds duration) { advanceTo(utcMs_ + duration.count()); }
 
-void SimulatedClock::waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) {
-  if (window) window->processEvents();
+void SimulatedClock::waitForNext(ClockUnit unit, EventPump* events, const StopRequest& stop) {
+  if (events) events->processEvents();
   if (stop.raised()) return;
   std::int64_t step = unit == ClockUnit::second ? msPerSecond : msPerMinute;
   // The next whole step of the civil time, as an instant (see PosixClock).

@@ -33,7 +33,7 @@ class SimulatedClock : public Clock, public ClockJumps {
 
   ClockReading now() override;
   void pause(std::chrono::milliseconds duration) override;
-  void waitForNext(ClockUnit unit, Window* window, const StopRequest& stop) override;
+  void waitForNext(ClockUnit unit, EventPump* events, const StopRequest& stop) override;
 
   // Jumps only while onAdvance is empty: a watcher sees every move.
   ClockJumps* jumps() override { return onAdvance ? nullptr : this; }

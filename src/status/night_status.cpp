@@ -1,5 +1,6 @@
 #include "status/night_status.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -166,12 +167,62 @@ std::string statusLine(const NightStatus& s) {
   return line;
 }
 
-void StatusBoard::publish(const NightStatus& status) {
-  status_.publish(status);
-  version_.fetch_add(1, std::memory_order_release);
-  if (listener_) listener_(status);
+std::string lineText(const NightLine& line) {
+  switch (line.kind) {
+    case LineKind::warning: return "Warning: " + line.text;
+    case LineKind::fault: return "Fault: " + line.text;
+    default: return line.text;
+  }
 }
 
-NightStatus StatusBoard::snapshot() const { return status_.read(); }
+StatusBoard::StatusBoard(bool keepsSky, std::size_t maxLines) : keepsSky_(keepsSky), maxLines_(std::max<std::size_t>(maxLines, 1)) {
+  text_.publish(written_);
+}
+
+void StatusBoard::publish(const NightStatus& status) {
+  status_.publish(status);
+  statusVersion_.fetch_add(1, std::memory_order_acq_rel);
+  changed(Change::status);
+}
+
+void StatusBoard::setTitle(const std::string& title) {
+  {
+    std::lock_guard<std::mutex> lock(writing_);
+    written_.title = title;
+    text_.publish(written_);
+  }
+  changed(Change::text);
+}
+
+void StatusBoard::addLine(LineKind kind, const std::string& text) {
+  {
+    std::lock_guard<std::mutex> lock(writing_);
+    const std::uint64_t number = written_.lastNumber() + 1;
+    if (written_.lines.size() >= maxLines_) {
+      written_.lines.erase(written_.lines.begin());
+      ++written_.dropped;
+    }
+    written_.lines.push_back({number, kind, text});
+    text_.publish(written_);
+  }
+  changed(Change::text);
+}
+
+void StatusBoard::showSky(const SkyView& sky) {
+  sky_.publish(sky);
+  skyCount_.fetch_add(1, std::memory_order_acq_rel);
+  changed(Change::sky);
+}
+
+BoardSnapshot StatusBoard::snapshot() const {
+  BoardSnapshot copy;
+  copy.version = version();
+  copy.status = status_.read();
+  copy.text = text_.read();
+  copy.skyCount = skyCount();
+  copy.hasSky = copy.skyCount > 0;
+  if (copy.hasSky) copy.sky = sky_.read();
+  return copy;
+}
 
 }  // namespace vantrel

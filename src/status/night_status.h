@@ -1,7 +1,10 @@
-// night_status.h - what the night is doing now, for every view.
+// night_status.h - what the night is doing and has said, for every view.
 //
-// The night driver fills one NightStatus at its yields and publishes it on a
-// StatusBoard; the console line, the window and the web page only read it.
+// The status board is the only thing the night writes for people: the driver
+// publishes its NightStatus at its yields, and the title, the numbered lines
+// (records, warnings, faults, the summary) and the last sky as they come. The
+// console, the window and the web page only read it, each at its own pace,
+// and draw what changed since the last line number they drew.
 // Times are civil (the night's zone) whole seconds since 1970-01-01, as the clock's
 // texts give them.
 //
@@ -13,16 +16,52 @@
 //    state, made when the phase changes, not every second.
 // 3) A snapshot of the board is a copy that a server thread may take while
 //    the night goes on; publishing never waits for a reader (snapshot_cell.h).
+// 4) The board keeps the last maxLines lines and counts those it let go: a
+//    night that never ends by the clock must not grow without bound.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "status/snapshot_cell.h"
 
 namespace vantrel {
+
+// Initial title of the night, shown until the first target is chosen.
+inline constexpr const char* initialWindowTitle = "Skerrow, ver 1.30";
+// Fixed part of the title while a target is observed; the name follows it.
+inline constexpr const char* targetTitlePrefix = "Vantrel v1.10 ";
+
+// The sky of one pass, for a chart: every row's position and state.
+struct SkyView {
+  struct Point {
+    float azDeg = 0;     // from south through west
+    double altDeg = 0;
+    bool observed = false;
+  };
+  std::vector<Point> points;  // rows 1..targetCount in order
+  int chosenIndex = -1;       // index into points of the current target, or -1
+  double minAltitude = 0;
+  std::string timeText;       // the clock sample the positions are for
+};
+
+// What a line of the night is: a log record, a note of the night (resuming,
+// a blind park), a warning about the files or the mount, the fault that ends
+// the program, the summary at the end.
+enum class LineKind { record, note, warning, fault, summary };
+
+struct NightLine {
+  std::uint64_t number = 0;  // 1, 2, ... in the order written
+  LineKind kind = LineKind::record;
+  std::string text;
+};
+
+// The line as a person reads it in a list: "Warning: ...", "Fault: ...".
+std::string lineText(const NightLine& line);
 
 enum class NightPhase { starting, startupWait, waitingForDusk, choosing, observing, waitingForTarget, parking, ended, fault };
 
@@ -95,21 +134,69 @@ std::string targetLabel(const std::string& name);
 // Dec +05.3 | 14/56 | next M43 at 23:41 | night ends 05:00".
 std::string statusLine(const NightStatus& status);
 
-// The one status of the night, shared between the driver and the views.
+// The title and the lines of the night, as one copy.
+struct NightText {
+  std::string title = initialWindowTitle;
+  std::vector<NightLine> lines;  // the last maxLines, numbers ascending
+  std::uint64_t dropped = 0;     // lines let go before lines.front()
+  std::uint64_t lastNumber() const { return lines.empty() ? dropped : lines.back().number; }
+};
+
+struct BoardSnapshot {
+  std::uint64_t version = 0;  // read before the parts: a later change shows as a newer version
+  NightStatus status;
+  NightText text;
+  SkyView sky;
+  bool hasSky = false;
+  std::uint64_t skyCount = 0;
+};
+
+// The one road from the night to the people watching it.
 class StatusBoard {
  public:
+  // `keepsSky`: a view draws the sky chart, so the night computes every
+  // row's position for it (otherwise only the candidates').
+  explicit StatusBoard(bool keepsSky = false, std::size_t maxLines = 5000);
+
   void publish(const NightStatus& status);
-  NightStatus snapshot() const;
-  // Grows by one with every publish; views redraw when it changed.
+  void setTitle(const std::string& title);
+  void addLine(LineKind kind, const std::string& text);
+  bool keepsSky() const { return keepsSky_; }
+  void showSky(const SkyView& sky);
+  // Skies shown so far: a view redraws its chart when the count moved.
+  std::uint64_t skyCount() const { return skyCount_.load(std::memory_order_acquire); }
+  SkyView sky() const { return sky_.read(); }
+
+  NightStatus status() const { return status_.read(); }
+  NightText text() const { return text_.read(); }
+  BoardSnapshot snapshot() const;
+  // Grows with every change; views redraw when it changed.
   std::uint64_t version() const { return version_.load(std::memory_order_acquire); }
-  // Called with every status published, on the publishing thread, after the
-  // board holds it. Set it before the night starts.
-  void setListener(std::function<void(const NightStatus&)> listener) { listener_ = std::move(listener); }
+  // Grows with every status published only.
+  std::uint64_t statusVersion() const { return statusVersion_.load(std::memory_order_acquire); }
+  // Called after every change the board takes, on the writing thread: a view
+  // on that thread draws a line before the night goes on. Set it before the
+  // night starts.
+  enum class Change { status, text, sky };
+  void setListener(std::function<void(Change)> listener) { listener_ = std::move(listener); }
 
  private:
-  std::function<void(const NightStatus&)> listener_;
+  void changed(Change change) {
+    version_.fetch_add(1, std::memory_order_acq_rel);
+    if (listener_) listener_(change);
+  }
+
+  const bool keepsSky_;
+  const std::size_t maxLines_;
+  std::mutex writing_;  // between writing threads only: no reader takes it
+  NightText written_;   // the writers' own copy
   SnapshotCell<NightStatus> status_;
+  SnapshotCell<NightText> text_;
+  SnapshotCell<SkyView> sky_;
+  std::atomic<std::uint64_t> skyCount_{0};
   std::atomic<std::uint64_t> version_{0};
+  std::atomic<std::uint64_t> statusVersion_{0};
+  std::function<void(Change)> listener_;
 };
 
 }  // namespace vantrel

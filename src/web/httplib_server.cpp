@@ -19,7 +19,7 @@
 #include "web/page_cache.h"
 #include "web/status_server.h"
 #include "web/web_access.h"
-#include "web/web_feed.h"
+#include "web/web_source.h"
 
 namespace vantrel {
 namespace {
@@ -38,8 +38,8 @@ thread_local bool tokenShown = false;
 
 class GuardedServer : public httplib::Server {
  public:
-  GuardedServer(const WebSettings& settings, const WebFeed& feed, FileStore& files, const WebLimits& limits)
-      : settings_(settings), limits_(limits), feed_(feed), files_(files), places_(limits.maxClients) {
+  GuardedServer(const WebSettings& settings, const WebSource& source, FileStore& files, const WebLimits& limits)
+      : settings_(settings), limits_(limits), source_(source), files_(files), places_(limits.maxClients) {
     new_task_queue = [this] { return new BoundedPool(limits_.maxClients); };
     set_keep_alive_timeout(std::max<time_t>(1, limits.keepAliveIdle.count() / 1000));
     set_keep_alive_max_count(static_cast<std::size_t>(limits.maxRequestsPerConnection));
@@ -176,7 +176,7 @@ class GuardedServer : public httplib::Server {
         res.set_content(pages_.page(page), "application/json");
         return;
       case WebPage::logText:
-        serveLog(feed_.snapshot().logFileName, res);
+        serveLog(source_.snapshot().logFileName, res);
         return;
     }
   }
@@ -207,9 +207,9 @@ class GuardedServer : public httplib::Server {
 
   const WebSettings settings_;
   const WebLimits limits_;
-  const WebFeed& feed_;
+  const WebSource& source_;
   FileStore& files_;
-  mutable PageCache pages_{feed_};
+  mutable PageCache pages_{source_};
   // The places of clients that showed the token. Destroyed after the server
   // has stopped and closed its doors, so its connections end at once.
   BoundedPool places_;
@@ -217,8 +217,8 @@ class GuardedServer : public httplib::Server {
 
 class HttplibStatusServer : public StatusServer {
  public:
-  HttplibStatusServer(const WebSettings& settings, const WebFeed& feed, FileStore& files, const WebLimits& limits)
-      : server_(settings, feed, files, limits), host_(settings.host), port_(settings.port) {
+  HttplibStatusServer(const WebSettings& settings, const WebSource& source, FileStore& files, const WebLimits& limits)
+      : server_(settings, source, files, limits), host_(settings.host), port_(settings.port) {
     errno = 0;
     if (port_ == 0) {
       port_ = server_.bind_to_any_port(host_);
@@ -273,9 +273,9 @@ class HttplibStatusServer : public StatusServer {
 
 }  // namespace
 
-std::unique_ptr<StatusServer> startStatusServer(const WebSettings& settings, const WebFeed& feed, FileStore& files,
+std::unique_ptr<StatusServer> startStatusServer(const WebSettings& settings, const WebSource& source, FileStore& files,
                                                 const WebLimits& limits) {
-  return std::make_unique<HttplibStatusServer>(settings, feed, files, limits);
+  return std::make_unique<HttplibStatusServer>(settings, source, files, limits);
 }
 
 }  // namespace vantrel

@@ -1,7 +1,7 @@
 // page_cache.h - each page made once per state of the night.
 //
 // Many clients polling the same state get the same text: the page is made
-// from a snapshot when the feed's version has moved on since it was last
+// from a snapshot when the board's version has moved on since it was last
 // made, and copied out otherwise. One client makes a page at a time; the
 // others wait for it rather than make it again.
 #pragma once
@@ -12,14 +12,14 @@
 #include <string>
 
 #include "web/web_access.h"
-#include "web/web_feed.h"
+#include "web/web_source.h"
 
 namespace vantrel {
 
 class PageCache {
  public:
-  explicit PageCache(const WebFeed& feed) : feed_(feed) {}
-  // The page (not the log) for the feed's state now.
+  explicit PageCache(const WebSource& source) : source_(source) {}
+  // The page (not the log) for the night's state now.
   std::string page(WebPage which);
 
  private:
@@ -28,7 +28,7 @@ class PageCache {
     std::uint64_t version = 0;
     std::string text;
   };
-  const WebFeed& feed_;
+  const WebSource& source_;
   std::mutex mutex_;
   std::array<Made, 4> made_;
 };

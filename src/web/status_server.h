@@ -1,7 +1,7 @@
 // status_server.h - the read-only status server of a night.
 //
 // Serves the pages of web_pages.h and tonight's log over HTTP from threads of
-// its own, reading only snapshots of the feed; it never calls into the
+// its own, reading only snapshots of the night's status board; it never calls into the
 // night. Started before the night, so that an address that cannot be served
 // stops the program before the mount is touched; stopped when destroyed.
 //
@@ -41,7 +41,7 @@
 namespace vantrel {
 
 class FileStore;
-class WebFeed;
+class WebSource;
 
 struct WebLimits {
   // Enough for a household of phones and browsers; each costs one thread.
@@ -73,8 +73,8 @@ class StatusServer {
 
 // Listens at once and serves until the result is destroyed. Throws a Fault
 // (exit status 1) naming the address when it cannot listen, e.g. because the
-// port is in use. `feed` and `files` must outlive the server.
-std::unique_ptr<StatusServer> startStatusServer(const WebSettings& settings, const WebFeed& feed, FileStore& files,
+// port is in use. `source` and `files` must outlive the server.
+std::unique_ptr<StatusServer> startStatusServer(const WebSettings& settings, const WebSource& source, FileStore& files,
                                                 const WebLimits& limits = {});
 
 }  // namespace vantrel

@@ -5,19 +5,9 @@
 namespace vantrel {
 namespace {
 
-int observedCount(const SkyView& sky) {
-  int count = 0;
-  for (const SkyView::Point& p : sky.points) count += p.observed ? 1 : 0;
-  return count;
-}
-
-// The night's own status line; without a status board, the title and the
-// latest line shown.
+// The night's own status line, with the summary or the fault at the end.
 std::string statusLineOf(const WebSnapshot& s) {
-  if (s.hasStatus) return s.status.message.empty() ? statusLine(s.status) : statusLine(s.status) + " | " + s.status.message;
-  std::string line = s.title;
-  if (!s.lines.empty()) line += " | " + s.lines.back();
-  return line;
+  return s.status.message.empty() ? statusLine(s.status) : statusLine(s.status) + " | " + s.status.message;
 }
 
 std::string timeJson(std::int64_t civilSeconds) {
@@ -94,10 +84,8 @@ const char* const pageScript =
 std::string statusJson(const WebSnapshot& s) {
   std::string json = "{\"version\":" + std::to_string(s.version) + ",\"title\":" + jsonString(s.title) +
                      ",\"status\":" + jsonString(statusLineOf(s)) + ",\"observed\":" +
-                     std::to_string(s.hasStatus ? s.status.observedCount : observedCount(s.sky)) +
-                     ",\"targets\":" +
-                     std::to_string(s.hasStatus ? static_cast<std::size_t>(s.status.targetCount) : s.sky.points.size()) +
-                     (s.hasStatus ? nightJson(s.status) : "") + ",\"records\":[";
+                     std::to_string(s.status.observedCount) + ",\"targets\":" + std::to_string(s.status.targetCount) +
+                     nightJson(s.status) + ",\"records\":[";
   for (std::size_t i = 0; i < s.lines.size(); ++i) json += (i ? "," : "") + jsonString(s.lines[i]);
   json += "],\"sky\":" + (s.hasSky ? skyJson(s.sky) : std::string("null"));
   return json + "}\n";
@@ -112,11 +100,11 @@ std::string indexHtml(const WebSnapshot& s) {
       "<title>Vantrel</title><style>" + std::string(pageStyle) + "</style></head><body>"
       "<p id=\"live\">waiting for the first update</p><main id=\"night\"><h1 id=\"status\">" +
       htmlText(statusLineOf(s)) + "</h1><p>" +
-      std::to_string(s.hasStatus ? s.status.observedCount : observedCount(s.sky)) + " of " +
-      std::to_string(s.hasStatus ? static_cast<std::size_t>(s.status.targetCount) : s.sky.points.size()) +
-      " targets observed</p>";
-  html += s.hasSky ? skySvg(s.sky, s.hasStatus ? &s.status : nullptr) : "<p>no sky yet: the night has not made its first pass</p>";
-  html += "<h2>Records</h2><ol id=\"records\">";
+      std::to_string(s.status.observedCount) + " of " + std::to_string(s.status.targetCount) + " targets observed</p>";
+  html += s.hasSky ? skySvg(s.sky, &s.status) : "<p>no sky yet: the night has not made its first pass</p>";
+  // Numbered as the night numbers its lines, when the first ones were let go.
+  html += "<h2>Records</h2><ol id=\"records\"" +
+          (s.droppedLines > 0 ? " start=\"" + std::to_string(s.droppedLines + 1) + "\"" : std::string()) + ">";
   for (const std::string& line : s.lines) html += "<li>" + htmlText(line) + "</li>";
   html += "</ol>" + planHtml(s) + "</main><script>" + script + "</script></body></html>\n";
   return html;

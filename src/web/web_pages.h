@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "web/web_feed.h"
+#include "web/web_source.h"
 
 namespace vantrel {
 

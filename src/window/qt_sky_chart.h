@@ -12,7 +12,6 @@
 
 #include <QWidget>
 
-#include "platform/window.h"
 #include "status/night_status.h"
 
 namespace vantrel {

@@ -30,7 +30,7 @@ QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data()
 
 class QtWindow::View : public QMainWindow {
  public:
-  View(StopRequest& stop, const StatusBoard* board) : stop_(stop), board_(board) {
+  View(StopRequest& stop, const StatusBoard& board) : stop_(stop), board_(board) {
     auto* central = new QWidget(this);
     auto* rows = new QVBoxLayout(central);
     status_ = new QLabel(QStringLiteral("Starting the night"), central);
@@ -58,26 +58,31 @@ class QtWindow::View : public QMainWindow {
     resize(1100, 520);
   }
 
-  void addLine(const QString& line) {
-    records_->appendPlainText(line);
-    if (board_ == nullptr) status_->setText(line);
-  }
+  void addLine(const QString& line) { records_->appendPlainText(line); }
 
   // A real night changes its status about once a second; a rehearsal runs
   // through thousands a second, and redrawing each would slow it down a
-  // hundredfold. Between phase changes the window redraws at most every
-  // redrawMs of wall time; `force` draws the latest at once.
-  void refreshStatus(bool force = false) {
+  // hundredfold. The window redraws at most every redrawMs of wall time;
+  // `force` draws the latest at once.
+  void refresh(bool force = false) {
     constexpr qint64 redrawMs = 200;
-    if (board_ == nullptr || board_->version() == seenVersion_) return;
+    if (board_.version() == seenVersion_) return;
     if (!force && sinceRedraw_.isValid() && sinceRedraw_.elapsed() < redrawMs) return;
     sinceRedraw_.start();
-    seenVersion_ = board_->version();
-    NightStatus status = board_->snapshot();
+    BoardSnapshot board = board_.snapshot();
+    seenVersion_ = board.version;
+    const NightStatus& status = board.status;
     std::string text = clockText(status.nowSeconds) + "  " + statusLine(status);
     if (!status.message.empty() && status.phase != NightPhase::fault) text += "\n" + status.message;
     status_->setText(fromUtf8(text));
     chart->setStatus(status);
+    if (board.hasSky) chart->setSky(board.sky);
+    setWindowTitle(fromUtf8(board.text.title));
+    for (const NightLine& line : board.text.lines) {
+      if (line.number <= lastLine_) continue;
+      lastLine_ = line.number;
+      addLine(fromUtf8(lineText(line)));
+    }
   }
 
   StopRequest& stop() { return stop_; }
@@ -129,14 +134,15 @@ class QtWindow::View : public QMainWindow {
 
  private:
   StopRequest& stop_;
-  const StatusBoard* board_;
+  const StatusBoard& board_;
   std::uint64_t seenVersion_ = 0;
+  std::uint64_t lastLine_ = 0;
   QElapsedTimer sinceRedraw_;
   QPlainTextEdit* records_ = nullptr;
   QTabWidget* tabs_ = nullptr;
 };
 
-QtWindow::QtWindow(StopRequest& stop, const StatusBoard* board) : view_(std::make_unique<View>(stop, board)) {
+QtWindow::QtWindow(StopRequest& stop, const StatusBoard& board) : view_(std::make_unique<View>(stop, board)) {
   view_->setWindowTitle(QString::fromUtf8(initialWindowTitle));
   view_->show();
   QCoreApplication::processEvents();
@@ -144,22 +150,13 @@ QtWindow::QtWindow(StopRequest& stop, const StatusBoard* board) : view_(std::mak
 
 QtWindow::~QtWindow() = default;
 
-void QtWindow::setTitle(const std::string& title) { view_->setWindowTitle(fromUtf8(title)); }
-
 void QtWindow::processEvents() {
-  view_->refreshStatus();
+  view_->refresh();
   QCoreApplication::processEvents();
 }
 
-void QtWindow::showStatus(const std::string& line) {
-  view_->refreshStatus(true);
-  view_->addLine(fromUtf8(line));
-}
-
-void QtWindow::showSky(const SkyView& sky) { view_->chart->setSky(sky); }
-
 void QtWindow::nightIsOver() {
-  view_->refreshStatus(true);
+  view_->refresh(true);
   if (!view_->nightRunning) return;
   view_->nightRunning = false;
   // Counted first: a request that comes in between still closes the window.
@@ -173,6 +170,7 @@ int QtWindow::runUntilClosed() {
   // service manager) closes the window as a click would.
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, view_.get(), [this] {
+    view_->refresh();
     if (view_->stop().count() > view_->requestsAtTheEnd) view_->close();
   });
   watch.start(100);
@@ -182,7 +180,7 @@ int QtWindow::runUntilClosed() {
 bool QtWindow::closedDuringNight() const { return view_->closedDuringNight; }
 
 bool QtWindow::saveSnapshot(const std::string& path) {
-  view_->refreshStatus(true);
+  view_->refresh(true);
   QCoreApplication::processEvents();
   return view_->grab().save(QString::fromStdString(path), "PNG");
 }

@@ -1,9 +1,9 @@
 // qt_window.h - the Qt 6 window of the night.
 //
 // Shows the night's status above the sky chart and the list of what the
-// night did, and the title (the current target). The status comes from the
-// status board, read whenever the driver yields, so it moves every second
-// during waits and dwells. Closing the window while the night runs raises the
+// night said, and the title (the current target). All of it comes from the
+// status board, read whenever the night yields (the window is its event
+// pump), so it moves every second during waits and dwells. Closing the window while the night runs raises the
 // stop request, so the night ends through the park, and the window stays to
 // show the park and the summary; a second close waits for a park under way
 // and otherwise ends the program at once.
@@ -12,25 +12,22 @@
 #include <memory>
 #include <string>
 
-#include "platform/window.h"
+#include "platform/event_pump.h"
+#include "status/night_status.h"
 
 namespace vantrel {
 
-class StatusBoard;
 class StopRequest;
 
-class QtWindow : public Window {
+class QtWindow : public EventPump {
  public:
-  // A QApplication must exist. Without a board the status line shows the
-  // last line the night printed.
-  explicit QtWindow(StopRequest& stop, const StatusBoard* board = nullptr);
+  // A QApplication must exist; `board` must outlive the window.
+  QtWindow(StopRequest& stop, const StatusBoard& board);
   ~QtWindow() override;
 
-  void setTitle(const std::string& title) override;
+  // Draws what the board holds (at most every 200 ms while the night runs)
+  // and lets Qt's pending events run.
   void processEvents() override;
-  void showStatus(const std::string& line) override;
-  bool wantsSky() const override { return true; }
-  void showSky(const SkyView& sky) override;
   // Tonight's plan as made before the night (fixed-width text), on a tab
   // beside the records.
   void showPlan(const std::string& planText);

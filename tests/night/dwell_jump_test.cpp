@@ -29,7 +29,7 @@ std::pair<std::string, int> supervise(const DwellCase& c, bool jumps, bool watch
   SimulatedClock clock(c.startMs);
   if (!jumps) clock.onAdvance = [](std::int64_t) {};  // a clock with a watcher of its own never jumps
   SimulatedMount mount(SimulatedMount::Transcript::kept);
-  RecordingWindow window;
+  CountingEvents window;
   StopRequest stop;
   if (c.stopAfterMs >= 0) clock.raiseStopAt(c.startMs + c.stopAfterMs, stop);
   std::ostringstream trace;

@@ -46,7 +46,7 @@ std::string sent(const std::string& name, const Values<T>& values) {
   return text.str();
 }
 
-struct FakeDriver : IndiWire, SilentWindow {
+struct FakeDriver : IndiWire, EventPump {
   std::vector<std::string>& told;
   IndiMirror mirror{device};
   SimulatedClock clock{*SimulatedClock::parseCivilTime("2026-12-07T22:00:00")};
@@ -57,7 +57,7 @@ struct FakeDriver : IndiWire, SilentWindow {
   std::string now;  // how things stand: "no server", "unparked", ...
   std::map<std::string, std::string> answers{{"goto", "Busy Ok"}, {"park", "Busy Idle"}};
   double dec = 0;
-  int served = 0;  // window passes
+  int served = 0;  // event passes
 
   explicit FakeDriver(std::vector<std::string>& out) : told(out) {
     clock.onAdvance = [this](std::int64_t ms) {

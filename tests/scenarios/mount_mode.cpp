@@ -17,7 +17,7 @@
 #include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
-#include "platform/window.h"
+#include "platform/event_pump.h"
 #include "scenarios/scenario.h"
 
 namespace vantrel::testing {
@@ -45,9 +45,7 @@ std::string joined(const std::vector<std::string>& parts, const std::string& bet
 
 // The in-process mount, clock and window of a story. Every wait of the clock,
 // yield and record is a mark, told in brackets before the next event on the line.
-struct Rig : Window {
-  void setTitle(const std::string&) override {}
-  void showStatus(const std::string&) override {}
+struct Rig : EventPump {
   void processEvents() override { mark("yield"); }
   void mark(const std::string& what) {
     for (const std::vector<MountEvent>& e = mount.transcript(); seen < e.size(); ++seen, marks.clear()) {

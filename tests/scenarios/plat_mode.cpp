@@ -21,7 +21,7 @@
 
 #include "e2e/process.h"
 #include "night/form1.h"
-#include "platform/console_window.h"
+#include "console/console_view.h"
 #include "platform/fault.h"
 #include "platform/folder_lock.h"
 #include "platform/night_guard.h"
@@ -95,15 +95,16 @@ Lines statusOfANight(const std::string& start, bool everyStatus) {
   MemoryFileStore files = examplesStore();
   SimulatedClock clock(civil(start));
   SimulatedMount mount;
-  RecordingWindow window;
+  NoEvents events;
   StopRequest stop;
   StatusBoard board;
   std::vector<NightStatus> seen;
-  board.setListener([&](const NightStatus& s) { seen.push_back(s); });
+  board.setListener([&](StatusBoard::Change c) {
+    if (c == StatusBoard::Change::status) seen.push_back(board.status());
+  });
   NightOptions options;
-  options.statusBoard = &board;
   options.lookAhead = true;
-  Form1(NightSeams{clock, mount, window, files, stop}, options).Form_Load();
+  Form1(NightSeams{clock, mount, events, files, stop, &board}, options).Form_Load();
   Lines out = {"log: '" + seen.front().logFileName + "' then '" + seen.back().logFileName + "'; files:"};
   for (const auto& [name, text] : files.files) out.back() += " " + name;
   char where[48];

@@ -23,7 +23,7 @@
 #include "e2e/vantrel_fixture.h"
 #include "night/form1.h"
 #include "night/rehearsal.h"
-#include "platform/console_window.h"
+#include "console/console_view.h"
 #include "platform/posix_clock.h"
 #include "platform/simulated_mount.h"
 #include "platform/stop_request.h"
@@ -279,20 +279,25 @@ static Outcome runInProcess(const Scenario& s) {
   };
 
   // "expect sky:": each pass's chart as a window draws it, the chosen row and the observed ones (runs folded).
-  struct ChartingConsole : ConsoleWindow {
-    using ConsoleWindow::ConsoleWindow;
-    std::vector<std::string>* passes = nullptr;
-    bool wantsSky() const override { return passes != nullptr; }
-    void showSky(const SkyView& sky) override {
-      passes->push_back("chosen " + std::to_string(sky.chosenIndex + 1) + ", observed");
+  // Every pass begins with a yield, so each sky is seen before the next one.
+  struct SkyCharts : EventPump {
+    const StatusBoard& board;
+    std::vector<std::string>& passes;
+    std::uint64_t seen = 0;
+    SkyCharts(const StatusBoard& b, std::vector<std::string>& p) : board(b), passes(p) {}
+    void processEvents() override {
+      if (board.skyCount() == seen) return;
+      seen = board.skyCount();
+      SkyView sky = board.sky();
+      passes.push_back("chosen " + std::to_string(sky.chosenIndex + 1) + ", observed");
       for (std::size_t i = 0; i < sky.points.size(); ++i)
-        if (sky.points[i].observed) passes->back() += " " + std::to_string(i + 1);
+        if (sky.points[i].observed) passes.back() += " " + std::to_string(i + 1);
     }
   };
   char* consoleText = nullptr;
   std::size_t consoleSize = 0;
   std::FILE* console = open_memstream(&consoleText, &consoleSize);
-  StatusBoard board;
+  StatusBoard board(!s.all("expect sky").empty());
   const bool rehearse = s.value("mode") == "rehearse";
   // "options: from dusk, until dawn": both at -12 degrees.
   auto asked = [&](const char* what) { return s.value("options").find(what) != std::string::npos; };
@@ -301,21 +306,23 @@ static Outcome runInProcess(const Scenario& s) {
   Outcome out{{{"warnings", {}}, {"files", {}}}, {}};
   std::string logFile = logName;
   {
-    ChartingConsole window(console, {rehearse ? nullptr : &board, s.value("console") == "verbose", 0});
-    if (!s.all("expect sky").empty()) window.passes = &out.blocks["sky"];
+    ConsoleView view(console, board, {!rehearse, true, s.value("console") == "verbose", 0, stderr});
+    SkyCharts charts(board, out.blocks["sky"]);
+    EventPumps window;
+    window.add(view);
+    window.add(charts);
     try {
       if (rehearse) {
-        RehearsalResult result = rehearseNight(civil(start), window, files, stop, nullptr, nullptr, sun);
+        RehearsalResult result = rehearseNight(civil(start), window, files, stop, &board, nullptr, sun);
         logFile = result.logFileName;
         out.values = {{"summary", describeRehearsal(result)}, {"exit", "0"}};
       } else {
         NightOptions night;
-        night.statusBoard = &board;
         night.checkLineAtStart = true;
         night.resume = s.value("options").find("resume") != std::string::npos;
         night.sun = sun;
         night.onWarning = [&](const std::string& w) { out.blocks["warnings"].push_back(w); };
-        NightOutcome outcome = Form1(NightSeams{clock, mount, window, files, stop}, night).Form_Load();
+        NightOutcome outcome = Form1(NightSeams{clock, mount, window, files, stop, &board}, night).Form_Load();
         out.values["summary"] = describeNight(outcome);
         const bool unconfirmed = outcome.parkReply == ParkReply::notConfirmed;
         out.values["exit"] = outcome.end == NightEnd::mountSilent ? "4" : unconfirmed ? "1" : "0";
@@ -324,6 +331,7 @@ static Outcome runInProcess(const Scenario& s) {
       out.values["exit"] = std::to_string(static_cast<int>(fault.status()));
       out.values["summary"] = std::string("fault: ") + fault.what();
     }
+    charts.processEvents();
   }
   std::fclose(console);
   out.blocks["console"] = splitLines(std::string(consoleText, consoleSize));

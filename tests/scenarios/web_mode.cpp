@@ -18,7 +18,7 @@
 #include "support/http_client.h"
 #include "support/memory_file_store.h"
 #include "web/status_server.h"
-#include "web/web_feed.h"
+#include "web/web_source.h"
 
 namespace vantrel::testing {
 namespace {
@@ -99,7 +99,9 @@ Outcome runWeb(const Scenario& s) {
   const WebLimits limits{1, 600ms, 500ms, 5000ms, 4096, 20ms, 100, std::stoul(s.value("log bytes", "4096"))};
   StatusBoard board;
   NightStatus status;
-  WebFeed feed("log2026-12-06.txt", s.all("board").empty() ? nullptr : &board, nullptr);
+  status.logFileName = "log2026-12-06.txt";
+  board.publish(status);
+  WebSource feed(board, nullptr);
   MemoryFileStore files;
   std::unique_ptr<StatusServer> server;
   std::list<HttpConnection> held;  // every connection, closed before the server stops
@@ -109,8 +111,8 @@ Outcome runWeb(const Scenario& s) {
     std::string error;
     if (key == "token") said.push_back(v + " => " + tokenFromFileText(expanded(v), error).value_or(error));
     if (key == "setting") said.push_back(v + " => " + settingsOf(v, dir));
-    if (key == "show") feed.showStatus(expanded(v));
-    if (key == "sky") feed.showSky(skyOf(v));
+    if (key == "show") board.addLine(LineKind::record, expanded(v));
+    if (key == "sky") board.showSky(skyOf(v));
     if (key == "log") files.files["log2026-12-06.txt"] += expanded(v) + "\r\n";
     if (key == "board") board.publish(setFields(status, v));
     if (key != "request" && key != "stall") continue;

@@ -15,7 +15,7 @@
 #include "astro/sun_position.h"
 #include "e2e/process.h"
 #include "platform/simulated_clock.h"
-#include "platform/window.h"
+#include "platform/event_pump.h"
 #include "support/memory_file_store.h"
 
 namespace vantrel::testing {
@@ -115,12 +115,10 @@ struct NightNow {
 };
 
 // Counts the passes that served it.
-class RecordingWindow : public Window {
+class CountingEvents : public EventPump {
  public:
   int eventPasses = 0;
-  void setTitle(const std::string&) override {}
   void processEvents() override { ++eventPasses; }
-  void showStatus(const std::string&) override {}
 };
 
 // The records of a log without their CR LF; a record without one fails the test.

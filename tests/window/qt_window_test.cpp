@@ -39,12 +39,13 @@ class QtWindowTest : public ::testing::Test {
 // park, also when it is closed again while the park is under way. After the
 // night a close just closes it. The plan gets a tab of its own, only when there is one.
 TEST_F(QtWindowTest, TitlesPlanAndClosingWhileTheNightRuns) {
-  QtWindow window(stop);
+  QtWindow window(stop, board);
   QWidget* shown = shownWindow();
   ASSERT_NE(shown, nullptr);
   const std::string utf8 = "M42 0532.9 -0525.0 Orion \xE3\x82\xAA";
   std::string seen = shown->windowTitle().toStdString() + "|";
-  window.setTitle("Vantrel v1.10 " + utf8);
+  board.setTitle("Vantrel v1.10 " + utf8);
+  window.processEvents();
   QTabWidget* tabs = shown->findChild<QTabWidget*>();
   seen += shown->windowTitle().toStdString() + "|" + std::to_string(tabs->count()) + "|";
   window.showPlan("  18:00:05  goto  " + utf8);
@@ -68,7 +69,7 @@ TEST_F(QtWindowTest, ASecondCloseOutsideTheParkLeavesAtOnceSayingTheMountIsNotPa
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
-        QtWindow window(stop);
+        QtWindow window(stop, board);
         stop.request();
         shownWindow()->close();
       },
@@ -77,8 +78,8 @@ TEST_F(QtWindowTest, ASecondCloseOutsideTheParkLeavesAtOnceSayingTheMountIsNotPa
 
 // The colour of the snapshot at each place, as one of a few names.
 TEST_F(QtWindowTest, SnapshotShowsFreeObservedAndCurrentRowsWhereTheyStand) {
-  QtWindow window(stop, &board);
-  window.showSky({{{300, 50, false}, {320, 40, true}, {330, 65, false}, {100, -10, false}}, 2, 30, ""});
+  QtWindow window(stop, board);
+  board.showSky({{{300, 50, false}, {320, 40, true}, {330, 65, false}, {100, -10, false}}, 2, 30, ""});
   NightStatus status;
   status.phase = NightPhase::observing;
   status.targetName = "M42 0532.9 -0525.0 Orion Nebula 000010000";
