@@ -106,10 +106,12 @@ void ConsoleView::refreshStatus() {
     eraseLiveLine();
     drawLiveLine();
   } else if (worthALine(status_.phase) &&
-             (!printedAny_ || status_.phase != printedPhase_ || status_.row != printedRow_)) {
+             (!printedAny_ || status_.phase != printedPhase_ || status_.row != printedRow_ ||
+              status_.onTarget != printedOnTarget_)) {
     printedAny_ = true;
     printedPhase_ = status_.phase;
     printedRow_ = status_.row;
+    printedOnTarget_ = status_.onTarget;
     std::fprintf(out_, "%s\n", printableForTerminal(statusLine(status_)).c_str());
   }
   std::fflush(out_);

@@ -5,7 +5,8 @@
 // and faults go to standard error as "vantrel: ..." lines. The night's status
 // is one line: on a terminal it is rewritten in place ("\r", no scrolling)
 // whenever the status changes; otherwise (a file, a service journal) one
-// line is printed per change of phase, none per second. The title goes to
+// line is printed per change of phase (and on the mount's arrival at a
+// target), none per second. The title goes to
 // the terminal's title bar, and is printed as "title: ..." when it changes,
 // only on a terminal or when asked to be verbose. Control characters from
 // target names are never written raw to the terminal.
@@ -61,6 +62,7 @@ class ConsoleView : public EventPump {
   bool haveStatus_ = false;
   NightPhase printedPhase_ = NightPhase::starting;
   int printedRow_ = 0;
+  bool printedOnTarget_ = false;
   bool printedAny_ = false;
   bool liveLine_ = false;  // a status line stands on the terminal's last line
 };

@@ -92,7 +92,7 @@ NightOutcome Form1::Form_Load() {
 NightOutcome Form1::runCycles() {
   NightOutcome outcome;
   outcome.targetCount = targets_.targetCount;
-  outcome.observedCount = status_.observedCount;
+  outcome.observedCount = status_.observedCount - resumedCount_;
   outcome.resumedCount = resumedCount_;
   try {
     try {
@@ -216,6 +216,9 @@ void Form1::resumeFromLogs() {
   ClockReading now = seams_.clock.now();
   ResumeResult result = resumeTonight(seams_.files, now, targets_, &seams_.stop);
   resumedCount_ = static_cast<int>(result.observedRows.size());
+  // The status counts the rows taken from the earlier logs; the summary says
+  // them apart.
+  status_.observedCount = resumedCount_;
   showLine(LineKind::note, describeResume(result, now));
   for (const std::string& complaint : result.complaints) showLine(LineKind::note, "resuming: " + complaint);
 }

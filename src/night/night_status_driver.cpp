@@ -22,6 +22,9 @@ namespace {
 // The look-ahead gives up after a day of simulated time: a night that does
 // not end by the clock may wait that long for a target.
 constexpr std::int64_t lookAheadLimitSeconds = 24 * 3600;
+// A mount whose reported declination is this close to the target's has
+// arrived: the status stops saying it is slewing.
+constexpr double onTargetDeg = 1.0;
 
 // The first minute of the morning at which the night is over by the clock,
 // found by the same test the driver makes; nothing when no minute before
@@ -109,6 +112,7 @@ void Form1::statusChoice() {
   status_.raDeg = targets_.raDeg[chosenRow_];
   status_.decDeg = targets_.decDeg[chosenRow_];
   status_.dwellElapsedSeconds = 0;
+  status_.onTarget = false;
   double total = std::ceil(60 * siteConfig_.dwellMinutes);
   status_.dwellTotalSeconds = total > 0 ? static_cast<int>(std::min(total, 1e9)) : 0;
   ++status_.observedCount;
@@ -125,6 +129,7 @@ void Form1::statusProgress(const DwellProgress& progress) {
     status_.reported = true;
     status_.reportedDecDeg = progress.reportedDec;
     status_.reportedAtSeconds = status_.nowSeconds;
+    if (std::fabs(progress.reportedDec - status_.decDeg) <= onTargetDeg) status_.onTarget = true;
     ClockReading now = civilReading(status_.nowSeconds * 1000);
     HorizontalPosition at = koudo_keisan_1950(status_.raDeg, progress.reportedDec, siteConfig_.siteLatitude,
                                               siteConfig_.siteLongitude,

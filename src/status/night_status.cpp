@@ -130,7 +130,9 @@ std::string statusLine(const NightStatus& s) {
       line = "choosing the next target";
       break;
     case NightPhase::observing:
-      line = "observing " + targetLabel(s.targetName) + " (row " + std::to_string(s.row) + ") " + dwellText(s);
+      line = s.onTarget ? "observing " + targetLabel(s.targetName) + " (row " + std::to_string(s.row) + ") " + dwellText(s)
+                        : "slewing to " + targetLabel(s.targetName) + " (row " + std::to_string(s.row) + "), dwell " +
+                              dwellText(s) + " from the goto";
       break;
     case NightPhase::waitingForTarget:
       line = "waiting: no target in the window";

@@ -94,6 +94,10 @@ struct NightStatus {
   double decDeg = 0;
   int dwellElapsedSeconds = 0;
   int dwellTotalSeconds = 0;
+  // The mount has reported a declination within a degree of the target's
+  // since the goto; until then the status says it is slewing. The dwell
+  // counts from the goto either way.
+  bool onTarget = false;
 
   // The mount's last accepted declination reply, and where that puts it on
   // the sky (the goto's right ascension with the reported declination).
@@ -103,7 +107,7 @@ struct NightStatus {
   float mountAzDeg = 0;
   double mountAltDeg = 0;
 
-  int observedCount = 0;
+  int observedCount = 0;  // rows observed tonight, those taken from earlier logs with --resume included
   int targetCount = 0;
   // The month's end of the night as "HH:MM"; empty before the site file is
   // read and when the night does not end by the clock (an hour of 6 or later).
