@@ -84,8 +84,7 @@ int wholeNumber(CommandWords& w, const char* unit, long min, long max) {
   errno = 0;
   const long n = digits ? std::strtol(text.c_str(), nullptr, 10) : 0;
   if (!digits || errno != 0 || n < min || n > max) {
-    usageError(name + " must be a whole number from " + std::to_string(min) + " to " + std::to_string(max) + ", got '" +
-               text + "'");
+    usageError(name + " must be a whole number from " + range + ", got '" + text + "'");
   }
   return static_cast<int>(n);
 }

@@ -18,7 +18,9 @@ namespace {
 std::set<std::string> optionsIn(const char* file, const char* from, const char* to, const char* option) {
   std::stringstream text;
   text << std::ifstream(std::string(VANTREL_SOURCE_DIR) + "/packaging/" + file).rdbuf();
-  const std::string all = text.str(), part = all.substr(all.find(from), all.find(to, all.find(from) + 1) - all.find(from));
+  const std::string all = text.str();
+  const std::size_t begin = all.find(from);
+  const std::string part = all.substr(begin, all.find(to, begin + 1) - begin);
   std::set<std::string> names;
   const std::regex pattern(option);
   for (std::sregex_iterator m(part.begin(), part.end(), pattern), end; m != end; ++m)
