@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/report_fault.h"
 #include "indi/indi_park_now.h"
 #include "inputs/site_config.h"
 #include "inputs/text_lines.h"
@@ -110,8 +111,7 @@ int parkNow(const std::optional<IndiAddress>& indi) {
     }
     return static_cast<int>(ExitStatus::runtimeFault);
   } catch (const Fault& fault) {
-    std::fprintf(stderr, "vantrel: %s\n", escapedForDisplay(fault.what()).c_str());
-    return static_cast<int>(fault.status());
+    return reportFault(fault);
   }
 }
 
