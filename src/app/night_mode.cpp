@@ -101,19 +101,23 @@ class NightViews {
     return options;
   }
 
+  // Declared in the order they are made; the window goes before its
+  // application, the server before the source it reads, all before the board.
   const bool onScreen_;
   const bool offScreen_;
 
  public:
   StatusBoard board;
   EventPumps events;
-  std::unique_ptr<QtWindow> window;
 
  private:
+  std::unique_ptr<QApplication> app_;
   std::unique_ptr<WebSource> webSource_;
   std::unique_ptr<StatusServer> webServer_;
   ConsoleView console_;
-  std::unique_ptr<QApplication> app_;
+
+ public:
+  std::unique_ptr<QtWindow> window;
 };
 
 // The mount link of a real night, made in one place: the serial line, or an
