@@ -10,6 +10,7 @@
 #include "inputs/number_text.h"
 #include "mount/supervision.h"
 #include "night/form1.h"
+#include "night/night_end.h"
 #include "platform/file_store.h"
 #include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
@@ -22,21 +23,6 @@ namespace {
 // The look-ahead gives up after a day of simulated time: a night that does
 // not end by the clock may wait that long for a target.
 constexpr std::int64_t lookAheadLimitSeconds = 24 * 3600;
-
-// The first minute of the morning at which the night is over by the clock,
-// found by the same test the driver makes; nothing when no minute before
-// 06:00 passes it.
-std::string nightEndText(double endHour) {
-  for (int minute = 0; minute < 360; ++minute) {
-    double v = minute / 60 + static_cast<double>(minute % 60) / 60;
-    if (v > endHour) {
-      char text[8];
-      std::snprintf(text, sizeof text, "%02d:%02d", minute / 60, minute % 60);
-      return text;
-    }
-  }
-  return "";
-}
 
 // Serves the window during the idle wait and keeps the status's clock going.
 class StatusServingWindow : public Window {

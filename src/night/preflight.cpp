@@ -11,6 +11,7 @@
 #include "inputs/site_config.h"
 #include "inputs/target_list.h"
 #include "inputs/text_lines.h"
+#include "night/night_end.h"
 #include "night/night_plan.h"
 #include "platform/clock.h"
 #include "platform/simulated_clock.h"
@@ -24,14 +25,13 @@ namespace {
 const char* const monthAbbreviations[13] = {"",    "Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-// 4.75 -> "04:45"; a value the clock never passes -> "never (6)".
+// The first minute the night is over, as the status says it: 4.75 -> "04:46";
+// a value no minute before 06:00 passes -> "never (6)"; one every minute
+// passes -> "00:00 (-1)", so that the odd value shows.
 std::string endHour(double hours) {
-  if (!(hours < latestPassableEndHour)) return "never (" + shortNumber(hours) + ")";
-  if (hours < 0) return "at once (" + shortNumber(hours) + ")";
-  int minutes = static_cast<int>(std::floor(hours * 60 + 1e-9));
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d:%02d", minutes / 60, minutes % 60);
-  return text;
+  const std::string text = nightEndText(hours);
+  if (text.empty()) return "never (" + shortNumber(hours) + ")";
+  return hours < 0 ? text + " (" + shortNumber(hours) + ")" : text;
 }
 
 std::string siteSection(const SiteConfig& s, bool throughIndi) {
