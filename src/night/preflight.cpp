@@ -12,8 +12,10 @@
 #include "inputs/target_list.h"
 #include "inputs/text_lines.h"
 #include "night/night_end.h"
+#include "mount/protocol.h"
 #include "night/night_plan.h"
 #include "platform/clock.h"
+#include "platform/serial_port.h"
 #include "platform/simulated_clock.h"
 #include "schedule/sun_guard.h"
 #include "zone/civil_zone.h"
@@ -38,7 +40,7 @@ std::string siteSection(const SiteConfig& s, bool throughIndi) {
   std::string out = "Site (vantrel.ini):\n";
   out += "  longitude " + shortNumber(std::fabs(s.siteLongitude)) + (s.siteLongitude < 0 ? " W" : " E") + ", latitude " +
          shortNumber(std::fabs(s.siteLatitude)) + (s.siteLatitude < 0 ? " S" : " N") + "\n";
-  out += "  serial port COM" + shortNumber(s.commPort) +
+  out += "  serial port " + portName(mountPortNumber(s.commPort)) +
          (throughIndi ? " (not used: the mount is an INDI device, below)\n" : " (see the serial line below)\n");
   out += "  end of the night (tested before 06:00 only):";
   for (int month = 1; month <= 12; ++month) {
