@@ -78,13 +78,14 @@ std::string targetSection(const std::vector<std::u32string>& lines, const std::v
 std::string planSection(const NightPlan& plan, const std::vector<TargetLineRows>& lineRows) {
   ClockReading start = civilReading(plan.startSeconds * 1000);
   std::string out = "Tonight's plan, rehearsed from " + start.dateText + " " + start.timeText + ":\n";
-  out += "  " + std::to_string(plan.pointings.size()) + " pointings observed";
+  out += "  " + std::to_string(plan.pointings.size()) + (plan.pointings.size() == 1 ? " pointing" : " pointings") +
+         " will be observed";
   if (!plan.pointings.empty()) {
     out += "; first goto " + clockText(plan.pointings.front().gotoSeconds) +
            sunAtGotoText(plan, plan.pointings.front().gotoSeconds) + ", last goto " +
            clockText(plan.pointings.back().gotoSeconds) + sunAtGotoText(plan, plan.pointings.back().gotoSeconds);
   }
-  out += "\n  " + describeRehearsal(plan.rehearsal) + "\n";
+  out += "\n  " + describeRehearsal(plan.rehearsal, Tense::future) + "\n";
   // Lines none of whose rows is observed, with why.
   std::map<int, const NeverObservedRow*> never;
   for (const NeverObservedRow& row : plan.neverObserved) never[row.row] = &row;
