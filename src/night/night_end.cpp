@@ -19,7 +19,8 @@ bool nightIsOverByClock(std::string_view dateText, std::string_view timeText,
                         const std::array<double, 13>& nightEndByMonth) {
   const double month = readField(dateText, 6, 2);
   if (!(month >= 1 && month <= 12)) return false;
-  return minuteIsPast(readField(timeText, 1, 2), readField(timeText, 4, 2), nightEndByMonth[static_cast<std::size_t>(month)]);
+  return minuteIsPast(readField(timeText, 1, 2), readField(timeText, 4, 2),
+                      nightEndByMonth[static_cast<std::size_t>(month)]);
 }
 
 std::optional<int> firstMinutePast(double endHour) {

@@ -56,14 +56,15 @@ std::string describeNight(const NightOutcome& outcome, const std::string& stopRe
       text += " by the clock";
       break;
     case NightEnd::decLimit:
-      text += std::string(" by the declination limit (the mount ") + (future ? "will report " : "reported ") + trimmed(formatNumberItem(outcome.reportedDec)) +
-              " degrees)";
+      text += std::string(" by the declination limit (the mount ") + (future ? "will report " : "reported ") +
+              trimmed(formatNumberItem(outcome.reportedDec)) + " degrees)";
       break;
     case NightEnd::stopRequest:
       text += " " + stopReason;
       break;
     case NightEnd::dawn:
-      text += std::string(" by dawn (the Sun ") + (future ? "will rise" : "rose") + " above " + trimmed(formatNumberItem(outcome.dawnDeg)) + " degrees)";
+      text += std::string(" by dawn (the Sun ") + (future ? "will rise" : "rose") + " above " +
+              trimmed(formatNumberItem(outcome.dawnDeg)) + " degrees)";
       break;
     case NightEnd::mountSilent:
       text += outcome.unreadReplies > 0 ? (future ? " because the mount's replies will not be readable"

@@ -151,8 +151,7 @@ std::string planSvg(const NightPlan& plan) {
            clockText(p.gotoSeconds) + " to " + clockText(p.dwellEndSeconds) + "</title></rect>\n";
   }
 
-  svg += text(10, neverTop, neverObservedCount(plan),
-              " font-weight=\"bold\"");
+  svg += text(10, neverTop, neverObservedCount(plan), " font-weight=\"bold\"");
   for (std::size_t i = 0; i < plan.neverObserved.size(); ++i) {
     const NeverObservedRow& n = plan.neverObserved[i];
     svg += text(10, neverTop + 20 + 16 * static_cast<double>(i),

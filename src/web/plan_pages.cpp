@@ -16,7 +16,8 @@ std::string planJson(const WebSnapshot& s) {
   const NightPlan& plan = *s.plan;
   std::string json = "{\"plan\":{\"start\":" + jsonString(clockText(plan.startSeconds)) +
                      ",\"end\":" + jsonString(clockText(plan.endSeconds())) +
-                     ",\"summary\":" + jsonString(describeRehearsal(plan.rehearsal, Tense::future)) + ",\"pointings\":[";
+                     ",\"summary\":" + jsonString(describeRehearsal(plan.rehearsal, Tense::future)) +
+                     ",\"pointings\":[";
   for (std::size_t i = 0; i < plan.pointings.size(); ++i) {
     const PlannedPointing& p = plan.pointings[i];
     json += (i ? ",{\"row\":" : "{\"row\":") + std::to_string(p.row) + ",\"target\":" + jsonString(p.targetName) +
