@@ -28,12 +28,10 @@ constexpr int checkWarningsStatus = 5;
 
 std::string lineDiagnosis(FileStore& files, bool askMount, bool noDeviceClaim, int& problems) {
   SiteConfig config = loadSiteConfig(files);
-  const int number = mountPortNumber(config.commPort);
-  const std::string name = "COM" + std::to_string(number);
+  const auto [number, name, device] = serialPortPlace(config.commPort, std::filesystem::current_path().string());
   std::string claimWarning;
   PosixSerialPort port(std::filesystem::current_path().string(),
                        {"", !noDeviceClaim, [&](const std::string& warning) { claimWarning = warning; }});
-  const std::string device = port.devicePath(number);
   std::string out = "Serial line:\n  port " + name + " -> " + device;
   std::error_code error;
   if (std::filesystem::is_symlink(device, error)) {

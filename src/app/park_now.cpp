@@ -93,10 +93,10 @@ int parkNow(const std::optional<IndiAddress>& indi) {
       mount = "the INDI mount " + indi->device;
       reply = parkIndi(*indi);
     } else {
-      const int number = mountPortNumber(config.commPort);
+      const SerialPortPlace place = serialPortPlace(config.commPort, std::filesystem::current_path().string());
       PosixSerialPort port(std::filesystem::current_path().string());
-      mount = "the mount at COM" + std::to_string(number) + " (" + port.devicePath(number) + ")";
-      reply = parkSerial(port, number);
+      mount = "the mount at " + place.name + " (" + place.path + ")";
+      reply = parkSerial(port, place.number);
     }
     std::printf("%s: park %s\n", escapedForDisplay(mount).c_str(), parkReplyWord(reply).c_str());
     switch (reply) {

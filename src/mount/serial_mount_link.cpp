@@ -85,6 +85,6 @@ void SerialMountLink::takeSteadyRequests(std::int64_t count) {
   answers->takePositionQueries(count);
 }
 
-std::string SerialMountLink::mountName() const { return "the mount at COM" + std::to_string(portNumber_); }
+std::string SerialMountLink::mountName() const { return "the mount at " + portName(portNumber_); }
 
 }  // namespace vantrel

@@ -12,6 +12,7 @@
 #include "mount/protocol.h"
 #include "mount/serial_mount_link.h"
 #include "mount/supervision.h"
+#include "night/night_end.h"
 #include "night/preflight.h"
 #include "night/resume.h"
 #include "obslog/log_format.h"
@@ -223,15 +224,9 @@ void Form1::resumeFromLogs() {
   for (const std::string& complaint : result.complaints) showLine(LineKind::note, "resuming: " + complaint);
 }
 
-// Only before 06:00 is the night tested against the month's end hour; hour,
-// minutes and month come from one reading of the clock.
+// Hour, minutes and month come from one reading of the clock.
 bool Form1::nightIsOver(const ClockReading& reading) const {
-  double hour = readField(reading.timeText, 1, 2);
-  if (!(hour < 6)) return false;
-  double v = hour + readField(reading.timeText, 4, 2) / 60;
-  double month = readField(reading.dateText, 6, 2);
-  if (!(month >= 1 && month <= 12)) return false;
-  return v > siteConfig_.nightEndByMonth[static_cast<int>(month)];
+  return nightIsOverByClock(reading.dateText, reading.timeText, siteConfig_.nightEndByMonth);
 }
 
 double Form1::sunAltitude(const ClockReading& reading) const {

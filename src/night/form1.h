@@ -205,12 +205,17 @@ class Form1 {
   std::unique_ptr<MountLink> mountLink_;
 };
 
+// A night that went (a night, a rehearsal) or that will go (a plan).
+enum class Tense { past, future };
+
 // The summary of a night for people: "3 of 40 targets observed; night ended
-// 2026-12-07 04:31:00 by the clock; mount parked".
-// `stopReason` tells why a stop request came.
-std::string describeNight(const NightOutcome& outcome, const std::string& stopReason = "by a stop request");
+// 2026-12-07 04:31:00 by the clock; mount parked", or for a plan "3 of 40
+// pointings will be observed; the night will end 2026-12-07 04:31:00 by the
+// clock; the mount will be parked". `stopReason` tells why a stop request came.
+std::string describeNight(const NightOutcome& outcome, const std::string& stopReason = "by a stop request",
+                          Tense tense = Tense::past);
 // "; mount parked", or what the mount said to the park when it was asked.
-std::string describePark(ParkReply reply);
+std::string describePark(ParkReply reply, Tense tense = Tense::past);
 
 // Why a mount was given up: "the mount at COM1 does not answer position
 // queries" when nothing came back, "the replies of the mount at COM1 could

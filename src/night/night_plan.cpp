@@ -91,7 +91,7 @@ NightPlan planNight(std::int64_t startCivilMs, FileStore& files, const SunLimits
 std::string neverObservedText(const NeverObservedRow& row, const SiteConfig& config) {
   if (row.reason == NeverObservedReason::neverInWindow) {
     return "never in the window (azimuth 270 to 352.5, above " + shortNumber(config.minAltitude) +
-           " degrees) at a pass before the night ended";
+           " degrees) at a pass before the night ends";
   }
   return "always beaten by a row nearer the meridian (in the window at " + std::to_string(row.passesInWindow) +
          (row.passesInWindow == 1 ? " pass)" : " passes)");
@@ -115,6 +115,11 @@ std::string sunAtGotoText(const NightPlan& plan, std::int64_t civilSeconds) {
   return text;
 }
 
+std::string neverObservedCount(const NightPlan& plan) {
+  const std::size_t n = plan.neverObserved.size();
+  return std::to_string(n) + (n == 1 ? " pointing" : " pointings") + " will never be observed";
+}
+
 std::string planTimeline(const NightPlan& plan, const std::string& title) {
   ClockReading start = civilReading(plan.startSeconds * 1000);
   std::string out = title + ", rehearsed from " + start.dateText + " " + start.timeText + ":\n";
@@ -134,14 +139,14 @@ std::string planTimeline(const NightPlan& plan, const std::string& title) {
     out += "  first goto" + sunAtGotoText(plan, plan.pointings.front().gotoSeconds) + ", last goto" +
            sunAtGotoText(plan, plan.pointings.back().gotoSeconds) + "\n";
   }
-  out += describeRehearsal(plan.rehearsal) + "\n";
+  out += describeRehearsal(plan.rehearsal, Tense::future) + "\n";
   return out;
 }
 
 std::string planTable(const NightPlan& plan) {
   std::string out = planTimeline(plan, "Tonight's plan");
   if (plan.neverObserved.empty()) return out;
-  out += std::to_string(plan.neverObserved.size()) + " rows never observed:\n";
+  out += neverObservedCount(plan) + ":\n";
   char line[32];
   for (const NeverObservedRow& never : plan.neverObserved) {
     std::snprintf(line, sizeof line, "  row %4d  ", never.row);

@@ -62,9 +62,11 @@ struct NightPlan {
 // several threads at once when reading `files` is safe to share.
 NightPlan planNight(std::int64_t startCivilMs, FileStore& files, const SunLimits& sun = {});
 
-// "never in the window above 30 degrees before the night ended", or "always
+// "never in the window above 30 degrees before the night ends", or "always
 // beaten by a row nearer the meridian (in the window at 12 passes)".
 std::string neverObservedText(const NeverObservedRow& row, const SiteConfig& config);
+// "15 pointings will never be observed", the heading of those rows.
+std::string neverObservedCount(const NightPlan& plan);
 
 // Altitude (degrees) of a 1950.0 position at a civil time, for curves.
 double altitudeAt(double raDeg, double decDeg, const SiteConfig& config, std::int64_t civilSeconds);

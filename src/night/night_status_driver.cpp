@@ -10,6 +10,7 @@
 #include "inputs/number_text.h"
 #include "mount/supervision.h"
 #include "night/form1.h"
+#include "night/night_end.h"
 #include "platform/file_store.h"
 #include "platform/simulated_clock.h"
 #include "platform/simulated_mount.h"
@@ -25,21 +26,6 @@ constexpr std::int64_t lookAheadLimitSeconds = 24 * 3600;
 // A mount whose reported declination is this close to the target's has
 // arrived: the status stops saying it is slewing.
 constexpr double onTargetDeg = 1.0;
-
-// The first minute of the morning at which the night is over by the clock,
-// found by the same test the driver makes; nothing when no minute before
-// 06:00 passes it.
-std::string nightEndText(double endHour) {
-  for (int minute = 0; minute < 360; ++minute) {
-    double v = minute / 60 + static_cast<double>(minute % 60) / 60;
-    if (v > endHour) {
-      char text[8];
-      std::snprintf(text, sizeof text, "%02d:%02d", minute / 60, minute % 60);
-      return text;
-    }
-  }
-  return "";
-}
 
 // The idle wait's yields: the status's clock moves on, then the views draw.
 class TickingPump : public EventPump {

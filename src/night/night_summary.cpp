@@ -16,20 +16,23 @@ std::string trimmed(std::string text) {
 
 }  // namespace
 
-std::string describePark(ParkReply reply) {
+std::string describePark(ParkReply reply, Tense tense) {
+  const bool future = tense == Tense::future;
   switch (reply) {
     case ParkReply::notRead:
       break;
     case ParkReply::confirmed:
-      return "; mount parked, as the mount confirmed";
+      return future ? "; the mount will be parked, as the mount confirms" : "; mount parked, as the mount confirmed";
     case ParkReply::notConfirmed:
-      return "; park sent, but the mount did not confirm it: it may not be parked";
+      return future ? "; the park will be sent, but the mount will not confirm it: it may not be parked"
+                    : "; park sent, but the mount did not confirm it: it may not be parked";
     case ParkReply::acknowledged:
-      return "; park command sent, acknowledged";
+      return future ? "; the park command will be sent and acknowledged" : "; park command sent, acknowledged";
     case ParkReply::unanswered:
-      return "; park command sent blind, unconfirmed (the mount did not answer)";
+      return future ? "; the park command will be sent blind, unconfirmed (the mount will not answer)"
+                    : "; park command sent blind, unconfirmed (the mount did not answer)";
   }
-  return "; mount parked";
+  return future ? "; the mount will be parked" : "; mount parked";
 }
 
 std::string describeSilentMount(const NightOutcome& outcome, const std::string& mountName) {
@@ -39,35 +42,41 @@ std::string describeSilentMount(const NightOutcome& outcome, const std::string& 
          quotedForMessage(outcome.unreadExample);
 }
 
-std::string describeNight(const NightOutcome& outcome, const std::string& stopReason) {
+std::string describeNight(const NightOutcome& outcome, const std::string& stopReason, Tense tense) {
+  const bool future = tense == Tense::future;
   std::string text = std::to_string(outcome.observedCount) + " of " + std::to_string(outcome.targetCount) +
-                     " targets observed" +
+                     (future ? " pointings will be observed" : " targets observed") +
                      (outcome.resumedCount > 0
                           ? " (and " + std::to_string(outcome.resumedCount) + " before the restart)"
                           : std::string()) +
-                     "; night ended " + outcome.endedAt.dateText + " " +
+                     (future ? "; the night will end " : "; night ended ") + outcome.endedAt.dateText + " " +
                      outcome.endedAt.timeText;
   switch (outcome.end) {
     case NightEnd::clock:
       text += " by the clock";
       break;
     case NightEnd::decLimit:
-      text += " by the declination limit (the mount reported " + trimmed(formatNumberItem(outcome.reportedDec)) +
-              " degrees)";
+      text += std::string(" by the declination limit (the mount ") + (future ? "will report " : "reported ") +
+              trimmed(formatNumberItem(outcome.reportedDec)) + " degrees)";
       break;
     case NightEnd::stopRequest:
       text += " " + stopReason;
       break;
     case NightEnd::dawn:
-      text += " by dawn (the Sun rose above " + trimmed(formatNumberItem(outcome.dawnDeg)) + " degrees)";
+      text += std::string(" by dawn (the Sun ") + (future ? "will rise" : "rose") + " above " +
+              trimmed(formatNumberItem(outcome.dawnDeg)) + " degrees)";
       break;
     case NightEnd::mountSilent:
-      text += outcome.unreadReplies > 0 ? " because the mount's replies could not be read"
-                                        : " because the mount stopped answering";
+      text += outcome.unreadReplies > 0 ? (future ? " because the mount's replies will not be readable"
+                                                  : " because the mount's replies could not be read")
+                                        : (future ? " because the mount will stop answering"
+                                                  : " because the mount stopped answering");
       break;
   }
-  if (!outcome.parked) return text + "; mount not parked (parkEnabled is not 1)";
-  return text + describePark(outcome.parkReply);
+  if (!outcome.parked) {
+    return text + (future ? "; the mount will not be parked" : "; mount not parked") + " (parkEnabled is not 1)";
+  }
+  return text + describePark(outcome.parkReply, tense);
 }
 
 }  // namespace vantrel

@@ -132,7 +132,7 @@ std::string nightsTable(const NightsPlan& plan) {
   const std::string first = civilReading(plan.startSeconds * 1000).dateText;
   const std::string last = civilReading((plan.startSeconds + (static_cast<std::int64_t>(plan.nights.size()) - 1) * 86400) * 1000).dateText;
   out += "Each list line over " + std::to_string(plan.nights.size()) + " nights (night 1 " + first + ", night " +
-         std::to_string(plan.nights.size()) + " " + last + "); after each pointing the nights it is observed:\n";
+         std::to_string(plan.nights.size()) + " " + last + "); after each pointing the nights it will be observed:\n";
   std::vector<const TargetLineRows*> neverLines;
   for (const TargetLineRows& line : plan.lines) {
     int observed = 0;
@@ -148,10 +148,11 @@ std::string nightsTable(const NightsPlan& plan) {
     out += head + plan.rowNames.at(static_cast<std::size_t>(line.baseRow)) + "\n           " + pointings + "\n";
   }
   if (neverLines.empty()) {
-    out += "Every list line is observed at least once.\n";
+    out += "Every list line will be observed at least once.\n";
     return out;
   }
-  out += std::to_string(neverLines.size()) + " list lines never observed in the period:\n";
+  out += std::to_string(neverLines.size()) + (neverLines.size() == 1 ? " list line" : " list lines") +
+         " will never be observed in the period:\n";
   for (const TargetLineRows* line : neverLines) {
     char head[32];
     std::snprintf(head, sizeof head, "  line %4d  ", line->fileLine);

@@ -98,7 +98,7 @@ std::string planSvg(const NightPlan& plan) {
   svg += text(10, 22, "Tonight's plan: " + start.dateText + " " + start.timeText.substr(0, 5) + " to " +
                           end.dateText + " " + end.timeText.substr(0, 5) + " (" + civilZone().name() + ")",
               " font-size=\"16\" font-weight=\"bold\"");
-  svg += text(10, 42, xml(describeRehearsal(plan.rehearsal)));
+  svg += text(10, 42, xml(describeRehearsal(plan.rehearsal, Tense::future)));
 
   // Hours on the axis, across both panels.
   for (std::int64_t hour = (axis.from / 3600 + 1) * 3600; hour <= axis.to; hour += 3600) {
@@ -151,8 +151,7 @@ std::string planSvg(const NightPlan& plan) {
            clockText(p.gotoSeconds) + " to " + clockText(p.dwellEndSeconds) + "</title></rect>\n";
   }
 
-  svg += text(10, neverTop, std::to_string(plan.neverObserved.size()) + " rows never observed",
-              " font-weight=\"bold\"");
+  svg += text(10, neverTop, neverObservedCount(plan), " font-weight=\"bold\"");
   for (std::size_t i = 0; i < plan.neverObserved.size(); ++i) {
     const NeverObservedRow& n = plan.neverObserved[i];
     svg += text(10, neverTop + 20 + 16 * static_cast<double>(i),

@@ -11,8 +11,11 @@
 #include "inputs/site_config.h"
 #include "inputs/target_list.h"
 #include "inputs/text_lines.h"
+#include "mount/protocol.h"
+#include "night/night_end.h"
 #include "night/night_plan.h"
 #include "platform/clock.h"
+#include "platform/serial_port.h"
 #include "platform/simulated_clock.h"
 #include "schedule/sun_guard.h"
 #include "zone/civil_zone.h"
@@ -24,21 +27,20 @@ namespace {
 const char* const monthAbbreviations[13] = {"",    "Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-// 4.75 -> "04:45"; a value the clock never passes -> "never (6)".
+// The first minute the night is over, as the status says it: 4.75 -> "04:46";
+// a value no minute before 06:00 passes -> "never (6)"; one every minute
+// passes -> "00:00 (-1)", so that the odd value shows.
 std::string endHour(double hours) {
-  if (!(hours < latestPassableEndHour)) return "never (" + shortNumber(hours) + ")";
-  if (hours < 0) return "at once (" + shortNumber(hours) + ")";
-  int minutes = static_cast<int>(std::floor(hours * 60 + 1e-9));
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d:%02d", minutes / 60, minutes % 60);
-  return text;
+  const std::string text = nightEndText(hours);
+  if (text.empty()) return "never (" + shortNumber(hours) + ")";
+  return hours < 0 ? text + " (" + shortNumber(hours) + ")" : text;
 }
 
 std::string siteSection(const SiteConfig& s, bool throughIndi) {
   std::string out = "Site (vantrel.ini):\n";
   out += "  longitude " + shortNumber(std::fabs(s.siteLongitude)) + (s.siteLongitude < 0 ? " W" : " E") + ", latitude " +
          shortNumber(std::fabs(s.siteLatitude)) + (s.siteLatitude < 0 ? " S" : " N") + "\n";
-  out += "  serial port COM" + shortNumber(s.commPort) +
+  out += "  serial port " + portName(mountPortNumber(s.commPort)) +
          (throughIndi ? " (not used: the mount is an INDI device, below)\n" : " (see the serial line below)\n");
   out += "  end of the night (tested before 06:00 only):";
   for (int month = 1; month <= 12; ++month) {
@@ -76,13 +78,14 @@ std::string targetSection(const std::vector<std::u32string>& lines, const std::v
 std::string planSection(const NightPlan& plan, const std::vector<TargetLineRows>& lineRows) {
   ClockReading start = civilReading(plan.startSeconds * 1000);
   std::string out = "Tonight's plan, rehearsed from " + start.dateText + " " + start.timeText + ":\n";
-  out += "  " + std::to_string(plan.pointings.size()) + " pointings observed";
+  out += "  " + std::to_string(plan.pointings.size()) + (plan.pointings.size() == 1 ? " pointing" : " pointings") +
+         " will be observed";
   if (!plan.pointings.empty()) {
     out += "; first goto " + clockText(plan.pointings.front().gotoSeconds) +
            sunAtGotoText(plan, plan.pointings.front().gotoSeconds) + ", last goto " +
            clockText(plan.pointings.back().gotoSeconds) + sunAtGotoText(plan, plan.pointings.back().gotoSeconds);
   }
-  out += "\n  " + describeRehearsal(plan.rehearsal) + "\n";
+  out += "\n  " + describeRehearsal(plan.rehearsal, Tense::future) + "\n";
   // Lines none of whose rows is observed, with why.
   std::map<int, const NeverObservedRow*> never;
   for (const NeverObservedRow& row : plan.neverObserved) never[row.row] = &row;

@@ -61,11 +61,13 @@ RehearsalResult rehearseInMemory(std::int64_t startCivilMs, EventPump& events, F
   return result;
 }
 
-std::string describeRehearsal(const RehearsalResult& result) {
-  if (!result.stoppedAtLimit) return describeNight(result.outcome);
-  return describeNight(result.outcome, "by the rehearsal after " + std::to_string(rehearsalLimitHours) +
-                                           " simulated hours, as it ends neither by the clock (an end-of-night "
-                                           "hour of 5:59 or later) nor by the declination limit");
+std::string describeRehearsal(const RehearsalResult& result, Tense tense) {
+  if (!result.stoppedAtLimit) return describeNight(result.outcome, "by a stop request", tense);
+  return describeNight(result.outcome,
+                       "by the rehearsal after " + std::to_string(rehearsalLimitHours) +
+                           " simulated hours, as it ends neither by the clock (an end-of-night "
+                           "hour of 5:59 or later) nor by the declination limit",
+                       tense);
 }
 
 }  // namespace vantrel

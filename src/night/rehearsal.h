@@ -50,7 +50,7 @@ RehearsalResult rehearseNight(std::int64_t startCivilMs, EventPump& events, File
 RehearsalResult rehearseInMemory(std::int64_t startCivilMs, EventPump& events, FileStore& files, StopRequest& stop,
                                  NightObserver* observer = nullptr, const SunLimits& sun = {});
 
-// The closing line of a rehearsal.
-std::string describeRehearsal(const RehearsalResult& result);
+// The closing line of a rehearsal; in the future for a plan.
+std::string describeRehearsal(const RehearsalResult& result, Tense tense = Tense::past);
 
 }  // namespace vantrel

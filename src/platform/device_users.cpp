@@ -5,11 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+
+#include "inputs/text_lines.h"
 
 namespace vantrel {
 namespace {
@@ -24,6 +28,25 @@ std::string processName(const std::filesystem::path& processDir) {
   std::string name;
   std::getline(comm, name);
   return name;
+}
+
+// A whole command is longer than a message wants; the program and its first
+// arguments are what tell one holder from another.
+constexpr std::size_t commandShownBytes = 80;
+
+// The process's command line, its arguments joined with blanks, cut at
+// commandShownBytes and escaped; its name (comm) when the command line is
+// empty (a kernel thread, a zombie) or cannot be read.
+std::string processCommand(const std::filesystem::path& processDir) {
+  std::ifstream file(processDir / "cmdline", std::ios::binary);
+  std::string command((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  while (!command.empty() && command.back() == '\0') command.pop_back();
+  if (command.empty()) return processName(processDir);
+  std::replace(command.begin(), command.end(), '\0', ' ');
+  std::size_t shown = std::min(command.size(), commandShownBytes);
+  // Never cut inside a UTF-8 sequence.
+  while (shown < command.size() && shown > 0 && (static_cast<unsigned char>(command[shown]) & 0xC0) == 0x80) --shown;
+  return escapedForDisplay(std::string_view(command).substr(0, shown)) + (shown < command.size() ? "..." : "");
 }
 
 std::string userName(uid_t uid) {
@@ -59,7 +82,7 @@ std::vector<std::string> deviceHolders(const std::string& path) {
     for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", fdError)) {
       std::error_code linkError;
       if (std::filesystem::read_symlink(fd.path(), linkError).string() == target) {
-        holders.push_back(pid + " (" + processName(process.path()) + ")");
+        holders.push_back(pid + " (" + processCommand(process.path()) + ")");
         break;
       }
     }

@@ -24,7 +24,9 @@ namespace vantrel {
 // when the path leads nowhere.
 std::string deviceGroup(const std::string& path);
 
-// "1234 (minicom)" for every other process that has `path` open.
+// "1234 (minicom -D /dev/ttyUSB0)" for every other process that has `path`
+// open: its command line, escaped, cut after 80 bytes; its name when it has
+// none (a kernel thread, a zombie).
 std::vector<std::string> deviceHolders(const std::string& path);
 
 // Who holds a lock: "another vantrel (pid 1234)", "pid 1234 (flock, user

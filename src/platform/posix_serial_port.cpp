@@ -14,6 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "mount/protocol.h"
 #include "platform/device_claim.h"
 #include "platform/device_users.h"
 #include "platform/fault.h"
@@ -55,11 +56,16 @@ PosixSerialPort::~PosixSerialPort() {
   if (claimFd_ >= 0) ::close(claimFd_);
 }
 
-std::string PosixSerialPort::devicePath(int portNumber) const {
-  std::string local = (workDir_.empty() ? std::string(".") : workDir_) + "/COM" + std::to_string(portNumber);
+std::string portDevicePath(const std::string& workDir, int portNumber) {
+  std::string local = (workDir.empty() ? std::string(".") : workDir) + "/" + portName(portNumber);
   struct stat entry;
   if (::lstat(local.c_str(), &entry) == 0) return local;
   return "/dev/ttyS" + std::to_string(portNumber - 1);
+}
+
+SerialPortPlace serialPortPlace(double commPort, const std::string& workDir) {
+  const int number = mountPortNumber(commPort);
+  return {number, portName(number), portDevicePath(workDir, number)};
 }
 
 void PosixSerialPort::fail(const std::string& operation, int error) const {
@@ -122,10 +128,10 @@ void PosixSerialPort::claim(int fd) {
 
 void PosixSerialPort::takeOver(const std::string& devicePath, int portNumber, int claimFd) {
   if (chosenNumber_ != 0 || fd_ >= 0 || claimFd_ >= 0) {
-    throw Fault("cannot take over COM" + std::to_string(portNumber) + ": this port has chosen already");
+    throw Fault("cannot take over " + portName(portNumber) + ": this port has chosen already");
   }
   chosenNumber_ = portNumber;
-  name_ = "COM" + std::to_string(portNumber);
+  name_ = portName(portNumber);
   device_ = devicePath;
   lastLedTo_ = resolvedPath(device_);
   claimFd_ = claimFd;
@@ -143,16 +149,16 @@ void PosixSerialPort::requireOpen() const {
 
 void PosixSerialPort::choosePort(int portNumber) {
   if (chosenNumber_ == portNumber) return;
-  if (takenOver_) throw Fault("cannot choose COM" + std::to_string(portNumber) + ": " + name_ + " was taken over");
-  if (fd_ >= 0) throw Fault("cannot choose COM" + std::to_string(portNumber) + ": " + name_ + " is open");
+  if (takenOver_) throw Fault("cannot choose " + portName(portNumber) + ": " + name_ + " was taken over");
+  if (fd_ >= 0) throw Fault("cannot choose " + portName(portNumber) + ": " + name_ + " is open");
   chosenNumber_ = portNumber;
-  name_ = "COM" + std::to_string(portNumber);
-  device_ = devicePath(portNumber);
+  name_ = portName(portNumber);
+  device_ = portDevicePath(workDir_, portNumber);
   lastLedTo_ = resolvedPath(device_);
 }
 
 void PosixSerialPort::open(int portNumber) {
-  if (fd_ >= 0) throw Fault("cannot open COM" + std::to_string(portNumber) + ": " + name_ + " is open already");
+  if (fd_ >= 0) throw Fault("cannot open " + portName(portNumber) + ": " + name_ + " is open already");
   choosePort(portNumber);
 
   int fd = ::open(device_.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

@@ -54,6 +54,19 @@
 
 namespace vantrel {
 
+// The path that port number N would be chosen as from `workDir` now:
+// "DIR/COMN" when that entry exists, else /dev/ttyS<N-1>.
+std::string portDevicePath(const std::string& workDir, int portNumber);
+
+// The port that the configuration's commPort names, as the night would
+// choose it from `workDir` now.
+struct SerialPortPlace {
+  int number = 0;    // commPort half to even (mountPortNumber)
+  std::string name;  // "COM1"
+  std::string path;  // "DIR/COM1" or "/dev/ttyS0"
+};
+SerialPortPlace serialPortPlace(double commPort, const std::string& workDir);
+
 struct DeviceClaimOptions {
   // Where the claim files are; empty: $VANTREL_LOCK_DIR, else /run/lock.
   std::string folder;
@@ -77,10 +90,6 @@ class PosixSerialPort : public SerialPort {
   bool isOpen() const override { return fd_ >= 0; }
   void sendCommand(std::string_view bytes) override;
   std::string readReceived() override;
-
-  // The path that port number N would be chosen as from this working
-  // directory now: "DIR/COMN" when that entry exists, else /dev/ttyS<N-1>.
-  std::string devicePath(int portNumber) const;
 
   // The path the chosen port opens ("DIR/COM1" or "/dev/ttyS0"), "" before
   // a port is chosen.

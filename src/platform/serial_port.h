@@ -14,6 +14,9 @@
 
 namespace vantrel {
 
+// What port number N is called in every message: "COMN".
+inline std::string portName(int portNumber) { return "COM" + std::to_string(portNumber); }
+
 // A line that knows what it will answer to the position query from now on
 // (the in-process simulated mount, whose position cannot change between
 // gotos). A dwell whose every poll is known in advance skips the polls.

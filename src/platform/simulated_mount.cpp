@@ -23,7 +23,7 @@ std::size_t commandLength(char first) {
   }
 }
 
-std::string lineName(int portNumber) { return "COM" + std::to_string(portNumber) + " (simulated mount)"; }
+std::string lineName(int portNumber) { return portName(portNumber) + " (simulated mount)"; }
 
 }  // namespace
 

@@ -13,16 +13,21 @@ StopRequest* requestToRaise = nullptr;
 
 extern "C" void onStopSignal(int signalNumber) {
   if (requestToRaise == nullptr) _exit(128 + signalNumber);
-  if (requestToRaise->request() != StopRequest::Then::leaveNow) return;
-  // Only async-signal-safe calls from here on: write and _exit.
-  const char* text = requestToRaise->leavingNowText();
-  (void)!::write(STDERR_FILENO, "vantrel: ", 9);
-  (void)!::write(STDERR_FILENO, text, strlen(text));
-  (void)!::write(STDERR_FILENO, "\n", 1);
-  _exit(128 + signalNumber);
+  requestStop(*requestToRaise, 128 + signalNumber);
 }
 
 }  // namespace
+
+StopRequest::Then requestStop(StopRequest& stop, int exitStatus) {
+  const StopRequest::Then then = stop.request();
+  if (then != StopRequest::Then::leaveNow) return then;
+  // Only async-signal-safe calls from here on: write and _exit.
+  const char* text = stop.leavingNowText();
+  (void)!::write(STDERR_FILENO, "vantrel: ", 9);
+  (void)!::write(STDERR_FILENO, text, strlen(text));
+  (void)!::write(STDERR_FILENO, "\n", 1);
+  _exit(exitStatus);
+}
 
 void installStopSignals(StopRequest& stop) {
   requestToRaise = &stop;

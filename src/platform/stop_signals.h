@@ -3,13 +3,21 @@
 // The first signal raises the stop request: the night ends through the park.
 // A later one during the park is counted and the park finishes; anywhere else
 // it ends the program at once with status 128 + the signal number, after one
-// line on standard error that says whether the mount was parked.
+// line on standard error that says whether the mount was parked. Closing
+// the window asks the same way (requestStop).
 #pragma once
+
+#include "platform/stop_request.h"
 
 namespace vantrel {
 
-class StopRequest;
-
 void installStopSignals(StopRequest& stop);
+
+// Records one stop request, from a signal or the window. When it must leave
+// at once (Then::leaveNow) it does so here and never returns: one line on
+// standard error that says whether the mount was parked, then
+// _exit(exitStatus). Otherwise it returns what the caller must do. Only
+// async-signal-safe calls: a signal handler calls it.
+StopRequest::Then requestStop(StopRequest& stop, int exitStatus);
 
 }  // namespace vantrel

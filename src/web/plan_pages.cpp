@@ -16,7 +16,8 @@ std::string planJson(const WebSnapshot& s) {
   const NightPlan& plan = *s.plan;
   std::string json = "{\"plan\":{\"start\":" + jsonString(clockText(plan.startSeconds)) +
                      ",\"end\":" + jsonString(clockText(plan.endSeconds())) +
-                     ",\"summary\":" + jsonString(describeRehearsal(plan.rehearsal)) + ",\"pointings\":[";
+                     ",\"summary\":" + jsonString(describeRehearsal(plan.rehearsal, Tense::future)) +
+                     ",\"pointings\":[";
   for (std::size_t i = 0; i < plan.pointings.size(); ++i) {
     const PlannedPointing& p = plan.pointings[i];
     json += (i ? ",{\"row\":" : "{\"row\":") + std::to_string(p.row) + ",\"target\":" + jsonString(p.targetName) +
@@ -37,7 +38,7 @@ std::string planJson(const WebSnapshot& s) {
 std::string planHtml(const WebSnapshot& s) {
   if (!s.plan) return "<h2>Tonight's plan</h2><p>no plan: the night's files could not be rehearsed</p>";
   const NightPlan& plan = *s.plan;
-  std::string html = "<h2>Tonight's plan</h2><p>" + htmlText(describeRehearsal(plan.rehearsal)) +
+  std::string html = "<h2>Tonight's plan</h2><p>" + htmlText(describeRehearsal(plan.rehearsal, Tense::future)) +
                      "</p><ol id=\"plan\">";
   for (const PlannedPointing& p : plan.pointings) {
     html += "<li>" + clockText(p.gotoSeconds) + "&ndash;" + clockText(p.dwellEndSeconds) + " row " +
@@ -45,7 +46,7 @@ std::string planHtml(const WebSnapshot& s) {
   }
   html += "</ol>";
   if (!plan.neverObserved.empty()) {
-    html += "<h2>Never observed</h2><ul id=\"never\">";
+    html += "<h2>" + htmlText(neverObservedCount(plan)) + "</h2><ul id=\"never\">";
     for (const NeverObservedRow& r : plan.neverObserved) {
       html += "<li>row " + std::to_string(r.row) + " " + htmlText(targetLabel(r.targetName)) + ": " +
               htmlText(neverObservedText(r, plan.config)) + "</li>";

@@ -1,9 +1,5 @@
 #include "window/qt_window.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -17,7 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "platform/stop_request.h"
+#include "platform/stop_signals.h"
 #include "status/night_status.h"
 #include "window/qt_sky_chart.h"
 
@@ -114,7 +110,7 @@ class QtWindow::View : public QMainWindow {
     // and the window stays to show how; a second one waits for a park under
     // way and otherwise leaves at once.
     event->ignore();
-    switch (stop_.request()) {
+    switch (requestStop(stop_, 130)) {
       case StopRequest::Then::endTheNight:
         closedDuringNight = true;
         addLine(QStringLiteral("Stop requested: parking the mount and ending the night; "
@@ -126,9 +122,8 @@ class QtWindow::View : public QMainWindow {
       case StopRequest::Then::windUp:
         event->accept();
         return;
-      case StopRequest::Then::leaveNow:
-        std::fprintf(stderr, "vantrel: %s\n", stop_.leavingNowText());
-        _exit(130);
+      case StopRequest::Then::leaveNow:  // left already, as a Ctrl-C would
+        return;
     }
   }
 

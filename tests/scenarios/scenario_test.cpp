@@ -111,7 +111,7 @@ void applySite(IniValues& ini, const std::string& settings) {
     const double v = std::stod(pair.at(1));
     if (key == "nightEnd") ini.nightEnd.assign(12, v);
     else if (key.rfind("nightEnd.", 0) == 0) ini.nightEnd.at(std::stoul(key.substr(9)) - 1) = v;
-    else if (key == "port") ini.port = static_cast<int>(v);
+    else if (key == "port") ini.port = v;
     else if (fields.count(key)) *fields[key] = v;
     else throw std::runtime_error("unknown site setting '" + key + "'");
   }

@@ -27,7 +27,7 @@ inline std::int64_t civil(const std::string& text) { return *SimulatedClock::par
 
 struct IniValues {
   double longitude = 135.0, latitude = 35.0;
-  int port = 1;
+  double port = 1;
   std::vector<double> nightEnd = std::vector<double>(12, 4.5);
   double minAltitude = 10, decLimit = 89, parkEnabled = 1, dwellMinutes = 2, gridStep = 0.5;
   double passThroughValue = 0, startDelaySeconds = 0, raOffset = 0, decOffset = 0;
@@ -44,7 +44,7 @@ inline std::string iniText(const IniValues& v) {
   std::string months, text;
   for (double hour : v.nightEnd) months += (months.empty() ? "" : ",") + number(hour);
   const std::pair<const char*, std::string> items[] = {
-      {"site", number(v.longitude) + "," + number(v.latitude)}, {"port", std::to_string(v.port)},
+      {"site", number(v.longitude) + "," + number(v.latitude)}, {"port", number(v.port)},
       {"end of night", months}, {"min altitude", number(v.minAltitude)}, {"dec limit", number(v.decLimit)},
       {"park", number(v.parkEnabled)}, {"dwell", number(v.dwellMinutes)}, {"grid", number(v.gridStep)},
       {"pass-through", number(v.passThroughValue)}, {"delay", number(v.startDelaySeconds)},
