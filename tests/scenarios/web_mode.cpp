@@ -152,7 +152,12 @@ Outcome runWeb(const Scenario& s) {
     std::string answer = client.request(v.substr(0, v.find(' ')), request.substr(v.find(' ') + 1), headers).text;
     answer = std::regex_replace(answer, std::regex("Date: [^\r]*\r\n"), "");
     said.push_back(v + " =>" + (answer.empty() ? " no answer" : ""));
-    if (answer.find("text/html") != std::string::npos) answer = std::regex_replace(answer, std::regex("><"), ">\n<");
+    if (answer.find("text/html") != std::string::npos) {
+      // "html: main only": the night's part of the page, without its head, style and script.
+      std::size_t main = answer.find("<main");
+      if (s.value("html") == "main only") answer = answer.substr(main, answer.find("</main>") + 7 - main);
+      answer = std::regex_replace(answer, std::regex("><"), ">\n<");
+    }
     for (const std::string& line : splitLines(answer)) said.push_back("  " + line);
   }
   if (server) out.values["threads"] = serverThreads();
