@@ -90,9 +90,9 @@ std::vector<std::string> hostAddressesOf(const std::string& v) {
   std::vector<sockaddr_storage> held(list.size());
   std::istringstream parts(v);
   for (std::size_t k = 0; k < list.size(); ++k) {
-    std::string part, state, a;
+    std::string part, name, state, a;
     std::getline(parts, part, ';');
-    std::istringstream(part) >> state >> state >> a;
+    std::istringstream(part) >> name >> state >> a;
     auto* in4 = reinterpret_cast<sockaddr_in*>(&held[k]);
     auto* in6 = reinterpret_cast<sockaddr_in6*>(&held[k]);
     if (inet_pton(AF_INET, a.c_str(), &in4->sin_addr) == 1) in4->sin_family = AF_INET;
@@ -104,7 +104,8 @@ std::vector<std::string> hostAddressesOf(const std::string& v) {
   return ipv4AddressesOf(list.data());
 }
 
-// The command line's settings, "ADDRESS [TOKEN-FILE]", as the addresses to open, or the refusal and its exit status.
+// The command line's settings, "ADDRESS [TOKEN-FILE]", as the addresses to open, or the refusal and its
+// exit status.
 std::string settingsOf(const std::string& v, const e2e::ScratchDir& dir, const std::vector<std::string>& addresses) {
   std::size_t blank = v.find(' ');
   try {
