@@ -65,7 +65,11 @@ class NightViews {
       WebSettings settings = webSettingsFor(args.webAddress, args.webTokenFile);
       webSource_ = std::make_unique<WebSource>(board, plan);
       webServer_ = startStatusServer(settings, *webSource_, files);
-      std::fprintf(stderr, "vantrel: status at %s\n", webServer_->url().c_str());
+      // A wildcard address is served at each of the host's addresses: those
+      // are what a phone can open.
+      std::string at;
+      for (const std::string& url : webServer_->urls()) at += (at.empty() ? "" : ", ") + url;
+      std::fprintf(stderr, "vantrel: status at %s\n", at.c_str());
     }
     events.add(console_);
     if (!onScreen_ && !offScreen_) return;

@@ -3,8 +3,10 @@
 // Three parts on one time axis from the start to the end of the night: the
 // altitude of every observed row over the night (thick where it is
 // observed), one lane per target line with a bar per pointing from its goto
-// to the end of its dwell, and the rows never observed with the reason.
+// to the end of its dwell, and the rows never observed with the reason. A
+// curve names its row at its peak and on hover.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 
@@ -76,6 +78,50 @@ std::string text(double x, double y, const std::string& body, const std::string&
   return "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\"" + extra + ">" + body + "</text>\n";
 }
 
+// A label at the peak of curves: the rows of one line whose peaks meet
+// (neighbours on a grid) share one, "rows 16, 17, 19".
+struct PeakLabel {
+  double x, y;
+  std::size_t lane;
+  std::vector<int> rows;
+  std::string text;
+  double y0 = 0;  // where it went
+};
+
+// Places the labels: each at its peak, else a line or a few above or below
+// it, the nearest place that covers no label placed before; at the peak when
+// all are taken (a label far from its curve would name another).
+void placeLabels(std::vector<PeakLabel>& labels) {
+  constexpr double line = 10, charWidth = 5;  // at 9 px
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    PeakLabel& l = labels[i];
+    std::sort(l.rows.begin(), l.rows.end());
+    l.text = l.rows.size() == 1 ? "row " : "rows ";
+    for (std::size_t k = 0; k < l.rows.size(); ++k) l.text += (k ? ", " : "") + std::to_string(l.rows[k]);
+    // A label at the end of the axis stays within the picture.
+    const double half = charWidth * static_cast<double>(l.text.size()) / 2;
+    l.x = std::clamp(l.x, axisLeft + half, pageWidth - 2 - half);
+    auto free = [&](double at) {
+      return std::none_of(labels.begin(), labels.begin() + static_cast<std::ptrdiff_t>(i), [&](const PeakLabel& o) {
+        double apart = charWidth * static_cast<double>(o.text.size() + l.text.size()) / 2;
+        return std::abs(o.x - l.x) < apart && std::abs(o.y0 - at) < line;
+      });
+    };
+    const double peak = std::max(l.y - 5, altitudeTop + 12);
+    l.y0 = peak;
+    for (int k = 0; k <= 4; ++k) {
+      if (double up = peak - line * k; up >= altitudeTop + 12 && free(up)) {
+        l.y0 = up;
+        break;
+      }
+      if (double down = peak + line * k; down <= altitudeTop + altitudeHeight - 4 && free(down)) {
+        l.y0 = down;
+        break;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 std::string planSvg(const NightPlan& plan) {
@@ -122,18 +168,37 @@ std::string planSvg(const NightPlan& plan) {
   svg += text(10, altitudeTop + 14, "altitude of each", " fill=\"#555\"");
   svg += text(10, altitudeTop + 28, "observed row", " fill=\"#555\"");
 
+  // Each curve names its row on hover, and at its highest point, where
+  // curves of different rows part most.
+  std::vector<PeakLabel> labels;
   for (const PlannedPointing& p : plan.pointings) {
-    std::string c = colour(laneOf[p.targetName]);
+    std::size_t lane = laneOf[p.targetName];
+    std::string c = colour(lane);
+    std::string title = "<title>row " + std::to_string(p.row) + " " + xml(targetLabel(p.targetName)) + "</title>";
     std::string whole, observed;
+    double peakX = axis.x(axis.from), peakY = altitudeY(0) + 1;
     for (std::int64_t t = axis.from; t <= axis.to; t += curveStepSeconds) {
-      whole += num(axis.x(t)) + "," + num(altitudeY(altitudeAt(p.raDeg, p.decDeg, plan.config, t))) + " ";
+      double x = axis.x(t), y = altitudeY(altitudeAt(p.raDeg, p.decDeg, plan.config, t));
+      whole += num(x) + "," + num(y) + " ";
+      if (y < peakY) peakX = x, peakY = y;
     }
     for (std::int64_t t = p.gotoSeconds;; t = std::min(t + 60, p.dwellEndSeconds)) {
       observed += num(axis.x(t)) + "," + num(altitudeY(altitudeAt(p.raDeg, p.decDeg, plan.config, t))) + " ";
       if (t >= p.dwellEndSeconds) break;
     }
-    svg += "<polyline points=\"" + whole + "\" fill=\"none\" stroke=\"" + c + "\" stroke-opacity=\"0.25\"/>\n";
-    svg += "<polyline points=\"" + observed + "\" fill=\"none\" stroke=\"" + c + "\" stroke-width=\"4\"/>\n";
+    svg += "<polyline points=\"" + whole + "\" fill=\"none\" stroke=\"" + c + "\" stroke-opacity=\"0.25\">" + title +
+           "</polyline>\n";
+    svg += "<polyline points=\"" + observed + "\" fill=\"none\" stroke=\"" + c + "\" stroke-width=\"4\">" + title +
+           "</polyline>\n";
+    auto shared = std::find_if(labels.begin(), labels.end(), [&](const PeakLabel& l) {
+      return l.lane == lane && std::abs(l.x - peakX) < 20 && std::abs(l.y - peakY) < 10;
+    });
+    if (shared == labels.end()) labels.push_back({peakX, peakY, lane, {p.row}, "", 0});
+    else shared->rows.push_back(p.row);
+  }
+  placeLabels(labels);
+  for (const PeakLabel& l : labels) {
+    svg += text(l.x, l.y0, l.text, " font-size=\"9\" text-anchor=\"middle\" fill=\"" + colour(l.lane) + "\"");
   }
 
   // The lanes: a bar per pointing from its goto to the end of its dwell.

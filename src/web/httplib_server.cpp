@@ -15,6 +15,7 @@
 
 #include "platform/fault.h"
 #include "platform/file_store.h"
+#include "platform/host_addresses.h"
 #include "web/http_connection.h"
 #include "web/page_cache.h"
 #include "web/status_server.h"
@@ -253,6 +254,7 @@ class HttplibStatusServer : public StatusServer {
   }
 
   std::string url() const override { return webUrl(host_, port_); }
+  std::vector<std::string> urls() const override { return webUrls(host_, port_, hostIPv4Addresses()); }
 
  private:
   [[noreturn]] void failToListen(int error) const {

@@ -35,6 +35,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "web/web_settings.h"
 
@@ -69,6 +70,9 @@ class StatusServer {
   virtual ~StatusServer() = default;
   // The address served, with the port the system chose for port 0.
   virtual std::string url() const = 0;
+  // The addresses to open it by (webUrls): for a server of every interface,
+  // one per address of this computer, then loopback.
+  virtual std::vector<std::string> urls() const = 0;
 };
 
 // Listens at once and serves until the result is destroyed. Throws a Fault

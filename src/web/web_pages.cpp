@@ -1,6 +1,7 @@
 #include "web/web_pages.h"
 
 #include "web/json_text.h"
+#include "zone/civil_zone.h"
 
 namespace vantrel {
 namespace {
@@ -8,6 +9,16 @@ namespace {
 // The night's own status line, with the summary or the fault at the end.
 std::string statusLineOf(const WebSnapshot& s) {
   return s.status.message.empty() ? statusLine(s.status) : statusLine(s.status) + " | " + s.status.message;
+}
+
+// The night's clock with its zone, as the night's own texts read it: "20:07:33
+// Asia/Tokyo (UTC+09:00)", or "20:07:33 UTC+01:00" for a zone named by its
+// offset. A watcher's browser may stand in another zone, or be wrong.
+std::string nightClockText(std::int64_t civilSeconds) {
+  const CivilZone& zone = civilZone();
+  std::string offset = offsetText(zone.offsetMsAt(zone.utcMs(civilSeconds * 1000)));
+  std::string name = zone.name();
+  return clockText(civilSeconds) + " " + (name.empty() || name == offset ? offset : name + " (" + offset + ")");
 }
 
 std::string timeJson(std::int64_t civilSeconds) {
@@ -61,19 +72,23 @@ const char* const pageStyle =
     "svg{width:100%;max-width:28em;display:block;margin:.5em auto}"
     ".horizon{fill:#1b2130;stroke:#778}.ring{fill:none;stroke:#445;stroke-dasharray:2 2}"
     ".window{fill:#2a3a55}.free{fill:#fff}.observed{fill:#777}.current{fill:none;stroke:#f33;stroke-width:1.5}"
-    ".label{fill:#889;font-size:7px}.compass{fill:#ccd;font-size:9px;text-anchor:middle}"
+    ".next{fill:none;stroke:#fc3;stroke-width:1.2;stroke-dasharray:2 1.5}.mount{fill:none;stroke:#4cf;stroke-width:1.5}"
+    ".mountlabel{fill:#4cf;font-size:7px}.legend{fill:#ccd;font-size:7px}.label{fill:#889;font-size:7px}"
+    ".compass{fill:#ccd;font-size:9px;text-anchor:middle}"
     "ol{padding-left:2.2em;font:12px/1.35 ui-monospace,monospace;overflow-wrap:anywhere}";
 
 // Asks for the page again and swaps in its content; says when the program
-// cannot be reached, and keeps the last content on the screen.
+// cannot be reached, and keeps the last content on the screen. Times are the
+// night's clock of the last content received (its data-clock), never the
+// browser's: one clock on the page.
 const char* const pageScript =
-    "(function(){var live=document.getElementById('live'),last=null;"
-    "function clock(){return new Date().toLocaleTimeString();}"
+    "(function(){var live=document.getElementById('live'),"
+    "last=document.getElementById('night').getAttribute('data-clock');"
     "function poll(){fetch(location.pathname,{cache:'no-store',credentials:'same-origin'})"
     ".then(function(r){if(!r.ok)throw new Error('HTTP '+r.status);return r.text();})"
     ".then(function(html){var doc=new DOMParser().parseFromString(html,'text/html');"
-    "var fresh=doc.getElementById('night');if(fresh)document.getElementById('night').replaceWith(fresh);"
-    "last=clock();live.className='';live.textContent='live, updated '+last;})"
+    "var fresh=doc.getElementById('night');if(fresh){document.getElementById('night').replaceWith(fresh);"
+    "last=fresh.getAttribute('data-clock');}live.className='';live.textContent=last?'live at '+last:'live';})"
     ".catch(function(e){live.className='lost';live.textContent='no contact with vantrel'+"
     "(last?' since '+last:'')+' ('+e.message+')';})"
     ".finally(function(){setTimeout(poll,REFRESH_MS);});}"
@@ -92,13 +107,17 @@ std::string statusJson(const WebSnapshot& s) {
 }
 
 std::string indexHtml(const WebSnapshot& s) {
+  // The night's clock of this content, for the script's "live at" and "since".
+  std::string clock = s.status.nowSeconds > 0 ? nightClockText(s.status.nowSeconds) : "";
   std::string script = pageScript;
   script.replace(script.find("REFRESH_MS"), 10, std::to_string(pageRefreshSeconds * 1000));
   std::string html =
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
       "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
       "<title>Vantrel</title><style>" + std::string(pageStyle) + "</style></head><body>"
-      "<p id=\"live\">waiting for the first update</p><main id=\"night\"><h1 id=\"status\">" +
+      "<p id=\"live\">waiting for the first update</p><main id=\"night\"" +
+      (clock.empty() ? "" : " data-clock=\"" + htmlText(clock) + "\"") +
+      "><h1 id=\"status\">" +
       htmlText(statusLineOf(s)) + "</h1><p>" +
       std::to_string(s.status.observedCount) + " of " + std::to_string(s.status.targetCount) + " targets observed</p>";
   html += s.hasSky ? skySvg(s.sky, &s.status) : "<p>no sky yet: the night has not made its first pass</p>";

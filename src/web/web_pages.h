@@ -8,7 +8,9 @@
 // skySvg: the chart alone: zenith in the middle, north up, east left,
 //   altitude rings at 30 and 60 degrees, the sector where targets are chosen
 //   shaded; free targets white, observed grey, the current one ringed red,
-//   the mount's last reported position a cross.
+//   the next goto ringed amber, the mount's last reported position a cross
+//   labelled with the time of the report; a legend under the horizon.
+//   Every time on the page is the night's clock, with its zone.
 #pragma once
 
 #include <string>
@@ -22,8 +24,8 @@ std::string statusJson(const WebSnapshot& snapshot);
 std::string planJson(const WebSnapshot& snapshot);
 std::string planHtml(const WebSnapshot& snapshot);
 std::string indexHtml(const WebSnapshot& snapshot);
-// `mount` (may be null): the mount's reported position, marked with a cross.
-std::string skySvg(const SkyView& sky, const NightStatus* mount = nullptr);
+// `status` (may be null): the next goto and the mount's reported position.
+std::string skySvg(const SkyView& sky, const NightStatus* status = nullptr);
 
 // Seconds between two requests of the page's script.
 inline constexpr int pageRefreshSeconds = 2;

@@ -146,4 +146,18 @@ std::string webUrl(const std::string& host, int port) {
   return "http://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + "/";
 }
 
+std::vector<std::string> webUrls(const std::string& host, int port, const std::vector<std::string>& hostAddresses) {
+  in_addr v4;
+  in6_addr v6;
+  // An IPv6 socket of every interface takes IPv4 too (Linux's default): the
+  // IPv4 addresses are those a phone types either way.
+  bool any4 = inet_pton(AF_INET, host.c_str(), &v4) == 1 && v4.s_addr == INADDR_ANY;
+  bool any6 = !any4 && inet_pton(AF_INET6, host.c_str(), &v6) == 1 && IN6_IS_ADDR_UNSPECIFIED(&v6);
+  if (!any4 && !any6) return {webUrl(host, port)};
+  std::vector<std::string> urls;
+  for (const std::string& address : hostAddresses) urls.push_back(webUrl(address, port));
+  urls.push_back(webUrl(any4 ? "127.0.0.1" : "::1", port));
+  return urls;
+}
+
 }  // namespace vantrel

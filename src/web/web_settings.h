@@ -17,6 +17,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -44,5 +45,10 @@ WebSettings webSettingsFor(const std::string& address, const std::string& tokenF
 
 // "http://127.0.0.1:8080/", brackets around an IPv6 address.
 std::string webUrl(const std::string& host, int port);
+
+// The addresses to open: for a host that listens on every interface (0.0.0.0
+// or ::), one for each of `hostAddresses` (this computer's, as
+// hostIPv4Addresses gives them), then loopback; for any other host, itself.
+std::vector<std::string> webUrls(const std::string& host, int port, const std::vector<std::string>& hostAddresses);
 
 }  // namespace vantrel

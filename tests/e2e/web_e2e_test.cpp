@@ -23,12 +23,18 @@ TEST_F(Vantrel, StatusServerFollowsTheNightInABrowser) {
   night.ini.dwellMinutes = 0.05;
   writeNight(night.line("W0  ", 20, 345, 10) + night.line("W1  ", 20, 333, 10) + night.line("W2  ", 20, 321, 10));
   startMountsim({"--rate", "30"});
-  startWeb({"--console", "--web", "0"});
+  startWeb({"--console", "--web", "0", "--zone", "UTC+9"});
   ASSERT_TRUE(waitUntil([&] { return records().size() == 3; }, 60s)) << log() << err();
   const std::string page = "http://127.0.0.1:" + std::to_string(port) + "/";
   std::string dom = chromium(dir, page, "--dump-dom", "dom.html");
-  EXPECT_THAT(dom, HasSubstr("<p id=\"live\" class=\"\">live, updated ")) << "the script ran and refreshed";
+  std::smatch clock;
+  ASSERT_TRUE(std::regex_search(dom, clock, std::regex("data-clock=\"([0-9:]{8} UTC\\+09:00)\""))) << dom;
+  EXPECT_THAT(dom, HasSubstr("<p id=\"live\" class=\"\">live at " + clock[1].str() + "</p>")) << "refreshed";
   EXPECT_THAT(dom, MatchesRegex("(.|\n)*<h1 id=\"status\">[a-z][^<]* \\| 3/3 [^<]*</h1>(.|\n)*"));
+  // The page cut off from the program (a file cannot fetch) speaks of its own status time.
+  writeFile(dir / "cut-off.html", dom);
+  EXPECT_THAT(chromium(dir, "file://" + dir / "cut-off.html", "--dump-dom", "lost.html"),
+              HasSubstr(">no contact with vantrel since " + clock[1].str() + " ("));
   EXPECT_THAT(chromium(dir, page + "log.txt", "--dump-dom", "log.html"), HasSubstr(records().back()));
 }
 

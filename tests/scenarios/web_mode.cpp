@@ -4,9 +4,13 @@
 // (raw paths, slow senders, oversized heads) and every byte of the answer is
 // seen. Also the pieces it is made of: text as JSON and HTML, tokens, and the
 // command line's settings.
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <list>
 #include <regex>
@@ -14,6 +18,7 @@
 
 #include "e2e/process.h"
 #include "platform/fault.h"
+#include "platform/host_addresses.h"
 #include "scenarios/scenario.h"
 #include "support/http_client.h"
 #include "support/memory_file_store.h"
@@ -79,12 +84,35 @@ std::string serverThreads() {
   return std::to_string(niced) + " niced, " + std::to_string(leaving) + " leave HUP, INT and TERM";
 }
 
-// The command line's settings, "ADDRESS [TOKEN-FILE]", or the refusal and its exit status.
-std::string settingsOf(const std::string& v, const e2e::ScratchDir& dir) {
+// "NAME up|down|loopback [ADDRESS]; ...": the host's interfaces as getifaddrs lists them.
+std::vector<std::string> hostAddressesOf(const std::string& v) {
+  std::vector<ifaddrs> list(std::count(v.begin(), v.end(), ';') + 1, ifaddrs{});
+  std::vector<sockaddr_storage> held(list.size());
+  std::istringstream parts(v);
+  for (std::size_t k = 0; k < list.size(); ++k) {
+    std::string part, name, state, a;
+    std::getline(parts, part, ';');
+    std::istringstream(part) >> name >> state >> a;
+    auto* in4 = reinterpret_cast<sockaddr_in*>(&held[k]);
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&held[k]);
+    if (inet_pton(AF_INET, a.c_str(), &in4->sin_addr) == 1) in4->sin_family = AF_INET;
+    if (inet_pton(AF_INET6, a.c_str(), &in6->sin6_addr) == 1) in6->sin6_family = AF_INET6;
+    list[k].ifa_flags = state == "down" ? 0 : IFF_UP | (state == "loopback" ? IFF_LOOPBACK : 0);
+    list[k].ifa_addr = held[k].ss_family != AF_UNSPEC ? reinterpret_cast<sockaddr*>(&held[k]) : nullptr;
+    list[k].ifa_next = k + 1 < list.size() ? &list[k + 1] : nullptr;
+  }
+  return ipv4AddressesOf(list.data());
+}
+
+// The command line's settings, "ADDRESS [TOKEN-FILE]", as the addresses to open, or the refusal and its
+// exit status.
+std::string settingsOf(const std::string& v, const e2e::ScratchDir& dir, const std::vector<std::string>& addresses) {
   std::size_t blank = v.find(' ');
   try {
     WebSettings got = webSettingsFor(v.substr(0, blank), blank == std::string::npos ? "" : dir / v.substr(blank + 1));
-    return webUrl(got.host, got.port) + (got.token.empty() ? " without a token" : " with the token " + got.token);
+    std::string urls;
+    for (const std::string& url : webUrls(got.host, got.port, addresses)) urls += (urls.empty() ? "" : " ") + url;
+    return urls + (got.token.empty() ? " without a token" : " with the token " + got.token);
   } catch (const Fault& fault) {
     return std::to_string(static_cast<int>(fault.status())) + ": " +
            std::regex_replace(fault.what(), std::regex(dir.path), "$$DIR");
@@ -110,7 +138,7 @@ Outcome runWeb(const Scenario& s) {
     std::vector<std::string>& said = out.blocks[key == "request" || key == "stall" ? "answers" : key + "s"];
     std::string error;
     if (key == "token") said.push_back(v + " => " + tokenFromFileText(expanded(v), error).value_or(error));
-    if (key == "setting") said.push_back(v + " => " + settingsOf(v, dir));
+    if (key == "setting") said.push_back(v + " => " + settingsOf(v, dir, hostAddressesOf(s.value("interfaces"))));
     if (key == "show") board.addLine(LineKind::record, expanded(v));
     if (key == "sky") board.showSky(skyOf(v));
     if (key == "log") files.files["log2026-12-06.txt"] += expanded(v) + "\r\n";
@@ -127,7 +155,12 @@ Outcome runWeb(const Scenario& s) {
     std::string answer = client.request(v.substr(0, v.find(' ')), request.substr(v.find(' ') + 1), headers).text;
     answer = std::regex_replace(answer, std::regex("Date: [^\r]*\r\n"), "");
     said.push_back(v + " =>" + (answer.empty() ? " no answer" : ""));
-    if (answer.find("text/html") != std::string::npos) answer = std::regex_replace(answer, std::regex("><"), ">\n<");
+    if (answer.find("text/html") != std::string::npos) {
+      // "html: main only": the night's part of the page, without its head, style and script.
+      std::size_t main = answer.find("<main");
+      if (s.value("html") == "main only") answer = answer.substr(main, answer.find("</main>") + 7 - main);
+      answer = std::regex_replace(answer, std::regex("><"), ">\n<");
+    }
     for (const std::string& line : splitLines(answer)) said.push_back("  " + line);
   }
   if (server) out.values["threads"] = serverThreads();
