@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "inputs/text_lines.h"
+#include "platform/stop_signals.h"
 
 namespace vantrel {
 std::string printableForTerminal(const std::string& utf8) { return escapedForDisplay(utf8); }
@@ -121,6 +122,7 @@ void ConsoleView::eraseLiveLine() {
   if (!liveLine_) return;
   std::fputs("\r\033[K", out_);
   liveLine_ = false;
+  setOpenTerminalLine(false);
 }
 
 // The live line stays until the night is over; then the summary says it all.
@@ -129,6 +131,7 @@ void ConsoleView::drawLiveLine() {
   std::string line = fitColumns(printableForTerminal(statusLine(status_)), terminalColumns(out_) - 1);
   std::fputs(line.c_str(), out_);
   liveLine_ = true;
+  setOpenTerminalLine(true);
 }
 
 }  // namespace vantrel

@@ -1,6 +1,8 @@
 #include "platform/stop_signals.h"
 
 #include <signal.h>
+
+#include <atomic>
 #include <string.h>
 #include <unistd.h>
 
@@ -10,6 +12,9 @@ namespace vantrel {
 namespace {
 
 StopRequest* requestToRaise = nullptr;
+std::atomic<bool> openTerminalLine{false};
+bool errorsOnATerminal = false;  // known before any handler runs
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void onStopSignal(int signalNumber) {
   if (requestToRaise == nullptr) _exit(128 + signalNumber);
@@ -23,14 +28,18 @@ StopRequest::Then requestStop(StopRequest& stop, int exitStatus) {
   if (then != StopRequest::Then::leaveNow) return then;
   // Only async-signal-safe calls from here on: write and _exit.
   const char* text = stop.leavingNowText();
+  if (errorsOnATerminal && openTerminalLine.load()) (void)!::write(STDERR_FILENO, "\n", 1);
   (void)!::write(STDERR_FILENO, "vantrel: ", 9);
   (void)!::write(STDERR_FILENO, text, strlen(text));
   (void)!::write(STDERR_FILENO, "\n", 1);
   _exit(exitStatus);
 }
 
+void setOpenTerminalLine(bool open) { openTerminalLine.store(open); }
+
 void installStopSignals(StopRequest& stop) {
   requestToRaise = &stop;
+  errorsOnATerminal = isatty(STDERR_FILENO) == 1;
   struct sigaction action {};
   action.sa_handler = onStopSignal;
   sigemptyset(&action.sa_mask);

@@ -20,4 +20,9 @@ void installStopSignals(StopRequest& stop);
 // async-signal-safe calls: a signal handler calls it.
 StopRequest::Then requestStop(StopRequest& stop, int exitStatus);
 
+// Whether a status line stands unfinished on the terminal (the console says
+// so as it draws and erases it): the line of a leaving request then starts on
+// a line of its own, when standard error is a terminal too.
+void setOpenTerminalLine(bool open);
+
 }  // namespace vantrel

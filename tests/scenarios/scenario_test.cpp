@@ -424,7 +424,9 @@ static Outcome runReal(const Scenario& s) {
   if (master >= 0) copier.emplace(cat, dir.path, dir / "out", "/dev/null", [&] { dup2(master, 0); });
   // "file size limit: N" fails every write past N bytes of a file, as a full disk does.
   const rlim_t sizeLimit = std::stoul(s.value("file size limit", "0"));
-  e2e::Child night(args, dir.path, master >= 0 ? ptsname(master) : dir / "out", dir / "err", [&] {
+  // On a terminal both outputs go there, as for a person at it.
+  const std::string terminal = master >= 0 ? ptsname(master) : "";
+  e2e::Child night(args, dir.path, master >= 0 ? terminal : dir / "out", master >= 0 ? terminal : dir / "err", [&] {
     for (const Section* e : s.all("env")) putenv(const_cast<char*>(e->value.c_str()));  // the child execs at once
     if (sizeLimit == 0) return;
     signal(SIGXFSZ, SIG_IGN);
