@@ -36,6 +36,15 @@ TEST_F(Vantrel, StatusServerFollowsTheNightInABrowser) {
   EXPECT_THAT(chromium(dir, "file://" + dir / "cut-off.html", "--dump-dom", "lost.html"),
               HasSubstr(">no contact with vantrel since " + clock[1].str() + " ("));
   EXPECT_THAT(chromium(dir, page + "log.txt", "--dump-dom", "log.html"), HasSubstr(records().back()));
+  // After a Ctrl-C the page keeps the ended night, its start-up warning and its summary; another ends it.
+  vantrel->signal(SIGINT);
+  ASSERT_TRUE(waitUntil([&] { return err().find("the ended night stays at") != std::string::npos; }, 30s)) << err();
+  dom = chromium(dir, page, "--dump-dom", "ended.html");
+  EXPECT_THAT(dom, HasSubstr("<h1 id=\"status\">ended, mount parked | 3 of 3 targets observed; night ended "));
+  EXPECT_THAT(dom, HasSubstr("<li>Warning: vantrel.ini line 6"));
+  EXPECT_THAT(dom, MatchesRegex("(.|\n)*<li>3 of 3 targets observed; night ended [^<]* by a stop request; park[^<]*</li>(.|\n)*"));
+  vantrel->signal(SIGINT);
+  EXPECT_EQ(vantrel->waitForExit(20s).value_or(-1), 0) << err();
 }
 
 }  // namespace
