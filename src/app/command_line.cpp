@@ -11,7 +11,7 @@
 #include "inputs/text_lines.h"
 #include "platform/fault.h"
 #include "platform/posix_clock.h"
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 #include "tzdb/named_zone.h"
 #include "zone/civil_zone.h"
 

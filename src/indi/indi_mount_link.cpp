@@ -7,7 +7,7 @@
 #include "indi/indi_wire.h"
 #include "platform/clock.h"
 #include "platform/fault.h"
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 #include "platform/event_pump.h"
 
 namespace vantrel {

@@ -21,7 +21,7 @@
 #include "platform/serial_port.h"
 #include "platform/stop_request.h"
 #include "platform/event_pump.h"
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 #include "schedule/sun_guard.h"
 #include "schedule/target_scan.h"
 

@@ -6,7 +6,7 @@
 #include "astro/sun_position.h"
 #include "platform/file_store.h"
 #include "inputs/text_lines.h"
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "platform/event_pump.h"
 #include "schedule/target_scan.h"

@@ -12,8 +12,8 @@
 #include "night/form1.h"
 #include "night/night_end.h"
 #include "platform/file_store.h"
-#include "platform/simulated_clock.h"
-#include "platform/simulated_mount.h"
+#include "simulation/simulated_clock.h"
+#include "simulation/simulated_mount.h"
 #include "platform/stop_request.h"
 #include "platform/event_pump.h"
 

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "inputs/text_lines.h"
-#include "platform/simulated_clock.h"
-#include "platform/simulated_files.h"
+#include "simulation/simulated_clock.h"
+#include "simulation/simulated_files.h"
 #include "status/night_status.h"
 
 namespace vantrel {

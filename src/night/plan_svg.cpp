@@ -11,7 +11,7 @@
 #include <map>
 
 #include "night/night_plan.h"
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 #include "status/night_status.h"
 
 namespace vantrel {

@@ -16,7 +16,7 @@
 #include "night/night_plan.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 #include "schedule/sun_guard.h"
 #include "zone/civil_zone.h"
 #include "status/night_status.h"

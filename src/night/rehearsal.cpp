@@ -1,8 +1,8 @@
 #include "night/rehearsal.h"
 
-#include "platform/simulated_clock.h"
-#include "platform/simulated_files.h"
-#include "platform/simulated_mount.h"
+#include "simulation/simulated_clock.h"
+#include "simulation/simulated_files.h"
+#include "simulation/simulated_mount.h"
 #include "platform/stop_request.h"
 
 namespace vantrel {

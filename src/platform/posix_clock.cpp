@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "platform/event_pump.h"
 

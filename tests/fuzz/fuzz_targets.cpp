@@ -20,7 +20,7 @@
 #include "obslog/log_format.h"
 #include "platform/fault.h"
 #include "platform/posix_file_store.h"
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 
 namespace vantrel::fuzz {
 

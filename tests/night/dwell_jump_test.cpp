@@ -8,7 +8,7 @@
 
 #include "mount/dwell_jump.h"
 #include "mount/supervision.h"
-#include "platform/simulated_mount.h"
+#include "simulation/simulated_mount.h"
 #include "platform/stop_request.h"
 #include "support/night_files.h"
 

@@ -10,7 +10,7 @@
 #include "astro/koudo_keisan_1950.h"
 #include "astro/position_pass.h"
 #include "astro/sun_position.h"
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 #include "scenarios/scenario.h"
 #include "tzdb/named_zone.h"
 

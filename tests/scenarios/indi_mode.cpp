@@ -10,7 +10,7 @@
 #include "indi/indi_mount_link.h"
 #include "indi/indi_park_now.h"
 #include "mount/supervision.h"
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 #include "platform/stop_request.h"
 #include "scenarios/scenario.h"
 

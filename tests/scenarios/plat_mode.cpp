@@ -27,7 +27,7 @@
 #include "platform/night_guard.h"
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
-#include "platform/simulated_mount.h"
+#include "simulation/simulated_mount.h"
 #include "platform/stop_request.h"
 #include "scenarios/scenario.h"
 #include "status/night_status.h"

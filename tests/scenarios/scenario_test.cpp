@@ -25,7 +25,7 @@
 #include "night/rehearsal.h"
 #include "console/console_view.h"
 #include "platform/posix_clock.h"
-#include "platform/simulated_mount.h"
+#include "simulation/simulated_mount.h"
 #include "platform/stop_request.h"
 #include "scenarios/scenario.h"
 #include "support/full_table.h"

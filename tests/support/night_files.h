@@ -14,7 +14,7 @@
 #include "astro/koudo_keisan_1950.h"
 #include "astro/sun_position.h"
 #include "e2e/process.h"
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 #include "platform/event_pump.h"
 #include "support/memory_file_store.h"
 

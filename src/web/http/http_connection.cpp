@@ -1,4 +1,4 @@
-#include "web/http_connection.h"
+#include "web/http/http_connection.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,4 +1,4 @@
-#include "platform/simulated_mount.h"
+#include "simulation/simulated_mount.h"
 
 #include <cstddef>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "platform/simulated_files.h"
+#include "simulation/simulated_files.h"
 
 namespace vantrel {
 

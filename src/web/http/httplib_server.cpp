@@ -16,7 +16,7 @@
 #include "platform/fault.h"
 #include "platform/file_store.h"
 #include "platform/host_addresses.h"
-#include "web/http_connection.h"
+#include "web/http/http_connection.h"
 #include "web/page_cache.h"
 #include "web/status_server.h"
 #include "web/web_access.h"

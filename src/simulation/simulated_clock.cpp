@@ -1,4 +1,4 @@
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 
 #include <cstdio>
 
