@@ -95,7 +95,6 @@ NightOutcome Form1::runCycles() {
   outcome.targetCount = targets_.targetCount;
   outcome.observedCount = status_.observedCount - resumedCount_;
   outcome.resumedCount = resumedCount_;
-  status_.weather.watched = seams_.weather != nullptr;
   try {
     try {
       while (!observingPass(outcome)) {

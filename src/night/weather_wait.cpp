@@ -6,9 +6,11 @@
 // every park writes it), or left where it is when parkEnabled is not 1. The
 // night then waits minute by minute, serving the events and hearing a stop
 // request, until the weather has been safe (a warning counts as safe) for
-// weatherSafeMinutes readings in a row, and goes on with the next cycle. The
-// end-of-night test is made at every minute of the wait: a night that ends
-// while parked for weather ends without a second park.
+// weatherSafeMinutes from the first safe reading, with no unsafe reading
+// since; it then unparks the link and goes on with the next cycle (a serial
+// mount needs nothing: its next goto moves it). The end-of-night test is made
+// at every minute of the wait: a night that ends while parked for weather
+// ends without a second park.
 #include <string>
 
 #include "night/form1.h"
@@ -35,6 +37,7 @@ bool Form1::weatherIsUnsafe() {
   if (!seams_.weather) return false;
   weather_ = seams_.weather->now();
   WeatherStatus& shown = status_.weather;
+  shown.watched = true;
   const std::string state = weatherName(weather_.state);
   if (shown.state != state) {
     ClockReading reading = seams_.clock.now();

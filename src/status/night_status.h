@@ -86,7 +86,7 @@ struct NextGoto {
 
 // The weather device as the night last read it.
 struct WeatherStatus {
-  bool watched = false;        // a weather device is watched; all below is empty without
+  bool watched = false;        // a weather device has been read; all below is empty before
   std::string state;           // "safe", "warning" or "unsafe"
   std::string why;             // the device's words when not safe
   std::int64_t sinceSeconds = 0;  // the first reading of this state in a row
