@@ -13,6 +13,10 @@
 //   prePark          what the mount needs before the park command
 //   park             send the mount to its park position; says whether the
 //                    mount confirmed it
+//   unpark           make a parked mount ready to move again, before the
+//                    night goes on after a park for weather; outside open
+//                    and close. A mount whose next goto moves it anyway (the
+//                    serial hand controller) needs nothing.
 //
 // Notes:
 // 1) A failure of the link (it cannot be opened, the line is gone) is thrown
@@ -59,6 +63,7 @@ class MountLink {
   virtual std::string unreadReply() const { return {}; }
   virtual void prePark() = 0;
   virtual ParkReply park() = 0;
+  virtual void unpark() {}
   // "the mount at COM1": for messages to the observer.
   virtual std::string mountName() const = 0;
   // What the observer should look at when the mount is silent.

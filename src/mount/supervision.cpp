@@ -85,6 +85,10 @@ class Supervisor {
       result_.end = SupervisionEnd::stopRequested;
       return Step::closing;
     }
+    if (settings_.unsafe && settings_.unsafe()) {
+      result_.end = SupervisionEnd::unsafe;
+      return Step::closing;
+    }
     reply_ = seams_.link.readDeclination();
     return reply_ ? Step::checking : rejected();
   }
@@ -140,12 +144,12 @@ class Supervisor {
   }
 
   // Every poll until the one that may end the dwell would answer alike and
-  // go on: cross them in one jump of the clock (note 5). The same answer
+  // go on: cross them in one jump of the clock (note 6). The same answer
   // leaves the limit as it stands: armed, it is not over it; not armed, it
   // is above it.
   void skipSteadyPolls() {
     ClockJumps* jumps = seams_.clock.jumps();
-    if (jumps == nullptr || seams_.stop.raised()) return;
+    if (jumps == nullptr || seams_.stop.raised() || settings_.unsafe) return;
     std::optional<double> dec = seams_.link.steadyDeclination();
     if (!dec || *dec != result_.reportedDec) return;
     const std::int64_t nowMs = jumps->utcMs();

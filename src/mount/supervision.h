@@ -27,7 +27,11 @@
 //    time text, the mount is taken as not answering (mountSilent).
 // 4) Each has a form over the serial line (MountSeams) that runs it on the
 //    serial link of settings.portNumber.
-// 5) When the link knows its answers (the same valid answer to every
+// 5) settings.unsafe, when given, is asked with the stop request in every
+//    poll: true ends the dwell at once as unsafe (the sky is no place for the
+//    telescope now); the caller parks. A dwell so watched is never crossed in
+//    jumps, for the answer may change between any two polls.
+// 6) When the link knows its answers (the same valid answer to every
 //    request) and the clock can jump (ClockJumps), the polls that would only
 //    repeat the last one are crossed in one jump of the clock
 //    (dwell_jump.h); the ending, the records and the bytes stay those of the
@@ -93,15 +97,17 @@ struct SupervisionSettings {
   std::chrono::milliseconds queryPause = queryPauseMs;
   // Called when the time text changes at a counted reply or during a silence;
   // it only watches, the supervision goes on as it would without it. A jump
-  // over polls (note 5) then ends before every change it would be told of.
+  // over polls (note 6) then ends before every change it would be told of.
   std::function<void(const DwellProgress&)> onProgress = nullptr;
   // Judge every reply from the first: the mount is known to stand at or
   // below decLimit as the supervision starts (an earlier reply said so), or
   // the target lies above the limit.
   bool limitArmed = true;
+  // Asked after the pause of every poll (note 5); empty: never unsafe.
+  std::function<bool()> unsafe = nullptr;
 };
 
-enum class SupervisionEnd { dwellOver, limitReached, stopRequested, mountSilent, stayedAboveLimit };
+enum class SupervisionEnd { dwellOver, limitReached, stopRequested, mountSilent, stayedAboveLimit, unsafe };
 
 struct SupervisionResult {
   SupervisionEnd end = SupervisionEnd::dwellOver;

@@ -108,16 +108,20 @@ NightOutcome Form1::runCycles() {
     } catch (const std::exception& error) {
       throw Fault(std::string("internal error: ") + error.what() + parkAfterFault(), ExitStatus::runtimeFault);
     }
-    publishStatus(NightPhase::parking);
-    try {
-      park(outcome);
-    } catch (const LineHeldFault& fault) {
-      throw Fault(std::string(fault.what()) + "; mount not parked (it is the other controller's)", fault.status());
-    } catch (const LineFault& fault) {
-      throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
-    } catch (const Fault& fault) {
-      // The park record could not be written after the park command went out.
-      throw Fault(fault.what() + std::string(parkSent_ ? "; park command sent" : "; mount not parked"), fault.status());
+    // A night that ends while parked for weather had its park.
+    if (!parkedForWeather_) {
+      publishStatus(NightPhase::parking);
+      try {
+        park(outcome);
+      } catch (const LineHeldFault& fault) {
+        throw Fault(std::string(fault.what()) + "; mount not parked (it is the other controller's)", fault.status());
+      } catch (const LineFault& fault) {
+        throw Fault(std::string(fault.what()) + "; mount not parked (the serial line failed)", fault.status());
+      } catch (const Fault& fault) {
+        // The park record could not be written after the park command went out.
+        throw Fault(fault.what() + std::string(parkSent_ ? "; park command sent" : "; mount not parked"),
+                    fault.status());
+      }
     }
   } catch (const Fault& fault) {
     status_.message = fault.what();
@@ -270,15 +274,8 @@ bool Form1::dawnHasCome(const ClockReading& reading) {
   return !below && darkSeen_;
 }
 
-bool Form1::observingPass(NightOutcome& outcome) {
-  seams_.pump.processEvents();
-  if (seams_.stop.raised()) {
-    outcome.end = NightEnd::stopRequest;
-    return true;
-  }
-  // One reading of the clock serves the end-of-night test and the sample.
-  ClockReading reading = seams_.clock.now();
-  statusClock(reading);
+// The end-of-night test of a cycle: the clock, then dawn.
+bool Form1::nightEndsAt(const ClockReading& reading, NightOutcome& outcome) {
   if (nightIsOver(reading)) {
     outcome.end = NightEnd::clock;
     return true;
@@ -288,6 +285,20 @@ bool Form1::observingPass(NightOutcome& outcome) {
     outcome.dawnDeg = *options_.sun.dawnDeg;
     return true;
   }
+  return false;
+}
+
+bool Form1::observingPass(NightOutcome& outcome) {
+  seams_.pump.processEvents();
+  if (seams_.stop.raised()) {
+    outcome.end = NightEnd::stopRequest;
+    return true;
+  }
+  // One reading of the clock serves the end-of-night test and the sample.
+  ClockReading reading = seams_.clock.now();
+  statusClock(reading);
+  if (nightEndsAt(reading, outcome)) return true;
+  if (weatherIsUnsafe()) return waitOutTheWeather(outcome);
 
   if (status_.phase != NightPhase::waitingForTarget) publishStatus(NightPhase::choosing);
   sample_ = sampleClock(reading.dateText, reading.timeText, zoneOffsetDays(reading.offsetMs));
@@ -325,6 +336,7 @@ bool Form1::observingPass(NightOutcome& outcome) {
   settings.limitArmed = limitArmed_ || targets_.decDeg[chosenRow_] > siteConfig_.decLimit;
   settings.dwellMinutes = siteConfig_.dwellMinutes;
   if (seams_.board) settings.onProgress = [this](const DwellProgress& p) { statusProgress(p); };
+  if (seams_.weather) settings.unsafe = [this] { return weatherIsUnsafe(); };
   SupervisionTarget target{targets_.raDeg[chosenRow_], targets_.decDeg[chosenRow_]};
   LinkSeams mount{mountLink(), seams_.clock, seams_.pump, seams_.stop};
   SupervisionResult result = superviseTarget(target, settings, mount, [this](double reportedDec) {
@@ -342,6 +354,9 @@ bool Form1::observingPass(NightOutcome& outcome) {
     case SupervisionEnd::stopRequested:
       outcome.end = NightEnd::stopRequest;
       return true;
+    case SupervisionEnd::unsafe:
+      // The row stays observed: it was chosen.
+      return waitOutTheWeather(outcome);
     case SupervisionEnd::mountSilent:
       outcome.end = NightEnd::mountSilent;
       outcome.unreadReplies = result.unreadReplies;
@@ -434,6 +449,8 @@ void Form1::park(NightOutcome& outcome) {
 // one is only named. Returns what became of the mount, for the message.
 std::string Form1::parkAfterFault() {
   if (siteConfig_.parkEnabled != 1) return "; mount not parked (parkEnabled is not 1)";
+  // Only a park for weather can have gone out before the night's end.
+  if (parkSent_) return "; mount parked for weather";
   ParkReply reply = ParkReply::notRead;
   try {
     reply = runPark(true, [this] {

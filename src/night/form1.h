@@ -19,6 +19,10 @@
 //    request, a silent mount) goes through the park, and so does every fault
 //    of the night but a failure of the serial line itself: the Fault that
 //    ends the program then says whether the mount was parked.
+// 5) With a weather device, an unsafe reading at the head of a cycle or in a
+//    dwell parks the mount and the night waits until the weather has been
+//    safe long enough (weather_wait.cpp); a night that ends meanwhile makes
+//    no second park.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +39,7 @@
 #include "inputs/site_config.h"
 #include "inputs/target_table.h"
 #include "mount/mount_link.h"
+#include "night/weather_watch.h"
 #include "platform/clock.h"
 #include "schedule/target_scan.h"
 #include "status/night_status.h"
@@ -62,6 +67,9 @@ struct NightSeams {
   // Wraps whichever link the night drives, once it is made (the guard of a
   // real night listens through it); the bytes on the line stay the same.
   std::function<std::unique_ptr<MountLink>(std::unique_ptr<MountLink>, const SiteConfig&)> wrapMountLink = {};
+  // A weather device to heed (weather_wait.cpp); without one the night knows
+  // no weather.
+  WeatherWatch* weather = nullptr;
 };
 
 // Watches the night from inside without changing it: the plan of a night and
@@ -116,6 +124,9 @@ struct NightOptions {
   // with the warning, so that the whole file can be seen at once.
   bool refuseImpossibleCoordinates = true;
   SunLimits sun;
+  // After a park for weather, the minutes the weather must stay safe (or
+  // warning) without a break before the night goes on.
+  int weatherSafeMinutes = 30;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent, dawn };
@@ -135,6 +146,10 @@ struct NightOutcome {
   // nonetheless, and the first of them.
   int unreadReplies = 0;
   std::string unreadExample;
+  // The waits for unsafe weather (each a park, or with parkEnabled 0 the
+  // mount left where it was) and the seconds they took in all.
+  int weatherWaits = 0;
+  std::int64_t weatherWaitSeconds = 0;
 };
 
 class Form1 {
@@ -161,11 +176,17 @@ class Form1 {
   void createLogFile();
   void resumeFromLogs();
   bool nightIsOver(const ClockReading& reading) const;
+  bool nightEndsAt(const ClockReading& reading, NightOutcome& outcome);
   void waitForDusk();
   bool dawnHasCome(const ClockReading& reading);
   double sunAltitude(const ClockReading& reading) const;
   // One pass of the cycle; returns true when the night is over.
   bool observingPass(NightOutcome& outcome);
+  // The weather (weather_wait.cpp): whether it is unsafe now, and the wait
+  // it then takes; the latter returns true when the night ended meanwhile.
+  bool weatherIsUnsafe();
+  bool waitOutTheWeather(NightOutcome& outcome);
+  bool weatherAllowsGoingOn(std::int64_t& safeSince);
   void appendRecord(const std::string& record);
   void showLine(LineKind kind, const std::string& text);
   void appendTargetRecord();
@@ -202,6 +223,10 @@ class Form1 {
   bool limitArmed_ = false;
   // The Sun has stood below untilDawnDeg at a pass of this night.
   bool darkSeen_ = false;
+  // The mount had its park for weather and the night has not gone on since:
+  // the night's end makes no second park.
+  bool parkedForWeather_ = false;
+  WeatherReading weather_;  // the last reading, when a watch is given
   std::unique_ptr<MountLink> mountLink_;
 };
 
@@ -214,6 +239,9 @@ enum class Tense { past, future };
 // clock; the mount will be parked". `stopReason` tells why a stop request came.
 std::string describeNight(const NightOutcome& outcome, const std::string& stopReason = "by a stop request",
                           Tense tense = Tense::past);
+// "; parked for weather 2 times, 1 h 40 min in all"; empty for a night
+// without a wait for weather.
+std::string describeWeatherWaits(const NightOutcome& outcome);
 // "; mount parked", or what the mount said to the park when it was asked.
 std::string describePark(ParkReply reply, Tense tense = Tense::past);
 

@@ -74,9 +74,21 @@ std::string describeNight(const NightOutcome& outcome, const std::string& stopRe
       break;
   }
   if (!outcome.parked) {
-    return text + (future ? "; the mount will not be parked" : "; mount not parked") + " (parkEnabled is not 1)";
+    text += std::string(future ? "; the mount will not be parked" : "; mount not parked") + " (parkEnabled is not 1)";
+  } else {
+    text += describePark(outcome.parkReply, tense);
   }
-  return text + describePark(outcome.parkReply, tense);
+  return text + describeWeatherWaits(outcome);
+}
+
+std::string describeWeatherWaits(const NightOutcome& outcome) {
+  if (outcome.weatherWaits == 0) return "";
+  const std::int64_t minutes = (outcome.weatherWaitSeconds + 30) / 60;
+  std::string length = minutes >= 60 ? std::to_string(minutes / 60) + " h" : "";
+  if (minutes % 60 != 0 || minutes == 0) length += (length.empty() ? "" : " ") + std::to_string(minutes % 60) + " min";
+  return std::string(outcome.parked ? "; parked for weather " : "; waited for weather ") +
+         (outcome.weatherWaits == 1 ? "once" : std::to_string(outcome.weatherWaits) + " times") + ", " + length +
+         " in all";
 }
 
 }  // namespace vantrel

@@ -47,6 +47,9 @@ class StopRequest {
     parkUnderWay_.store(false, std::memory_order_relaxed);
   }
   bool parkSent() const { return parkSent_.load(std::memory_order_relaxed); }
+  // The night goes on after a park (one for weather): leaving early would
+  // leave the mount where the next goto sends it.
+  void parkUndone() { parkSent_.store(false, std::memory_order_relaxed); }
 
   // From here on nothing is left to cut short.
   void nightIsOver() { nightOver_.store(true, std::memory_order_relaxed); }

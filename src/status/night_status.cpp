@@ -31,6 +31,18 @@ std::string dwellText(const NightStatus& s) {
   return durationText(s.dwellElapsedSeconds) + " of " + durationText(s.dwellTotalSeconds);
 }
 
+// "parked for weather since 02:14 (rain); resumes after 30 min safe", and
+// once it is safe "...; safe for 12 of 30 min".
+std::string weatherWaitText(const NightStatus& s) {
+  const WeatherStatus& w = s.weather;
+  std::string line = (w.mountLeft ? "waiting for weather, the mount left where it is, since "
+                                  : "parked for weather since ") +
+                     clockText(w.parkedSinceSeconds).substr(0, 5) + (w.parkedWhy.empty() ? "" : " (" + w.parkedWhy + ")");
+  const std::string needed = std::to_string(w.safeMinutesNeeded) + " min";
+  if (w.state == "unsafe") return line + "; resumes after " + needed + " safe";
+  return line + "; safe for " + std::to_string(w.safeSeconds / 60) + " of " + needed;
+}
+
 std::string decText(double decDeg) {
   char text[32];
   std::snprintf(text, sizeof text, "Dec %+05.1f", decDeg);
@@ -47,6 +59,7 @@ const char* phaseName(NightPhase phase) {
     case NightPhase::choosing: return "choosing";
     case NightPhase::observing: return "observing";
     case NightPhase::waitingForTarget: return "waiting for a target";
+    case NightPhase::parkedForWeather: return "parked for weather";
     case NightPhase::parking: return "parking";
     case NightPhase::ended: return "ended";
     case NightPhase::fault: return "fault";
@@ -141,6 +154,9 @@ std::string statusLine(const NightStatus& s) {
                 durationText(s.next.atSeconds - s.nowSeconds) + "), then " + targetLabel(s.next.targetName);
       }
       break;
+    case NightPhase::parkedForWeather:
+      line = weatherWaitText(s);
+      break;
     case NightPhase::parking:
       line = "parking the mount";
       break;
@@ -152,7 +168,10 @@ std::string statusLine(const NightStatus& s) {
       break;
   }
   if (s.phase == NightPhase::ended || s.phase == NightPhase::fault) return line;
-  if (s.reported) {
+  // A parked mount no longer stands where it last said, and the next goto
+  // waits for the weather.
+  const bool parked = s.phase == NightPhase::parkedForWeather;
+  if (s.reported && !parked) {
     line += " | " + decText(s.reportedDecDeg);
     std::int64_t age = positionAgeSeconds(s);
     if (age >= 5) line += " (" + durationText(age) + " ago)";
@@ -160,7 +179,7 @@ std::string statusLine(const NightStatus& s) {
   if (s.targetCount > 0) line += " | " + std::to_string(s.observedCount) + "/" + std::to_string(s.targetCount);
   std::string next = nextText(s);
   bool nextSaid = s.phase == NightPhase::waitingForTarget && s.next.row > 0 && !s.next.nightEndsFirst;
-  if (!next.empty() && s.phase != NightPhase::parking && !nextSaid) line += " | " + next;
+  if (!next.empty() && s.phase != NightPhase::parking && !parked && !nextSaid) line += " | " + next;
   if (!s.nightEndText.empty()) {
     line += " | night ends " + s.nightEndText;
   } else if (s.phase != NightPhase::starting) {

@@ -11,7 +11,9 @@
 // Notes:
 // 1) Phases follow the night: starting, waiting for the start-up delay, then
 //    choosing, observing (slewing and dwelling) and waiting for a target in
-//    turn, then parking and ended; a fault may end any of them.
+//    turn, then parking and ended; a fault may end any of them. A watched
+//    weather device that says unsafe parks the night between any two of
+//    them until it has been safe for long enough.
 // 2) The next goto comes from a rehearsal ahead of the night on a copy of its
 //    state, made when the phase changes, not every second.
 // 3) A snapshot of the board is a copy that a server thread may take while
@@ -63,10 +65,12 @@ struct NightLine {
 // The line as a person reads it in a list: "Warning: ...", "Fault: ...".
 std::string lineText(const NightLine& line);
 
-enum class NightPhase { starting, startupWait, waitingForDusk, choosing, observing, waitingForTarget, parking, ended, fault };
+enum class NightPhase {
+  starting, startupWait, waitingForDusk, choosing, observing, waitingForTarget, parkedForWeather, parking, ended, fault
+};
 
 // "starting", "start-up delay", "waiting for dusk", "choosing", "observing", "waiting for a
-// target", "parking", "ended", "fault".
+// target", "parked for weather", "parking", "ended", "fault".
 const char* phaseName(NightPhase phase);
 
 // What the rehearsal ahead found: the next goto, or the end of the night
@@ -78,6 +82,21 @@ struct NextGoto {
   std::int64_t atSeconds = 0;   // the goto, or the end of the night when nightEndsFirst
   int row = 0;
   std::string targetName;
+};
+
+// The weather device as the night last read it.
+struct WeatherStatus {
+  bool watched = false;        // a weather device has been read; all below is empty before
+  std::string state;           // "safe", "warning" or "unsafe"
+  std::string why;             // the device's words when not safe
+  std::int64_t sinceSeconds = 0;  // the first reading of this state in a row
+  // Parked for weather: since when and why, whether the mount stays where it
+  // is (parkEnabled is not 1), and the safe time counted toward going on.
+  std::int64_t parkedSinceSeconds = 0;
+  std::string parkedWhy;
+  bool mountLeft = false;
+  std::int64_t safeSeconds = 0;
+  int safeMinutesNeeded = 0;
 };
 
 struct NightStatus {
@@ -118,6 +137,7 @@ struct NightStatus {
   std::string message;
   // Tonight's log file, named once it is created; empty before.
   std::string logFileName;
+  WeatherStatus weather;
 };
 
 // Seconds since the last reply, or -1 without one.
@@ -135,7 +155,8 @@ std::string durationText(std::int64_t seconds);
 std::string targetLabel(const std::string& name);
 
 // The status in one line, e.g. "observing M42 (row 12) 4:10 of 10:00 |
-// Dec +05.3 | 14/56 | next M43 at 23:41 | night ends 05:00".
+// Dec +05.3 | 14/56 | next M43 at 23:41 | night ends 05:00", or "parked for
+// weather since 02:14 (rain); safe for 12 of 30 min | 14/56 | night ends 05:00".
 std::string statusLine(const NightStatus& status);
 
 // The title and the lines of the night, as one copy.

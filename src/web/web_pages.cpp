@@ -50,7 +50,11 @@ std::string nightJson(const NightStatus& n) {
     json += "{\"nightEndsFirst\":false,\"at\":" + timeJson(n.next.atSeconds) + ",\"row\":" +
             std::to_string(n.next.row) + ",\"target\":" + jsonString(n.next.targetName) + "}";
   }
-  return json + ",\"message\":" + jsonString(n.message);
+  json += ",\"message\":" + jsonString(n.message);
+  // Only a night that watches a weather device says what it last read.
+  if (!n.weather.watched) return json;
+  return json + ",\"weather\":{\"state\":" + jsonString(n.weather.state) + ",\"why\":" + jsonString(n.weather.why) +
+         ",\"since\":" + timeJson(n.weather.sinceSeconds) + "}";
 }
 
 std::string skyJson(const SkyView& sky) {

@@ -21,6 +21,7 @@
 
 #include "e2e/process.h"
 #include "night/form1.h"
+#include "night/scripted_weather.h"
 #include "console/console_view.h"
 #include "platform/fault.h"
 #include "platform/folder_lock.h"
@@ -91,12 +92,22 @@ Lines fileStore(const std::string& value) {
 // A rehearsed-clock night of the examples with the look-ahead on: the first and the
 // last status of every phase and row, with where the mount stood; a dwell that does
 // not count up by one second is said.
-Lines statusOfANight(const std::string& start, bool everyStatus) {
+// "START; STEP; ...; TIME stop": with a weather device that follows the steps (scripted_weather.h).
+Lines statusOfANight(const std::string& value, bool everyStatus) {
   MemoryFileStore files = examplesStore();
-  SimulatedClock clock(civil(start));
+  std::vector<std::string> parts;
+  std::istringstream in(value);
+  for (std::string part; std::getline(in >> std::ws, part, ';');) parts.push_back(part);
+  SimulatedClock clock(civil(parts[0]));
   SimulatedMount mount;
   NoEvents events;
   StopRequest stop;
+  std::vector<WeatherStep> steps;
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    if (auto step = parseWeatherStep(parts[i])) steps.push_back(*step);
+    else clock.raiseStopAt(civil(parts[i].substr(0, 16)), stop);
+  }
+  ScriptedWeather weather(clock, steps);
   StatusBoard board;
   std::vector<NightStatus> seen;
   board.setListener([&](StatusBoard::Change c) {
@@ -104,7 +115,9 @@ Lines statusOfANight(const std::string& start, bool everyStatus) {
   });
   NightOptions options;
   options.lookAhead = true;
-  Form1(NightSeams{clock, mount, events, files, stop, &board}, options).Form_Load();
+  options.weatherSafeMinutes = 10;
+  Form1(NightSeams{clock, mount, events, files, stop, &board, {}, {}, steps.empty() ? nullptr : &weather}, options)
+      .Form_Load();
   Lines out = {"log: '" + seen.front().logFileName + "' then '" + seen.back().logFileName + "'; files:"};
   for (const auto& [name, text] : files.files) out.back() += " " + name;
   char where[48];

@@ -23,6 +23,7 @@
 #include "e2e/vantrel_fixture.h"
 #include "night/form1.h"
 #include "night/rehearsal.h"
+#include "night/scripted_weather.h"
 #include "console/console_view.h"
 #include "platform/posix_clock.h"
 #include "simulation/simulated_mount.h"
@@ -322,7 +323,13 @@ static Outcome runInProcess(const Scenario& s) {
         night.resume = s.value("options").find("resume") != std::string::npos;
         night.sun = sun;
         night.onWarning = [&](const std::string& w) { out.blocks["warnings"].push_back(w); };
-        NightOutcome outcome = Form1(NightSeams{clock, mount, window, files, stop, &board}, night).Form_Load();
+        // "weather: 2026-12-06T22:14 unsafe rain": a weather device that says so from then on.
+        std::vector<WeatherStep> steps;
+        for (const Section* w : s.all("weather")) steps.push_back(parseWeatherStep(w->value).value());
+        ScriptedWeather weather(clock, steps);
+        NightSeams seams{clock, mount, window, files, stop, &board};
+        if (!steps.empty()) seams.weather = &weather;
+        NightOutcome outcome = Form1(seams, night).Form_Load();
         out.values["summary"] = describeNight(outcome);
         const bool unconfirmed = outcome.parkReply == ParkReply::notConfirmed;
         out.values["exit"] = outcome.end == NightEnd::mountSilent ? "4" : unconfirmed ? "1" : "0";

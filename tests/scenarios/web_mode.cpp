@@ -54,6 +54,9 @@ NightStatus& setFields(NightStatus& n, const std::string& line) {
     if (field == "reported") n.reportedAtSeconds = at(time);
     n.reported = n.reported || field == "reported";
     if (field == "observed") in >> n.observedCount >> n.targetCount;
+    if (field == "weather") in >> n.weather.state >> time >> n.weather.safeMinutesNeeded >> std::ws;
+    if (field == "weather") n.weather = {true, n.weather.state, std::string(std::istreambuf_iterator<char>(in), {}),
+                                         at(time), at(time), "rain", false, 0, n.weather.safeMinutesNeeded};
     std::smatch m;
     if (field == "next" && std::regex_match(rest, m, std::regex("(end )?(\\S+)(?: row (\\d+) (.*))?"))) {
       n.next = {true, m[1].matched, at(m[2]), m[3].matched ? std::stoi(m[3]) : 0, m[4]};
