@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "platform/clock.h"
-#include "platform/simulated_clock.h"
+#include "simulation/simulated_clock.h"
 #include "status/night_status.h"
 
 namespace vantrel {
