@@ -171,11 +171,6 @@ Outcome runWeb(const Scenario& s) {
       if (s.value("html") == "main only") answer = answer.substr(main, answer.find("</main>") + 7 - main);
       answer = std::regex_replace(answer, std::regex("><"), ">\n<");
     }
-    // "answers: short": the status line, an Allow header and the body.
-    std::size_t headEnd = s.value("answers") == "short" ? answer.find("\r\n\r\n") : std::string::npos;
-    if (headEnd != std::string::npos) {
-      answer = std::regex_replace(answer.substr(0, headEnd), std::regex("\r\n(?!Allow)[^\r]*"), "") + answer.substr(headEnd);
-    }
     for (const std::string& line : splitLines(answer)) said.push_back("  " + line);
   }
   if (server) out.values["threads"] = serverThreads();
