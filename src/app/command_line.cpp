@@ -224,7 +224,7 @@ const std::vector<Option>& options() {
        "device and reads its position and park state",
        checkRun, [](A& a, W&) { a.askMount = true; }},
       {"--web", "[ADDR:]PORT",
-       "serve the night's status read-only over HTTP: a page (/),\n"
+       "serve the night's status over HTTP: a page (/),\n"
        "/status.json, /log.txt and /plan.json. A bare PORT serves\n"
        "this computer only (127.0.0.1); port 0 picks a free one.\n"
        "Any other ADDR (e.g. 0.0.0.0:8080) needs --web-token.",
@@ -232,7 +232,9 @@ const std::vector<Option>& options() {
       {"--web-token", "FILE",
        "the first line of FILE (16 or more of A-Z a-z 0-9 . _ ~ -)\n"
        "must come with every request: once as /?token=TOKEN (a\n"
-       "cookie keeps it) or as \"Authorization: Bearer TOKEN\".",
+       "cookie keeps it) or as \"Authorization: Bearer TOKEN\".\n"
+       "With it the page has a button that stops the night and\n"
+       "parks, as a first Ctrl-C does.",
        anyNight, [](A& a, W& w) { takeWebValue(a.webTokenFile, w); }, "--web", "needs"},
       {"--web-linger", "MINUTES",
        "with --web: keep serving the ended night's status, summary\n"

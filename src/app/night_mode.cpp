@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include <QApplication>
@@ -64,7 +65,20 @@ class NightViews {
     if (!args.webAddress.empty()) {
       WebSettings settings = webSettingsFor(args.webAddress, args.webTokenFile);
       webSource_ = std::make_unique<WebSource>(board, plan);
-      webServer_ = startStatusServer(settings, *webSource_, files);
+      webServer_ = startStatusServer(settings, *webSource_, files, {}, [this, &stop](const std::string& who) {
+        // Under the lock, so that the night, which reads the address after it
+        // has seen the request, reads it whole.
+        std::lock_guard<std::mutex> lock(webStopMutex_);
+        switch (stop.requestFirst()) {
+          case StopRequest::Then::endTheNight:
+            webStoppedBy_ = who;
+            return WebStop::stopping;
+          case StopRequest::Then::windUp:
+            return WebStop::nightOver;
+          default:
+            return WebStop::alreadyStopping;
+        }
+      });
       // A wildcard address is served at each of the host's addresses: those
       // are what a phone can open.
       std::string at;
@@ -82,6 +96,11 @@ class NightViews {
 
   bool onScreen() const { return onScreen_; }
   const StatusServer* webServer() const { return webServer_.get(); }
+  // The address of the page whose button stopped the night; empty when none did.
+  std::string webStoppedBy() {
+    std::lock_guard<std::mutex> lock(webStopMutex_);
+    return webStoppedBy_;
+  }
 
   // The summary goes into the status (the window's status line, the page's
   // heading) and is the night's last line.
@@ -116,6 +135,8 @@ class NightViews {
 
  private:
   std::unique_ptr<QApplication> app_;
+  std::mutex webStopMutex_;
+  std::string webStoppedBy_;
   std::unique_ptr<WebSource> webSource_;
   std::unique_ptr<StatusServer> webServer_;
   ConsoleView console_;
@@ -190,7 +211,10 @@ NightOutcome runRealNight(const Arguments& args, FileStore& files, StopRequest& 
   links.wire(seams);
   NightOutcome outcome = Form1(seams, options).Form_Load();
   const bool byWindow = views.window && views.window->closedDuringNight();
-  views.showSummary(byWindow ? describeNight(outcome, "by closing the window") : describeNight(outcome));
+  const std::string byWeb = views.webStoppedBy();
+  views.showSummary(byWindow          ? describeNight(outcome, "by closing the window")
+                    : !byWeb.empty() ? describeNight(outcome, "when stopped from the web page by " + byWeb)
+                                     : describeNight(outcome));
   return outcome;
 }
 

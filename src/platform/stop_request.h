@@ -1,6 +1,7 @@
 // stop_request.h - a request from outside to end the night early.
 //
-// Closing the window, SIGINT, SIGTERM and SIGHUP raise it. The night driver
+// Closing the window, SIGINT, SIGTERM, SIGHUP and the status page's stop
+// button raise it. The night driver
 // looks at it at the head of every cycle and in every poll of a dwell, and
 // every wait of the clock returns early when it is raised, so a request is
 // acted on within one poll.
@@ -36,6 +37,15 @@ class StopRequest {
     return parkUnderWay_.load(std::memory_order_relaxed) ? Then::carryOn : Then::leaveNow;
   }
   void raise() { request(); }
+  // A request that can only begin the end of the night, never cut it short
+  // (the status page's button): it counts only as the first request, and
+  // otherwise changes nothing (carryOn: the night is already ending; windUp:
+  // it is over).
+  Then requestFirst() {
+    if (nightOver_.load(std::memory_order_relaxed)) return Then::windUp;
+    int none = 0;
+    return count_.compare_exchange_strong(none, 1, std::memory_order_relaxed) ? Then::endTheNight : Then::carryOn;
+  }
   bool raised() const { return count_.load(std::memory_order_relaxed) > 0; }
   int count() const { return count_.load(std::memory_order_relaxed); }
 

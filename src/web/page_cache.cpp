@@ -13,10 +13,11 @@ std::string PageCache::page(WebPage which) {
   if (made.valid && made.version == version) return made.text;
   WebSnapshot snapshot = source_.snapshot();
   switch (which) {
-    case WebPage::index: made.text = indexHtml(snapshot); break;
+    case WebPage::index: made.text = indexHtml(snapshot, stopKey_); break;
     case WebPage::statusJson: made.text = statusJson(snapshot); break;
     case WebPage::planJson: made.text = planJson(snapshot); break;
-    case WebPage::logText: made.text.clear(); break;
+    case WebPage::logText:
+    case WebPage::stop: made.text.clear(); break;
   }
   made.valid = true;
   made.version = version;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "web/web_access.h"
 #include "web/web_source.h"
@@ -18,7 +19,8 @@ namespace vantrel {
 
 class PageCache {
  public:
-  explicit PageCache(const WebSource& source) : source_(source) {}
+  // `stopKey`: the key of the page's stop button (empty: no button).
+  PageCache(const WebSource& source, std::string stopKey) : source_(source), stopKey_(std::move(stopKey)) {}
   // The page (not the log) for the night's state now.
   std::string page(WebPage which);
 
@@ -29,8 +31,9 @@ class PageCache {
     std::string text;
   };
   const WebSource& source_;
+  const std::string stopKey_;
   std::mutex mutex_;
-  std::array<Made, 4> made_;
+  std::array<Made, 5> made_;  // one per WebPage
 };
 
 }  // namespace vantrel

@@ -1,8 +1,8 @@
-// status_server.h - the read-only status server of a night.
+// status_server.h - the status server of a night.
 //
 // Serves the pages of web_pages.h and tonight's log over HTTP from threads of
 // its own, reading only snapshots of the night's status board; it never calls into the
-// night. Started before the night, so that an address that cannot be served
+// night but through the one action it is given, the page's stop (web_access.h). Started before the night, so that an address that cannot be served
 // stops the program before the mount is touched; stopped when destroyed.
 //
 // Notes:
@@ -33,6 +33,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,12 @@ struct WebLimits {
   std::size_t maxLogAnswerBytes = 16 * 1024 * 1024;
 };
 
+// What a stop asked for from the page came to.
+enum class WebStop { stopping, alreadyStopping, nightOver };
+// Asks the night to end through the park for the client at `who` (its
+// address). Called on a server thread: it must neither block nor throw.
+using WebStopAction = std::function<WebStop(const std::string& who)>;
+
 class StatusServer {
  public:
   virtual ~StatusServer() = default;
@@ -77,8 +84,9 @@ class StatusServer {
 
 // Listens at once and serves until the result is destroyed. Throws a Fault
 // (exit status 1) naming the address when it cannot listen, e.g. because the
-// port is in use. `source` and `files` must outlive the server.
+// port is in use. `source` and `files` must outlive the server. The page
+// offers the stop only with a token and a `stop`.
 std::unique_ptr<StatusServer> startStatusServer(const WebSettings& settings, const WebSource& source, FileStore& files,
-                                                const WebLimits& limits = {});
+                                                const WebLimits& limits = {}, WebStopAction stop = {});
 
 }  // namespace vantrel

@@ -43,6 +43,26 @@ bool cookieCarries(std::string_view cookies, const std::string& token) {
   return found;
 }
 
+WebDecision decideStop(const WebRequest& request, const std::string& token, const std::string& stopKey) {
+  WebDecision decision;
+  decision.page = WebPage::stop;
+  std::optional<std::string_view> bearer = bearerOf(request.authorization);
+  if (request.method != "POST") {
+    decision.status = 405;
+  } else if (token.empty()) {
+    decision.status = 403;
+    decision.refusal = "Stopping the night from the page needs a token, on every address: start vantrel with "
+                       "--web-token FILE.";
+  } else if (!(bearer && sameSecret(token, *bearer)) && !cookieCarries(request.cookie, token)) {
+    decision.status = 401;
+  } else if (stopKey.empty() || !sameSecret(stopKey, request.stopKey)) {
+    decision.status = 403;
+    decision.refusal = std::string("A stop must come from the page's button: its ") + stopKeyHeader +
+                       " header is missing or out of date; open the page again.";
+  }
+  return decision;
+}
+
 }  // namespace
 
 bool sameSecret(std::string_view expected, std::string_view given) {
@@ -54,7 +74,8 @@ bool sameSecret(std::string_view expected, std::string_view given) {
   return difference == 0;
 }
 
-WebDecision decideWebAccess(const WebRequest& request, const std::string& token) {
+WebDecision decideWebAccess(const WebRequest& request, const std::string& token, const std::string& stopKey) {
+  if (request.path == "/stop") return decideStop(request, token, stopKey);
   WebDecision decision;
   if (request.method != "GET" && request.method != "HEAD") {
     decision.status = 405;

@@ -98,6 +98,28 @@ const char* const pageScript =
     ".finally(function(){setTimeout(poll,REFRESH_MS);});}"
     "poll();})();";
 
+// The stop button, for a page with a stop key. Its box is swapped with the
+// rest of the night at every refresh: it shows the button while the night
+// runs and carries the phase, so that the page keeps saying it is stopping
+// until the night has ended.
+const char* const stopScript =
+    "(function(){var note=document.getElementById('stopnote'),stopping=false;"
+    "function show(){var box=document.getElementById('stop'),phase=box?box.getAttribute('data-phase'):'';"
+    "if(phase==='ended'||phase==='fault'){if(stopping)note.textContent='';stopping=false;}"
+    "if(stopping&&box){box.textContent='';note.textContent='stopping: parking the mount';}}"
+    "new MutationObserver(show).observe(document.body,{childList:true});"
+    "document.addEventListener('click',function(e){var b=e.target.closest&&e.target.closest('#stop button');"
+    "if(!b||stopping||!confirm('Stop the night and park the mount now?'))return;"
+    "fetch('/stop',{method:'POST',cache:'no-store',credentials:'same-origin',"
+    "headers:{'X-Vantrel-Stop':b.getAttribute('data-key')}})"
+    ".then(function(r){return r.text().then(function(t){"
+    "if(!r.ok&&r.status!==409)throw new Error(t.trim()||'HTTP '+r.status);stopping=true;show();});})"
+    ".catch(function(err){note.textContent='the night was not stopped: '+err.message;});});})();";
+
+bool nightRuns(NightPhase phase) {
+  return phase != NightPhase::parking && phase != NightPhase::ended && phase != NightPhase::fault;
+}
+
 }  // namespace
 
 std::string statusJson(const WebSnapshot& s) {
@@ -110,7 +132,7 @@ std::string statusJson(const WebSnapshot& s) {
   return json + "}\n";
 }
 
-std::string indexHtml(const WebSnapshot& s) {
+std::string indexHtml(const WebSnapshot& s, const std::string& stopKey) {
   // The night's clock of this content, for the script's "live at" and "since".
   std::string clock = s.status.nowSeconds > 0 ? nightClockText(s.status.nowSeconds) : "";
   std::string script = pageScript;
@@ -119,17 +141,26 @@ std::string indexHtml(const WebSnapshot& s) {
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
       "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
       "<title>Vantrel</title><style>" + std::string(pageStyle) + "</style></head><body>"
-      "<p id=\"live\">waiting for the first update</p><main id=\"night\"" +
+      "<p id=\"live\">waiting for the first update</p>" +
+      (stopKey.empty() ? "" : "<p id=\"stopnote\"></p>") + "<main id=\"night\"" +
       (clock.empty() ? "" : " data-clock=\"" + htmlText(clock) + "\"") +
       "><h1 id=\"status\">" +
       htmlText(statusLineOf(s)) + "</h1><p>" +
       std::to_string(s.status.observedCount) + " of " + std::to_string(s.status.targetCount) + " targets observed</p>";
+  if (!stopKey.empty()) {
+    html += "<p id=\"stop\" data-phase=\"" + htmlText(phaseName(s.status.phase)) + "\">" +
+            (nightRuns(s.status.phase)
+                 ? "<button type=\"button\" data-key=\"" + htmlText(stopKey) + "\">Stop the night and park</button>"
+                 : std::string()) +
+            "</p>";
+  }
   html += s.hasSky ? skySvg(s.sky, &s.status) : "<p>no sky yet: the night has not made its first pass</p>";
   // Numbered as the night numbers its lines, when the first ones were let go.
   html += "<h2>Records</h2><ol id=\"records\"" +
           (s.droppedLines > 0 ? " start=\"" + std::to_string(s.droppedLines + 1) + "\"" : std::string()) + ">";
   for (const std::string& line : s.lines) html += "<li>" + htmlText(line) + "</li>";
-  html += "</ol>" + planHtml(s) + "</main><script>" + script + "</script></body></html>\n";
+  html += "</ol>" + planHtml(s) + "</main><script>" + script + (stopKey.empty() ? "" : stopScript) +
+          "</script></body></html>\n";
   return html;
 }
 

@@ -3,7 +3,9 @@
 // by raw requests on plain sockets, so that every byte sent is as written
 // (raw paths, slow senders, oversized heads) and every byte of the answer is
 // seen. Also the pieces it is made of: text as JSON and HTML, tokens, and the
-// command line's settings.
+// command line's settings. The page's stop key shows as $KEY, and a request
+// sends the last one seen for it; each stop the server asks for is in `stops`,
+// answered as a night does (the first stops it).
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -136,8 +138,13 @@ Outcome runWeb(const Scenario& s) {
   MemoryFileStore files;
   std::unique_ptr<StatusServer> server;
   std::list<HttpConnection> held;  // every connection, closed before the server stops
+  std::string stopKey = "none";
+  const WebStopAction stop = [&](const std::string& who) {
+    out.blocks["stops"].push_back(who);
+    return out.blocks["stops"].size() == 1 ? WebStop::stopping : WebStop::alreadyStopping;
+  };
   for (const Section& step : s.sections) {
-    const std::string &v = step.value, &key = step.key;
+    const std::string v = std::regex_replace(step.value, std::regex("\\$KEY"), stopKey), &key = step.key;
     std::vector<std::string>& said = out.blocks[key == "request" || key == "stall" ? "answers" : key + "s"];
     std::string error;
     if (key == "token") said.push_back(v + " => " + tokenFromFileText(expanded(v), error).value_or(error));
@@ -147,7 +154,7 @@ Outcome runWeb(const Scenario& s) {
     if (key == "log") files.files["log2026-12-06.txt"] += expanded(v) + "\r\n";
     if (key == "board") board.publish(setFields(status, v));
     if (key != "request" && key != "stall") continue;
-    if (!server) server = startStatusServer({"127.0.0.1", 0, s.value("server token")}, feed, files, limits);
+    if (!server) server = startStatusServer({"127.0.0.1", 0, s.value("server token")}, feed, files, limits, stop);
     HttpConnection& client = held.emplace_back(std::stoi(server->url().substr(server->url().rfind(':') + 1)));
     std::string request = v.substr(0, v.find(" | ")), headers = "Connection: close\r\n";
     for (std::size_t at = v.find(" | "); at != std::string::npos; at = v.find(" | ", at + 3)) {
@@ -157,7 +164,10 @@ Outcome runWeb(const Scenario& s) {
     if (key == "stall") continue;
     std::string answer = client.request(v.substr(0, v.find(' ')), request.substr(v.find(' ') + 1), headers).text;
     answer = std::regex_replace(answer, std::regex("Date: [^\r]*\r\n"), "");
-    said.push_back(v + " =>" + (answer.empty() ? " no answer" : ""));
+    said.push_back(step.value + " =>" + (answer.empty() ? " no answer" : ""));
+    std::smatch shown;
+    if (std::regex_search(answer, shown, std::regex("data-key=\"([^\"]*)"))) stopKey = shown[1];
+    if (stopKey != "none") answer = std::regex_replace(answer, std::regex(stopKey), "$$KEY");
     if (answer.find("text/html") != std::string::npos) {
       // "html: main only": the night's part of the page, without its head, style and script.
       std::size_t main = answer.find("<main");

@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <thread>
 
 #include "platform/fault.h"
@@ -31,6 +33,21 @@ const char* const contentPolicy =
     "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; img-src 'self'; "
     "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
+const char* const plainText = "text/plain; charset=utf-8";
+
+// The key of the page's stop: new each time the server starts, 128 bits from
+// the system's random source.
+std::string newStopKey() {
+  std::random_device random;
+  std::string key;
+  for (int i = 0; i < 4; ++i) {
+    char part[9];
+    std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(random()));
+    key += part;
+  }
+  return key;
+}
+
 // Set by the routing of a request that the connection must not outlive,
 // e.g. one with a body that will never be read.
 thread_local bool closeAfterAnswer = false;
@@ -39,8 +56,15 @@ thread_local bool tokenShown = false;
 
 class GuardedServer : public httplib::Server {
  public:
-  GuardedServer(const WebSettings& settings, const WebSource& source, FileStore& files, const WebLimits& limits)
-      : settings_(settings), limits_(limits), source_(source), files_(files), places_(limits.maxClients) {
+  GuardedServer(const WebSettings& settings, const WebSource& source, FileStore& files, const WebLimits& limits,
+                WebStopAction stop)
+      : settings_(settings),
+        limits_(limits),
+        source_(source),
+        files_(files),
+        stop_(std::move(stop)),
+        stopKey_(settings.token.empty() || !stop_ ? "" : newStopKey()),
+        places_(limits.maxClients) {
     new_task_queue = [this] { return new BoundedPool(limits_.maxClients); };
     set_keep_alive_timeout(std::max<time_t>(1, limits.keepAliveIdle.count() / 1000));
     set_keep_alive_max_count(static_cast<std::size_t>(limits.maxRequestsPerConnection));
@@ -133,14 +157,18 @@ class GuardedServer : public httplib::Server {
       res.set_header("Connection", "close");
     }
     WebRequest request{req.method, req.path, req.get_header_value("Authorization"), req.get_header_value("Cookie"),
-                       std::nullopt};
+                       std::nullopt, req.get_header_value(stopKeyHeader)};
     if (req.has_param("token")) request.queryToken = req.get_param_value("token");
-    WebDecision decision = decideWebAccess(request, settings_.token);
+    WebDecision decision = decideWebAccess(request, settings_.token, stopKey_);
     tokenShown = decision.status != 401 && decision.status != 405;
     res.status = decision.status;
     switch (decision.status) {
       case 200:
-        serve(*decision.page, res);
+        if (decision.page == WebPage::stop) {
+          stopTheNight(req.remote_addr, res);
+        } else {
+          serve(*decision.page, res);
+        }
         return;
       case 303:
         res.set_header("Set-Cookie", decision.setCookie);
@@ -154,14 +182,41 @@ class GuardedServer : public httplib::Server {
         res.set_content("This status server needs its token: open the page once as /?token=TOKEN, "
                         "or send \"Authorization: Bearer TOKEN\".\n", "text/plain; charset=utf-8");
         return;
+      case 403:
+        res.set_content(decision.refusal + "\n", plainText);
+        return;
       case 405:
         closeAfterAnswer = true;
+        if (decision.page == WebPage::stop) {
+          res.set_header("Allow", "POST");
+          res.set_content("The stop is asked for with POST, by the page's button.\n", plainText);
+          return;
+        }
         res.set_header("Allow", "GET, HEAD");
-        res.set_content("This status server is read-only: only GET and HEAD.\n", "text/plain; charset=utf-8");
+        res.set_content("This status server is read-only but for the page's stop: only GET and HEAD.\n", plainText);
         return;
       default:
         res.set_content("No such page. The pages are /, /status.json, /log.txt and /plan.json.\n",
                         "text/plain; charset=utf-8");
+        return;
+    }
+  }
+
+  // The one request that acts: the night's own stop, as a first Ctrl-C
+  // would ask for it; a later press changes nothing more.
+  void stopTheNight(const std::string& who, httplib::Response& res) const {
+    switch (stop_(who)) {
+      case WebStop::stopping:
+        res.set_content("stopping: parking the mount\n", plainText);
+        return;
+      case WebStop::alreadyStopping:
+        res.status = 409;
+        res.set_content("The night is already stopping: the mount is being parked; nothing more was done.\n",
+                        plainText);
+        return;
+      case WebStop::nightOver:
+        res.status = 409;
+        res.set_content("The night is over: there is nothing to stop.\n", plainText);
         return;
     }
   }
@@ -178,6 +233,8 @@ class GuardedServer : public httplib::Server {
         return;
       case WebPage::logText:
         serveLog(source_.snapshot().logFileName, res);
+        return;
+      case WebPage::stop:
         return;
     }
   }
@@ -210,7 +267,9 @@ class GuardedServer : public httplib::Server {
   const WebLimits limits_;
   const WebSource& source_;
   FileStore& files_;
-  mutable PageCache pages_{source_};
+  const WebStopAction stop_;
+  const std::string stopKey_;  // empty: the page offers no stop
+  mutable PageCache pages_{source_, stopKey_};
   // The places of clients that showed the token. Destroyed after the server
   // has stopped and closed its doors, so its connections end at once.
   BoundedPool places_;
@@ -218,8 +277,9 @@ class GuardedServer : public httplib::Server {
 
 class HttplibStatusServer : public StatusServer {
  public:
-  HttplibStatusServer(const WebSettings& settings, const WebSource& source, FileStore& files, const WebLimits& limits)
-      : server_(settings, source, files, limits), host_(settings.host), port_(settings.port) {
+  HttplibStatusServer(const WebSettings& settings, const WebSource& source, FileStore& files, const WebLimits& limits,
+                      WebStopAction stop)
+      : server_(settings, source, files, limits, std::move(stop)), host_(settings.host), port_(settings.port) {
     errno = 0;
     if (port_ == 0) {
       port_ = server_.bind_to_any_port(host_);
@@ -276,8 +336,8 @@ class HttplibStatusServer : public StatusServer {
 }  // namespace
 
 std::unique_ptr<StatusServer> startStatusServer(const WebSettings& settings, const WebSource& source, FileStore& files,
-                                                const WebLimits& limits) {
-  return std::make_unique<HttplibStatusServer>(settings, source, files, limits);
+                                                const WebLimits& limits, WebStopAction stop) {
+  return std::make_unique<HttplibStatusServer>(settings, source, files, limits, std::move(stop));
 }
 
 }  // namespace vantrel

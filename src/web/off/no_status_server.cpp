@@ -4,7 +4,8 @@
 
 namespace vantrel {
 
-std::unique_ptr<StatusServer> startStatusServer(const WebSettings&, const WebSource&, FileStore&, const WebLimits&) {
+std::unique_ptr<StatusServer> startStatusServer(const WebSettings&, const WebSource&, FileStore&, const WebLimits&,
+                                                WebStopAction) {
   throw Fault("--web: this vantrel was built without the web server (VANTREL_WITH_WEB=OFF)", ExitStatus::usage);
 }
 
