@@ -76,6 +76,7 @@ class GuardedMountLink : public MountLink {
     guard_.parkSent();
     return reply;
   }
+  void unpark() override { link_->unpark(); }
   std::string mountName() const override { return link_->mountName(); }
   std::string whatToCheckWhenSilent() const override { return link_->whatToCheckWhenSilent(); }
   std::optional<double> steadyDeclination() const override { return link_->steadyDeclination(); }

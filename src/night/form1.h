@@ -46,6 +46,7 @@ class FileStore;
 class SerialPort;
 class StopRequest;
 class EventPump;
+class WeatherWatch;
 
 struct NightSeams {
   Clock& clock;
@@ -62,6 +63,8 @@ struct NightSeams {
   // Wraps whichever link the night drives, once it is made (the guard of a
   // real night listens through it); the bytes on the line stay the same.
   std::function<std::unique_ptr<MountLink>(std::unique_ptr<MountLink>, const SiteConfig&)> wrapMountLink = {};
+  // The weather (safety) device the night watches; none without --weather.
+  WeatherWatch* weather = nullptr;
 };
 
 // Watches the night from inside without changing it: the plan of a night and
@@ -116,6 +119,9 @@ struct NightOptions {
   // with the warning, so that the whole file can be seen at once.
   bool refuseImpossibleCoordinates = true;
   SunLimits sun;
+  // With a weather watch: how long the weather must stay safe, without a
+  // break, before a night parked for it goes on.
+  int weatherSafeMinutes = 30;
 };
 
 enum class NightEnd { clock, decLimit, stopRequest, mountSilent, dawn };
