@@ -1,6 +1,5 @@
 #include "indi/indi_weather_watch.h"
 
-#include "indi/indi_client.h"
 #include "indi/indi_mount_link.h"
 #include "platform/clock.h"
 #include "platform/simulated_clock.h"
@@ -67,7 +66,10 @@ std::int64_t IndiWeatherWatch::secondsNow() {
 
 bool IndiWeatherWatch::keepInTouch() {
   if (!mirror_.serverUp()) {
-    if (everConnected_) wire_.disconnectServer();
+    // The library goes on calling a dead connection connected: it is
+    // dropped, once, before the next.
+    if (connected_) wire_.disconnectServer();
+    connected_ = false;
     mirror_.reset();
     std::string whyNot;
     if (!wire_.connectServer(whyNot)) {
@@ -78,7 +80,7 @@ bool IndiWeatherWatch::keepInTouch() {
                         "--weather '" + address_.device + "@HOST:PORT'");
       return false;
     }
-    everConnected_ = true;
+    connected_ = true;
   }
   if (!mirror_.devicePresent()) {
     std::string others;
@@ -183,44 +185,10 @@ std::string weatherDiagnosis(IndiWire& wire, IndiMirror& mirror, const IndiAddre
   return out;
 }
 
-std::string weatherDiagnosis(const IndiAddress& address, Clock& clock, bool parkEnabled, int& problems) {
-  IndiMirror mirror(address.device);
-  std::unique_ptr<IndiWire> wire = makeIndiClient(address, mirror);
-  if (!wire) {
-    ++problems;
-    return "Weather: this vantrel was built without INDI\n";
-  }
-  return weatherDiagnosis(*wire, mirror, address, clock, parkEnabled, problems);
-}
-
-namespace {
-
-// The client, its mirror, the watch and its keeper, made and ended together;
-// the keeper stops first.
-class KeptWeatherWatch : public WeatherWatch {
- public:
-  KeptWeatherWatch(const IndiAddress& address, Clock& clock, std::unique_ptr<IndiMirror> mirror,
-                   std::unique_ptr<IndiWire> wire)
-      : mirror_(std::move(mirror)), wire_(std::move(wire)), watch_(*wire_, *mirror_, clock, address),
-        keeper_(watch_, clock) {
-    for (auto waited = 0ms; !watch_.heard() && waited < startWaitMs; waited += sliceMs) clock.pause(sliceMs);
-  }
-  WeatherReading now() override { return watch_.now(); }
-
- private:
-  std::unique_ptr<IndiMirror> mirror_;
-  std::unique_ptr<IndiWire> wire_;
-  IndiWeatherWatch watch_;
-  IndiWeatherKeeper keeper_;
-};
-
-}  // namespace
-
-std::unique_ptr<WeatherWatch> watchIndiWeather(const IndiAddress& address, Clock& clock) {
-  auto mirror = std::make_unique<IndiMirror>(address.device);
-  std::unique_ptr<IndiWire> wire = makeIndiClient(address, *mirror);
-  if (!wire) return nullptr;
-  return std::make_unique<KeptWeatherWatch>(address, clock, std::move(mirror), std::move(wire));
+KeptWeatherWatch::KeptWeatherWatch(const IndiAddress& address, Clock& clock, std::unique_ptr<IndiMirror> mirror,
+                                   std::unique_ptr<IndiWire> wire)
+    : mirror_(std::move(mirror)), wire_(std::move(wire)), watch_(*wire_, *mirror_, clock, address), keeper_(watch_, clock) {
+  for (auto waited = 0ms; !watch_.heard() && waited < startWaitMs; waited += sliceMs) clock.pause(sliceMs);
 }
 
 }  // namespace vantrel

@@ -34,6 +34,7 @@
 #include <thread>
 
 #include "indi/indi_address.h"
+#include "indi/indi_client.h"
 #include "indi/indi_mirror.h"
 #include "indi/indi_wire.h"
 #include "night/weather_watch.h"
@@ -68,7 +69,7 @@ class IndiWeatherWatch : public WeatherWatch {
   const IndiAddress address_;
   const std::chrono::seconds grace_;
   // Used by keepInTouch alone.
-  bool everConnected_ = false;
+  bool connected_ = false;  // since the last connect
   std::optional<std::uint64_t> connectSentInSession_;
   std::int64_t connectSentAt_ = 0;
   // Shared with now().
@@ -94,12 +95,39 @@ class IndiWeatherKeeper {
 // that is not ok adds one to `problems`. Waits at most about 15 s.
 std::string weatherDiagnosis(IndiWire& wire, IndiMirror& mirror, const IndiAddress& address, Clock& clock,
                              bool parkEnabled, int& problems);
-std::string weatherDiagnosis(const IndiAddress& address, Clock& clock, bool parkEnabled, int& problems);
+inline std::string weatherDiagnosis(const IndiAddress& address, Clock& clock, bool parkEnabled, int& problems) {
+  IndiMirror mirror(address.device);
+  std::unique_ptr<IndiWire> wire = makeIndiClient(address, mirror);
+  if (!wire) {
+    ++problems;
+    return "Weather: this vantrel was built without INDI\n";
+  }
+  return weatherDiagnosis(*wire, mirror, address, clock, parkEnabled, problems);
+}
 
-// The watch of a real night: the client of the server at `address`, kept in
-// touch from a thread of its own. Waits (up to 5 s) for the device's first
-// word, so that a night that starts in the rain starts parked. Nothing when
-// this program was built without INDI.
-std::unique_ptr<WeatherWatch> watchIndiWeather(const IndiAddress& address, Clock& clock);
+// The watch of a real night: the client of the server at `address` and its
+// mirror, the watch, and its keeper, made and ended together (the keeper
+// first). Waits (up to 5 s) for the device's first word, so that a night
+// that starts in the rain starts parked.
+class KeptWeatherWatch : public WeatherWatch {
+ public:
+  KeptWeatherWatch(const IndiAddress& address, Clock& clock, std::unique_ptr<IndiMirror> mirror,
+                   std::unique_ptr<IndiWire> wire);
+  WeatherReading now() override { return watch_.now(); }
+
+ private:
+  std::unique_ptr<IndiMirror> mirror_;
+  std::unique_ptr<IndiWire> wire_;
+  IndiWeatherWatch watch_;
+  IndiWeatherKeeper keeper_;
+};
+
+// Nothing when this program was built without INDI.
+inline std::unique_ptr<WeatherWatch> watchIndiWeather(const IndiAddress& address, Clock& clock) {
+  auto mirror = std::make_unique<IndiMirror>(address.device);
+  std::unique_ptr<IndiWire> wire = makeIndiClient(address, *mirror);
+  if (!wire) return nullptr;
+  return std::make_unique<KeptWeatherWatch>(address, clock, std::move(mirror), std::move(wire));
+}
 
 }  // namespace vantrel
