@@ -10,6 +10,14 @@ namespace {
 
 const std::string device = "Telescope Simulator";
 
+// What indi_getprop says of DEVICE.PROPERTY.ELEMENT at the port ("On", "12.5", empty when the server does not
+// answer), or what indi_setprop does.
+std::string indiTool(const char* tool, int port, const std::string& what, const ScratchDir& dir) {
+  Child c({tool, "-p", std::to_string(port), "-t", "2", what}, dir.path, dir / "i.out", dir / "i.err");
+  std::string text = c.waitForExit(10s) == 0 ? readFile(dir / "i.out") : "";
+  return text.substr(text.find('=') + 1, text.find('\n') - text.find('=') - 1);
+}
+
 class IndiNight : public Vantrel {
  protected:
   std::unique_ptr<Child> server;
@@ -25,11 +33,7 @@ class IndiNight : public Vantrel {
     ASSERT_TRUE(waitUntil([&] { return indi(INDI_GETPROP, "CONNECTION.CONNECT") == "Off"; }, 20s));
   }
   // What indi_getprop says of device.NAME ("On", "12.5", empty when the server does not answer), or indi_setprop.
-  std::string indi(const char* tool, const std::string& what) {
-    Child c({tool, "-p", std::to_string(port), "-t", "2", device + "." + what}, dir.path, dir / "i.out", dir / "i.err");
-    std::string text = c.waitForExit(10s) == 0 ? readFile(dir / "i.out") : "";
-    return text.substr(text.find('=') + 1, text.find('\n') - text.find('=') - 1);
-  }
+  std::string indi(const char* tool, const std::string& what) { return indiTool(tool, port, device + "." + what, dir); }
 };
 
 // One server for all, in turn: the simulator starts unconnected and unparked at the pole. --park connects it
@@ -69,6 +73,57 @@ TEST_F(IndiNight, ParkNowANightAndTheGuard) {
   EXPECT_EQ(vantrel->waitForExit(120s), 128 + SIGKILL) << err();
   EXPECT_THAT(err(), HasSubstr("the guard parked the mount (confirmed)\n"));
 }
+
+#ifdef INDI_WEATHER_PROGRAM
+// INDI's weather simulator under an indiserver of its own on a private port, stopped with `server` (reset() for
+// a server that dies). rain(true) puts the rain over its limit, rain(false) under it: each connects the device
+// (vantrel would), has it read its sensors every second, and waits until WEATHER_STATUS says Alert or Ok.
+struct WeatherServer {
+  const ScratchDir& dir;
+  int port = 0;
+  std::unique_ptr<Child> server;
+  explicit WeatherServer(const ScratchDir& scratch) : dir(scratch) {
+    close(listenOnLoopback(port));
+    std::filesystem::create_directories(dir / "weather-home");
+    server = std::make_unique<Child>(
+        std::vector<std::string>{"/usr/bin/env", "HOME=" + (dir / "weather-home"), INDISERVER_PROGRAM, "-p",
+                                 std::to_string(port), "-u", dir / "weather.socket", INDI_WEATHER_PROGRAM},
+        dir.path, dir / "weather.out", dir / "weather.err");
+  }
+  std::string address() const { return "Weather Simulator@localhost:" + std::to_string(port); }
+  std::string prop(const char* tool, const std::string& what) { return indiTool(tool, port, "Weather Simulator." + what, dir); }
+  bool started() { return waitUntil([&] { return !prop(INDI_GETPROP, "CONNECTION.CONNECT").empty(); }, 20s); }
+  bool rain(bool on) {
+    prop(INDI_SETPROP, "CONNECTION.CONNECT=On");
+    if (!waitUntil([&] { return !prop(INDI_GETPROP, "WEATHER_UPDATE.PERIOD").empty(); }, 10s)) return false;
+    prop(INDI_SETPROP, "WEATHER_UPDATE.PERIOD=1");
+    prop(INDI_SETPROP, std::string("WEATHER_CONTROL.Precip=") + (on ? "5" : "0"));
+    return waitUntil([&] { return prop(INDI_GETPROP, "WEATHER_STATUS._STATE") == (on ? "Alert" : "Ok"); }, 10s);
+  }
+};
+
+// --check --weather hears the device as the night would (connecting it): ok, then unsafe once it rains (status
+// 5), and says why when nothing answers at the address.
+TEST_F(Vantrel, CheckHearsTheWeatherDevice) {
+  // A site whose hours and night the check finds nothing to warn about.
+  night.ini.nightEnd.assign(12, 4.5);
+  const int hours = static_cast<int>(night.ini.longitude / 15);
+  const std::string zone = "UTC" + std::string(hours < 0 ? "-" : "+") + std::to_string(std::abs(hours));
+  writeNight(night.line("A   ", 5, 300, 20));
+  startMountsim({});
+  WeatherServer weather(dir);
+  ASSERT_TRUE(weather.started()) << readFile(dir / "weather.err");
+  const std::string line = "\nWeather: 'Weather Simulator' at localhost:" + std::to_string(weather.port) + ": ";
+  EXPECT_EQ(run({"--check", "--zone", zone, "--weather", weather.address()}), 0) << out() << err();
+  EXPECT_THAT(out(), HasSubstr(line + "ok\n"));
+  ASSERT_TRUE(weather.rain(true));
+  EXPECT_EQ(run({"--check", "--zone", zone, "--weather", weather.address()}), 5);
+  EXPECT_THAT(out(), HasSubstr(line + "unsafe (Precip)\n"));
+  weather.server.reset();
+  EXPECT_EQ(run({"--check", "--zone", zone, "--weather", weather.address()}), 5);
+  EXPECT_THAT(out(), HasSubstr(line + "cannot be heard: no INDI server answers at localhost:"));
+}
+#endif
 
 }  // namespace
 }  // namespace vantrel::e2e
