@@ -18,18 +18,24 @@ std::string indiTool(const char* tool, int port, const std::string& what, const 
   return text.substr(text.find('=') + 1, text.find('\n') - text.find('=') - 1);
 }
 
+// indiserver with one driver, on a port nobody listens on now, with a private socket and HOME (where a
+// simulator keeps its state); `name` tells its files apart.
+std::unique_ptr<Child> startIndiServer(const ScratchDir& dir, const char* driver, const std::string& name, int& port) {
+  close(listenOnLoopback(port));
+  std::filesystem::create_directories(dir / (name + "-home"));
+  return std::make_unique<Child>(std::vector<std::string>{"/usr/bin/env", "HOME=" + (dir / (name + "-home")),
+                                                          INDISERVER_PROGRAM, "-p", std::to_string(port), "-u",
+                                                          dir / (name + ".socket"), driver},
+                                 dir.path, dir / (name + ".out"), dir / (name + ".err"));
+}
+
 class IndiNight : public Vantrel {
  protected:
   std::unique_ptr<Child> server;
 
   void SetUp() override {
     Vantrel::SetUp();
-    close(listenOnLoopback(port));  // a port nobody listens on now
-    std::filesystem::create_directories(dir / "home");
-    server = std::make_unique<Child>(
-        std::vector<std::string>{"/usr/bin/env", "HOME=" + (dir / "home"), INDISERVER_PROGRAM, "-p",
-                                 std::to_string(port), "-u", dir / "indi.socket", INDI_SIMULATOR_PROGRAM},
-        dir.path, dir / "server.out", dir / "server.err");
+    server = startIndiServer(dir, INDI_SIMULATOR_PROGRAM, "server", port);
     ASSERT_TRUE(waitUntil([&] { return indi(INDI_GETPROP, "CONNECTION.CONNECT") == "Off"; }, 20s));
   }
   // What indi_getprop says of device.NAME ("On", "12.5", empty when the server does not answer), or indi_setprop.
@@ -75,21 +81,13 @@ TEST_F(IndiNight, ParkNowANightAndTheGuard) {
 }
 
 #ifdef INDI_WEATHER_PROGRAM
-// INDI's weather simulator under an indiserver of its own on a private port, stopped with `server` (reset() for
-// a server that dies). rain(true) puts the rain over its limit, rain(false) under it: each connects the device
-// (vantrel would), has it read its sensors every second, and waits until WEATHER_STATUS says Alert or Ok.
+// INDI's weather simulator under an indiserver of its own, stopped with `server` (reset() for a server that
+// dies). rain(true) puts the rain over its limit, rain(false) under it: each connects the device (vantrel
+// would), has it read its sensors every second, and waits until WEATHER_STATUS says Alert or Ok.
 struct WeatherServer {
   const ScratchDir& dir;
   int port = 0;
-  std::unique_ptr<Child> server;
-  explicit WeatherServer(const ScratchDir& scratch) : dir(scratch) {
-    close(listenOnLoopback(port));
-    std::filesystem::create_directories(dir / "weather-home");
-    server = std::make_unique<Child>(
-        std::vector<std::string>{"/usr/bin/env", "HOME=" + (dir / "weather-home"), INDISERVER_PROGRAM, "-p",
-                                 std::to_string(port), "-u", dir / "weather.socket", INDI_WEATHER_PROGRAM},
-        dir.path, dir / "weather.out", dir / "weather.err");
-  }
+  std::unique_ptr<Child> server = startIndiServer(dir, INDI_WEATHER_PROGRAM, "weather", port);
   std::string address() const { return "Weather Simulator@localhost:" + std::to_string(port); }
   std::string prop(const char* tool, const std::string& what) { return indiTool(tool, port, "Weather Simulator." + what, dir); }
   bool started() { return waitUntil([&] { return !prop(INDI_GETPROP, "CONNECTION.CONNECT").empty(); }, 20s); }
@@ -105,23 +103,23 @@ struct WeatherServer {
 // --check --weather hears the device as the night would (connecting it): ok, then unsafe once it rains (status
 // 5), and says why when nothing answers at the address.
 TEST_F(Vantrel, CheckHearsTheWeatherDevice) {
-  // A site whose hours and night the check finds nothing to warn about.
-  night.ini.nightEnd.assign(12, 4.5);
+  night.ini.nightEnd.assign(12, 4.5);  // in the site's own zone, nothing else to warn about
   const int hours = static_cast<int>(night.ini.longitude / 15);
-  const std::string zone = "UTC" + std::string(hours < 0 ? "-" : "+") + std::to_string(std::abs(hours));
   writeNight(night.line("A   ", 5, 300, 20));
   startMountsim({});
-  WeatherServer weather(dir);
+  WeatherServer weather{dir};
   ASSERT_TRUE(weather.started()) << readFile(dir / "weather.err");
-  const std::string line = "\nWeather: 'Weather Simulator' at localhost:" + std::to_string(weather.port) + ": ";
-  EXPECT_EQ(run({"--check", "--zone", zone, "--weather", weather.address()}), 0) << out() << err();
-  EXPECT_THAT(out(), HasSubstr(line + "ok\n"));
+  auto check = [&](const std::string& says) {
+    int status = run({"--check", "--zone", (hours < 0 ? "UTC-" : "UTC+") + std::to_string(std::abs(hours)),
+                      "--weather", weather.address()});
+    EXPECT_THAT(out(), HasSubstr("\nWeather: 'Weather Simulator' at localhost:" + std::to_string(weather.port) + ": " + says));
+    return status;
+  };
+  EXPECT_EQ(check("ok\n"), 0) << out() << err();
   ASSERT_TRUE(weather.rain(true));
-  EXPECT_EQ(run({"--check", "--zone", zone, "--weather", weather.address()}), 5);
-  EXPECT_THAT(out(), HasSubstr(line + "unsafe (Precip)\n"));
+  EXPECT_EQ(check("unsafe (Precip)\n"), 5);
   weather.server.reset();
-  EXPECT_EQ(run({"--check", "--zone", zone, "--weather", weather.address()}), 5);
-  EXPECT_THAT(out(), HasSubstr(line + "cannot be heard: no INDI server answers at localhost:"));
+  EXPECT_EQ(check("cannot be heard: no INDI server answers at localhost:"), 5);
 }
 #endif
 
