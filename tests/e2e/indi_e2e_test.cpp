@@ -2,7 +2,7 @@
 // indiserver and INDI's own telescope simulator, started here on a private
 // port, a private socket path and a private HOME (where the simulator keeps
 // its park position), and stopped with the fixture by its process group: the
-// server and its driver. Built where INDI and indi-bin are installed.
+// server and its driver; the weather simulator likewise. Built where INDI and indi-bin are installed.
 #include "e2e/vantrel_fixture.h"
 
 namespace vantrel::e2e {
@@ -80,10 +80,8 @@ TEST_F(IndiNight, ParkNowANightAndTheGuard) {
   EXPECT_THAT(err(), HasSubstr("the guard parked the mount (confirmed)\n"));
 }
 
-#ifdef INDI_WEATHER_PROGRAM
-// INDI's weather simulator under an indiserver of its own, stopped with `server` (reset() for a server that
-// dies). rain(true) puts the rain over its limit, rain(false) under it: each connects the device (vantrel
-// would), has it read its sensors every second, and waits until WEATHER_STATUS says Alert or Ok.
+// INDI's weather simulator under an indiserver of its own (server.reset(): the server dies). rain(true or false):
+// the device connected, reading every second, with rain over or under its limit, as WEATHER_STATUS then says.
 struct WeatherServer {
   const ScratchDir& dir;
   int port = 0;
@@ -121,7 +119,6 @@ TEST_F(Vantrel, CheckHearsTheWeatherDevice) {
   weather.server.reset();
   EXPECT_EQ(check("cannot be heard: no INDI server answers at localhost:"), 5);
 }
-#endif
 
 }  // namespace
 }  // namespace vantrel::e2e

@@ -147,11 +147,8 @@ struct FakeDriver : IndiWire, EventPump {
     if (is("goto (\\S+) (\\S+)")) return link.gotoTarget(std::stod(m[1]), std::stod(m[2]));
     if (is("(\\S+) drops (\\S+)")) return mirror.propertyRemoved(m[1], m[2]);  // another device's, or ours
     if (is("says (.*)")) return mirror.message(device, m[1]);
-    if (is("weather (.*)")) {
-      weather = m[1];
-      std::optional<IndiProperty> connection = mirror.property("CONNECTION");
-      return connection && connection->isOn("CONNECT") ? push(mirror, "WEATHER_STATUS Ok " + weather) : void();
-    }
+    if (is("weather (.*)") && (weather = m[1], mirror.property("WEATHER_STATUS"))) push(mirror, "WEATHER_STATUS Ok " + weather);
+    if (is("weather .*")) return;
     if (is("wait (\\d+)")) return clock.pause(std::chrono::milliseconds(std::stoi(m[1])));
     if (text == "unpark") return link.unpark();
     if (text == "watch") {
