@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   if (args.park) return parkNow(args.indi);
   if (args.check) {
     return printCheck(args.start ? rehearsalStart(args) : PosixClock::civilMs(), args.askMount, args.noDeviceClaim,
-                      args.indi, args.sun);
+                      args.indi, args.sun, args.weather);
   }
   return runNight(args, argc, argv);
 }

@@ -7,6 +7,7 @@
 
 #include "app/report_fault.h"
 #include "indi/indi_check.h"
+#include "indi/indi_weather_watch.h"
 #include "inputs/site_config.h"
 #include "mount/line_check.h"
 #include "mount/protocol.h"
@@ -87,7 +88,7 @@ void printLines(const std::string& text) {
 }
 
 int printCheck(std::int64_t startCivilMs, bool askMount, bool noDeviceClaim, const std::optional<IndiAddress>& indi,
-               const SunLimits& sun) {
+               const SunLimits& sun, const std::optional<IndiAddress>& weather) {
   PosixFileStore files(".");
   try {
     PreflightReport report = preflightReport(files, startCivilMs, indi.has_value(), sun);
@@ -95,6 +96,7 @@ int printCheck(std::int64_t startCivilMs, bool askMount, bool noDeviceClaim, con
     PosixClock clock;
     std::string mount =
         indi ? indiDiagnosis(*indi, clock, askMount, problems) : lineDiagnosis(files, askMount, noDeviceClaim, problems);
+    if (weather) mount += "\n" + weatherDiagnosis(*weather, clock, loadSiteConfig(files).parkEnabled == 1, problems);
     printLines(report.text + "\n" + mount);
     return problems == 0 ? 0 : checkWarningsStatus;
   } catch (const Fault& fault) {

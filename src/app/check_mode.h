@@ -20,8 +20,9 @@ std::string lineDiagnosis(FileStore& files, bool askMount, bool noDeviceClaim, i
 void printLines(const std::string& text);
 
 // The check before a real night: exit 0, 5 (warnings) or 3 (refused input).
-// With --indi the INDI mount takes the place of the serial line.
+// With --indi the INDI mount takes the place of the serial line; with
+// --weather the weather device's state follows.
 int printCheck(std::int64_t startCivilMs, bool askMount, bool noDeviceClaim, const std::optional<IndiAddress>& indi,
-               const SunLimits& sun);
+               const SunLimits& sun, const std::optional<IndiAddress>& weather = std::nullopt);
 
 }  // namespace vantrel

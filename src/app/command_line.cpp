@@ -21,11 +21,13 @@ namespace {
 const char* const usageHead =
     "usage: vantrel [--console] [--verbose] [--rehearse [START] | --indi DEVICE[@HOST[:PORT]]]\n"
     "               [--resume] [--no-device-claim]\n"
+    "               [--weather DEVICE[@HOST[:PORT]] [--weather-safe-minutes M]]\n"
     "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE] [--web-linger MINUTES]]\n"
     "               [--zone ZONE] [--from-dusk [ALT]] [--until-dawn [ALT]]\n"
     "       vantrel --plan [START] [--nights N] [--csv FILE] [--svg FILE.svg] [--zone ZONE] ...\n"
-    "       vantrel --check [START] [--mount] [--indi DEVICE[@HOST[:PORT]]] [--zone ZONE] ...\n"
+    "       vantrel --check [START] [--mount] [--indi DEVICE[@HOST[:PORT]]]\n"
+    "                       [--weather DEVICE[@HOST[:PORT]]] [--zone ZONE] ...\n"
     "       vantrel --park [--indi DEVICE[@HOST[:PORT]]]\n"
     "       vantrel --help | --version\n"
     "\n"
@@ -175,6 +177,29 @@ const std::vector<Option>& options() {
          if (auto* message = std::get_if<std::string>(&address)) usageError("--indi '" + text + "': " + *message);
          a.indi = std::get<IndiAddress>(address);
        }},
+      {"--weather", "DEVICE[@HOST[:PORT]]",
+       "watch the INDI weather device DEVICE (its WEATHER_STATUS\n"
+       "lights; server as for --indi): when it turns unsafe, or is\n"
+       "not heard for 60 s, end the dwell, park (parkEnabled 1)\n"
+       "and wait; go on once it has been safe for\n"
+       "--weather-safe-minutes. With --check: show its state",
+       nightRun | checkRun,
+       [](A& a, W& w) {
+         if (!w.more() || w.peek()[0] == '-') {
+           usageError("--weather needs DEVICE[@HOST[:PORT]], e.g. --weather \"Weather Simulator\"");
+         }
+         const std::string text = w.next();
+         auto address = parseIndiAddress(text);
+         if (auto* message = std::get_if<std::string>(&address)) usageError("--weather '" + text + "': " + *message);
+         a.weather = std::get<IndiAddress>(address);
+       }},
+      {"--weather-safe-minutes", "M",
+       "with --weather: how long the weather must stay safe, without\n"
+       "a break, before a night parked for it goes on (1 to 720,\n"
+       "default 30)",
+       nightRun,
+       // Half a day: a longer wait would outlast any night.
+       [](A& a, W& w) { a.weatherSafeMinutes = wholeNumber(w, "minutes", 1, 720); }, "--weather"},
       {"--plan", "[START]",
        "rehearse the night from START (as --rehearse) and print\n"
        "tonight's plan: every pointing with its goto and the end\n"
@@ -323,7 +348,7 @@ Arguments parseArguments(int argc, char** argv) {
     usageError(std::string(args.check ? "--check" : "--plan") + " serves no status page; leave out --web");
   }
   if (args.check && (args.plan || args.rehearse || args.resume)) {
-    usageError("--check goes alone (with --mount, --indi and START)");
+    usageError("--check goes alone (with --mount, --indi, --weather and START)");
   }
   // What the table can say: an option of one way of running, or one that needs another option.
   for (const Option& o : options()) {
@@ -339,6 +364,13 @@ Arguments parseArguments(int argc, char** argv) {
   if (args.indi && !indiBuiltIn()) {
     usageError("--indi: this vantrel was built without INDI (install libindi-dev and build with -DVANTREL_WITH_INDI=ON)");
   }
+  if (args.weather && (args.rehearse || args.plan || args.park)) {
+    usageError("--weather watches the sky of a real night or of --check; leave it out of --rehearse, --plan and --park");
+  }
+  if (args.weather && !indiBuiltIn()) {
+    usageError("--weather: this vantrel was built without INDI (install libindi-dev and build with -DVANTREL_WITH_INDI=ON)");
+  }
+  if (args.check && given.count("--weather-safe-minutes")) usageError("--weather-safe-minutes goes with a night, not --check");
   if (args.plan && args.snapshot) usageError("--snapshot is for a night or a rehearsal, not for --plan");
   if (args.svg && args.nights != 1) usageError("--svg draws one night; leave out --nights");
   // A rehearsal or a plan is a whole night from its start; it reads no real log.

@@ -29,6 +29,8 @@ struct Arguments {
   bool nightsGiven = false;
   std::optional<std::string> csvFile;
   std::optional<IndiAddress> indi;
+  std::optional<IndiAddress> weather;  // the INDI weather device to watch
+  int weatherSafeMinutes = 30;
   std::string webAddress;  // empty: no web server
   std::string webTokenFile;
   int webLingerMinutes = 15;  // the ended night stays served this long

@@ -1,9 +1,9 @@
 // guarded_mount_link.h - a mount link that keeps the night's guard informed.
 //
 // Wraps the night's own link and tells the guard (see night_guard.h) the
-// device at the first open, each goto before it is sent and each park once
-// it was sent; the verbs themselves pass through unchanged, so not a byte on
-// the line differs.
+// device at the first open, each goto (and unpark) before it is sent and
+// each park once it was sent; the verbs themselves pass through unchanged,
+// so not a byte on the line differs.
 #pragma once
 
 #include <chrono>
@@ -75,6 +75,12 @@ class GuardedMountLink : public MountLink {
     ParkReply reply = link_->park();
     guard_.parkSent();
     return reply;
+  }
+  // An unparked mount is off its park as after a goto: the guard parks it
+  // if the night dies before its next goto.
+  void unpark() override {
+    guard_.gotoSending();
+    link_->unpark();
   }
   std::string mountName() const override { return link_->mountName(); }
   std::string whatToCheckWhenSilent() const override { return link_->whatToCheckWhenSilent(); }

@@ -16,6 +16,7 @@
 #include "indi/indi_client.h"
 #include "indi/indi_mirror.h"
 #include "indi/indi_mount_link.h"
+#include "indi/indi_weather_watch.h"
 #include "mount/protocol.h"
 #include "night/form1.h"
 #include "night/night_plan.h"
@@ -206,9 +207,14 @@ NightOutcome runRealNight(const Arguments& args, FileStore& files, StopRequest& 
   options.checkLineAtStart = true;
   options.sun = args.sun;
   options.onWarning = [&views](const std::string& warning) { views.board.addLine(LineKind::warning, warning); };
+  options.weatherSafeMinutes = args.weatherSafeMinutes;
   MountLinks links(args, guard, clock, views.events, views.board);
   NightSeams seams{clock, links.serialPort(), views.events, files, stop, &views.board};
   links.wire(seams);
+  // Heard from a thread of its own, so that the night's questions are
+  // answered at once; ends with the night.
+  std::unique_ptr<WeatherWatch> weather = args.weather ? watchIndiWeather(*args.weather, clock) : nullptr;
+  seams.weather = weather.get();
   NightOutcome outcome = Form1(seams, options).Form_Load();
   const bool byWindow = views.window && views.window->closedDuringNight();
   const std::string byWeb = views.webStoppedBy();

@@ -26,11 +26,19 @@ namespace vantrel {
 
 enum class IndiState { idle, ok, busy, alert };
 
+struct IndiLight {
+  std::string name;
+  std::string label;  // for people: "Precip (mm)"
+  IndiState state = IndiState::idle;
+};
+
 struct IndiProperty {
   IndiState state = IndiState::idle;
   std::map<std::string, double> numbers;
   // Switch elements in the order the driver defined them, On or Off.
   std::vector<std::pair<std::string, bool>> switches;
+  // Light elements (a weather device's status), in the driver's order.
+  std::vector<IndiLight> lights;
   bool isOn(const std::string& element) const;
   bool hasElement(const std::string& element) const;
 };

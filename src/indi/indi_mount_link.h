@@ -19,6 +19,9 @@
 //   park             TELESCOPE_PARK = PARK, then wait (bounded) until the
 //                    driver leaves Busy; confirmed when it ends Ok or Idle
 //                    with PARK on
+//   unpark           as open: after a park for the weather the mount is
+//                    unparked and set tracking again (and reached again
+//                    when the server or the device went away meanwhile)
 //   close            nothing: the server connection stays for the next open
 //
 // Notes:
@@ -77,6 +80,7 @@ class IndiMountLink : public MountLink {
   std::optional<double> readDeclination() override;
   void prePark() override;
   ParkReply park() override;
+  void unpark() override { open(); }
   std::string mountName() const override;
   std::string whatToCheckWhenSilent() const override {
     return "is the driver connected to the mount, and is the mount switched on?";

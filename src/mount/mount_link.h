@@ -63,6 +63,8 @@ class MountLink {
   virtual std::string unreadReply() const { return {}; }
   virtual void prePark() = 0;
   virtual ParkReply park() = 0;
+  // Makes a parked mount ready for the next goto (after a park for the
+  // weather); a mount that moves at its next goto needs nothing.
   virtual void unpark() {}
   // "the mount at COM1": for messages to the observer.
   virtual std::string mountName() const = 0;

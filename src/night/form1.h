@@ -51,6 +51,7 @@ class FileStore;
 class SerialPort;
 class StopRequest;
 class EventPump;
+class WeatherWatch;
 
 struct NightSeams {
   Clock& clock;

@@ -2,7 +2,7 @@
 // indiserver and INDI's own telescope simulator, started here on a private
 // port, a private socket path and a private HOME (where the simulator keeps
 // its park position), and stopped with the fixture by its process group: the
-// server and its driver. Built where INDI and indi-bin are installed.
+// server and its driver; the weather simulator likewise. Built where INDI and indi-bin are installed.
 #include "e2e/vantrel_fixture.h"
 
 namespace vantrel::e2e {
@@ -10,26 +10,36 @@ namespace {
 
 const std::string device = "Telescope Simulator";
 
+// What indi_getprop says of DEVICE.PROPERTY.ELEMENT at the port ("On", "12.5", empty when the server does not
+// answer), or what indi_setprop does.
+std::string indiTool(const char* tool, int port, const std::string& what, const ScratchDir& dir) {
+  Child c({tool, "-p", std::to_string(port), "-t", "2", what}, dir.path, dir / "i.out", dir / "i.err");
+  std::string text = c.waitForExit(10s) == 0 ? readFile(dir / "i.out") : "";
+  return text.substr(text.find('=') + 1, text.find('\n') - text.find('=') - 1);
+}
+
+// indiserver with one driver, on a port nobody listens on now, with a private socket and HOME (where a
+// simulator keeps its state); `name` tells its files apart.
+std::unique_ptr<Child> startIndiServer(const ScratchDir& dir, const char* driver, const std::string& name, int& port) {
+  close(listenOnLoopback(port));
+  std::filesystem::create_directories(dir / (name + "-home"));
+  return std::make_unique<Child>(std::vector<std::string>{"/usr/bin/env", "HOME=" + (dir / (name + "-home")),
+                                                          INDISERVER_PROGRAM, "-p", std::to_string(port), "-u",
+                                                          dir / (name + ".socket"), driver},
+                                 dir.path, dir / (name + ".out"), dir / (name + ".err"));
+}
+
 class IndiNight : public Vantrel {
  protected:
   std::unique_ptr<Child> server;
 
   void SetUp() override {
     Vantrel::SetUp();
-    close(listenOnLoopback(port));  // a port nobody listens on now
-    std::filesystem::create_directories(dir / "home");
-    server = std::make_unique<Child>(
-        std::vector<std::string>{"/usr/bin/env", "HOME=" + (dir / "home"), INDISERVER_PROGRAM, "-p",
-                                 std::to_string(port), "-u", dir / "indi.socket", INDI_SIMULATOR_PROGRAM},
-        dir.path, dir / "server.out", dir / "server.err");
+    server = startIndiServer(dir, INDI_SIMULATOR_PROGRAM, "server", port);
     ASSERT_TRUE(waitUntil([&] { return indi(INDI_GETPROP, "CONNECTION.CONNECT") == "Off"; }, 20s));
   }
   // What indi_getprop says of device.NAME ("On", "12.5", empty when the server does not answer), or indi_setprop.
-  std::string indi(const char* tool, const std::string& what) {
-    Child c({tool, "-p", std::to_string(port), "-t", "2", device + "." + what}, dir.path, dir / "i.out", dir / "i.err");
-    std::string text = c.waitForExit(10s) == 0 ? readFile(dir / "i.out") : "";
-    return text.substr(text.find('=') + 1, text.find('\n') - text.find('=') - 1);
-  }
+  std::string indi(const char* tool, const std::string& what) { return indiTool(tool, port, device + "." + what, dir); }
 };
 
 // One server for all, in turn: the simulator starts unconnected and unparked at the pole. --park connects it
@@ -68,6 +78,46 @@ TEST_F(IndiNight, ParkNowANightAndTheGuard) {
   ASSERT_EQ(kill(childOf(vantrel->pid(), 10s), SIGKILL), 0);
   EXPECT_EQ(vantrel->waitForExit(120s), 128 + SIGKILL) << err();
   EXPECT_THAT(err(), HasSubstr("the guard parked the mount (confirmed)\n"));
+}
+
+// INDI's weather simulator under an indiserver of its own (server.reset(): the server dies). rain(true or false):
+// the device connected, reading every second, with rain over or under its limit, as WEATHER_STATUS then says.
+struct WeatherServer {
+  const ScratchDir& dir;
+  int port = 0;
+  std::unique_ptr<Child> server = startIndiServer(dir, INDI_WEATHER_PROGRAM, "weather", port);
+  std::string address() const { return "Weather Simulator@localhost:" + std::to_string(port); }
+  std::string prop(const char* tool, const std::string& what) { return indiTool(tool, port, "Weather Simulator." + what, dir); }
+  bool started() { return waitUntil([&] { return !prop(INDI_GETPROP, "CONNECTION.CONNECT").empty(); }, 20s); }
+  bool rain(bool on) {
+    prop(INDI_SETPROP, "CONNECTION.CONNECT=On");
+    if (!waitUntil([&] { return !prop(INDI_GETPROP, "WEATHER_UPDATE.PERIOD").empty(); }, 10s)) return false;
+    prop(INDI_SETPROP, "WEATHER_UPDATE.PERIOD=1");
+    prop(INDI_SETPROP, std::string("WEATHER_CONTROL.Precip=") + (on ? "5" : "0"));
+    return waitUntil([&] { return prop(INDI_GETPROP, "WEATHER_STATUS._STATE") == (on ? "Alert" : "Ok"); }, 10s);
+  }
+};
+
+// --check --weather hears the device as the night would (connecting it): ok, then unsafe once it rains (status
+// 5), and says why when nothing answers at the address.
+TEST_F(Vantrel, CheckHearsTheWeatherDevice) {
+  night.ini.nightEnd.assign(12, 4.5);  // in the site's own zone, nothing else to warn about
+  const int hours = static_cast<int>(night.ini.longitude / 15);
+  writeNight(night.line("A   ", 5, 300, 20));
+  startMountsim({});
+  WeatherServer weather{dir};
+  ASSERT_TRUE(weather.started()) << readFile(dir / "weather.err");
+  auto check = [&](const std::string& says) {
+    int status = run({"--check", "--zone", (hours < 0 ? "UTC-" : "UTC+") + std::to_string(std::abs(hours)),
+                      "--weather", weather.address()});
+    EXPECT_THAT(out(), HasSubstr("\nWeather: 'Weather Simulator' at localhost:" + std::to_string(weather.port) + ": " + says));
+    return status;
+  };
+  EXPECT_EQ(check("ok\n"), 0) << out() << err();
+  ASSERT_TRUE(weather.rain(true));
+  EXPECT_EQ(check("unsafe (Precip)\n"), 5);
+  weather.server.reset();
+  EXPECT_EQ(check("cannot be heard: no INDI server answers at localhost:"), 5);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "indi/indi_check.h"
 #include "indi/indi_mount_link.h"
 #include "indi/indi_park_now.h"
+#include "indi/indi_weather_watch.h"
 #include "mount/supervision.h"
 #include "simulation/simulated_clock.h"
 #include "platform/stop_request.h"
@@ -23,7 +24,8 @@ const char* const replies[] = {"notRead", "confirmed", "notConfirmed", "acknowle
 template <class T>
 using Values = std::vector<std::pair<std::string, T>>;
 
-// "CONNECTION Ok CONNECT=On DISCONNECT=Off" (switches) or "EQUATORIAL_EOD_COORD Busy RA=1 DEC=30" (numbers).
+// "CONNECTION Ok CONNECT=On DISCONNECT=Off" (switches), "EQUATORIAL_EOD_COORD Busy RA=1 DEC=30" (numbers) or
+// "WEATHER_STATUS Ok Rain_(mm)=Alert" (lights, labelled "Rain (mm)").
 void push(IndiMirror& mirror, const std::string& text) {
   std::istringstream in(text);
   std::string name, word;
@@ -33,6 +35,8 @@ void push(IndiMirror& mirror, const std::string& text) {
     const std::size_t eq = word.find('=');
     const bool on = word.ends_with("=On");
     if (on || word.ends_with("=Off")) p.switches.emplace_back(word.substr(0, eq), on);
+    else if (std::isalpha(word[eq + 1])) p.lights.push_back({word.substr(0, eq), std::regex_replace(word.substr(0, eq),
+                                          std::regex("_"), " "), static_cast<IndiState>(std::string("IOBA").find(word[eq + 1]))});
     else p.numbers[word.substr(0, eq)] = std::stod(word.substr(eq + 1));
   }
   mirror.propertyChanged(device, name, p);
@@ -53,6 +57,8 @@ struct FakeDriver : IndiWire, EventPump {
   StopRequest stop;
   IndiMountLink link{*this, mirror, clock, {{device}, 35.5, -139.5}, this};  // at localhost:7624
   LinkSeams seams{link, clock, *this, stop};
+  IndiWeatherWatch watch{*this, mirror, clock, {device}};
+  std::string weather;  // the lights the device shows once connected
   std::multimap<std::int64_t, std::function<void()>> timed;  // at civil ms
   std::string now;  // how things stand: "no server", "unparked", ...
   std::map<std::string, std::string> answers{{"goto", "Busy Ok"}, {"park", "Busy Idle"}};
@@ -119,6 +125,7 @@ struct FakeDriver : IndiWire, EventPump {
         push(mirror, p);
       }
       push(mirror, "TELESCOPE_PARK Ok PARK=" + std::string(now == "unparked" ? "Off UNPARK=On" : "On UNPARK=Off"));
+      if (!weather.empty()) push(mirror, "WEATHER_STATUS Ok " + weather);
     } else if (told.back() == "TELESCOPE_PARK PARK=0 UNPARK=1") {
       now = "unparked";
       push(mirror, "TELESCOPE_PARK Ok PARK=Off UNPARK=On");
@@ -140,7 +147,17 @@ struct FakeDriver : IndiWire, EventPump {
     if (is("goto (\\S+) (\\S+)")) return link.gotoTarget(std::stod(m[1]), std::stod(m[2]));
     if (is("(\\S+) drops (\\S+)")) return mirror.propertyRemoved(m[1], m[2]);  // another device's, or ours
     if (is("says (.*)")) return mirror.message(device, m[1]);
-    if (is("no server|no device|unparked|pings go unanswered|server closes( silently)?")) now = text;
+    if (is("weather (.*)") && (weather = m[1], mirror.property("WEATHER_STATUS"))) push(mirror, "WEATHER_STATUS Ok " + weather);
+    if (is("weather .*")) return;
+    if (is("wait (\\d+)")) return clock.pause(std::chrono::milliseconds(std::stoi(m[1])));
+    if (text == "unpark") return link.unpark();
+    if (text == "watch") {
+      watch.keepInTouch();
+      WeatherReading r = watch.now();
+      return note(std::string(r.state == Weather::safe ? "safe" : r.state == Weather::warning ? "warning" : "unsafe") +
+                  (r.why.empty() ? "" : ": " + r.why));
+    }
+    if (is("no server|no device|unparked|pings go unanswered|server closes( silently)?|server back")) now = text;
     if (text == "no server") return mirror.serverLost();
     if (text == "open") return link.open();
     if (text == "device goes") return mirror.deviceRemoved(device);
@@ -158,6 +175,11 @@ struct FakeDriver : IndiWire, EventPump {
     if (text == "park now") {
       OneShotPark park = parkIndiMountNow(*this, mirror, IndiAddress{device}, clock);
       return note(replies[static_cast<int>(park.reply)] + (": " + park.text));
+    }
+    if (is("check weather( parking off)?")) {
+      int problems = 0;
+      std::string out = weatherDiagnosis(*this, mirror, IndiAddress{device}, clock, !m[1].matched, problems);
+      return note(std::to_string(problems) + " problems\n" + out);
     }
     if (is("check( --mount)?")) {
       if (m[1].matched) at(1000, [this] { push(mirror, "EQUATORIAL_EOD_COORD Ok RA=0 DEC=-12.5"); });  // first poll

@@ -10,6 +10,7 @@
 
 #include <libindi/baseclient.h>
 #include <libindi/basedevice.h>
+#include <libindi/indipropertylight.h>
 #include <libindi/indipropertynumber.h>
 #include <libindi/indipropertyswitch.h>
 #include <libindi/indipropertytext.h>
@@ -92,7 +93,7 @@ IndiState stateOf(IPState state) {
   return IndiState::alert;
 }
 
-// A copy of the values the mount link reads: numbers and switches.
+// A copy of the values the links read: numbers, switches and lights.
 IndiProperty copied(INDI::Property property) {
   IndiProperty copy;
   copy.state = stateOf(property.getState());
@@ -101,6 +102,10 @@ IndiProperty copied(INDI::Property property) {
   } else if (property.getType() == INDI_SWITCH) {
     for (const auto& element : INDI::PropertySwitch(property)) {
       copy.switches.emplace_back(element.getName(), element.getState() == ISS_ON);
+    }
+  } else if (property.getType() == INDI_LIGHT) {
+    for (const auto& element : INDI::PropertyLight(property)) {
+      copy.lights.push_back({element.getName(), element.getLabel(), stateOf(element.getState())});
     }
   }
   return copy;
