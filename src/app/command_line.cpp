@@ -21,7 +21,8 @@ namespace {
 const char* const usageHead =
     "usage: vantrel [--console] [--verbose] [--rehearse [START] | --indi DEVICE[@HOST[:PORT]]]\n"
     "               [--resume] [--no-device-claim]\n"
-    "               [--weather DEVICE[@HOST[:PORT]] [--weather-safe-minutes M]]\n"
+    "               [--weather DEVICE[@HOST[:PORT]] [--weather-safe-minutes M]\n"
+    "                [--weather-grace SECONDS]]\n"
     "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE] [--web-linger MINUTES]]\n"
     "               [--zone ZONE] [--from-dusk [ALT]] [--until-dawn [ALT]]\n"
@@ -180,8 +181,8 @@ const std::vector<Option>& options() {
       {"--weather", "DEVICE[@HOST[:PORT]]",
        "watch the INDI weather device DEVICE (its WEATHER_STATUS\n"
        "lights; server as for --indi): when it turns unsafe, or is\n"
-       "not heard for 60 s, end the dwell, park (parkEnabled 1)\n"
-       "and wait; go on once it has been safe for\n"
+       "not heard for --weather-grace, end the dwell, park\n"
+       "(parkEnabled 1) and wait; go on once it has been safe for\n"
        "--weather-safe-minutes. With --check: show its state",
        nightRun | checkRun,
        [](A& a, W& w) {
@@ -200,6 +201,14 @@ const std::vector<Option>& options() {
        nightRun,
        // Half a day: a longer wait would outlast any night.
        [](A& a, W& w) { a.weatherSafeMinutes = wholeNumber(w, "minutes", 1, 720); }, "--weather"},
+      {"--weather-grace", "SECONDS",
+       "with --weather: how long a weather device that cannot be\n"
+       "heard (its server or the device gone) is trusted before\n"
+       "the night counts it unsafe (5 to 3600, default 60)",
+       nightRun,
+       // Under 5 s a server restarted, or a slow reconnect, would park the
+       // mount; an hour of rain unheard is more than any mount should bear.
+       [](A& a, W& w) { a.weatherGraceSeconds = wholeNumber(w, "seconds", 5, 3600); }, "--weather"},
       {"--plan", "[START]",
        "rehearse the night from START (as --rehearse) and print\n"
        "tonight's plan: every pointing with its goto and the end\n"
@@ -371,6 +380,8 @@ Arguments parseArguments(int argc, char** argv) {
     usageError("--weather: this vantrel was built without INDI (install libindi-dev and build with -DVANTREL_WITH_INDI=ON)");
   }
   if (args.check && given.count("--weather-safe-minutes")) usageError("--weather-safe-minutes goes with a night, not --check");
+  // --check reads the device once, with a wait of its own: nothing to trust it for.
+  if (args.check && given.count("--weather-grace")) usageError("--weather-grace goes with a night, not --check");
   if (args.plan && args.snapshot) usageError("--snapshot is for a night or a rehearsal, not for --plan");
   if (args.svg && args.nights != 1) usageError("--svg draws one night; leave out --nights");
   // A rehearsal or a plan is a whole night from its start; it reads no real log.

@@ -31,6 +31,7 @@ struct Arguments {
   std::optional<IndiAddress> indi;
   std::optional<IndiAddress> weather;  // the INDI weather device to watch
   int weatherSafeMinutes = 30;
+  int weatherGraceSeconds = 60;  // a silent weather device is unsafe after this
   std::string webAddress;  // empty: no web server
   std::string webTokenFile;
   int webLingerMinutes = 15;  // the ended night stays served this long

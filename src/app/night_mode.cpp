@@ -213,7 +213,8 @@ NightOutcome runRealNight(const Arguments& args, FileStore& files, StopRequest& 
   links.wire(seams);
   // Heard from a thread of its own, so that the night's questions are
   // answered at once; ends with the night.
-  std::unique_ptr<WeatherWatch> weather = args.weather ? watchIndiWeather(*args.weather, clock) : nullptr;
+  std::unique_ptr<WeatherWatch> weather =
+      args.weather ? watchIndiWeather(*args.weather, clock, std::chrono::seconds(args.weatherGraceSeconds)) : nullptr;
   seams.weather = weather.get();
   NightOutcome outcome = Form1(seams, options).Form_Load();
   const bool byWindow = views.window && views.window->closedDuringNight();

@@ -185,9 +185,12 @@ std::string weatherDiagnosis(IndiWire& wire, IndiMirror& mirror, const IndiAddre
   return out;
 }
 
-KeptWeatherWatch::KeptWeatherWatch(const IndiAddress& address, Clock& clock, std::unique_ptr<IndiMirror> mirror,
-                                   std::unique_ptr<IndiWire> wire)
-    : mirror_(std::move(mirror)), wire_(std::move(wire)), watch_(*wire_, *mirror_, clock, address), keeper_(watch_, clock) {
+KeptWeatherWatch::KeptWeatherWatch(const IndiAddress& address, Clock& clock, std::chrono::seconds grace,
+                                   std::unique_ptr<IndiMirror> mirror, std::unique_ptr<IndiWire> wire)
+    : mirror_(std::move(mirror)),
+      wire_(std::move(wire)),
+      watch_(*wire_, *mirror_, clock, address, grace),
+      keeper_(watch_, clock) {
   for (auto waited = 0ms; !watch_.heard() && waited < startWaitMs; waited += sliceMs) clock.pause(sliceMs);
 }
 

@@ -111,8 +111,8 @@ inline std::string weatherDiagnosis(const IndiAddress& address, Clock& clock, bo
 // that starts in the rain starts parked.
 class KeptWeatherWatch : public WeatherWatch {
  public:
-  KeptWeatherWatch(const IndiAddress& address, Clock& clock, std::unique_ptr<IndiMirror> mirror,
-                   std::unique_ptr<IndiWire> wire);
+  KeptWeatherWatch(const IndiAddress& address, Clock& clock, std::chrono::seconds grace,
+                   std::unique_ptr<IndiMirror> mirror, std::unique_ptr<IndiWire> wire);
   WeatherReading now() override { return watch_.now(); }
 
  private:
@@ -123,11 +123,12 @@ class KeptWeatherWatch : public WeatherWatch {
 };
 
 // Nothing when this program was built without INDI.
-inline std::unique_ptr<WeatherWatch> watchIndiWeather(const IndiAddress& address, Clock& clock) {
+inline std::unique_ptr<WeatherWatch> watchIndiWeather(const IndiAddress& address, Clock& clock,
+                                                      std::chrono::seconds grace = weatherGraceDefault) {
   auto mirror = std::make_unique<IndiMirror>(address.device);
   std::unique_ptr<IndiWire> wire = makeIndiClient(address, *mirror);
   if (!wire) return nullptr;
-  return std::make_unique<KeptWeatherWatch>(address, clock, std::move(mirror), std::move(wire));
+  return std::make_unique<KeptWeatherWatch>(address, clock, grace, std::move(mirror), std::move(wire));
 }
 
 }  // namespace vantrel
