@@ -120,5 +120,56 @@ TEST_F(Vantrel, CheckHearsTheWeatherDevice) {
   EXPECT_EQ(check("cannot be heard: no INDI server answers at localhost:"), 5);
 }
 
+// Two nights beside the weather simulator, each step in the order a night meets it. Rain before the start: the
+// night starts parked, and a Ctrl-C ends it with that one park and no goto. Then rain in a dwell parks at once;
+// a minute safe, the night goes on with the next target; the weather server killed, it parks after the grace
+// time; a Ctrl-C while parked for weather ends the night without a second park. About 2 minutes.
+TEST_F(Vantrel, NightsParkForTheWeatherAndGoOn) {
+  night.ini.dwellMinutes = 10;
+  writeNight(night.line("A   ", 20, 345, 10) + night.line("B   ", 20, 333, 10) + night.line("C   ", 20, 321, 10));
+  startMountsim({"--rate", "30"});
+  WeatherServer weather{dir};
+  ASSERT_TRUE(weather.started() && weather.rain(true)) << readFile(dir / "weather.err");
+  const std::vector<std::string> args{"--console", "--weather", weather.address(), "--weather-safe-minutes", "1",
+                                      "--weather-grace", "5"};
+  auto sent = [&](const char* command) {  // how often the mount read the command
+    const std::string serial = readFile(dir / "transcript.bin");
+    const std::regex pattern(command);
+    return std::distance(std::sregex_iterator(serial.begin(), serial.end(), pattern), std::sregex_iterator());
+  };
+  auto logs = [&](std::size_t n, std::chrono::seconds timeout) {
+    return waitUntil([&] { return records().size() == n; }, timeout);
+  };
+  const char *park = "B4000,0000", *gotoCommand = "R[0-9A-F]{4},[0-9A-F]{4}";
+  vantrel = start(args);
+  ASSERT_TRUE(waitForText(dir / "out", "(Precip); resumes after 1 min safe", 30s)) << out() << err();
+  vantrel->signal(SIGINT);
+  EXPECT_EQ(vantrel->waitForExit(30s), 0) << err();
+  EXPECT_THAT(records(), ::testing::ElementsAre(park));
+  EXPECT_EQ(sent(park), 1);
+  EXPECT_EQ(sent(gotoCommand), 0);
+  EXPECT_THAT(out(), HasSubstr(" by a stop request; park command sent, acknowledged; parked for weather once, "));
+
+  ASSERT_TRUE(weather.rain(false));
+  vantrel = start(args);
+  ASSERT_TRUE(waitForText(dir / "out", "observing A target", 30s)) << out() << err();
+  ASSERT_TRUE(weather.rain(true));
+  ASSERT_TRUE(logs(3, 10s)) << log() << err();
+  ASSERT_TRUE(weather.rain(false));
+  ASSERT_TRUE(logs(4, 150s)) << log() << err();
+  weather.server.reset();
+  EXPECT_FALSE(logs(5, 2s)) << "parked within the grace time";
+  ASSERT_TRUE(logs(5, 20s)) << log() << err();
+  vantrel->signal(SIGINT);
+  EXPECT_EQ(vantrel->waitForExit(30s), 0) << err();
+  EXPECT_THAT(records(), ::testing::ElementsAre(park, HasSubstr(" A   "), park, HasSubstr(" B   "), park));
+  EXPECT_EQ(sent(park), 3);
+  EXPECT_EQ(sent(gotoCommand), 2);
+  EXPECT_THAT(out(), AllOf(HasSubstr("observing A target"), HasSubstr(" (Precip); resumes after 1 min safe"),
+                           HasSubstr(" (no word from the weather device for 5 s); resumes after"),
+                           HasSubstr("2 of 3 targets observed; night ended "),
+                           HasSubstr(" by a stop request; park command sent, acknowledged; parked for weather 2 times, ")));
+}
+
 }  // namespace
 }  // namespace vantrel::e2e
