@@ -277,8 +277,12 @@ int runNight(const Arguments& args, int argc, char** argv) {
   auto notifyEnd = [&](int status) {
     if (notifier) notifier->nightEnded(status);
   };
+  // A stop request while they run ends the wait, not the program at once:
+  // nothing of the night is left to cut short.
   auto afterHooks = [&](int status) {
-    if (notifier) notifier->finish(stop);
+    if (!notifier) return status;
+    stop.nightIsOver();
+    notifier->finish(stop);
     return status;
   };
 

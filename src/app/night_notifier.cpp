@@ -121,6 +121,13 @@ void NightNotifier::run() {
   for (;;) {
     watch();
     if (aborting_) {
+      // Said even after a failure: these events were cut short or never tried.
+      std::string untold;
+      for (const Event& event : waiting_) untold += (untold.empty() ? "; not told: '" : ", '") + event.name + "'";
+      if (runner_->running() || !untold.empty()) {
+        warning_ = "--notify: a stop request ended the wait for " + name_ +
+                   (runner_->running() ? ": the run for '" + running_ + "' was killed" : "") + untold;
+      }
       runner_->kill();
       waiting_.clear();
       break;
