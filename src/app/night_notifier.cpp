@@ -68,14 +68,14 @@ NightNotifier::~NightNotifier() {
 }
 
 void NightNotifier::processEvents() {
-  std::string warning;
+  std::vector<std::string> warnings;
   {
-    // Never wait for the notifier's thread: the next yield takes it.
+    // Never wait for the notifier's thread: the next yield takes them.
     std::unique_lock lock(mutex_, std::try_to_lock);
-    if (!lock.owns_lock() || warning_.empty()) return;
-    warning.swap(warning_);
+    if (!lock.owns_lock()) return;
+    warnings.swap(warnings_);
   }
-  board_.addLine(LineKind::warning, warning);
+  for (const std::string& warning : warnings) board_.addLine(LineKind::warning, warning);
 }
 
 void NightNotifier::nightEnded(int exitStatus) {
@@ -125,8 +125,8 @@ void NightNotifier::run() {
       std::string untold;
       for (const Event& event : waiting_) untold += (untold.empty() ? "; not told: '" : ", '") + event.name + "'";
       if (runner_->running() || !untold.empty()) {
-        warning_ = "--notify: a stop request ended the wait for " + name_ +
-                   (runner_->running() ? ": the run for '" + running_ + "' was killed" : "") + untold;
+        warnings_.push_back("--notify: a stop request ended the wait for " + name_ +
+                            (runner_->running() ? ": the run for '" + running_ + "' was killed" : "") + untold);
       }
       runner_->kill();
       waiting_.clear();
@@ -190,7 +190,8 @@ void NightNotifier::queue(Event event) {
 void NightNotifier::failed(const std::string& event, const std::string& how) {
   if (reported_) return;
   reported_ = true;
-  warning_ = "--notify: " + name_ + " for the event '" + event + "' " + how + " (further failures are not reported)";
+  warnings_.push_back("--notify: " + name_ + " for the event '" + event + "' " + how +
+                      " (further failures are not reported)");
 }
 
 }  // namespace vantrel

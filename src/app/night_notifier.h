@@ -95,7 +95,7 @@ class NightNotifier : public EventPump {
   bool aborting_ = false;
   bool done_ = false;
   bool reported_ = false;
-  std::string warning_;  // for the board, at the next yield
+  std::vector<std::string> warnings_;  // for the board, at the next yield
   std::thread thread_;
 };
 
