@@ -165,12 +165,20 @@ void NightNotifier::watch() {
     started_ = true;
     queue(eventOf("start", now));
   }
-  if (waitsForWeather(before) && !waitsForWeather(now) && !over) queue(eventOf("safe", now));
+  // A park on the way into or out of the wait (parking, then waiting) is
+  // still the one spell of bad weather.
+  if (weather_ && !waitsForWeather(now) && !over) {
+    weather_ = false;
+    queue(eventOf("safe", now));
+  }
   if (now.phase == NightPhase::observing && now.row != 0 &&
       (now.row != before.row || now.observedCount != before.observedCount)) {
     queue(eventOf("target", now));
   }
-  if (!waitsForWeather(before) && waitsForWeather(now)) queue(eventOf("unsafe", now));
+  if (!weather_ && waitsForWeather(now)) {
+    weather_ = true;
+    queue(eventOf("unsafe", now));
+  }
   if (now.phase == NightPhase::parking && before.phase != NightPhase::parking) queue(eventOf("park", now));
 }
 

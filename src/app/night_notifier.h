@@ -90,6 +90,7 @@ class NightNotifier : public EventPump {
   std::uint64_t seenVersion_ = 0;
   NightStatus seen_;
   bool started_ = false;
+  bool weather_ = false;  // told unsafe, not yet safe
   bool ended_ = false;
   bool closing_ = false;
   bool aborting_ = false;
