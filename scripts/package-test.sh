@@ -23,7 +23,8 @@ done
 for file in usr/bin/vantrel usr/bin/vantrel-mountsim usr/share/man/man1/vantrel.1.gz \
             usr/share/man/man1/vantrel-mountsim.1.gz usr/share/bash-completion/completions/vantrel \
             usr/share/doc/vantrel/examples/vantrel.ini usr/share/doc/vantrel/examples/vantrel.adf \
-            usr/share/doc/vantrel/examples/vantrel.default \
+            usr/share/doc/vantrel/examples/vantrel.default usr/share/doc/vantrel/examples/notify-ntfy.sh \
+            usr/share/doc/vantrel/examples/notify-mail.sh \
             usr/share/doc/vantrel/copyright usr/lib/systemd/system/vantrel@.service \
             usr/lib/systemd/system/vantrel@.timer usr/lib/sysusers.d/vantrel.conf; do
   [[ -e $root/$file ]] || fail "the package lacks /$file"
@@ -71,6 +72,7 @@ device='Telescope Simulator@localhost:7624'
 words '[--console][--resume]' ExecStart
 words "[--console][--resume][--indi][$device][--zone][Europe/Berlin][*]" ExecStart \
       "VANTREL_INDI=$device" 'VANTREL_OPTIONS=--zone Europe/Berlin  *'
+words '[--console][--resume][--notify][/etc/vantrel/hook "a b" $HOME]' ExecStart 'VANTREL_NOTIFY=/etc/vantrel/hook "a b" $HOME'
 words '[--park]' ExecStopPost SERVICE_RESULT=signal
 words "[--park][--indi][$device]" ExecStopPost SERVICE_RESULT=timeout "VANTREL_INDI=$device" 'VANTREL_OPTIONS=--web 8080'
 words '' ExecStopPost SERVICE_RESULT=success "VANTREL_INDI=$device"

@@ -10,6 +10,7 @@
 #include "indi/indi_client.h"
 #include "inputs/text_lines.h"
 #include "platform/fault.h"
+#include "platform/hook_runner.h"
 #include "platform/posix_clock.h"
 #include "simulation/simulated_clock.h"
 #include "tzdb/named_zone.h"
@@ -26,6 +27,7 @@ const char* const usageHead =
     "               [--snapshot FILE.png]\n"
     "               [--web [ADDR:]PORT [--web-token FILE] [--web-linger MINUTES]]\n"
     "               [--zone ZONE] [--from-dusk [ALT]] [--until-dawn [ALT]]\n"
+    "               [--notify COMMAND]\n"
     "       vantrel --plan [START] [--nights N] [--csv FILE] [--svg FILE.svg] [--zone ZONE] ...\n"
     "       vantrel --check [START] [--mount] [--indi DEVICE[@HOST[:PORT]]]\n"
     "                       [--weather DEVICE[@HOST[:PORT]]] [--zone ZONE] ...\n"
@@ -278,6 +280,24 @@ const std::vector<Option>& options() {
        // A day at most: the page of a night is of no use the next evening.
        [](A& a, W& w) { a.webLingerMinutes = wholeNumber(w, "minutes", 0, 1440); },
        "--web"},
+      {"--notify", "COMMAND",
+       "run COMMAND at each event of the night (start, target,\n"
+       "unsafe, safe, park, end, fault), one at a time and never\n"
+       "waited for, with VANTREL_EVENT, VANTREL_TEXT (the line a\n"
+       "person reads), VANTREL_LOG and VANTREL_EXIT (end, fault)\n"
+       "set; no shell: split into words as systemd's ExecStart\n"
+       "does (quotes group, backslash escapes). A hook is killed\n"
+       "after 30 s; the first failure is one warning",
+       nightRun,
+       [](A& a, W& w) {
+         if (!w.more()) usageError("--notify needs a command, e.g. --notify /usr/share/doc/vantrel/examples/notify-ntfy.sh");
+         const std::string text = w.next();
+         try {
+           a.notify = splitCommand(text);
+         } catch (const Fault& fault) {
+           usageError("--notify '" + text + "': " + fault.what());
+         }
+       }},
       {"--zone", "ZONE",
        "the site's civil time for every time the night reads and\n"
        "prints (log name and records, START, status, end of the\n"
@@ -387,6 +407,9 @@ Arguments parseArguments(int argc, char** argv) {
   // A rehearsal or a plan is a whole night from its start; it reads no real log.
   if (args.resume && (args.rehearse || args.plan)) {
     usageError(std::string(args.plan ? "--plan" : "--rehearse") + " and --resume cannot be given together");
+  }
+  if (!args.notify.empty() && runOf(args) != nightRun) {
+    usageError("--notify is for a real night; leave it out of --rehearse, --plan, --check and --park");
   }
   if (args.noDeviceClaim && (args.plan || args.rehearse || args.indi || args.park)) {
     usageError("--no-device-claim is for a night or a check on a serial port");

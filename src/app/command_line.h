@@ -35,6 +35,7 @@ struct Arguments {
   std::string webAddress;  // empty: no web server
   std::string webTokenFile;
   int webLingerMinutes = 15;  // the ended night stays served this long
+  std::vector<std::string> notify;  // the words of --notify; empty: no hook
   SunLimits sun;
   bool zoneGiven = false;
 };

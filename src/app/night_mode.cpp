@@ -10,6 +10,7 @@
 #include <QApplication>
 
 #include "app/guarded_mount_link.h"
+#include "app/night_notifier.h"
 #include "app/park_now.h"
 #include "app/report_fault.h"
 #include "console/console_view.h"
@@ -295,6 +296,26 @@ int runNight(const Arguments& args, int argc, char** argv) {
     return reportFault(fault);
   }
   NightViews& views = *made;
+  // The observer's hook hears the night from its board; its program is
+  // looked for now, before the night.
+  std::unique_ptr<NightNotifier> notifier;
+  if (!args.notify.empty()) {
+    notifier = std::make_unique<NightNotifier>(args.notify, views.board);
+    views.events.add(*notifier);
+  }
+  // The end goes to the hook before the window or the page keep the ended
+  // night; the program leaves once the hooks queued have run.
+  auto notifyEnd = [&](int status) {
+    if (notifier) notifier->nightEnded(status);
+  };
+  // A stop request while they run ends the wait, not the program at once:
+  // nothing of the night is left to cut short.
+  auto afterHooks = [&](int status) {
+    if (!notifier) return status;
+    stop.nightIsOver();
+    notifier->finish(stop);
+    return status;
+  };
 
   auto saveSnapshot = [&]() -> int {
     if (!args.snapshot || !views.window) return 0;
@@ -340,15 +361,18 @@ int runNight(const Arguments& args, int argc, char** argv) {
     // message until it is closed.
     views.board.addLine(LineKind::fault, fault.what());
     saveSnapshot();
-    return showTheEnd(static_cast<int>(fault.status()), true);
+    notifyEnd(static_cast<int>(fault.status()));
+    return afterHooks(showTheEnd(static_cast<int>(fault.status()), true));
   } catch (const std::exception& error) {
     views.board.addLine(LineKind::fault, std::string("internal error: ") + error.what());
-    return static_cast<int>(ExitStatus::runtimeFault);
+    notifyEnd(static_cast<int>(ExitStatus::runtimeFault));
+    return afterHooks(static_cast<int>(ExitStatus::runtimeFault));
   }
   const int snapshotStatus = saveSnapshot();
   const int status = exitStatusOf(outcome, views.board);
   const bool keepWindow = outcome.end != NightEnd::stopRequest || (views.window && views.window->closedDuringNight());
-  return showTheEnd(status != 0 ? status : snapshotStatus, keepWindow);
+  notifyEnd(status != 0 ? status : snapshotStatus);
+  return afterHooks(showTheEnd(status != 0 ? status : snapshotStatus, keepWindow));
 }
 
 }  // namespace vantrel

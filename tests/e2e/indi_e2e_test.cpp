@@ -151,7 +151,12 @@ TEST_F(Vantrel, NightsParkForTheWeatherAndGoOn) {
   EXPECT_THAT(out(), HasSubstr(" by a stop request; park command sent, acknowledged; parked for weather once, "));
 
   ASSERT_TRUE(weather.rain(false));
-  vantrel = start(args);
+  // A hook hears each spell of bad weather once: the park, unsafe (with the reason), then safe.
+  writeFile(dir / "hook", "#!/bin/sh\necho $VANTREL_EVENT >> events\n");
+  chmod((dir / "hook").c_str(), 0755);
+  std::vector<std::string> notified = args;
+  notified.insert(notified.end(), {"--notify", dir / "hook"});
+  vantrel = start(notified);
   ASSERT_TRUE(waitForText(dir / "out", "observing A target", 30s)) << out() << err();
   ASSERT_TRUE(weather.rain(true));
   ASSERT_TRUE(logs(3, 10s)) << log() << err();
@@ -163,6 +168,7 @@ TEST_F(Vantrel, NightsParkForTheWeatherAndGoOn) {
   vantrel->signal(SIGINT);
   EXPECT_EQ(vantrel->waitForExit(30s), 0) << err();
   EXPECT_THAT(records(), ::testing::ElementsAre(park, HasSubstr(" A   "), park, HasSubstr(" B   "), park));
+  EXPECT_EQ(readFile(dir / "events"), "start\ntarget\npark\nunsafe\nsafe\ntarget\npark\nunsafe\nend\n");
   EXPECT_EQ(sent(park), 3);
   EXPECT_EQ(sent(gotoCommand), 2);
   EXPECT_THAT(out(), AllOf(HasSubstr("observing A target"), HasSubstr(" (Precip); resumes after 1 min safe"),

@@ -25,6 +25,7 @@
 #include "console/console_view.h"
 #include "platform/fault.h"
 #include "platform/folder_lock.h"
+#include "platform/hook_runner.h"
 #include "platform/night_guard.h"
 #include "platform/posix_file_store.h"
 #include "platform/posix_serial_port.h"
@@ -275,6 +276,16 @@ Outcome runPlatform(const Scenario& s) {
          return Lines{std::to_string(civilSeconds(v.substr(0, v.find(' ')), v.substr(v.find(' ') + 1)))};
        }},
       {"duration", [](const std::string& v) { return Lines{durationText(std::stoll(v))}; }},
+      {"command", [](const std::string& v) {
+         std::string words;
+         try {
+           for (const std::string& w : splitCommand(v))
+             words += (words.empty() ? "[" : " [") + replaced(replaced(w, "\n", "\\n"), "\t", "\\t") + "]";
+         } catch (const Fault& fault) {
+           return Lines{std::string("refused: ") + fault.what()};
+         }
+         return Lines{words};
+       }},
       {"status of a night", [](const std::string& v) { return statusOfANight(v, true); }},
       {"log of a night", [](const std::string& v) { return statusOfANight(v, false); }},
   };

@@ -450,8 +450,10 @@ static Outcome runReal(const Scenario& s) {
                                               {"KILL", SIGKILL}, {"STOP", SIGSTOP}, {"CONT", SIGCONT}};
   const Actions steps = {
       {"wait for the dwell", [&](auto& m) { waitFor(m, transcript, "EEE"); }},
-      {R"re(wait for "(.*)" in the (transcript|console))re",
-       [&](auto& m) { waitFor(m, m[2] == "console" ? dir / "out" : transcript, unescape(m[1])); }},
+      {R"re(wait for "(.*)" in the (transcript|console|errors))re",
+       [&](auto& m) {
+         waitFor(m, m[2] == "console" ? dir / "out" : m[2] == "errors" ? dir / "err" : transcript, unescape(m[1]));
+       }},
       {R"(wait for the file (\S+))", [&](auto& m) { waitFor(m, dir / m[1], ""); }},
       {R"(wait (\d+) ms)", [](auto& m) { std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(m[1]))); }},
       {R"(signal (TERM|INT|HUP|KILL|STOP|CONT)( to the night)?)",
