@@ -73,6 +73,8 @@ words '[--console][--resume]' ExecStart
 words "[--console][--resume][--indi][$device][--zone][Europe/Berlin][*]" ExecStart \
       "VANTREL_INDI=$device" 'VANTREL_OPTIONS=--zone Europe/Berlin  *'
 words '[--console][--resume][--notify][/etc/vantrel/hook "a b" $HOME]' ExecStart 'VANTREL_NOTIFY=/etc/vantrel/hook "a b" $HOME'
+words '[--console][--resume][--weather][Weather Simulator@h:7625][--web][0]' ExecStart \
+      'VANTREL_WEATHER=Weather Simulator@h:7625' 'VANTREL_OPTIONS=--web 0'
 words '[--park]' ExecStopPost SERVICE_RESULT=signal
 words "[--park][--indi][$device]" ExecStopPost SERVICE_RESULT=timeout "VANTREL_INDI=$device" 'VANTREL_OPTIONS=--web 8080'
 words '' ExecStopPost SERVICE_RESULT=success "VANTREL_INDI=$device"
