@@ -33,7 +33,7 @@ std::optional<int> firstMinutePast(double endHour) {
 std::string nightEndText(double endHour) {
   const std::optional<int> minute = firstMinutePast(endHour);
   if (!minute) return "";
-  char text[8];
+  char text[16];  // "HH:MM", with room for any int the compiler imagines
   std::snprintf(text, sizeof text, "%02d:%02d", *minute / 60, *minute % 60);
   return text;
 }
