@@ -30,7 +30,7 @@ void push(IndiMirror& mirror, const std::string& text) {
   std::istringstream in(text);
   std::string name, word;
   in >> name >> word;
-  IndiProperty p{static_cast<IndiState>(std::string("IOBA").find(word[0])), {}, {}};  // Idle Ok Busy Alert
+  IndiProperty p{static_cast<IndiState>(std::string("IOBA").find(word[0])), {}, {}, {}};  // Idle Ok Busy Alert
   while (in >> word) {
     const std::size_t eq = word.find('=');
     const bool on = word.ends_with("=On");
