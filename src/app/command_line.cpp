@@ -420,7 +420,10 @@ Arguments parseArguments(int argc, char** argv) {
 std::int64_t rehearsalStart(const Arguments& args) {
   if (args.start) {
     std::optional<std::int64_t> start = SimulatedClock::parseCivilTime(*args.start);
-    if (!start) usageError(std::string(args.plan ? "--plan" : args.check ? "--check" : "--rehearse") + ": START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
+    if (!start) {
+      usageError(std::string(args.plan ? "--plan" : args.check ? "--check" : "--rehearse") +
+                 ": START must be YYYY-MM-DDTHH:MM[:SS], got '" + *args.start + "'");
+    }
     return *start;
   }
   constexpr std::int64_t msPerDay = 86400000;

@@ -230,8 +230,8 @@ NightOutcome runRealNight(const Arguments& args, FileStore& files, StopRequest& 
 // told of an end that is not a clean park.
 int exitStatusOf(const NightOutcome& outcome, StatusBoard& board) {
   if (outcome.end == NightEnd::mountSilent) {
-    board.addLine(LineKind::fault, describeSilentMount(outcome) + "; " +
-                                       (outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)"));
+    const char* parked = outcome.parked ? "it was parked blind" : "mount not parked (parkEnabled is not 1)";
+    board.addLine(LineKind::fault, describeSilentMount(outcome) + "; " + parked);
     return static_cast<int>(ExitStatus::mountSilent);
   }
   if (outcome.parkReply == ParkReply::notConfirmed) {
@@ -321,7 +321,8 @@ int runNight(const Arguments& args, int argc, char** argv) {
     if (!args.snapshot || !views.window) return 0;
     views.window->nightIsOver();
     if (views.window->saveSnapshot(*args.snapshot)) return 0;
-    views.board.addLine(LineKind::fault, "cannot write the snapshot " + *args.snapshot + " (is the folder there and writable?)");
+    views.board.addLine(LineKind::fault,
+                        "cannot write the snapshot " + *args.snapshot + " (is the folder there and writable?)");
     return static_cast<int>(ExitStatus::runtimeFault);
   };
   // Over: a new night in this folder may start while the window or the
