@@ -20,14 +20,15 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 
+#include "console/console_view.h"
 #include "e2e/vantrel_fixture.h"
+#include "inputs/text_lines.h"
 #include "night/form1.h"
 #include "night/rehearsal.h"
 #include "night/scripted_weather.h"
-#include "console/console_view.h"
 #include "platform/posix_clock.h"
-#include "simulation/simulated_mount.h"
 #include "platform/stop_request.h"
+#include "simulation/simulated_mount.h"
 #include "scenarios/scenario.h"
 #include "support/full_table.h"
 #include "tzdb/named_zone.h"
@@ -290,7 +291,8 @@ static Outcome runInProcess(const Scenario& s) {
       if (board.skyCount() == seen) return;
       seen = board.skyCount();
       SkyView sky = board.sky();
-      passes.push_back("chosen " + std::to_string(sky.chosenIndex + 1) + ", observed");
+      passes.push_back("chosen " + std::to_string(sky.chosenIndex + 1) + ", above " + shortNumber(sky.minAltitude) +
+                       ", observed");
       for (std::size_t i = 0; i < sky.points.size(); ++i)
         if (sky.points[i].observed) passes.back() += " " + std::to_string(i + 1);
     }
