@@ -17,15 +17,11 @@ std::optional<WeatherStep> parseWeatherStep(const std::string& text) {
   if (!at) return std::nullopt;
   WeatherStep step;
   step.civilMs = *at;
-  if (state == "safe") {
-    step.reading.state = Weather::safe;
-  } else if (state == "warning") {
-    step.reading.state = Weather::warning;
-  } else if (state == "unsafe") {
-    step.reading.state = Weather::unsafe;
-  } else {
-    return std::nullopt;
-  }
+  const Weather states[] = {Weather::safe, Weather::warning, Weather::unsafe};
+  const auto named = std::find_if(std::begin(states), std::end(states),
+                                  [&](Weather w) { return state == weatherName(w); });
+  if (named == std::end(states)) return std::nullopt;
+  step.reading.state = *named;
   std::getline(in >> std::ws, step.reading.why);
   return step;
 }

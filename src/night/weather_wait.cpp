@@ -18,18 +18,6 @@
 #include "platform/event_pump.h"
 
 namespace vantrel {
-namespace {
-
-const char* weatherName(Weather state) {
-  switch (state) {
-    case Weather::safe: return "safe";
-    case Weather::warning: return "warning";
-    case Weather::unsafe: return "unsafe";
-  }
-  return "?";
-}
-
-}  // namespace
 
 // Asked at every yield that could start or continue an observation; the
 // watch answers from what it holds, so a poll of a dwell is not slowed.

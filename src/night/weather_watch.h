@@ -12,6 +12,16 @@ namespace vantrel {
 
 enum class Weather { safe, warning, unsafe };
 
+// "safe", "warning", "unsafe": the status's words, and a script's.
+inline const char* weatherName(Weather state) {
+  switch (state) {
+    case Weather::safe: return "safe";
+    case Weather::warning: return "warning";
+    case Weather::unsafe: return "unsafe";
+  }
+  return "?";
+}
+
 struct WeatherReading {
   Weather state = Weather::safe;
   // For people, when it is not safe: "rain", "wind", "no word from the
